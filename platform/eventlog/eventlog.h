@@ -1,0 +1,53 @@
+#pragma once
+// The event-log stand-in: every record is appended as one line to the file
+// named by ORN_EVENTLOG (default: orn-eventlog.txt in the temporary directory).
+//
+// Line format (tab-separated, a person can read it and a test can parse it):
+//   time<TAB>source<TAB>type<TAB>category<TAB>id<TAB>strings<TAB>data
+// time "yyyy-mm-dd hh:nn:ss"; type, category and id in decimal; the strings
+// joined by "|" with "\", "|", tab and line breaks escaped as \\ \| \t \n \r;
+// data as upper-case hex bytes.
+//
+// ORN_EVENTLOG_FAIL=register makes RegisterEventSource fail,
+// ORN_EVENTLOG_FAIL=report makes ReportEvent fail (LastError 1502, log full).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace evlog {
+
+// Event types with the platform's numbers.
+enum EventType : uint16_t {
+  kSuccess = 0,
+  kError = 1,
+  kWarning = 2,
+  kInformation = 4,
+  kAuditSuccess = 8,
+  kAuditFailure = 16,
+};
+
+using Source = uintptr_t;  // 0 = not registered
+
+// Registers `source` on `server` (empty = this computer). 0 on failure.
+Source RegisterEventSource(std::string_view server, std::string_view source);
+bool ReportEvent(Source source, uint16_t type, uint16_t category, uint32_t eventId,
+                 const std::vector<std::string>& strings, const std::vector<uint8_t>& data);
+bool DeregisterEventSource(Source source);
+// The error number of the last failed call of this thread.
+uint32_t LastError();
+
+struct Record {
+  std::string time, source;
+  uint16_t type = 0, category = 0;
+  uint32_t eventId = 0;
+  std::vector<std::string> strings;
+  std::vector<uint8_t> data;
+};
+
+// Reads back every record of the log file `path`; lines that do not parse are
+// skipped. For tests and tools.
+std::vector<Record> ReadLog(const std::string& path);
+
+}  // namespace evlog

@@ -1,0 +1,76 @@
+#pragma once
+// The registry stand-in: hives of keys with typed values, kept in one text
+// file per hive below the directory named by ORN_REGISTRY_DIR.
+//
+// The calls follow the platform's registry interface: keys are opened into
+// handles, values are read into caller buffers with sizes in and out, and
+// every call answers with a platform error code (kSuccess = 0). Key paths use
+// "\" between their parts and compare without regard to case.
+//
+// Every write rewrites its hive file atomically (written aside, then renamed)
+// under an exclusive lock, so two processes writing at once lose nothing. A
+// damaged hive file answers kBadDb to every call on that hive and is never
+// overwritten.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace reg {
+
+enum class Hive { ClassesRoot, CurrentUser, LocalMachine, Users };
+
+// Value types with the platform's numbers.
+enum ValueType : uint32_t {
+  kNone = 0,
+  kString = 1,        // REG_SZ: 8-bit text; the stored bytes hold a NUL terminator
+  kExpandString = 2,  // REG_EXPAND_SZ
+  kBinary = 3,        // REG_BINARY
+  kDword = 4,         // REG_DWORD, little-endian 4 bytes
+  kMultiString = 7,   // REG_MULTI_SZ
+};
+
+// Error codes with the platform's numbers.
+enum Status : int32_t {
+  kSuccess = 0,
+  kFileNotFound = 2,    // key or value does not exist
+  kAccessDenied = 5,
+  kInvalidHandle = 6,
+  kInvalidParameter = 87,
+  kMoreData = 234,      // the buffer is too small; the needed size is returned
+  kNoMoreItems = 259,   // enumeration past the last item
+  kBadDb = 1009,        // the hive file is damaged
+};
+
+using Key = uintptr_t;  // 0 = no key
+
+// Opens an existing key. `*out` is 0 on failure.
+Status OpenKey(Hive hive, std::string_view path, Key* out);
+// Opens a key, creating it and its parents when missing.
+Status CreateKey(Hive hive, std::string_view path, Key* out);
+Status CloseKey(Key key);
+
+// Reads value `name` ("" = the key's default value). On entry *size is the
+// buffer size in bytes (buffer may be null to ask for the size); on return
+// the size of the data. kMoreData when the buffer is too small.
+Status QueryValue(Key key, std::string_view name, ValueType* type, uint8_t* buffer, uint32_t* size);
+Status SetValue(Key key, std::string_view name, ValueType type, const uint8_t* data, uint32_t size);
+Status DeleteValue(Key key, std::string_view name);
+Status DeleteKey(Key parent, std::string_view subkey);  // the key must have no sub-keys
+
+// Enumerates values by index in their stored order. *nameSize: buffer size in
+// characters on entry (including the NUL), name length on return.
+Status EnumValue(Key key, uint32_t index, char* name, uint32_t* nameSize, ValueType* type,
+                 uint8_t* data, uint32_t* dataSize);
+Status EnumKey(Key key, uint32_t index, std::string* name);
+
+// Convenience for code and tests that only need whole values.
+Status SetString(Key key, std::string_view name, std::string_view text);
+Status SetDword(Key key, std::string_view name, uint32_t value);
+Status SetBinary(Key key, std::string_view name, const std::vector<uint8_t>& bytes);
+
+// Test hook: makes every call on `hive` fail with `status` (kSuccess undoes it).
+void FailHiveForTest(Hive hive, Status status);
+
+}  // namespace reg

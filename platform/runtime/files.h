@@ -1,0 +1,33 @@
+#pragma once
+// The runtime's file functions. Paths are host paths ("/" between parts).
+// Failures raise the runtime's file errors (53 file not found, 75 path/file
+// access error, 76 path not found, 70 permission denied).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rt {
+
+enum FileAttr : int32_t {
+  kNormal = 0, kReadOnly = 1, kHidden = 2, kSystem = 4, kDirectory = 16, kArchive = 32,
+};
+
+// Dir(path, attributes): the name (without folder) of the first entry that
+// matches `path`, whose last part may hold "*" and "?" wildcards; "" when
+// none. Normal files always match; hidden ("." names), system and directory
+// entries only when their bit is in `attributes`. Dir() continues the last
+// search.
+std::string Dir(std::string_view path, int32_t attributes = kNormal);
+std::string Dir();
+// True when exactly this path names an existing file (no wildcards).
+bool FileExists(std::string_view path);
+void MkDir(std::string_view path);
+void Kill(std::string_view path);    // deletes one file (no wildcards here)
+int32_t FileLen(std::string_view path);
+// Appends `line` and CR LF to the file, creating it; opened and closed per call.
+void AppendLine(std::string_view path, std::string_view line);
+std::string ReadAllText(std::string_view path);
+void WriteAllText(std::string_view path, std::string_view text);
+
+}  // namespace rt

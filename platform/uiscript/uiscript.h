@@ -1,0 +1,83 @@
+#pragma once
+// The operator script and the transcript, shared by every windowed program.
+//
+// ORN_UI_SCRIPT names a text file of operator steps, one per line; blank
+// lines and lines starting with "#" are skipped. A line is a verb followed
+// by arguments separated by blanks; an argument in double quotes may hold
+// blanks (\" and \\ inside quotes). Each program's driver gives the verbs
+// their meaning; the verbs every driver shares are handled here:
+//   answer yes|no|ok|cancel|abort|retry|ignore   queue the next box's answer
+// ORN_UI_TRANSCRIPT names a file that receives one line per message box,
+// dialog and caption or status change (see Transcript).
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace uiscript {
+
+struct Step {
+  int line = 0;  // 1-based line number in the script file
+  std::string verb;
+  std::vector<std::string> args;
+};
+
+// A script that cannot be read or a line that does not parse. what() names
+// the file and line: "ui script line 3: unknown verb 'clik'".
+class ScriptError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Parses script text. Throws ScriptError for an unbalanced quote.
+std::vector<Step> ParseScript(std::string_view text);
+// Reads and parses the file named by ORN_UI_SCRIPT; no variable = no steps.
+std::vector<Step> LoadScriptFromEnvironment();
+// Throws ScriptError naming the step's line with `message`.
+[[noreturn]] void Fail(const Step& step, const std::string& message);
+
+// Message-box answers with the platform's numbers.
+enum Answer : int32_t { kOk = 1, kCancel = 2, kAbort = 3, kRetry = 4, kIgnore = 5, kYes = 6, kNo = 7 };
+std::optional<Answer> ParseAnswer(std::string_view word);
+std::string_view AnswerName(Answer a);  // "ok", "yes", ...
+
+// Answers queued by "answer" steps, taken by the next box or dialog.
+class AnswerQueue {
+ public:
+  static AnswerQueue& Instance();
+  void Push(Answer a) { queue_.push_back(a); }
+  std::optional<Answer> Take();
+  void Clear() { queue_.clear(); }
+
+ private:
+  std::deque<Answer> queue_;
+};
+
+// Appends lines to the file named by ORN_UI_TRANSCRIPT (nothing without it).
+// Fields are separated by " | "; line breaks in a field are written as \n,
+// carriage returns as \r, "|" as \|.
+class Transcript {
+ public:
+  static void Write(const std::vector<std::string>& fields);
+};
+
+// Message-box styles with the platform's numbers (low nibble: buttons;
+// 0x0/0x100/0x200: default button; 0x10..0x40: icon).
+enum BoxStyle : int32_t {
+  kOkOnly = 0, kOkCancel = 1, kAbortRetryIgnore = 2, kYesNoCancel = 3, kYesNo = 4, kRetryCancel = 5,
+  kDefaultButton2 = 0x100, kDefaultButton3 = 0x200,
+  kIconCritical = 0x10, kIconQuestion = 0x20, kIconExclamation = 0x30, kIconInformation = 0x40,
+};
+
+// Shows a message box headless: takes the queued answer when it fits the
+// box's buttons, else the box's default button. Writes the transcript line
+//   msgbox | caption | style | text | answer [(default)]
+// A queued answer that the box does not offer is an error of the script:
+// throws ScriptError.
+Answer MessageBox(std::string_view text, int32_t style, std::string_view caption);
+
+}  // namespace uiscript

@@ -1,0 +1,56 @@
+#pragma once
+// Process and environment queries of the platform, answered from the Linux
+// host. Tests and demos steer them through environment variables:
+//   ORN_TEMP_PATH       the temporary path (default: $TMPDIR or /tmp, with "/")
+//   ORN_COMPUTER_NAME   the computer name (default: the host name)
+//   ORN_USER_NAME       the user name (default: the login name)
+//   ORN_FAIL            comma list of queries that fail: temppath,
+//                       computername, username
+//   ORN_DRIVE_C         the folder that stands for the root "C:\" (default:
+//                       the temporary path)
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace win32 {
+
+// The temporary path, ending with "/". Like the platform call: returns the
+// length copied; 0 on failure; when the path needs more than `bufferChars`-1
+// characters, nothing is copied and the needed size (with terminator) is
+// returned, which callers must tell apart from a length.
+uint32_t GetTempPath(uint32_t bufferChars, std::string* out);
+// Computer and user name, upper case. *size: buffer size on entry (with
+// terminator), length on return. False on failure (or a too small buffer).
+bool GetComputerName(std::string* out, uint32_t* size);
+bool GetUserName(std::string* out, uint32_t* size);
+
+// The folder of the running program, without a trailing "/".
+std::string ProgramDirectory();
+// The program's command-line text after its name, rebuilt from argv: words
+// joined by one blank; a word is put in double quotes when it holds a blank,
+// "," or "=" or a "/" after its first character, unless it is a switch
+// "/NAME" or "/NAME=VALUE" (NAME of letters and digits), whose VALUE is
+// quoted instead when it needs it.
+std::string CommandLine();
+// Called once by main() before anything reads the command line.
+void SetCommandLine(int argc, char** argv);
+// Rebuilds the text for a word list (the rule above); for tests.
+std::string JoinCommandLine(const std::vector<std::string>& words);
+
+// Maps a platform path to a host path: "C:\" and "C:/" at the start become
+// the ORN_DRIVE_C folder, every "\" becomes "/".
+std::string HostPath(std::string_view path);
+
+// Ends the process with `code`; a negative code ends it with its low 8 bits
+// (-5 gives 251). Flushes standard streams first.
+[[noreturn]] void ExitProcess(int32_t code);
+
+// Starts `program` with `args` without waiting. The program named by
+// ORN_EDITOR stands for the platform's text editor ("notepad"); without it
+// the start is only recorded. Every start is appended to the file named by
+// ORN_STARTED (one line: program and arguments joined by " | ").
+bool StartProgram(std::string_view program, const std::vector<std::string>& args);
+
+}  // namespace win32
