@@ -6,10 +6,16 @@
 //   time<TAB>source<TAB>type<TAB>category<TAB>id<TAB>strings<TAB>data
 // time "yyyy-mm-dd hh:nn:ss"; type, category and id in decimal; the strings
 // joined by "|" with "\", "|", tab and line breaks escaped as \\ \| \t \n \r;
-// data as upper-case hex bytes.
+// data as upper-case hex bytes. The source is escaped the same way.
 //
-// ORN_EVENTLOG_FAIL=register makes RegisterEventSource fail,
-// ORN_EVENTLOG_FAIL=report makes ReportEvent fail (LastError 1502, log full).
+// The time comes from rt::Now(), so ORN_FIXED_TIME fixes it too. No strings
+// and one empty string both give an empty field; ReadLog reads it as none.
+//
+// ORN_EVENTLOG_FAIL=register makes RegisterEventSource fail (LastError 5),
+// ORN_EVENTLOG_FAIL=report makes ReportEvent fail (LastError 1502, log full);
+// both may be given, comma-separated. A log file that cannot be written
+// fails the report too (LastError 3 path not found, 5 access denied, 112
+// disk full, 29 otherwise).
 
 #include <cstdint>
 #include <string>
@@ -30,7 +36,9 @@ enum EventType : uint16_t {
 
 using Source = uintptr_t;  // 0 = not registered
 
-// Registers `source` on `server` (empty = this computer). 0 on failure.
+// Registers `source` on `server` (empty = this computer; any other server
+// fails with 1722, "RPC server unavailable"). 0 on failure. Handles are
+// process-local; a report or deregistration with an unknown one fails with 6.
 Source RegisterEventSource(std::string_view server, std::string_view source);
 bool ReportEvent(Source source, uint16_t type, uint16_t category, uint32_t eventId,
                  const std::vector<std::string>& strings, const std::vector<uint8_t>& data);

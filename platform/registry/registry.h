@@ -11,6 +11,20 @@
 // under an exclusive lock, so two processes writing at once lose nothing. A
 // damaged hive file answers kBadDb to every call on that hive and is never
 // overwritten.
+//
+// ORN_REGISTRY_DIR names the directory (default: $HOME/.orn-registry, or
+// /tmp/orn-registry-<uid> without HOME); each call reads it anew. Hive files
+// are text, for example HKEY_LOCAL_MACHINE.hive:
+//   ; ORN registry hive, format 1
+//   [SOFTWARE\Dornvale\ORN\Trace]
+//   "LogType"=dword:00000001
+//   @=sz:"the key's default value"
+//   "Data"=hex:01,ab
+//   ; end of hive
+// Strings are quoted with \\ \" \n \r \t \xHH escapes; key paths escape
+// control characters and "%" as %HH; other types, and strings whose bytes
+// are not text with one closing NUL, are hex(type):bytes.
+// Handles are process-local and never reused within a process.
 
 #include <cstdint>
 #include <string>
@@ -41,6 +55,8 @@ enum Status : int32_t {
   kMoreData = 234,      // the buffer is too small; the needed size is returned
   kNoMoreItems = 259,   // enumeration past the last item
   kBadDb = 1009,        // the hive file is damaged
+  kIoFailed = 1016,     // the hive file could not be written
+  kKeyDeleted = 1018,   // the key of this handle was deleted meanwhile
 };
 
 using Key = uintptr_t;  // 0 = no key
@@ -49,6 +65,8 @@ using Key = uintptr_t;  // 0 = no key
 Status OpenKey(Hive hive, std::string_view path, Key* out);
 // Opens a key, creating it and its parents when missing.
 Status CreateKey(Hive hive, std::string_view path, Key* out);
+// Frees the handle; an unknown handle gives kInvalidHandle. Under
+// FailHiveForTest the handle is freed and the test status returned.
 Status CloseKey(Key key);
 
 // Reads value `name` ("" = the key's default value). On entry *size is the
@@ -57,18 +75,24 @@ Status CloseKey(Key key);
 Status QueryValue(Key key, std::string_view name, ValueType* type, uint8_t* buffer, uint32_t* size);
 Status SetValue(Key key, std::string_view name, ValueType type, const uint8_t* data, uint32_t size);
 Status DeleteValue(Key key, std::string_view name);
-Status DeleteKey(Key parent, std::string_view subkey);  // the key must have no sub-keys
+// `subkey` may be a path below `parent`; a key with sub-keys is refused with
+// kAccessDenied. Handles open on the deleted key answer kKeyDeleted.
+Status DeleteKey(Key parent, std::string_view subkey);
 
 // Enumerates values by index in their stored order. *nameSize: buffer size in
 // characters on entry (including the NUL), name length on return.
 Status EnumValue(Key key, uint32_t index, char* name, uint32_t* nameSize, ValueType* type,
                  uint8_t* data, uint32_t* dataSize);
+// Sub-keys come in name order without regard to case, as on the platform.
 Status EnumKey(Key key, uint32_t index, std::string* name);
 
 // Convenience for code and tests that only need whole values.
 Status SetString(Key key, std::string_view name, std::string_view text);
 Status SetDword(Key key, std::string_view name, uint32_t value);
 Status SetBinary(Key key, std::string_view name, const std::vector<uint8_t>& bytes);
+
+// The directory of the hive files as the calls use it now.
+std::string RegistryDirectory();
 
 // Test hook: makes every call on `hive` fail with `status` (kSuccess undoes it).
 void FailHiveForTest(Hive hive, Status status);

@@ -32,8 +32,8 @@ enum ErrorNumber : int32_t {
   kInvalidPicture = 481,     // "Invalid picture"
 };
 
-// The runtime's own description of an error number; "Application-defined or
-// object-defined error" for numbers it does not know.
+// The runtime's own description of an error number; "" for 0 and
+// "Application-defined or object-defined error" for numbers it does not know.
 std::string ErrorDescription(int32_t number);
 
 class RuntimeError : public std::runtime_error {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/runtime/datetime.h"
+
 namespace rt {
 
 enum FileAttr : int32_t {
@@ -17,17 +19,24 @@ enum FileAttr : int32_t {
 // matches `path`, whose last part may hold "*" and "?" wildcards; "" when
 // none. Normal files always match; hidden ("." names), system and directory
 // entries only when their bit is in `attributes`. Dir() continues the last
-// search.
+// search; after it has answered "" (or before any search) it raises 5.
+// On this host: wildcards match without regard to case ("*.*" also matches
+// names without a dot), a name without wildcards must match exactly; "." and
+// ".." are never listed; answers come in byte order of the names; entries
+// that are neither files nor folders count as system, files without owner
+// write permission as read-only. A path ending in "/" lists the folder.
 std::string Dir(std::string_view path, int32_t attributes = kNormal);
 std::string Dir();
 // True when exactly this path names an existing file (no wildcards).
 bool FileExists(std::string_view path);
-void MkDir(std::string_view path);
-void Kill(std::string_view path);    // deletes one file (no wildcards here)
+void MkDir(std::string_view path);   // existing: 75; parent missing: 76
+void Kill(std::string_view path);    // one file (no wildcards); missing or a folder: 53
 int32_t FileLen(std::string_view path);
 // Appends `line` and CR LF to the file, creating it; opened and closed per call.
 void AppendLine(std::string_view path, std::string_view line);
 std::string ReadAllText(std::string_view path);
 void WriteAllText(std::string_view path, std::string_view text);
+// The file's last change in local time, to the second (53 when missing).
+DateTime FileDateTime(std::string_view path);
 
 }  // namespace rt

@@ -18,6 +18,7 @@ std::string Mid(std::string_view text, int32_t start);
 std::string Mid(std::string_view text, int32_t start, int32_t length);
 std::string Left(std::string_view text, int32_t length);
 std::string Right(std::string_view text, int32_t length);
+// Case changes touch the letters a-z / A-Z only; other bytes pass unchanged.
 std::string UCase(std::string_view text);
 std::string LCase(std::string_view text);
 std::string Trim(std::string_view text);   // blanks only, not tabs
@@ -27,5 +28,9 @@ std::string Replace(std::string_view text, std::string_view find, std::string_vi
 std::string Space(int32_t n);
 std::string String(int32_t n, char c);
 int32_t Len(std::string_view text);
+// StrComp: -1, 0 or 1 as a sorts before, equal to or after b; the text
+// compare ignores the case of a-z (bytes compare unsigned).
+enum CompareMethod { kBinaryCompare = 0, kTextCompare = 1 };
+int32_t StrComp(std::string_view a, std::string_view b, CompareMethod compare = kBinaryCompare);
 
 }  // namespace rt

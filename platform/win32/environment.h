@@ -8,6 +8,9 @@
 //                       computername, username
 //   ORN_DRIVE_C         the folder that stands for the root "C:\" (default:
 //                       the temporary path)
+//   ORN_PROGRAM_DIR     the program directory (default: the folder of the
+//                       running executable)
+//   ORN_EDITOR, ORN_STARTED  see StartProgram
 
 #include <cstdint>
 #include <string>
@@ -21,18 +24,25 @@ namespace win32 {
 // characters, nothing is copied and the needed size (with terminator) is
 // returned, which callers must tell apart from a length.
 uint32_t GetTempPath(uint32_t bufferChars, std::string* out);
+// The temporary folder without the failure switch and without a trailing
+// "/", for the stand-ins' own files (event log, drive C).
+std::string TempDirectory();
 // Computer and user name, upper case. *size: buffer size on entry (with
 // terminator), length on return. False on failure (or a too small buffer).
 bool GetComputerName(std::string* out, uint32_t* size);
 bool GetUserName(std::string* out, uint32_t* size);
 
-// The folder of the running program, without a trailing "/".
+// The folder of the running program (or ORN_PROGRAM_DIR), without a
+// trailing "/".
 std::string ProgramDirectory();
 // The program's command-line text after its name, rebuilt from argv: words
 // joined by one blank; a word is put in double quotes when it holds a blank,
 // "," or "=" or a "/" after its first character, unless it is a switch
 // "/NAME" or "/NAME=VALUE" (NAME of letters and digits), whose VALUE is
-// quoted instead when it needs it.
+// quoted instead when it needs it. So "/tmp/out" (not a switch, "/" after
+// its first character) comes out as "\"/tmp/out\"" and reaches the
+// command-line parser as one positional value. A double quote inside a word
+// cannot be carried and is passed as it is.
 std::string CommandLine();
 // Called once by main() before anything reads the command line.
 void SetCommandLine(int argc, char** argv);

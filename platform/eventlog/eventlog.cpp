@@ -1,0 +1,240 @@
+#include "platform/eventlog/eventlog.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include "platform/runtime/datetime.h"
+#include "platform/runtime/error.h"
+#include "platform/win32/environment.h"
+
+namespace evlog {
+
+namespace {
+
+// The platform's error numbers this stand-in reports.
+constexpr uint32_t kErrorPathNotFound = 3;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorInvalidHandle = 6;
+constexpr uint32_t kErrorWriteFault = 29;
+constexpr uint32_t kErrorInvalidParameter = 87;
+constexpr uint32_t kErrorDiskFull = 112;
+constexpr uint32_t kErrorLogFileFull = 1502;
+constexpr uint32_t kRpcServerUnavailable = 1722;
+
+thread_local uint32_t t_lastError = 0;
+
+std::mutex g_mutex;
+std::map<Source, std::string> g_sources;
+Source g_next = 0x10;
+
+bool Fail(uint32_t error) {
+  t_lastError = error;
+  return false;
+}
+
+Source FailSource(uint32_t error) {
+  t_lastError = error;
+  return 0;
+}
+
+// True when ORN_EVENTLOG_FAIL names `what` (comma list).
+bool Failing(std::string_view what) {
+  const char* v = std::getenv("ORN_EVENTLOG_FAIL");
+  std::stringstream list(v ? v : "");
+  for (std::string item; std::getline(list, item, ',');) {
+    size_t b = item.find_first_not_of(' '), e = item.find_last_not_of(' ');
+    if (b != std::string::npos && item.substr(b, e - b + 1) == what) return true;
+  }
+  return false;
+}
+
+std::string LogPath() {
+  const char* p = std::getenv("ORN_EVENTLOG");
+  return p && *p ? p : win32::TempDirectory() + "/orn-eventlog.txt";
+}
+
+std::string Escape(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '|': out += "\\|"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// Splits an escaped field at its unescaped "|" (when `split`) and undoes the
+// escapes; false on a dangling or unknown escape.
+bool Unescape(std::string_view s, bool split, std::vector<std::string>* out) {
+  out->assign(1, "");
+  for (size_t i = 0; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == '|' && split) {
+      out->emplace_back();
+    } else if (c == '|') {
+      return false;
+    } else if (c != '\\') {
+      out->back() += c;
+    } else if (++i < s.size()) {
+      switch (s[i]) {
+        case '\\': out->back() += '\\'; break;
+        case '|': out->back() += '|'; break;
+        case 't': out->back() += '\t'; break;
+        case 'n': out->back() += '\n'; break;
+        case 'r': out->back() += '\r'; break;
+        default: return false;
+      }
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+template <typename T>
+bool ParseNumber(std::string_view s, T* out) {
+  if (s.empty() || s.size() > 10) return false;
+  uint64_t v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (v > static_cast<uint64_t>(static_cast<T>(~T{0}))) return false;
+  *out = static_cast<T>(v);
+  return true;
+}
+
+bool ParseHex(std::string_view s, std::vector<uint8_t>* out) {
+  if (s.size() % 2) return false;
+  auto nibble = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  out->clear();
+  for (size_t i = 0; i < s.size(); i += 2) {
+    int hi = nibble(s[i]), lo = nibble(s[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    out->push_back(static_cast<uint8_t>(hi * 16 + lo));
+  }
+  return true;
+}
+
+bool ParseLine(std::string_view line, Record* r) {
+  std::vector<std::string_view> f;
+  for (size_t start = 0;;) {
+    size_t tab = line.find('\t', start);
+    f.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+    if (tab == std::string_view::npos) break;
+    start = tab + 1;
+  }
+  if (f.size() != 7 || f[0].size() != 19) return false;
+  std::vector<std::string> parts;
+  r->time = std::string(f[0]);
+  if (!Unescape(f[1], false, &parts)) return false;
+  r->source = parts[0];
+  if (!ParseNumber(f[2], &r->type) || !ParseNumber(f[3], &r->category) ||
+      !ParseNumber(f[4], &r->eventId) || !Unescape(f[5], true, &parts) || !ParseHex(f[6], &r->data)) {
+    return false;
+  }
+  // An empty field is no strings at all (a single empty string reads the same).
+  r->strings = f[5].empty() ? std::vector<std::string>{} : parts;
+  return true;
+}
+
+}  // namespace
+
+Source RegisterEventSource(std::string_view server, std::string_view source) {
+  if (Failing("register")) return FailSource(kErrorAccessDenied);
+  if (!server.empty()) return FailSource(kRpcServerUnavailable);  // only this computer
+  if (source.empty()) return FailSource(kErrorInvalidParameter);
+  std::lock_guard<std::mutex> lock(g_mutex);
+  Source s = g_next++;
+  g_sources[s] = std::string(source);
+  return s;
+}
+
+bool ReportEvent(Source source, uint16_t type, uint16_t category, uint32_t eventId,
+                 const std::vector<std::string>& strings, const std::vector<uint8_t>& data) {
+  std::string name;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_sources.find(source);
+    if (it == g_sources.end()) return Fail(kErrorInvalidHandle);
+    name = it->second;
+  }
+  if (Failing("report")) return Fail(kErrorLogFileFull);
+
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string time;
+  try {
+    time = rt::Format(rt::Now(), "yyyy-mm-dd hh:nn:ss");
+  } catch (const rt::RuntimeError&) {
+    return Fail(kErrorInvalidParameter);  // a malformed ORN_FIXED_TIME
+  }
+  std::string line = time + '\t' + Escape(name) + '\t' +
+                     std::to_string(type) + '\t' + std::to_string(category) + '\t' +
+                     std::to_string(eventId) + '\t';
+  for (size_t i = 0; i < strings.size(); ++i) {
+    if (i) line += '|';
+    line += Escape(strings[i]);
+  }
+  line += '\t';
+  for (uint8_t b : data) {
+    line += kHex[b >> 4];
+    line += kHex[b & 15];
+  }
+  line += '\n';
+
+  // One write on an O_APPEND descriptor: records of several processes never mix.
+  std::string path = LogPath();
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    return Fail(errno == ENOENT || errno == ENOTDIR ? kErrorPathNotFound
+                : errno == EACCES || errno == EPERM ? kErrorAccessDenied
+                                                     : kErrorWriteFault);
+  }
+  ssize_t n;
+  do {
+    n = write(fd, line.data(), line.size());
+  } while (n < 0 && errno == EINTR);
+  int err = errno;
+  close(fd);
+  if (n != static_cast<ssize_t>(line.size())) {
+    return Fail(n < 0 && (err == ENOSPC || err == EDQUOT) ? kErrorDiskFull : kErrorWriteFault);
+  }
+  return true;
+}
+
+bool DeregisterEventSource(Source source) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_sources.erase(source) == 0) return Fail(kErrorInvalidHandle);
+  return true;
+}
+
+uint32_t LastError() { return t_lastError; }
+
+std::vector<Record> ReadLog(const std::string& path) {
+  std::vector<Record> records;
+  std::ifstream in(path, std::ios::binary);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    Record r;
+    if (ParseLine(line, &r)) records.push_back(std::move(r));
+  }
+  return records;
+}
+
+}  // namespace evlog

@@ -1,0 +1,308 @@
+#include "platform/registry/registry.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace reg;
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/orn-reg-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    setenv("ORN_REGISTRY_DIR", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    for (Hive h : {Hive::ClassesRoot, Hive::CurrentUser, Hive::LocalMachine, Hive::Users}) {
+      FailHiveForTest(h, kSuccess);
+    }
+    unsetenv("ORN_REGISTRY_DIR");
+    fs::remove_all(dir_);
+  }
+  fs::path HiveFile() const { return fs::path(dir_) / "HKEY_LOCAL_MACHINE.hive"; }
+  Key Create(std::string_view path) {
+    Key k = 0;
+    EXPECT_EQ(CreateKey(Hive::LocalMachine, path, &k), kSuccess);
+    return k;
+  }
+  std::vector<uint8_t> Query(Key k, std::string_view name, ValueType* type) {
+    uint32_t size = 0;
+    EXPECT_EQ(QueryValue(k, name, type, nullptr, &size), kSuccess) << name;
+    std::vector<uint8_t> buf(size);
+    EXPECT_EQ(QueryValue(k, name, type, buf.data(), &size), kSuccess) << name;
+    return buf;
+  }
+  std::string dir_;
+};
+
+std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+TEST_F(RegistryTest, ValuesOfEveryTypeRoundTripThroughTheFile) {
+  struct Case {
+    std::string name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+  } cases[] = {
+      {"", kString, Bytes(std::string("default\0", 8))},
+      {"LogType", kDword, {1, 0, 0, 0}},
+      {"Max", kDword, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {"Short dword", kDword, {1, 2, 3}},
+      {"Text", kString, Bytes(std::string("a\\b \"q\"\ttab\nnl\r\x01 \xC3\xA4\0", 22))},
+      {"NoNul", kString, Bytes("abc")},
+      {"InnerNul", kString, Bytes(std::string("a\0b\0", 4))},
+      {"Path", kExpandString, Bytes(std::string("%TEMP%\\x\0", 9))},
+      {"Multi", kMultiString, Bytes(std::string("a\0b\0\0", 5))},
+      {"Blob", kBinary, {0x00, 0xAB, 0x10}},
+      {"Empty", kBinary, {}},
+      {"Qword", 11, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {"we=ird \"name\"\\", kString, Bytes(std::string("x\0", 2))},
+  };
+  Key k = Create("SOFTWARE\\Dornvale\\ORN\\Trace");
+  for (const auto& c : cases) {
+    EXPECT_EQ(SetValue(k, c.name, static_cast<ValueType>(c.type), c.data.data(),
+                       static_cast<uint32_t>(c.data.size())),
+              kSuccess);
+  }
+  EXPECT_EQ(CloseKey(k), kSuccess);
+
+  Key again = 0;
+  ASSERT_EQ(OpenKey(Hive::LocalMachine, "software\\DORNVALE\\orn\\trace", &again), kSuccess);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    ValueType type = kNone;
+    EXPECT_EQ(Query(again, c.name, &type), c.data) << c.name;
+    EXPECT_EQ(type, c.type) << c.name;
+    char name[64];
+    uint32_t nameSize = sizeof name;
+    uint32_t dataSize = 0;
+    ASSERT_EQ(EnumValue(again, static_cast<uint32_t>(i), name, &nameSize, &type, nullptr, &dataSize),
+              kSuccess);
+    EXPECT_EQ(std::string(name, nameSize), c.name);  // stored order
+    EXPECT_EQ(dataSize, c.data.size());
+  }
+  CloseKey(again);
+
+  std::string text = ReadFile(HiveFile());
+  EXPECT_NE(text.find("[SOFTWARE\\Dornvale\\ORN\\Trace]\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"LogType\"=dword:00000001\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("@=sz:\"default\"\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"Blob\"=hex:00,ab,10\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"NoNul\"=hex(1):61,62,63\n"), std::string::npos) << text;
+}
+
+TEST_F(RegistryTest, BuffersAndSizes) {
+  Key k = Create("S");
+  ASSERT_EQ(SetString(k, "V", "hello"), kSuccess);
+  uint8_t buf[16] = {};
+  uint32_t size = 3;
+  ValueType type = kNone;
+  EXPECT_EQ(QueryValue(k, "V", &type, buf, &size), kMoreData);
+  EXPECT_EQ(size, 6u);
+  EXPECT_EQ(type, kString);
+  size = 6;
+  EXPECT_EQ(QueryValue(k, "v", nullptr, buf, &size), kSuccess);
+  EXPECT_STREQ(reinterpret_cast<char*>(buf), "hello");
+  EXPECT_EQ(QueryValue(k, "V", nullptr, buf, nullptr), kInvalidParameter);
+  EXPECT_EQ(QueryValue(k, "V", &type, nullptr, nullptr), kSuccess);
+  EXPECT_EQ(QueryValue(k, "missing", nullptr, nullptr, &size), kFileNotFound);
+  EXPECT_EQ(SetValue(k, "X", kBinary, nullptr, 4), kInvalidParameter);
+
+  char name[2];
+  uint32_t nameSize = sizeof name;  // "V" and its NUL just fit
+  EXPECT_EQ(EnumValue(k, 0, name, &nameSize, nullptr, nullptr, nullptr), kSuccess);
+  EXPECT_EQ(nameSize, 1u);
+  ASSERT_EQ(SetDword(k, "Longer", 7), kSuccess);
+  nameSize = sizeof name;
+  EXPECT_EQ(EnumValue(k, 1, name, &nameSize, nullptr, nullptr, nullptr), kMoreData);
+  nameSize = sizeof name;
+  EXPECT_EQ(EnumValue(k, 2, name, &nameSize, nullptr, nullptr, nullptr), kNoMoreItems);
+  EXPECT_EQ(CloseKey(k), kSuccess);
+  EXPECT_EQ(CloseKey(k), kInvalidHandle);
+  EXPECT_EQ(QueryValue(k, "V", nullptr, nullptr, &size), kInvalidHandle);
+}
+
+TEST_F(RegistryTest, KeysAndValuesLifecycle) {
+  Key none = 123;
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "SOFTWARE", &none), kFileNotFound);
+  EXPECT_EQ(none, 0u);
+  Key app = Create("SOFTWARE\\App");
+  for (const char* sub : {"gamma", "Beta", "alpha"}) CloseKey(Create(std::string("SOFTWARE\\App\\") + sub));
+  Key beta = Create("software\\app\\BETA");  // the existing key, whatever the case
+
+  std::vector<std::string> subkeys;
+  std::string name;
+  for (uint32_t i = 0; EnumKey(app, i, &name) == kSuccess; ++i) subkeys.push_back(name);
+  EXPECT_EQ(subkeys, (std::vector<std::string>{"alpha", "Beta", "gamma"}));
+
+  // Replacing a value keeps its place; deleting takes it out.
+  ASSERT_EQ(SetDword(app, "A", 1), kSuccess);
+  ASSERT_EQ(SetDword(app, "B", 2), kSuccess);
+  ASSERT_EQ(SetString(app, "a", "one"), kSuccess);
+  char vname[8];
+  uint32_t vsize = sizeof vname;
+  ValueType type;
+  ASSERT_EQ(EnumValue(app, 0, vname, &vsize, &type, nullptr, nullptr), kSuccess);
+  EXPECT_EQ(std::string(vname), "A");
+  EXPECT_EQ(type, kString);
+  EXPECT_EQ(DeleteValue(app, "A"), kSuccess);
+  EXPECT_EQ(DeleteValue(app, "A"), kFileNotFound);
+
+  EXPECT_EQ(DeleteKey(Create("SOFTWARE"), "App"), kAccessDenied);  // has sub-keys
+  EXPECT_EQ(DeleteKey(app, "Beta"), kSuccess);
+  EXPECT_EQ(DeleteKey(app, "Beta"), kFileNotFound);
+  EXPECT_EQ(DeleteKey(app, ""), kInvalidParameter);
+  EXPECT_EQ(SetDword(beta, "x", 1), kKeyDeleted);
+  EXPECT_EQ(CloseKey(beta), kSuccess);
+  EXPECT_EQ(DeleteKey(app, "gamma"), kSuccess);
+  EXPECT_EQ(EnumKey(app, 1, &name), kNoMoreItems);
+  EXPECT_EQ(CreateKey(Hive::LocalMachine, std::string(256, 'k'), &none), kInvalidParameter);
+}
+
+TEST_F(RegistryTest, OpeningWithCreateKeyDoesNotRewriteTheHive) {
+  CloseKey(Create("A\\B"));
+  auto before = fs::last_write_time(HiveFile());
+  std::string text = ReadFile(HiveFile());
+  fs::last_write_time(HiveFile(), before - std::chrono::seconds(10));
+  CloseKey(Create("a\\b"));
+  EXPECT_EQ(fs::last_write_time(HiveFile()), before - std::chrono::seconds(10));
+}
+
+TEST_F(RegistryTest, DamagedHiveAnswersBadDbAndIsNeverOverwritten) {
+  Key early = Create("K");
+  ASSERT_EQ(SetDword(early, "v", 1), kSuccess);
+  const std::string good = ReadFile(HiveFile());
+  const std::string damaged[] = {
+      "garbage\n",
+      "",
+      "; ORN registry hive, format 1\n[K]\n",                       // no end line
+      good.substr(0, good.size() - 1),                              // last newline cut
+      "; ORN registry hive, format 1\n\"v\"=dword:00000001\n; end of hive\n",  // value before key
+      "; ORN registry hive, format 1\n[K]\n\"v\"=sz:\"a\\q\"\n; end of hive\n",  // bad escape
+      "; ORN registry hive, format 1\n[K]\n\"v\"=hex:0g\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K]\n\"v\"=dword:1\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K]\n\"v\"=hex(99999999999):00\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K]\n\"v\"=blob:00\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K]\n\"v\"=hex:01\n\"V\"=hex:02\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K]\n[k]\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K%zz]\n; end of hive\n",
+      std::string("; ORN registry hive, format 1\n[K]\n\"v\"=sz:\"unterminated\n; end of hive\n"),
+  };
+  for (const auto& text : damaged) {
+    std::ofstream(HiveFile(), std::ios::binary | std::ios::trunc) << text;
+    Key k = 99;
+    uint32_t size = 0;
+    std::string name;
+    EXPECT_EQ(OpenKey(Hive::LocalMachine, "K", &k), kBadDb) << text;
+    EXPECT_EQ(k, 0u);
+    EXPECT_EQ(CreateKey(Hive::LocalMachine, "New", &k), kBadDb) << text;
+    EXPECT_EQ(QueryValue(early, "v", nullptr, nullptr, &size), kBadDb) << text;
+    EXPECT_EQ(SetDword(early, "w", 2), kBadDb) << text;
+    EXPECT_EQ(DeleteValue(early, "v"), kBadDb) << text;
+    EXPECT_EQ(EnumKey(early, 0, &name), kBadDb) << text;
+    EXPECT_EQ(ReadFile(HiveFile()), text);
+  }
+  // Other hives are unaffected.
+  Key user = 0;
+  EXPECT_EQ(CreateKey(Hive::CurrentUser, "K", &user), kSuccess);
+  CloseKey(user);
+  // Repaired by hand: readable again, including hand-written comments.
+  std::ofstream(HiveFile(), std::ios::binary | std::ios::trunc)
+      << "; ORN registry hive, format 1\r\n\r\n[K]\r\n; note\r\n\"v\"=dword:0000002a\r\n; end of hive\r\n";
+  ValueType type;
+  EXPECT_EQ(Query(early, "v", &type), (std::vector<uint8_t>{42, 0, 0, 0}));
+  EXPECT_EQ(CloseKey(early), kSuccess);
+}
+
+TEST_F(RegistryTest, FailureSwitchPerHive) {
+  Key k = Create("K");
+  FailHiveForTest(Hive::LocalMachine, kAccessDenied);
+  Key other = 0;
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "K", &other), kAccessDenied);
+  EXPECT_EQ(SetDword(k, "v", 1), kAccessDenied);
+  EXPECT_EQ(CreateKey(Hive::CurrentUser, "K", &other), kSuccess);
+  EXPECT_EQ(CloseKey(other), kSuccess);
+  EXPECT_EQ(CloseKey(k), kAccessDenied);  // freed all the same
+  FailHiveForTest(Hive::LocalMachine, kSuccess);
+  EXPECT_EQ(CloseKey(k), kInvalidHandle);
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "K", &other), kSuccess);
+  CloseKey(other);
+}
+
+TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
+  Key shared = Create("SOFTWARE\\Shared");
+  CloseKey(shared);
+  pid_t kids[2];
+  for (int p = 0; p < 2; ++p) {
+    kids[p] = fork();
+    ASSERT_GE(kids[p], 0);
+    if (kids[p] == 0) {
+      Key k = 0;
+      if (OpenKey(Hive::LocalMachine, "SOFTWARE\\Shared", &k) != kSuccess) _exit(2);
+      for (uint32_t i = 0; i < 200; ++i) {
+        if (SetDword(k, "p" + std::to_string(p) + "-" + std::to_string(i), i) != kSuccess) _exit(3);
+      }
+      Key own = 0;
+      if (CreateKey(Hive::LocalMachine, "SOFTWARE\\Shared\\Child" + std::to_string(p), &own) != kSuccess) {
+        _exit(4);
+      }
+      _exit(0);
+    }
+  }
+  for (pid_t kid : kids) {
+    int status = 0;
+    waitpid(kid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+  Key k = 0;
+  ASSERT_EQ(OpenKey(Hive::LocalMachine, "SOFTWARE\\Shared", &k), kSuccess);
+  for (int p = 0; p < 2; ++p) {
+    for (uint32_t i = 0; i < 200; ++i) {
+      ValueType type;
+      std::vector<uint8_t> want{static_cast<uint8_t>(i), 0, 0, 0};
+      ASSERT_EQ(Query(k, "p" + std::to_string(p) + "-" + std::to_string(i), &type), want);
+    }
+  }
+  std::string name;
+  EXPECT_EQ(EnumKey(k, 0, &name), kSuccess);
+  EXPECT_EQ(name, "Child0");
+  EXPECT_EQ(EnumKey(k, 1, &name), kSuccess);
+  EXPECT_EQ(name, "Child1");
+  CloseKey(k);
+  for (const auto& e : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos) << "left behind: " << e.path();
+  }
+}
+
+TEST(RegistryDirectoryTest, DefaultsFollowHome) {
+  const char* oldHome = getenv("HOME");
+  std::string saved = oldHome ? oldHome : "";
+  unsetenv("ORN_REGISTRY_DIR");
+  setenv("HOME", "/home/someone", 1);
+  EXPECT_EQ(RegistryDirectory(), "/home/someone/.orn-registry");
+  unsetenv("HOME");
+  EXPECT_EQ(RegistryDirectory(), "/tmp/orn-registry-" + std::to_string(getuid()));
+  setenv("ORN_REGISTRY_DIR", "/x/reg", 1);
+  EXPECT_EQ(RegistryDirectory(), "/x/reg");
+  unsetenv("ORN_REGISTRY_DIR");
+  if (oldHome) setenv("HOME", saved.c_str(), 1);
+}
+
+}  // namespace

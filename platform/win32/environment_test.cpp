@@ -1,0 +1,220 @@
+#include "platform/win32/environment.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets or clears environment variables for one test and restores them.
+class EnvGuard {
+ public:
+  ~EnvGuard() {
+    for (auto& [name, old] : saved_) {
+      if (old) setenv(name.c_str(), old->c_str(), 1);
+      else unsetenv(name.c_str());
+    }
+  }
+  void Set(const std::string& name, const char* value) {
+    if (!saved_.count(name)) {
+      const char* old = getenv(name.c_str());
+      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    if (value) setenv(name.c_str(), value, 1);
+    else unsetenv(name.c_str());
+  }
+
+ private:
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(EnvironmentTest, CommandLineRebuilding) {
+  struct Case {
+    std::vector<std::string> words;
+    const char* text;
+  } cases[] = {
+      {{"DEMO", "123", "/tmp/out", "/Z=9"}, "DEMO 123 \"/tmp/out\" /Z=9"},
+      {{"a b"}, "\"a b\""},
+      {{"/OUT=a b"}, "/OUT=\"a b\""},
+      {{"/OUT=/tmp/x"}, "/OUT=\"/tmp/x\""},
+      {{"/OUT=k=v"}, "/OUT=\"k=v\""},
+      {{"/Trace", "/P=C", "/Z="}, "/Trace /P=C /Z="},
+      {{"x,y", "a=b", "rel/dir"}, "\"x,y\" \"a=b\" \"rel/dir\""},
+      {{"/a-b"}, "/a-b"},  // not a switch name, but no separator to protect
+      {{"/a-b=c"}, "\"/a-b=c\""},
+      {{"tab\there"}, "tab\there"},  // tabs are ordinary to the parser
+      {{""}, "\"\""},
+      {{}, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(win32::JoinCommandLine(c.words), c.text);
+
+  char prog[] = "Quillet", a1[] = "DEMO", a2[] = "123", a3[] = "/tmp/out", a4[] = "/Z=9";
+  char* argv[] = {prog, a1, a2, a3, a4, nullptr};
+  win32::SetCommandLine(5, argv);
+  EXPECT_EQ(win32::CommandLine(), "DEMO 123 \"/tmp/out\" /Z=9");
+}
+
+TEST(EnvironmentTest, TempPath) {
+  EnvGuard env;
+  env.Set("ORN_FAIL", nullptr);
+  env.Set("ORN_TEMP_PATH", "/x/yy");
+  std::string out;
+  EXPECT_EQ(win32::GetTempPath(64, &out), 6u);
+  EXPECT_EQ(out, "/x/yy/");
+  EXPECT_EQ(win32::GetTempPath(7, &out), 6u);  // just fits with its terminator
+  out = "old";
+  EXPECT_EQ(win32::GetTempPath(6, &out), 7u);  // the size needed, nothing copied
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(win32::TempDirectory(), "/x/yy");
+
+  env.Set("ORN_TEMP_PATH", nullptr);
+  env.Set("TMPDIR", "/var/tmp/");
+  EXPECT_EQ(win32::GetTempPath(64, &out), 9u);
+  EXPECT_EQ(out, "/var/tmp/");
+  env.Set("TMPDIR", nullptr);
+  win32::GetTempPath(64, &out);
+  EXPECT_EQ(out, "/tmp/");
+
+  env.Set("ORN_FAIL", "username, TempPath");
+  EXPECT_EQ(win32::GetTempPath(64, &out), 0u);
+}
+
+TEST(EnvironmentTest, ComputerAndUserName) {
+  EnvGuard env;
+  env.Set("ORN_FAIL", nullptr);
+  using Query = bool (*)(std::string*, uint32_t*);
+  struct Case {
+    const char* variable;
+    const char* failName;
+    Query query;
+  } cases[] = {
+      {"ORN_COMPUTER_NAME", "computername", win32::GetComputerName},
+      {"ORN_USER_NAME", "username", win32::GetUserName},
+  };
+  for (const auto& c : cases) {
+    env.Set(c.variable, "qx71-dev");
+    std::string out;
+    uint32_t size = 64;
+    EXPECT_TRUE(c.query(&out, &size)) << c.variable;
+    EXPECT_EQ(out, "QX71-DEV");
+    EXPECT_EQ(size, 8u);
+    size = 8;  // no room for the terminator
+    EXPECT_FALSE(c.query(&out, &size));
+    EXPECT_EQ(size, 9u);
+
+    env.Set(c.variable, nullptr);  // host's own name, upper case
+    size = 256;
+    EXPECT_TRUE(c.query(&out, &size)) << c.variable;
+    EXPECT_FALSE(out.empty());
+    for (char ch : out) EXPECT_FALSE(ch >= 'a' && ch <= 'z') << out;
+
+    env.Set("ORN_FAIL", c.failName);
+    size = 64;
+    EXPECT_FALSE(c.query(&out, &size)) << c.variable;
+    env.Set("ORN_FAIL", nullptr);
+  }
+}
+
+TEST(EnvironmentTest, HostPath) {
+  EnvGuard env;
+  env.Set("ORN_DRIVE_C", "/drive/c/");
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"C:\\Quillet.log", "/drive/c/Quillet.log"},
+      {"c:/dir\\f.txt", "/drive/c/dir/f.txt"},
+      {"C:", "/drive/c"},
+      {"D:\\x", "D:/x"},
+      {"CC:\\x", "CC:/x"},
+      {"rel\\f", "rel/f"},
+      {"/abs/f", "/abs/f"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(win32::HostPath(c.in), c.out) << c.in;
+  env.Set("ORN_DRIVE_C", nullptr);
+  env.Set("ORN_TEMP_PATH", "/t");
+  env.Set("ORN_FAIL", "temppath");  // the drive does not depend on the query
+  EXPECT_EQ(win32::HostPath("C:\\Quillet.log"), "/t/Quillet.log");
+}
+
+TEST(EnvironmentTest, ProgramDirectory) {
+  EnvGuard env;
+  env.Set("ORN_PROGRAM_DIR", "/opt/q/");
+  EXPECT_EQ(win32::ProgramDirectory(), "/opt/q");
+  env.Set("ORN_PROGRAM_DIR", nullptr);
+  EXPECT_EQ(win32::ProgramDirectory(), fs::canonical("/proc/self/exe").parent_path().string());
+}
+
+TEST(EnvironmentTest, ExitProcessKeepsLowByteAndFlushes) {
+  struct Case {
+    int32_t code;
+    int status;
+  } cases[] = {{0, 0}, {1, 1}, {-5, 251}, {-2, 254}, {-9, 247}, {300, 44}};
+  std::string out = fs::temp_directory_path() / ("orn-exit-" + std::to_string(getpid()));
+  for (const auto& c : cases) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (!freopen(out.c_str(), "w", stdout)) _exit(99);
+      std::printf("pending %d", c.code);  // buffered, no newline
+      win32::ExitProcess(c.code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.status) << c.code;
+    EXPECT_EQ(ReadFile(out), "pending " + std::to_string(c.code));
+  }
+  std::remove(out.c_str());
+}
+
+TEST(EnvironmentTest, StartProgramRecordsAndStartsTheEditor) {
+  EnvGuard env;
+  fs::path dir = fs::temp_directory_path() / ("orn-start-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::string record = dir / "started.txt";
+  env.Set("ORN_STARTED", record.c_str());
+
+  env.Set("ORN_EDITOR", nullptr);
+  EXPECT_TRUE(win32::StartProgram("notepad", {"/x/Quillet.ini"}));  // recorded only
+
+  std::string marker = dir / "marker";
+  std::string editor = dir / "editor.sh";
+  std::ofstream(editor) << "#!/bin/sh\necho \"$1|$2\" > " << marker << ".tmp && mv " << marker
+                        << ".tmp " << marker << "\n";
+  fs::permissions(editor, fs::perms::owner_all);
+  env.Set("ORN_EDITOR", editor.c_str());
+  EXPECT_TRUE(win32::StartProgram("C:\\Windows\\NOTEPAD.EXE", {"a b", "c"}));
+  for (int i = 0; i < 100 && !fs::exists(marker); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(ReadFile(marker), "a b|c\n");
+
+  EXPECT_FALSE(win32::StartProgram("/nonexistent/program", {"x"}));
+  EXPECT_EQ(ReadFile(record),
+            "notepad | /x/Quillet.ini\n"
+            "C:\\Windows\\NOTEPAD.EXE | a b | c\n"
+            "/nonexistent/program | x\n");
+  fs::remove_all(dir);
+}
+
+}  // namespace
