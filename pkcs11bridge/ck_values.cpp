@@ -1,0 +1,136 @@
+#include "pkcs11bridge/ck_values.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace brennix {
+
+std::string FormatVersion(const CK_VERSION& v) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02x%02x", v.major, v.minor);
+  return text;
+}
+
+std::string FormatText(const CK_UTF8CHAR* field, size_t width) {
+  // "%.*s" stops at a zero byte inside the field.
+  const char* chars = reinterpret_cast<const char*>(field);
+  return std::string(chars, strnlen(chars, width));
+}
+
+std::string FormatFlags(CK_FLAGS flags) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(static_cast<uint32_t>(flags)));
+  return text;
+}
+
+std::string FormatCounter(CK_ULONG counter) {
+  return std::to_string(Narrow(counter));
+}
+
+std::array<std::string, 5> InfoFields(const CK_INFO& info) {
+  return {FormatVersion(info.cryptokiVersion),
+          FormatText(info.manufacturerID, sizeof info.manufacturerID),
+          FormatFlags(info.flags),
+          FormatText(info.libraryDescription, sizeof info.libraryDescription),
+          FormatVersion(info.libraryVersion)};
+}
+
+std::array<std::string, 5> SlotInfoFields(const CK_SLOT_INFO& info) {
+  return {FormatText(info.slotDescription, sizeof info.slotDescription),
+          FormatText(info.manufacturerID, sizeof info.manufacturerID),
+          FormatFlags(info.flags),
+          FormatVersion(info.hardwareVersion),
+          FormatVersion(info.firmwareVersion)};
+}
+
+std::array<std::string, 18> TokenInfoFields(const CK_TOKEN_INFO& info) {
+  return {FormatText(info.label, sizeof info.label),
+          FormatText(info.manufacturerID, sizeof info.manufacturerID),
+          FormatText(info.model, sizeof info.model),
+          FormatText(info.serialNumber, sizeof info.serialNumber),
+          FormatFlags(info.flags),
+          FormatCounter(info.ulMaxSessionCount),
+          FormatCounter(info.ulSessionCount),
+          FormatCounter(info.ulMaxRwSessionCount),
+          FormatCounter(info.ulRwSessionCount),
+          FormatCounter(info.ulMaxPinLen),
+          FormatCounter(info.ulMinPinLen),
+          FormatCounter(info.ulTotalPublicMemory),
+          FormatCounter(info.ulFreePublicMemory),
+          FormatCounter(info.ulTotalPrivateMemory),
+          FormatCounter(info.ulFreePrivateMemory),
+          FormatVersion(info.hardwareVersion),
+          FormatVersion(info.firmwareVersion),
+          FormatText(info.utcTime, sizeof info.utcTime)};
+}
+
+namespace {
+
+// Appends one UTF-16 code unit in modified UTF-8 (zero as two bytes).
+void AppendUnit(std::string& out, uint32_t unit) {
+  if (unit != 0 && unit < 0x80) {
+    out += static_cast<char>(unit);
+  } else if (unit < 0x800) {
+    out += static_cast<char>(0xC0 | (unit >> 6));
+    out += static_cast<char>(0x80 | (unit & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (unit >> 12));
+    out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (unit & 0x3F));
+  }
+}
+
+// The length of the valid UTF-8 sequence at `s` and its code point, or 0.
+size_t DecodeUtf8(std::string_view s, uint32_t& cp) {
+  auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
+  auto cont = [&](size_t i) { return i < s.size() && (byte(i) & 0xC0) == 0x80; };
+  uint8_t b = byte(0);
+  if (b < 0x80) {
+    cp = b;
+    return 1;
+  }
+  size_t n;
+  uint32_t min;
+  if (b >= 0xC2 && b <= 0xDF) {
+    n = 2, min = 0x80, cp = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3, min = 0x800, cp = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4, min = 0x10000, cp = b & 0x07;
+  } else {
+    return 0;
+  }
+  for (size_t i = 1; i < n; ++i) {
+    if (!cont(i)) return 0;
+    cp = (cp << 6) | (byte(i) & 0x3F);
+  }
+  // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+  if (cp < min || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
+  return n;
+}
+
+}  // namespace
+
+std::string ToModifiedUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    uint32_t cp = 0;
+    size_t n = DecodeUtf8(text, cp);
+    if (n == 0) {
+      cp = static_cast<uint8_t>(text[0]);  // Latin-1
+      n = 1;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      AppendUnit(out, 0xD800 | (cp >> 10));
+      AppendUnit(out, 0xDC00 | (cp & 0x3FF));
+    } else {
+      AppendUnit(out, cp);
+    }
+    text.remove_prefix(n);
+  }
+  return out;
+}
+
+}  // namespace brennix

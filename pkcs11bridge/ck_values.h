@@ -1,0 +1,49 @@
+#pragma once
+// Conversions between the Java side's values and PKCS#11 values that need no
+// Java virtual machine: whole numbers, slices and the text of the
+// information records.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "pkcs11bridge/cryptoki.h"
+
+namespace brennix {
+
+// Every CK_ULONG travels as a Java int. Widening zero-extends, so a
+// vendor-defined 0x80000000 stays 0x80000000 in a 64-bit CK_ULONG; narrowing
+// keeps the low 32 bits, so CK_UNAVAILABLE_INFORMATION arrives as -1.
+constexpr CK_ULONG Widen(int32_t v) { return static_cast<uint32_t>(v); }
+constexpr int32_t Narrow(CK_ULONG v) {
+  return static_cast<int32_t>(static_cast<uint32_t>(v));
+}
+
+// True when `length` elements from `offset` lie inside an array of
+// `arrayLength` elements (negative offsets and lengths never fit).
+constexpr bool SliceFits(int32_t arrayLength, int32_t offset, int32_t length) {
+  return offset >= 0 && length >= 0 &&
+         static_cast<int64_t>(offset) + length <= arrayLength;
+}
+
+// One field of an information record as the Java side reads it.
+std::string FormatVersion(const CK_VERSION& v);                   // "%02x%02x": 2.20 -> "0214"
+std::string FormatText(const CK_UTF8CHAR* field, size_t width);  // "%.*s": padding blanks kept
+std::string FormatFlags(CK_FLAGS flags);                          // "%08x"
+std::string FormatCounter(CK_ULONG counter);                      // "%d" of the low 32 bits
+
+// The records' fields in the order of the Java String[].
+std::array<std::string, 5> InfoFields(const CK_INFO& info);
+std::array<std::string, 5> SlotInfoFields(const CK_SLOT_INFO& info);
+std::array<std::string, 18> TokenInfoFields(const CK_TOKEN_INFO& info);
+
+// Makes module text safe for the virtual machine's string constructor, which
+// takes modified UTF-8 only: valid UTF-8 is kept (characters beyond the
+// basic plane become surrogate pairs), and every byte that does not start a
+// valid sequence is read as a Latin-1 character, the usual legacy encoding of
+// token labels.
+std::string ToModifiedUtf8(std::string_view text);
+
+}  // namespace brennix

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs the bridge's Java test runner under -Xcheck:jni against a SoftHSM2
+# token made in a temporary directory; fails on a failed check and on any
+# JNI warning in the output.
+# Usage: run_java_tests.sh JAVA CLASSES LIBDIR SOFTHSM2_MODULE SOFTHSM2_UTIL
+set -euo pipefail
+java=$1 classes=$2 libdir=$3 softhsm=$4 util=$5
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/brennix-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/tokens"
+cat >"$work/softhsm2.conf" <<CONF
+directories.tokendir = $work/tokens
+objectstore.backend = file
+log.level = ERROR
+slots.removable = false
+CONF
+export SOFTHSM2_CONF=$work/softhsm2.conf
+pin=1234
+label="ORN Test"
+"$util" --init-token --free --label "$label" --so-pin 12345678 --pin "$pin" >/dev/null
+
+# The bridge's debugger output and the test module's log share one file, so
+# the runner sees their order.
+export ORN_DEBUG_OUTPUT=$work/trace.txt ORN_P11TEST_LOG=$work/trace.txt
+rc=0
+"$java" -Xcheck:jni -Djava.library.path="$libdir" -cp "$classes" \
+  BridgeTest "$softhsm" "$libdir" "$pin" "$label" "$work/trace.txt" >"$work/out.txt" 2>&1 || rc=$?
+cat "$work/out.txt"
+if grep -q "WARNING" "$work/out.txt"; then
+  echo "run_java_tests: JNI check reported warnings" >&2
+  exit 1
+fi
+exit "$rc"

@@ -1,0 +1,24 @@
+#include "platform/dynload/dynload.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Dynload, LoadsFindsAndFrees) {
+  dynload::Library libc = dynload::Load("libc.so.6");
+  ASSERT_NE(libc, nullptr);
+  EXPECT_NE(dynload::Symbol(libc, "getpid"), nullptr);
+  EXPECT_EQ(dynload::Symbol(libc, "no_such_symbol_in_libc"), nullptr);
+  dynload::Free(libc);
+}
+
+TEST(Dynload, MissingLibraryAndNullHandleFindNothing) {
+  EXPECT_EQ(dynload::Load("/nonexistent/libnothing.so"), nullptr);
+  EXPECT_EQ(dynload::Load(nullptr), nullptr);
+  EXPECT_EQ(dynload::Load(""), nullptr);  // not the main program
+  // A null handle must not fall back to searching the whole process.
+  EXPECT_EQ(dynload::Symbol(nullptr, "getpid"), nullptr);
+  dynload::Free(nullptr);
+}
+
+}  // namespace
