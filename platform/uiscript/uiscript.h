@@ -33,12 +33,16 @@ class ScriptError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Parses script text. Throws ScriptError for an unbalanced quote.
+// Parses script text (LF or CR LF line ends). Throws ScriptError for an
+// unbalanced quote or a quote that does not start or end a word.
 std::vector<Step> ParseScript(std::string_view text);
 // Reads and parses the file named by ORN_UI_SCRIPT; no variable = no steps.
 std::vector<Step> LoadScriptFromEnvironment();
 // Throws ScriptError naming the step's line with `message`.
 [[noreturn]] void Fail(const Step& step, const std::string& message);
+// Runs a step whose verb every driver shares ("answer"); false when the
+// verb is not one of them. Throws ScriptError for bad arguments.
+bool RunSharedStep(const Step& step);
 
 // Message-box answers with the platform's numbers.
 enum Answer : int32_t { kOk = 1, kCancel = 2, kAbort = 3, kRetry = 4, kIgnore = 5, kYes = 6, kNo = 7 };
@@ -57,7 +61,8 @@ class AnswerQueue {
   std::deque<Answer> queue_;
 };
 
-// Appends lines to the file named by ORN_UI_TRANSCRIPT (nothing without it).
+// Appends lines to the file named by ORN_UI_TRANSCRIPT (nothing without it;
+// a file that cannot be written is reported once on standard error).
 // Fields are separated by " | "; line breaks in a field are written as \n,
 // carriage returns as \r, "|" as \|.
 class Transcript {
@@ -79,5 +84,9 @@ enum BoxStyle : int32_t {
 // A queued answer that the box does not offer is an error of the script:
 // throws ScriptError.
 Answer MessageBox(std::string_view text, int32_t style, std::string_view caption);
+
+// Whether the desktop window is visible, i.e. an operator could see a box:
+// true unless ORN_DESKTOP is "hidden" (a service or batch session).
+bool DesktopVisible();
 
 }  // namespace uiscript

@@ -1,0 +1,53 @@
+#include "platform/forms/screen.h"
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+namespace forms {
+namespace {
+
+// A whole number from 1 to `max`, or nothing.
+bool ParsePositive(const std::string& s, int32_t max, int32_t* out) {
+  if (s.empty() || s.size() > 6) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  long v = std::strtol(s.c_str(), nullptr, 10);
+  if (v < 1 || v > max) return false;
+  *out = static_cast<int32_t>(v);
+  return true;
+}
+
+}  // namespace
+
+ScreenObject::ScreenObject() {
+  MousePointer.OnChange([this] { history_.push_back(MousePointer); });
+  Reset();
+}
+
+void ScreenObject::Reset() {
+  widthPx_ = 1280;
+  heightPx_ = 1024;
+  twipsPerPixel_ = 15;
+  if (const char* v = std::getenv("ORN_SCREEN"); v && *v) {
+    std::string s(v);
+    size_t x = s.find('x');
+    if (x == std::string::npos || !ParsePositive(s.substr(0, x), 100000, &widthPx_) ||
+        !ParsePositive(s.substr(x + 1), 100000, &heightPx_))
+      throw std::runtime_error("ORN_SCREEN must be WIDTHxHEIGHT in pixels, not '" + s + "'");
+  }
+  if (const char* v = std::getenv("ORN_TWIPS_PER_PIXEL"); v && *v) {
+    if (!ParsePositive(v, 1440, &twipsPerPixel_))
+      throw std::runtime_error(std::string("ORN_TWIPS_PER_PIXEL must be a whole number from 1 to 1440, not '") + v +
+                               "'");
+  }
+  MousePointer.Init(0);
+  history_.clear();
+}
+
+ScreenObject& Screen() {
+  static ScreenObject screen;
+  return screen;
+}
+
+}  // namespace forms

@@ -1,0 +1,214 @@
+#include "platform/uiscript/uiscript.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace uiscript {
+namespace {
+
+std::string LineError(int line, const std::string& message) {
+  return "ui script line " + std::to_string(line) + ": " + message;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Splits one line into words; quoted words may hold blanks and the escapes
+// \" and \\ (any other backslash is kept as it is, so Windows-style paths
+// need no doubling).
+std::vector<std::string> SplitWords(std::string_view text, int line) {
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (true) {
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    if (i >= text.size()) break;
+    std::string word;
+    if (text[i] == '"') {
+      ++i;
+      bool closed = false;
+      while (i < text.size()) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
+          word += text[i + 1];
+          i += 2;
+        } else if (c == '"') {
+          ++i;
+          closed = true;
+          break;
+        } else {
+          word += c;
+          ++i;
+        }
+      }
+      if (!closed) throw ScriptError(LineError(line, "unbalanced quote"));
+      if (i < text.size() && !IsBlank(text[i]))
+        throw ScriptError(LineError(line, "blank expected after closing quote"));
+    } else {
+      while (i < text.size() && !IsBlank(text[i])) {
+        if (text[i] == '"') throw ScriptError(LineError(line, "quote inside a word"));
+        word += text[i++];
+      }
+    }
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+const char* const kAnswerNames[] = {"", "ok", "cancel", "abort", "retry", "ignore", "yes", "no"};
+
+// The buttons of a box in their order on screen.
+std::vector<Answer> Buttons(int32_t style) {
+  switch (style & 0xF) {
+    case kOkCancel: return {kOk, kCancel};
+    case kAbortRetryIgnore: return {kAbort, kRetry, kIgnore};
+    case kYesNoCancel: return {kYes, kNo, kCancel};
+    case kYesNo: return {kYes, kNo};
+    case kRetryCancel: return {kRetry, kCancel};
+    default: return {kOk};  // kOkOnly, and button codes the box does not know
+  }
+}
+
+std::string Escape(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  for (char c : field) {
+    switch (c) {
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '|': out += "\\|"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<Step> ParseScript(std::string_view text) {
+  std::vector<Step> steps;
+  int line = 0;
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view raw = text.substr(pos, end - pos);
+    pos = end + 1;
+    ++line;
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    size_t first = 0;
+    while (first < raw.size() && IsBlank(raw[first])) ++first;
+    if (first == raw.size() || raw[first] == '#') continue;
+    std::vector<std::string> words = SplitWords(raw, line);
+    Step step;
+    step.line = line;
+    step.verb = std::move(words.front());
+    step.args.assign(std::make_move_iterator(words.begin() + 1), std::make_move_iterator(words.end()));
+    steps.push_back(std::move(step));
+    if (end == text.size()) break;
+  }
+  return steps;
+}
+
+std::vector<Step> LoadScriptFromEnvironment() {
+  const char* path = std::getenv("ORN_UI_SCRIPT");
+  if (!path || !*path) return {};
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ScriptError(std::string("ui script: cannot read '") + path + "'");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return ParseScript(text.str());
+}
+
+void Fail(const Step& step, const std::string& message) {
+  throw ScriptError(LineError(step.line, message));
+}
+
+bool RunSharedStep(const Step& step) {
+  if (step.verb != "answer") return false;
+  if (step.args.size() != 1) Fail(step, "answer takes one word: yes|no|ok|cancel|abort|retry|ignore");
+  std::optional<Answer> a = ParseAnswer(step.args[0]);
+  if (!a) Fail(step, "unknown answer '" + step.args[0] + "'");
+  AnswerQueue::Instance().Push(*a);
+  return true;
+}
+
+std::optional<Answer> ParseAnswer(std::string_view word) {
+  for (int32_t i = kOk; i <= kNo; ++i)
+    if (word == kAnswerNames[i]) return static_cast<Answer>(i);
+  return std::nullopt;
+}
+
+std::string_view AnswerName(Answer a) {
+  if (a < kOk || a > kNo) return "?";
+  return kAnswerNames[a];
+}
+
+AnswerQueue& AnswerQueue::Instance() {
+  static AnswerQueue queue;
+  return queue;
+}
+
+std::optional<Answer> AnswerQueue::Take() {
+  if (queue_.empty()) return std::nullopt;
+  Answer a = queue_.front();
+  queue_.pop_front();
+  return a;
+}
+
+void Transcript::Write(const std::vector<std::string>& fields) {
+  const char* path = std::getenv("ORN_UI_TRANSCRIPT");
+  if (!path || !*path) return;
+  std::string line;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i) line += " | ";
+    line += Escape(fields[i]);
+  }
+  line += '\n';
+  // Opened per line so the transcript is complete even when the program is
+  // ended abruptly right after a box.
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  out << line;
+  out.flush();
+  // A transcript that silently lost lines would pass for a run without boxes.
+  static bool complained = false;
+  if (!out && !complained) {
+    complained = true;
+    std::fprintf(stderr, "ui transcript: cannot write '%s'\n", path);
+  }
+}
+
+Answer MessageBox(std::string_view text, int32_t style, std::string_view caption) {
+  std::vector<Answer> buttons = Buttons(style);
+  size_t defaultIndex = static_cast<size_t>((style >> 8) & 0xF);
+  // A default button beyond the box's buttons falls back to the first.
+  if (defaultIndex >= buttons.size()) defaultIndex = 0;
+
+  std::string answerField;
+  Answer answer;
+  if (std::optional<Answer> queued = AnswerQueue::Instance().Take()) {
+    bool offered = false;
+    for (Answer b : buttons) offered = offered || b == *queued;
+    if (!offered) {
+      std::string names;
+      for (Answer b : buttons) names += (names.empty() ? "" : "/") + std::string(AnswerName(b));
+      throw ScriptError("ui script: answer '" + std::string(AnswerName(*queued)) +
+                        "' does not fit the message box \"" + std::string(caption) + "\" (" + names + ")");
+    }
+    answer = *queued;
+    answerField = std::string(AnswerName(answer));
+  } else {
+    answer = buttons[defaultIndex];
+    answerField = std::string(AnswerName(answer)) + " (default)";
+  }
+  Transcript::Write({"msgbox", std::string(caption), std::to_string(style), std::string(text), answerField});
+  return answer;
+}
+
+bool DesktopVisible() {
+  const char* desktop = std::getenv("ORN_DESKTOP");
+  return desktop == nullptr || std::string_view(desktop) != "hidden";
+}
+
+}  // namespace uiscript
