@@ -167,6 +167,11 @@ std::string JoinCommandLine(const std::vector<std::string>& words) {
     if (!text.empty()) text += ' ';
     text += JoinWord(w);
   }
+  // The programs strip one pair of quotes that encloses the whole text, which
+  // would eat the quotes of a quoted first and last word ("/tmp/a.tif" alone
+  // would then parse as switches). A trailing "," keeps the text from being
+  // enclosed; the parser ignores it as a separator.
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text += ',';
   return text;
 }
 

@@ -42,7 +42,9 @@ std::string ProgramDirectory();
 // quoted instead when it needs it. So "/tmp/out" (not a switch, "/" after
 // its first character) comes out as "\"/tmp/out\"" and reaches the
 // command-line parser as one positional value. A double quote inside a word
-// cannot be carried and is passed as it is.
+// cannot be carried and is passed as it is. A text that would begin and end
+// with a double quote gets a trailing ",", so that the programs' removal of
+// one enclosing pair of quotes leaves the words' own quotes alone.
 std::string CommandLine();
 // Called once by main() before anything reads the command line.
 void SetCommandLine(int argc, char** argv);

@@ -53,16 +53,18 @@ TEST(EnvironmentTest, CommandLineRebuilding) {
     const char* text;
   } cases[] = {
       {{"DEMO", "123", "/tmp/out", "/Z=9"}, "DEMO 123 \"/tmp/out\" /Z=9"},
-      {{"a b"}, "\"a b\""},
+      {{"a b"}, "\"a b\","},
+      {{"/tmp/a.tif"}, "\"/tmp/a.tif\","},
+      {{"/tmp/a", "x", "/tmp/b"}, "\"/tmp/a\" x \"/tmp/b\","},
       {{"/OUT=a b"}, "/OUT=\"a b\""},
       {{"/OUT=/tmp/x"}, "/OUT=\"/tmp/x\""},
       {{"/OUT=k=v"}, "/OUT=\"k=v\""},
       {{"/Trace", "/P=C", "/Z="}, "/Trace /P=C /Z="},
-      {{"x,y", "a=b", "rel/dir"}, "\"x,y\" \"a=b\" \"rel/dir\""},
+      {{"x,y", "a=b", "rel/dir"}, "\"x,y\" \"a=b\" \"rel/dir\","},
       {{"/a-b"}, "/a-b"},  // not a switch name, but no separator to protect
-      {{"/a-b=c"}, "\"/a-b=c\""},
+      {{"/a-b=c"}, "\"/a-b=c\","},
       {{"tab\there"}, "tab\there"},  // tabs are ordinary to the parser
-      {{""}, "\"\""},
+      {{""}, "\"\","},
       {{}, ""},
   };
   for (const auto& c : cases) EXPECT_EQ(win32::JoinCommandLine(c.words), c.text);
