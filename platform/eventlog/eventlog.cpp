@@ -31,7 +31,12 @@ constexpr uint32_t kRpcServerUnavailable = 1722;
 thread_local uint32_t t_lastError = 0;
 
 std::mutex g_mutex;
-std::map<Source, std::string> g_sources;
+// Made on first use and never destroyed: programs reach this from their
+// static constructors and destructors too.
+std::map<Source, std::string>& Sources() {
+  static auto* table = new std::map<Source, std::string>;
+  return *table;
+}
 Source g_next = 0x10;
 
 bool Fail(uint32_t error) {
@@ -162,7 +167,7 @@ Source RegisterEventSource(std::string_view server, std::string_view source) {
   if (source.empty()) return FailSource(kErrorInvalidParameter);
   std::lock_guard<std::mutex> lock(g_mutex);
   Source s = g_next++;
-  g_sources[s] = std::string(source);
+  Sources()[s] = std::string(source);
   return s;
 }
 
@@ -171,8 +176,8 @@ bool ReportEvent(Source source, uint16_t type, uint16_t category, uint32_t event
   std::string name;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    auto it = g_sources.find(source);
-    if (it == g_sources.end()) return Fail(kErrorInvalidHandle);
+    auto it = Sources().find(source);
+    if (it == Sources().end()) return Fail(kErrorInvalidHandle);
     name = it->second;
   }
   if (Failing("report")) return Fail(kErrorLogFileFull);
@@ -220,7 +225,7 @@ bool ReportEvent(Source source, uint16_t type, uint16_t category, uint32_t event
 
 bool DeregisterEventSource(Source source) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_sources.erase(source) == 0) return Fail(kErrorInvalidHandle);
+  if (Sources().erase(source) == 0) return Fail(kErrorInvalidHandle);
   return true;
 }
 

@@ -424,7 +424,12 @@ struct Handle {
 };
 
 std::mutex g_mutex;  // guards everything below and serialises this process's calls
-std::map<Key, Handle> g_handles;
+// Made on first use and never destroyed: programs reach this from their
+// static constructors and destructors too.
+std::map<Key, Handle>& Handles() {
+  static auto* table = new std::map<Key, Handle>;
+  return *table;
+}
 Key g_nextKey = 0x100;
 Status g_fail[4] = {kSuccess, kSuccess, kSuccess, kSuccess};
 
@@ -469,13 +474,13 @@ Status NodeOf(Node& root, const Handle& h, Node** out) {
 }
 
 const Handle* Find(Key key) {
-  auto it = g_handles.find(key);
-  return it == g_handles.end() ? nullptr : &it->second;
+  auto it = Handles().find(key);
+  return it == Handles().end() ? nullptr : &it->second;
 }
 
 Key NewHandle(Hive hive, Path path) {
   Key k = g_nextKey++;
-  g_handles[k] = Handle{hive, std::move(path)};
+  Handles()[k] = Handle{hive, std::move(path)};
   return k;
 }
 
@@ -547,10 +552,10 @@ Status CreateKey(Hive hive, std::string_view path, Key* out) {
 
 Status CloseKey(Key key) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = g_handles.find(key);
-  if (it == g_handles.end()) return kInvalidHandle;
+  auto it = Handles().find(key);
+  if (it == Handles().end()) return kInvalidHandle;
   Status fail = FailFor(it->second.hive);
-  g_handles.erase(it);
+  Handles().erase(it);
   return fail;
 }
 

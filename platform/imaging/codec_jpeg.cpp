@@ -1,0 +1,201 @@
+// JPEG through libjpeg: colour (three chroma samplings by format code) and
+// grey, the resolution in the JFIF header.
+//
+// libjpeg reports fatal errors by calling error_exit, which must not return;
+// it jumps back to the setjmp of the function that owns the codec objects.
+// Every C++ object of those functions exists before the setjmp, so the jump
+// skips no destructor. A file the decoder has to warn about (a premature
+// end, a corrupt segment) counts as damaged.
+
+#include <cstdio>
+// clang-format off
+#include <csetjmp>
+#include <jpeglib.h>
+// clang-format on
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/imaging/image_file.h"
+#include "platform/imaging/pixo_members.h"
+
+namespace imaging {
+namespace {
+
+struct ErrorManager {
+  jpeg_error_mgr mgr;
+  std::jmp_buf jump;
+};
+
+void OnError(j_common_ptr cinfo) {
+  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Counts warnings (level -1) as the library's own handler would, silently.
+void CountWarnings(j_common_ptr cinfo, int level) {
+  if (level < 0) ++cinfo->err->num_warnings;
+}
+
+struct File {
+  FILE* f;
+  ~File() {
+    if (f) std::fclose(f);
+  }
+};
+
+double DpiOf(const jpeg_decompress_struct& d, bool x) {
+  const double v = x ? d.X_density : d.Y_density;
+  if (v <= 0) return kDefaultDpi;
+  if (d.density_unit == 1) return v;
+  if (d.density_unit == 2) return std::round(v * 2.54 * 100) / 100;
+  return kDefaultDpi;
+}
+
+// Reads the header (and with `pixels` the whole image) of a JPEG file.
+int16_t Decode(const std::string& path, FileInfo* info, Image* out) {
+  File file{std::fopen(path.c_str(), "rb")};
+  if (!file.f) return kPixoFileNotFound;
+  jpeg_decompress_struct d{};
+  ErrorManager err{};
+  std::vector<uint8_t> line;
+  Image img;
+  d.err = jpeg_std_error(&err.mgr);
+  err.mgr.error_exit = OnError;
+  err.mgr.emit_message = CountWarnings;
+  if (setjmp(err.jump)) {
+    jpeg_destroy_decompress(&d);
+    return kPixoDamagedFile;
+  }
+  jpeg_create_decompress(&d);
+  jpeg_stdio_src(&d, file.f);
+  jpeg_read_header(&d, TRUE);
+  const bool grey = d.num_components == 1;
+  const bool cmyk = d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK;
+  if (info) {
+    info->width = static_cast<int32_t>(d.image_width);
+    info->height = static_cast<int32_t>(d.image_height);
+    info->bits = 8 * d.num_components;
+    info->pageCount = 1;
+    info->xdpi = DpiOf(d, true);
+    info->ydpi = DpiOf(d, false);
+  }
+  if (!ValidImageSize(d.image_width, d.image_height)) {
+    jpeg_destroy_decompress(&d);
+    return kPixoDamagedFile;
+  }
+  if (out) {
+    d.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_start_decompress(&d);
+    img.Create(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height), grey ? 8 : 24);
+    line.resize(static_cast<size_t>(d.output_width) * d.output_components);
+    while (d.output_scanline < d.output_height) {
+      const auto y = static_cast<int32_t>(d.output_scanline);
+      JSAMPROW rows[1] = {grey || cmyk ? line.data() : img.row(y)};
+      jpeg_read_scanlines(&d, rows, 1);
+      if (grey) std::copy(line.begin(), line.end(), img.row(y));
+      if (cmyk) {
+        // Adobe writes CMYK inverted: each byte is 255 minus the ink.
+        uint8_t* p = img.row(y);
+        for (JDIMENSION x = 0; x < d.output_width; ++x) {
+          const uint8_t* s = &line[4 * static_cast<size_t>(x)];
+          for (int i = 0; i < 3; ++i) p[3 * x + i] = static_cast<uint8_t>(s[i] * s[3] / 255);
+        }
+      }
+    }
+    jpeg_finish_decompress(&d);
+    img.SetResolution(DpiOf(d, true), DpiOf(d, false));
+  }
+  const bool warned = err.mgr.num_warnings > 0;
+  jpeg_destroy_decompress(&d);
+  if (warned) return kPixoDamagedFile;
+  if (out) *out = std::move(img);
+  return kPixoOk;
+}
+
+class Jpeg final : public ImageCodec {
+ public:
+  bool Sniff(std::span<const uint8_t> h) const override {
+    return h.size() >= 3 && h[0] == 0xFF && h[1] == 0xD8 && h[2] == 0xFF;
+  }
+
+  bool Writes(int32_t format) const override {
+    return format == kFormatJpeg || format == kFormatJpeg422 || format == kFormatJpeg444;
+  }
+
+  bool Holds(int32_t, int32_t bits, bool grey) const override {
+    return bits == 24 || (bits == 8 && grey);
+  }
+
+  int16_t ReadInfo(const std::string& path, int32_t page, FileInfo& info) const override {
+    if (page != 1) return kPixoBadArgument;
+    const int16_t rc = Decode(path, &info, nullptr);
+    info.page = 1;
+    return rc;
+  }
+
+  int16_t Read(const std::string& path, int32_t page, Image& out) const override {
+    if (page != 1) return kPixoBadArgument;
+    return Decode(path, nullptr, &out);
+  }
+
+  int16_t Write(const std::string& path, const Image& img, const SaveRequest& req) const override {
+    File file{std::fopen(path.c_str(), "wb")};
+    if (!file.f) return kPixoWriteFailed;
+    jpeg_compress_struct c{};
+    ErrorManager err{};
+    std::vector<uint8_t> line(static_cast<size_t>(img.width()));
+    c.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = OnError;
+    err.mgr.emit_message = CountWarnings;
+    if (setjmp(err.jump)) {
+      jpeg_destroy_compress(&c);
+      return kPixoWriteFailed;
+    }
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, file.f);
+    const bool grey = img.bits() == 8;
+    c.image_width = static_cast<JDIMENSION>(img.width());
+    c.image_height = static_cast<JDIMENSION>(img.height());
+    c.input_components = grey ? 1 : 3;
+    c.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, req.quality <= 0 ? 75 : std::min(req.quality, 100), TRUE);
+    if (!grey) {
+      const int h = req.format == kFormatJpeg444 ? 1 : 2;
+      const int v = req.format == kFormatJpeg ? 2 : 1;
+      c.comp_info[0].h_samp_factor = h;
+      c.comp_info[0].v_samp_factor = v;
+    }
+    c.write_JFIF_header = TRUE;
+    c.density_unit = 1;
+    c.X_density = static_cast<UINT16>(std::clamp<long>(std::lround(img.xdpi()), 1, 65535));
+    c.Y_density = static_cast<UINT16>(std::clamp<long>(std::lround(img.ydpi()), 1, 65535));
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+      const auto y = static_cast<int32_t>(c.next_scanline);
+      JSAMPROW rows[1] = {const_cast<uint8_t*>(img.row(y))};
+      if (grey) {
+        // Grey images hold ramp indices, which are their levels.
+        std::copy(img.row(y), img.row(y) + img.width(), line.begin());
+        rows[0] = line.data();
+      }
+      jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    const bool ok = std::fflush(file.f) == 0 && !std::ferror(file.f);
+    const bool closed = std::fclose(file.f) == 0;
+    file.f = nullptr;
+    return ok && closed ? kPixoOk : kPixoWriteFailed;
+  }
+};
+
+}  // namespace
+
+const ImageCodec& JpegCodec() {
+  static const Jpeg codec;
+  return codec;
+}
+
+}  // namespace imaging

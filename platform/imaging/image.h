@@ -1,0 +1,96 @@
+#pragma once
+// The image model of the imaging control: pixels, palette, bits, resolution.
+//
+// Images of 1, 4 and 8 bits hold one palette index per pixel (one byte each
+// in memory, packed only in files) and a palette of at most 2^bits colours;
+// a grey image is one whose palette is the even ramp from black to white
+// (2, 16 or 256 levels). Images of 24 bits hold R, G, B bytes per pixel.
+// Colours are &H00BBGGRR Longs, the way the system writes them.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace imaging {
+
+using Colour = uint32_t;
+
+constexpr Colour MakeColour(uint8_t r, uint8_t g, uint8_t b) {
+  return static_cast<Colour>(r) | static_cast<Colour>(g) << 8 | static_cast<Colour>(b) << 16;
+}
+constexpr uint8_t RedOf(Colour c) { return c & 0xFF; }
+constexpr uint8_t GreenOf(Colour c) { return (c >> 8) & 0xFF; }
+constexpr uint8_t BlueOf(Colour c) { return (c >> 16) & 0xFF; }
+constexpr Colour kBlack = 0x000000;
+constexpr Colour kWhite = 0xFFFFFF;
+
+// Grey level of a colour, rounded: (299 R + 587 G + 114 B) / 1000.
+uint8_t GreyOf(Colour c);
+
+// Largest image the control holds, in pixels; bigger sizes are refused, so
+// a damaged file header cannot ask for an absurd allocation.
+inline constexpr int64_t kMaxPixels = int64_t{1} << 27;
+inline constexpr int32_t kMaxSide = 65535;
+inline constexpr double kDefaultDpi = 96.0;
+
+class Image {
+ public:
+  Image() = default;  // empty: no pixels
+
+  // A new image filled with palette index 0 (black) or black; bits 1, 4 and
+  // 8 get the grey ramp. False (and an empty image) for a size or bits out
+  // of range.
+  bool Create(int32_t width, int32_t height, int32_t bits);
+
+  bool empty() const { return width_ == 0; }
+  int32_t width() const { return width_; }
+  int32_t height() const { return height_; }
+  int32_t bits() const { return bits_; }
+  bool indexed() const { return bits_ <= 8 && bits_ > 0; }
+  // True when the palette is the grey ramp of the image's bits.
+  bool IsGrey() const;
+  // Only black and white (1 bit, or a palette of black and/or white only).
+  bool IsBitonal() const;
+
+  double xdpi() const { return xdpi_; }
+  double ydpi() const { return ydpi_; }
+  void SetResolution(double x, double y) {
+    xdpi_ = x;
+    ydpi_ = y;
+  }
+
+  const std::vector<Colour>& palette() const { return palette_; }
+  // Replaces the palette (at most 2^bits entries); indices stay.
+  void SetPalette(std::vector<Colour> palette);
+
+  // Bytes per row in memory: width for indexed images, 3 x width for 24 bits.
+  int32_t stride() const { return bits_ == 24 ? width_ * 3 : width_; }
+  uint8_t* row(int32_t y) { return data_.data() + static_cast<size_t>(y) * stride(); }
+  const uint8_t* row(int32_t y) const { return data_.data() + static_cast<size_t>(y) * stride(); }
+
+  // Colour of a pixel (inside the image).
+  Colour At(int32_t x, int32_t y) const;
+  // Sets a pixel to a colour: indexed images take the nearest palette entry.
+  void Set(int32_t x, int32_t y, Colour c);
+  // Index of the palette entry nearest to `c` (squared RGB distance, the
+  // lowest index on a tie); indexed images only.
+  uint8_t NearestIndex(Colour c) const;
+
+  bool operator==(const Image& o) const = default;
+
+ private:
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  int32_t bits_ = 0;
+  double xdpi_ = kDefaultDpi;
+  double ydpi_ = kDefaultDpi;
+  std::vector<Colour> palette_;
+  std::vector<uint8_t> data_;
+};
+
+// The grey ramp of 2^bits levels (bits 1, 4 or 8).
+std::vector<Colour> GreyRamp(int32_t bits);
+// True when width, height and bits make an image the control can hold.
+bool ValidImageSize(int64_t width, int64_t height);
+
+}  // namespace imaging

@@ -1,0 +1,332 @@
+#include "platform/imaging/image_file.h"
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
+
+#include "platform/imaging/edits.h"
+#include "platform/imaging/pixo_members.h"
+
+namespace imaging {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ImageFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orn_imaging_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  fs::path dir_;
+};
+
+enum class Kind { Colour, Smooth, SmoothGrey, Palette8, Palette4, Grey8, Grey4, Bitonal };
+
+Image Fixture(Kind kind) {
+  Image img;
+  const int32_t w = 37, h = 23;
+  img.Create(w, h, 24);
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      const bool smooth = kind == Kind::Smooth || kind == Kind::SmoothGrey;
+      img.Set(x, y, smooth ? MakeColour(6 * x, 10 * y, 128)
+                                         : MakeColour(7 * x + 3 * y, 255 - 11 * y, (x * y) % 256));
+    }
+  }
+  switch (kind) {
+    case Kind::Palette8: ChangeDepth(img, 8, 2, 0, {}); break;
+    case Kind::Palette4: ChangeDepth(img, 4, 0, 0, {}); break;
+    case Kind::Grey8:
+    case Kind::SmoothGrey: ConvertToGrey(img, 8); break;
+    case Kind::Grey4: ConvertToGrey(img, 4); break;
+    case Kind::Bitonal: ConvertToGrey(img, 1); break;
+    default: break;
+  }
+  img.SetResolution(200, 300);
+  return img;
+}
+
+// What the file says of itself, read with the library that wrote it.
+struct Facts {
+  int scheme = -1;  // TIFF compression, BMP compression, PNG colour type, JPEG h x 10 + v sampling
+  int detail = -1;  // TIFF photometric (G3: its options), BMP and PNG bits, JPEG components
+};
+
+Facts FactsOf(const std::string& path, int32_t format) {
+  Facts f;
+  if (format == kFormatPng || format == kFormatBmp || format == kFormatBmpRle) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> b(64);
+    in.read(reinterpret_cast<char*>(b.data()), b.size());
+    if (format == kFormatPng) {
+      f.scheme = b[25];
+      f.detail = b[24];
+    } else {
+      f.scheme = b[30];
+      f.detail = b[28];
+    }
+  } else if (format == kFormatJpeg || format == kFormatJpeg422 || format == kFormatJpeg444) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    jpeg_decompress_struct d{};
+    jpeg_error_mgr err{};
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    jpeg_stdio_src(&d, file);
+    jpeg_read_header(&d, TRUE);
+    f.scheme = d.comp_info[0].h_samp_factor * 10 + d.comp_info[0].v_samp_factor;
+    f.detail = d.num_components;
+    jpeg_destroy_decompress(&d);
+    std::fclose(file);
+  } else {
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    uint16_t c = 0, p = 0;
+    uint32_t g3 = 0;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &c);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &p);
+    f.scheme = c;
+    f.detail = p;
+    if (c == COMPRESSION_CCITTFAX3 && TIFFGetField(tif, TIFFTAG_GROUP3OPTIONS, &g3)) f.detail = static_cast<int>(g3);
+    TIFFClose(tif);
+  }
+  return f;
+}
+
+std::string RunCommand(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[512];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    pclose(p);
+  }
+  return out;
+}
+
+// Largest difference of any colour channel between two images of one size.
+int MaxDifference(const Image& a, const Image& b) {
+  int worst = 0;
+  for (int32_t y = 0; y < a.height(); ++y) {
+    for (int32_t x = 0; x < a.width(); ++x) {
+      const Colour p = a.At(x, y), q = b.At(x, y);
+      worst = std::max({worst, std::abs(RedOf(p) - RedOf(q)), std::abs(GreenOf(p) - GreenOf(q)),
+                        std::abs(BlueOf(p) - BlueOf(q))});
+    }
+  }
+  return worst;
+}
+
+struct RoundTrip {
+  int32_t format;
+  Kind kind;
+  int32_t bits;
+  Facts facts;
+  const char* tiffinfo;  // libtiff's name of the compression, TIFF only
+  int tolerance;         // 0: lossless
+};
+
+TEST_F(ImageFileTest, EverySaveCodeRoundTrips) {
+  const RoundTrip cases[] = {
+      {kFormatTiff, Kind::Colour, 24, {COMPRESSION_NONE, PHOTOMETRIC_RGB}, "None", 0},
+      {kFormatTiff, Kind::Palette8, 8, {COMPRESSION_NONE, PHOTOMETRIC_PALETTE}, "None", 0},
+      {kFormatTiff, Kind::Grey4, 4, {COMPRESSION_NONE, PHOTOMETRIC_MINISBLACK}, "None", 0},
+      {kFormatTiffDeflate, Kind::Colour, 24, {COMPRESSION_ADOBE_DEFLATE, PHOTOMETRIC_RGB}, "AdobeDeflate", 0},
+      {kFormatTiffLzw, Kind::Colour, 24, {COMPRESSION_LZW, PHOTOMETRIC_RGB}, "LZW", 0},
+      {kFormatTiffLzw, Kind::Bitonal, 1, {COMPRESSION_LZW, PHOTOMETRIC_MINISWHITE}, "LZW", 0},
+      {kFormatTiffLzwCmyk, Kind::Colour, 24, {COMPRESSION_LZW, PHOTOMETRIC_SEPARATED}, "LZW", 0},
+      {kFormatTiffPackBits, Kind::Grey8, 8, {COMPRESSION_PACKBITS, PHOTOMETRIC_MINISBLACK}, "PackBits", 0},
+      {kFormatTiffPackBits, Kind::Palette4, 4, {COMPRESSION_PACKBITS, PHOTOMETRIC_PALETTE}, "PackBits", 0},
+      {kFormatTiffJbig, Kind::Bitonal, 1, {COMPRESSION_JBIG, PHOTOMETRIC_MINISWHITE}, "ISO JBIG", 0},
+      {kFormatTiffCcittRle, Kind::Bitonal, 1, {COMPRESSION_CCITTRLE, PHOTOMETRIC_MINISWHITE},
+       "CCITT RLE", 0},
+      {kFormatTiffG3, Kind::Bitonal, 1, {COMPRESSION_CCITTFAX3, 0}, "CCITT Group 3", 0},
+      {kFormatTiffG3_2D, Kind::Bitonal, 1, {COMPRESSION_CCITTFAX3, GROUP3OPT_2DENCODING}, "CCITT Group 3", 0},
+      {kFormatTiffG4, Kind::Bitonal, 1, {COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE}, "CCITT Group 4", 0},
+      {kFormatJpeg, Kind::Smooth, 24, {22, 3}, nullptr, 12},
+      {kFormatJpeg422, Kind::Smooth, 24, {21, 3}, nullptr, 12},
+      {kFormatJpeg444, Kind::Smooth, 24, {11, 3}, nullptr, 12},
+      {kFormatJpeg, Kind::SmoothGrey, 8, {11, 1}, nullptr, 12},
+      {kFormatPng, Kind::Colour, 24, {2, 8}, nullptr, 0},
+      {kFormatPng, Kind::Palette8, 8, {3, 8}, nullptr, 0},
+      {kFormatPng, Kind::Grey4, 4, {0, 4}, nullptr, 0},
+      {kFormatPng, Kind::Bitonal, 1, {0, 1}, nullptr, 0},
+      {kFormatBmp, Kind::Colour, 24, {0, 24}, nullptr, 0},
+      {kFormatBmp, Kind::Palette8, 8, {0, 8}, nullptr, 0},
+      {kFormatBmp, Kind::Palette4, 4, {0, 4}, nullptr, 0},
+      {kFormatBmp, Kind::Bitonal, 1, {0, 1}, nullptr, 0},
+      {kFormatBmpRle, Kind::Palette8, 8, {1, 8}, nullptr, 0},
+      {kFormatBmpRle, Kind::Grey4, 4, {2, 4}, nullptr, 0},
+  };
+  int n = 0;
+  for (const RoundTrip& c : cases) {
+    SCOPED_TRACE("format " + std::to_string(c.format) + " bits " + std::to_string(c.bits));
+    const Image src = Fixture(c.kind);
+    const std::string path = Path("case" + std::to_string(n++));
+    ASSERT_EQ(WriteImageFile(path, src, c.format, c.bits, 90, false), kPixoOk);
+    Image back;
+    ASSERT_EQ(ReadImageFile(path, 1, back), kPixoOk);
+    ASSERT_EQ(back.width(), src.width());
+    ASSERT_EQ(back.height(), src.height());
+    EXPECT_EQ(back.bits(), c.bits);
+    EXPECT_EQ(back.IsGrey(), src.IsGrey());
+    if (c.tolerance == 0) {
+      EXPECT_EQ(MaxDifference(back, src), 0);
+    } else {
+      EXPECT_LE(MaxDifference(back, src), c.tolerance);
+    }
+    EXPECT_DOUBLE_EQ(back.xdpi(), 200);
+    EXPECT_DOUBLE_EQ(back.ydpi(), 300);
+    const Facts f = FactsOf(path, c.format);
+    EXPECT_EQ(f.scheme, c.facts.scheme);
+    EXPECT_EQ(f.detail, c.facts.detail);
+    if (c.tiffinfo) {
+      ASSERT_STRNE(ORN_TIFFINFO, "") << "tiffinfo (libtiff-tools) is not installed";
+      const std::string info = RunCommand(std::string(ORN_TIFFINFO) + " " + path + " 2>&1");
+      EXPECT_NE(info.find(std::string("Compression Scheme: ") + c.tiffinfo + "\n"), std::string::npos) << info;
+      EXPECT_NE(info.find("Resolution: 200, 300 pixels/inch"), std::string::npos) << info;
+      EXPECT_EQ(info.find("rror"), std::string::npos) << info;
+    }
+  }
+}
+
+TEST_F(ImageFileTest, FewerBitsOnSaveTakeTheNearestColours) {
+  Image img;
+  img.Create(3, 1, 24);
+  img.Set(0, 0, MakeColour(30, 40, 50));
+  img.Set(1, 0, MakeColour(200, 220, 210));
+  img.Set(2, 0, MakeColour(250, 10, 10));
+  const std::string fax = Path("fax.tif"), jpg = Path("grey.jpg");
+  ASSERT_EQ(WriteImageFile(fax, img, kFormatTiffG4, 1, 0, false), kPixoOk);
+  Image back;
+  ASSERT_EQ(ReadImageFile(fax, 1, back), kPixoOk);
+  EXPECT_EQ(back.bits(), 1);
+  EXPECT_EQ(back.At(0, 0), kBlack);
+  EXPECT_EQ(back.At(1, 0), kWhite);
+  EXPECT_EQ(back.At(2, 0), kBlack);  // grey level 82
+  ASSERT_EQ(WriteImageFile(jpg, img, kFormatJpeg, 8, 95, false), kPixoOk);
+  ASSERT_EQ(ReadImageFile(jpg, 1, back), kPixoOk);
+  EXPECT_TRUE(back.IsGrey());
+  EXPECT_EQ(img.bits(), 24);  // the held image is untouched
+  Image grey4 = img;
+  ConvertToGrey(grey4, 4);
+  ASSERT_EQ(WriteImageFile(jpg, grey4, kFormatJpeg, 8, 95, false), kPixoOk);
+  ASSERT_EQ(WriteImageFile(jpg, grey4, kFormatJpeg, 24, 95, false), kPixoOk);
+}
+
+TEST_F(ImageFileTest, CodesWithoutCounterpartOrBitsTheyCannotHoldFail) {
+  const Image img = Fixture(Kind::Colour);
+  struct Case {
+    int32_t format, bits;
+    int16_t rc;
+  } cases[] = {
+      {99, 1, kPixoUnsupportedCode},  {66, 1, kPixoUnsupportedCode},  {2, 8, kPixoUnsupportedCode},
+      {4, 24, kPixoUnsupportedCode},  {146, 24, kPixoUnsupportedCode}, {0, 24, kPixoUnsupportedCode},
+      {kFormatTiffG4, 24, kPixoUnsupportedBits},  {kFormatTiffJbig, 24, kPixoUnsupportedBits},
+      {kFormatTiffLzwCmyk, 8, kPixoUnsupportedBits}, {kFormatBmpRle, 24, kPixoUnsupportedBits},
+      {kFormatJpeg, 4, kPixoUnsupportedBits},     {kFormatPng, 16, kPixoUnsupportedBits},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Path("x" + std::to_string(c.format));
+    EXPECT_EQ(WriteImageFile(path, img, c.format, c.bits, 0, false), c.rc) << c.format << "/" << c.bits;
+    EXPECT_FALSE(fs::exists(path)) << c.format;
+  }
+  EXPECT_EQ(WriteImageFile(Path("none.bmp"), Image(), kFormatBmp, 24, 0, false), kPixoNoImage);
+  EXPECT_EQ(WriteImageFile((dir_ / "missing" / "a.bmp").string(), img, kFormatBmp, 24, 0, false), kPixoWriteFailed);
+}
+
+TEST_F(ImageFileTest, JpegQualityDecidesTheSize) {
+  const Image img = Fixture(Kind::Colour);
+  ASSERT_EQ(WriteImageFile(Path("q10.jpg"), img, kFormatJpeg, 24, 10, false), kPixoOk);
+  ASSERT_EQ(WriteImageFile(Path("q95.jpg"), img, kFormatJpeg, 24, 95, false), kPixoOk);
+  EXPECT_LT(fs::file_size(Path("q10.jpg")) * 3 / 2, fs::file_size(Path("q95.jpg")));
+}
+
+TEST_F(ImageFileTest, MultiPageTiffWrittenAndReadPageByPage) {
+  const Image pages[] = {Fixture(Kind::Colour), Fixture(Kind::Bitonal), Fixture(Kind::Palette8)};
+  Image small = Fixture(Kind::Grey8);
+  ASSERT_EQ(Crop(small, 0, 0, 10, 5), kPixoOk);
+  const int32_t formats[] = {kFormatTiffLzw, kFormatTiffG4, kFormatTiff, kFormatTiffPackBits};
+  const Image* images[] = {&pages[0], &pages[1], &pages[2], &small};
+  const std::string path = Path("multi.tif");
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(WriteImageFile(path, *images[i], formats[i], images[i]->bits(), 0, i > 0), kPixoOk) << i;
+  }
+  FileInfo info;
+  ASSERT_EQ(ReadImageInfo(path, 1, info), kPixoOk);
+  EXPECT_EQ(info.pageCount, 4);
+  EXPECT_EQ(info.sizeOnDisk, static_cast<int64_t>(fs::file_size(path)));
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(ReadImageInfo(path, i + 1, info), kPixoOk);
+    EXPECT_EQ(info.page, i + 1);
+    EXPECT_EQ(info.width, images[i]->width());
+    EXPECT_EQ(info.bits, images[i]->bits());
+    Image back;
+    ASSERT_EQ(ReadImageFile(path, i + 1, back), kPixoOk);
+    EXPECT_EQ(back.bits(), images[i]->bits());
+    EXPECT_EQ(back.width(), images[i]->width());
+    EXPECT_EQ(MaxDifference(back, *images[i]), 0) << "page " << i + 1;
+  }
+  // Pages outside 1..4 read as the nearest page.
+  ASSERT_EQ(ReadImageInfo(path, 0, info), kPixoOk);
+  EXPECT_EQ(info.page, 1);
+  ASSERT_EQ(ReadImageInfo(path, 9, info), kPixoOk);
+  EXPECT_EQ(info.page, 4);
+  Image last;
+  ASSERT_EQ(ReadImageFile(path, 9, last), kPixoOk);
+  EXPECT_EQ(last.width(), small.width());
+  EXPECT_EQ(MaxDifference(last, small), 0);
+
+  ASSERT_STRNE(ORN_TIFFINFO, "");
+  const std::string out = RunCommand(std::string(ORN_TIFFINFO) + " " + path + " 2>&1");
+  EXPECT_NE(out.find("TIFF Directory at offset"), std::string::npos);
+  size_t directories = 0;
+  for (size_t at = out.find("TIFF Directory"); at != std::string::npos; at = out.find("TIFF Directory", at + 1)) {
+    ++directories;
+  }
+  EXPECT_EQ(directories, 4u) << out;
+}
+
+TEST_F(ImageFileTest, AppendingStartsAFileThatDoesNotExist) {
+  const Image img = Fixture(Kind::Bitonal);
+  const std::string path = Path("new.tif");
+  ASSERT_EQ(WriteImageFile(path, img, kFormatTiffG4, 1, 0, true), kPixoOk);
+  FileInfo info;
+  ASSERT_EQ(ReadImageInfo(path, 1, info), kPixoOk);
+  EXPECT_EQ(info.pageCount, 1);
+  // A page 1 written again starts the file afresh.
+  ASSERT_EQ(WriteImageFile(path, img, kFormatTiffG4, 1, 0, true), kPixoOk);
+  ASSERT_EQ(WriteImageFile(path, img, kFormatTiffG4, 1, 0, false), kPixoOk);
+  ASSERT_EQ(ReadImageInfo(path, 1, info), kPixoOk);
+  EXPECT_EQ(info.pageCount, 1);
+}
+
+TEST_F(ImageFileTest, FilesAreKnownByTheirContentNotTheirName) {
+  const Image img = Fixture(Kind::Colour);
+  const std::string path = Path("looks_like.bmp");
+  ASSERT_EQ(WriteImageFile(path, img, kFormatPng, 24, 0, false), kPixoOk);
+  Image back;
+  EXPECT_EQ(ReadImageFile(path, 1, back), kPixoOk);
+  EXPECT_EQ(back, img);
+  std::ofstream(Path("text.tif")) << "not an image at all";
+  EXPECT_EQ(ReadImageFile(Path("text.tif"), 1, back), kPixoUnknownFormat);
+  EXPECT_EQ(ReadImageFile(Path("absent.tif"), 1, back), kPixoFileNotFound);
+  FileInfo info;
+  EXPECT_EQ(ReadImageInfo(Path("absent.tif"), 1, info), kPixoFileNotFound);
+  EXPECT_EQ(back, img);  // failed reads leave the target alone
+}
+
+}  // namespace
+}  // namespace imaging

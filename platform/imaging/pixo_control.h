@@ -1,0 +1,97 @@
+#pragma once
+// The imaging control "PIXOLib.PIXO": one image per instance with its view
+// state, file loading and saving, edits and drawing, reached by dispatch id
+// (members and result codes in pixo_members.h).
+//
+// Programs call RegisterPixoControl() once at start-up; the forms runtime
+// then creates instances with com::CreateControl(kPixoProgId), tells them
+// their display size (SetClientSize) and hosts their events. There is no
+// screen: the view is a set of numbers (zoom, offsets, rubber band, repaint
+// counts) that DumpState() shows and tests read.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/com/control.h"
+#include "platform/imaging/pixo_members.h"
+
+namespace imaging {
+
+class Image;
+
+// Registers the control class under kPixoProgId ("PIXOLib.PIXO").
+void RegisterPixoControl();
+
+// A debug mark drawn by DrawShape: kept beside the image, never in its pixels.
+struct OverlayShape {
+  double x1, y1, x2, y2;  // image pixels
+  uint32_t colour;        // &H00BBGGRR
+};
+
+class PixoControl : public com::Control {
+ public:
+  PixoControl();
+  ~PixoControl() override;
+  PixoControl(const PixoControl&) = delete;
+  PixoControl& operator=(const PixoControl&) = delete;
+
+  // Members by dispatch id (pixo_members.h). An unknown id, or a kind the
+  // member does not have (a put on a method), raises error 438; a wrong
+  // argument count raises 5; an argument of the wrong type 13.
+  rt::Variant Invoke(int32_t dispid, com::InvokeKind kind, std::span<rt::Variant> args) override;
+
+  // The display area from the container; a fitted view (ScaleMode 3) refits.
+  void SetClientSize(int32_t widthPx, int32_t heightPx) override;
+  std::vector<std::pair<std::string, std::string>> DumpState() const override;
+
+  // The name the journal and the dump show ("L1", "Thumb(2)"); the host sets
+  // it. Default "PIXO". Serial numbers count instances from 1 per process.
+  void SetInstanceName(std::string name);
+  const std::string& InstanceName() const;
+  int32_t Serial() const;
+
+  // Screen twips per display pixel for the mouse events' X and Y (default 15).
+  void SetTwipsPerPixel(double x, double y);
+
+  // What the user does on the view, positions in display pixels. The control
+  // pans (PanEnabled) and tracks the rubber band (RubberBandEnabled and
+  // RubberBandActive) itself, then raises the event with X and Y in twips.
+  // Ignored while ViewEnabled is False.
+  void UserMouseDown(int16_t button, int16_t shift, double xPx, double yPx);
+  void UserMouseMove(int16_t button, int16_t shift, double xPx, double yPx);
+  void UserMouseUp(int16_t button, int16_t shift, double xPx, double yPx);
+  void UserClick();
+  void UserDblClick();
+  void UserDropFile(const std::string& path);
+
+  // The image held, null when empty. Valid until the next call that changes it.
+  const Image* CurrentImage() const;
+  // Explicit Repaint calls, and paints the control made by itself while
+  // AutoRepaint was True (after an image or view change).
+  int32_t RepaintCalls() const;
+  int32_t AutoPaints() const;
+  const std::vector<OverlayShape>& Overlay() const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> s_;
+};
+
+// Call journal of every instance: one line per Invoke,
+//   L1#3 get 10 ImageWidth -> 640&
+//   L1#3 put 154 ScaleMode 3&
+//   L2#5 put 513 PaletteEntry(0%) 16777215&
+//   L1#3 call 338 LoadImageFile("a.tif", 0%, 1&, 1&) -> 0%
+// (name#serial, kind, id, role, index arguments, the value put, the result
+// or "-> error <number>"), values typed as the runtime writes them: 3%
+// Integer, 3& Long, 2.5# Double, "text", True/False, Empty.
+// ORN_PIXO_JOURNAL=<file> appends the lines to that file as well.
+void StartJournal();                     // starts (or restarts) an in-memory journal
+std::vector<std::string> StopJournal();  // stops it and returns its lines
+
+}  // namespace imaging

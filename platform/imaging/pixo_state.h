@@ -1,0 +1,94 @@
+#pragma once
+// Inside the imaging control: the state of one instance, shared by the
+// control (pixo_control.cpp) and its dispatch table (pixo_dispatch.cpp).
+
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/com/dispatch.h"
+#include "platform/imaging/edits.h"
+#include "platform/imaging/image.h"
+#include "platform/imaging/image_file.h"
+#include "platform/imaging/pixo_control.h"
+#include "platform/imaging/text.h"
+#include "platform/imaging/view.h"
+
+namespace imaging {
+
+// An image with the region selected on it, known process-wide by its handle
+// (the value of BitmapHandle). The handle lives as long as the picture.
+struct Picture {
+  Image image;
+  Region region;
+  int32_t handle = 0;
+};
+
+// A new picture holding `img`, with a fresh handle.
+std::shared_ptr<Picture> NewPicture(Image img);
+// The picture of a handle; null when no live picture has it.
+std::shared_ptr<Picture> FindPicture(int32_t handle);
+
+// The font object of the stock property Font (members PixoFont).
+class FontObject : public com::Dispatch {
+ public:
+  rt::Variant Invoke(int32_t dispid, com::InvokeKind kind, std::span<rt::Variant> args) override;
+  TextFont face;
+};
+
+struct PixoControl::State {
+  explicit State(PixoControl& owner);
+
+  PixoControl& self;
+  std::string name = "PIXO";
+  int32_t serial = 0;
+
+  std::shared_ptr<Picture> pic;  // null when the instance holds no image
+  std::shared_ptr<Picture> cut;  // the copy ImageValue106 keeps
+  View view;
+  // Members that only hold a value (options, TWAIN settings, flags), by id.
+  std::map<int32_t, rt::Variant> stored;
+  std::vector<Colour> staged = std::vector<Colour>(256, kBlack);  // PaletteEntry
+  FileInfo info;                                                  // GetFileInfo
+  std::vector<OverlayShape> overlay;
+  std::shared_ptr<FontObject> font = std::make_shared<FontObject>();
+  double band[4] = {0, 0, 0, 0};  // rubber band, display pixels
+  int32_t repaintCalls = 0;
+  int32_t autoPaints = 0;
+  double twipsX = 15, twipsY = 15;
+  // The last mouse press, display pixels, and the image position then.
+  double downX = 0, downY = 0, downDstLeft = 0, downDstTop = 0;
+  bool following = false;  // the band follows the drag of this press
+
+  Image* image() { return pic ? &pic->image : nullptr; }
+  const Image* image() const { return pic ? &pic->image : nullptr; }
+  int32_t imageWidth() const { return pic ? pic->image.width() : 0; }
+  int32_t imageHeight() const { return pic ? pic->image.height() : 0; }
+
+  // Holds `img` as a new picture (a new handle, no region), the view reset.
+  void SetImage(Image img);
+  void FreeImage();
+  // After an edit of the image in place. A geometry edit (size or
+  // orientation) drops the region and the overlay and resets the view.
+  void Changed(bool geometry);
+  // A change the view shows: one paint when AutoRepaint is on.
+  void AutoPaint();
+
+  bool Flag(Pixo id) const;
+  int32_t Number(Pixo id) const;
+};
+
+// The dispatch table: runs member `dispid`, raising 438 for an unknown id
+// or kind. `MemberName` is the role name of an id, "" when unknown.
+rt::Variant DispatchMember(PixoControl::State& s, int32_t dispid, com::InvokeKind kind,
+                           std::span<rt::Variant> args);
+const char* MemberName(int32_t dispid);
+
+// Journal (pixo_journal.cpp).
+bool JournalOn();
+void JournalWrite(const std::string& line);
+std::string JournalValue(const rt::Variant& v);
+
+}  // namespace imaging

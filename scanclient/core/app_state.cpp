@@ -1,0 +1,7 @@
+#include "scanclient/core/app_state.h"
+
+namespace quillet {
+
+AppState App;
+
+}  // namespace quillet

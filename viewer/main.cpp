@@ -1,0 +1,16 @@
+// Glimpra: shows one image file, page by page, with zoom, rotation and an
+// optional watermark. It never sets an exit code of its own.
+
+#include "platform/forms/app.h"
+#include "platform/imaging/pixo_control.h"
+#include "platform/win32/environment.h"
+#include "viewer/glimpra1.h"
+
+int main(int argc, char** argv) {
+  win32::SetCommandLine(argc, argv);
+  imaging::RegisterPixoControl();
+  forms::App& app = forms::App::Instance();
+  app.Title = "Glimpra";
+  viewer::Glimpra1 form;
+  return app.Run(form);
+}
