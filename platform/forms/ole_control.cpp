@@ -124,6 +124,12 @@ void OleControl::Describe(PropertyList& out) const {
 }
 
 void OleControl::Operate(const OperatorAction& a) {
+  if (a.kind == OperatorAction::Drop) {
+    std::string files;
+    for (const std::string& f : a.files) files += (files.empty() ? "" : "; ") + f;
+    uiscript::Transcript::Write(
+        {"drop", (Parent() ? Parent()->Name() + "." : std::string()) + FullName(), files, "OLEDropFile"});
+  }
   if (auto* input = dynamic_cast<OperatorInput*>(control_.get())) {
     if (input->Operate(a)) return;
     Refuse(a);
@@ -150,16 +156,9 @@ void OleControl::Operate(const OperatorAction& a) {
     case OperatorAction::MouseDown: mouse(kEventMouseDown, a.x, a.y); return;
     case OperatorAction::MouseMove: mouse(kEventMouseMove, a.x, a.y); return;
     case OperatorAction::MouseUp: mouse(kEventMouseUp, a.x, a.y); return;
-    case OperatorAction::Drop: {
-      std::string files;
-      for (const std::string& f : a.files) {
-        raise(kEventOLEDropFile, {rt::Variant(f)});
-        files += (files.empty() ? "" : "; ") + f;
-      }
-      uiscript::Transcript::Write(
-          {"drop", (Parent() ? Parent()->Name() + "." : std::string()) + FullName(), files, "OLEDropFile"});
+    case OperatorAction::Drop:
+      for (const std::string& f : a.files) raise(kEventOLEDropFile, {rt::Variant(f)});
       return;
-    }
     default: Refuse(a);
   }
 }

@@ -219,6 +219,34 @@ void PixoControl::UserDropFile(const std::string& path) {
   Fire(static_cast<int32_t>(PixoEvent::OLEDropFile), {path});
 }
 
+bool PixoControl::Operate(const forms::OperatorAction& a) {
+  using Kind = forms::OperatorAction::Kind;
+  const State& s = *s_;
+  const double x = a.x / s.twipsX, y = a.y / s.twipsY;
+  const double cx = clientWidth_ / 2.0, cy = clientHeight_ / 2.0;
+  switch (a.kind) {
+    case Kind::MouseDown: UserMouseDown(a.button, a.shift, x, y); return true;
+    case Kind::MouseMove: UserMouseMove(a.button, a.shift, x, y); return true;
+    case Kind::MouseUp: UserMouseUp(a.button, a.shift, x, y); return true;
+    case Kind::Click:
+      UserMouseDown(a.button, a.shift, cx, cy);
+      UserMouseUp(a.button, a.shift, cx, cy);
+      UserClick();
+      return true;
+    case Kind::DblClick:
+      UserMouseDown(a.button, a.shift, cx, cy);
+      UserMouseUp(a.button, a.shift, cx, cy);
+      UserClick();
+      UserDblClick();
+      UserMouseUp(a.button, a.shift, cx, cy);
+      return true;
+    case Kind::Drop:
+      for (const std::string& f : a.files) UserDropFile(f);
+      return true;
+    default: return false;
+  }
+}
+
 const Image* PixoControl::CurrentImage() const { return s_->image(); }
 int32_t PixoControl::RepaintCalls() const { return s_->repaintCalls; }
 int32_t PixoControl::AutoPaints() const { return s_->autoPaints; }

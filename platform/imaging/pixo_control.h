@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/com/control.h"
+#include "platform/forms/operator_input.h"
 #include "platform/imaging/pixo_members.h"
 
 namespace imaging {
@@ -32,7 +33,7 @@ struct OverlayShape {
   uint32_t colour;        // &H00BBGGRR
 };
 
-class PixoControl : public com::Control {
+class PixoControl : public com::Control, public forms::OperatorInput {
  public:
   PixoControl();
   ~PixoControl() override;
@@ -67,6 +68,11 @@ class PixoControl : public com::Control {
   void UserClick();
   void UserDblClick();
   void UserDropFile(const std::string& path);
+
+  // The operator script's mouse, click and drop steps on the hosting form
+  // reach the control as user input, so it pans and tracks the rubber band
+  // as it does for a real mouse. Positions arrive in twips.
+  bool Operate(const forms::OperatorAction& action) override;
 
   // The image held, null when empty. Valid until the next call that changes it.
   const Image* CurrentImage() const;

@@ -442,3 +442,19 @@ TEST_F(GlimpraTest, EscEndsAtOnce) {
 }
 
 }  // namespace
+
+TEST_F(GlimpraTest, AnAbsolutePathAloneAndACtrlRectangleZoomIn) {
+  WriteTiff(Path("page.tif"), {{400, 300, 24}});
+  // The rectangle is drawn on the view by the script's mouse, so the control
+  // tracks it itself, as it does for an operator's hand.
+  Outcome run = RunGlimpra({Path("page.tif")},
+                           {"dump", "mousedown L1 left ctrl 300 300", "mousemove L1 left ctrl 900 900",
+                            "mousemove L1 left ctrl 1500 1200", "mouseup L1 left ctrl 1500 1200",
+                            "dump"});
+  ASSERT_EQ(run.exitCode, 0);
+  ASSERT_EQ(run.dumps.size(), 2u);
+  EXPECT_EQ(run.dumps[0].at("Glimpra1.L1.Image"), "400x300x24");
+  const double before = std::stod(run.dumps[0].at("Glimpra1.L1.Zoom"));
+  const double after = std::stod(run.dumps[1].at("Glimpra1.L1.Zoom"));
+  EXPECT_GT(after, before * 2) << "zoom " << before << " -> " << after;
+}
