@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/imaging/image_file.h"
+#include "platform/imaging/stdio_file.h"
 #include "platform/imaging/pixo_members.h"
 
 namespace imaging {
@@ -37,13 +38,6 @@ void CountWarnings(j_common_ptr cinfo, int level) {
   if (level < 0) ++cinfo->err->num_warnings;
 }
 
-struct File {
-  FILE* f;
-  ~File() {
-    if (f) std::fclose(f);
-  }
-};
-
 double DpiOf(const jpeg_decompress_struct& d, bool x) {
   const double v = x ? d.X_density : d.Y_density;
   if (v <= 0) return kDefaultDpi;
@@ -54,7 +48,7 @@ double DpiOf(const jpeg_decompress_struct& d, bool x) {
 
 // Reads the header (and with `pixels` the whole image) of a JPEG file.
 int16_t Decode(const std::string& path, FileInfo* info, Image* out) {
-  File file{std::fopen(path.c_str(), "rb")};
+  StdioFile file{std::fopen(path.c_str(), "rb")};
   if (!file.f) return kPixoFileNotFound;
   jpeg_decompress_struct d{};
   ErrorManager err{};
@@ -140,7 +134,7 @@ class Jpeg final : public ImageCodec {
   }
 
   int16_t Write(const std::string& path, const Image& img, const SaveRequest& req) const override {
-    File file{std::fopen(path.c_str(), "wb")};
+    StdioFile file{std::fopen(path.c_str(), "wb")};
     if (!file.f) return kPixoWriteFailed;
     jpeg_compress_struct c{};
     ErrorManager err{};
@@ -184,10 +178,7 @@ class Jpeg final : public ImageCodec {
     }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
-    const bool ok = std::fflush(file.f) == 0 && !std::ferror(file.f);
-    const bool closed = std::fclose(file.f) == 0;
-    file.f = nullptr;
-    return ok && closed ? kPixoOk : kPixoWriteFailed;
+    return file.Finish() ? kPixoOk : kPixoWriteFailed;
   }
 };
 

@@ -12,17 +12,11 @@
 #include <vector>
 
 #include "platform/imaging/image_file.h"
+#include "platform/imaging/stdio_file.h"
 #include "platform/imaging/pixo_members.h"
 
 namespace imaging {
 namespace {
-
-struct File {
-  FILE* f;
-  ~File() {
-    if (f) std::fclose(f);
-  }
-};
 
 void Silent(png_structp, png_const_charp) {}
 // libpng prints an error itself when its handler returns; this one jumps.
@@ -38,7 +32,7 @@ int HeldBits(int colourType, int depth) {
 }
 
 int16_t Decode(const std::string& path, FileInfo* info, Image* out) {
-  File file{std::fopen(path.c_str(), "rb")};
+  StdioFile file{std::fopen(path.c_str(), "rb")};
   if (!file.f) return kPixoFileNotFound;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, Silent);
   if (!png) return kPixoDamagedFile;
@@ -130,7 +124,7 @@ class Png final : public ImageCodec {
   }
 
   int16_t Write(const std::string& path, const Image& img, const SaveRequest&) const override {
-    File file{std::fopen(path.c_str(), "wb")};
+    StdioFile file{std::fopen(path.c_str(), "wb")};
     if (!file.f) return kPixoWriteFailed;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, Silent);
     if (!png) return kPixoWriteFailed;
@@ -160,10 +154,7 @@ class Png final : public ImageCodec {
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &pi);
-    const bool ok = std::fflush(file.f) == 0 && !std::ferror(file.f);
-    const bool closed = std::fclose(file.f) == 0;
-    file.f = nullptr;
-    return ok && closed ? kPixoOk : kPixoWriteFailed;
+    return file.Finish() ? kPixoOk : kPixoWriteFailed;
   }
 };
 
