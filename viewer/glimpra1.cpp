@@ -10,7 +10,7 @@
 #include "platform/win32/environment.h"
 #include "viewer/error_box.h"
 #include "viewer/layout.h"
-#include "viewer/pixo_calls.h"
+#include "platform/imaging/pixo_calls.h"
 
 namespace viewer {
 namespace {
@@ -147,7 +147,7 @@ void Glimpra1::Form_Load() {
       {Pixo::DrawOption165, int16_t{13}},  {Pixo::ViewOption168, int16_t{0}},
       {Pixo::ViewOption167, int16_t{1}},
   };
-  for (const auto& [member, value] : setUp) e.Try([&] { Put(L1, member, value); });
+  for (const auto& [member, value] : setUp) e.Try([&] { PixPut(L1, member, value); });
 
   e.step = 6;
   e.Try([&] {
@@ -179,13 +179,13 @@ void Glimpra1::Load_File(const std::string& file, int16_t page) {
     // L1.Tag keeps the path as given; files are reached by its host form.
     std::string host = win32::HostPath(file);
     bool exists = rt::FileExists(host);
-    if (exists) Call(L1, Pixo::GetFileInfo, {rt::Variant(host), int32_t{page}, int32_t{1}});
+    if (exists) PixCall(L1, Pixo::GetFileInfo, {rt::Variant(host), int32_t{page}, int32_t{1}});
 
     e.step = 2;
     // Taken even for a missing file, from the last information.
-    s.ShownBits = rt::CInt(Get(L1, Pixo::InfoBits));
-    s.ShownPage = rt::CInt(Get(L1, Pixo::InfoPage));
-    s.ShownPageCount = rt::CInt(Get(L1, Pixo::InfoPageCount));
+    s.ShownBits = rt::CInt(PixGet(L1, Pixo::InfoBits));
+    s.ShownPage = rt::CInt(PixGet(L1, Pixo::InfoPage));
+    s.ShownPageCount = rt::CInt(PixGet(L1, Pixo::InfoPageCount));
     L1.Tag = file;
 
     e.step = 3;
@@ -198,30 +198,30 @@ void Glimpra1::Load_File(const std::string& file, int16_t page) {
     }
 
     e.step = 4;
-    Put(L1, Pixo::AutoRepaint, false);
-    rt::Variant result = Call(L1, Pixo::LoadImageFile, {rt::Variant(host), int16_t{24}, int32_t{page}, int32_t{-1}});
+    PixPut(L1, Pixo::AutoRepaint, false);
+    rt::Variant result = PixCall(L1, Pixo::LoadImageFile, {rt::Variant(host), int16_t{24}, int32_t{page}, int32_t{-1}});
     // The view keeps whatever it held when a page fails to load; only the
     // delete below needs to know.
     bool loaded = rt::CLng(result) == imaging::kPixoOk;
-    s.ShownWidth = rt::CInt(Get(L1, Pixo::ImageWidth));
-    s.ShownHeight = rt::CInt(Get(L1, Pixo::ImageHeight));
+    s.ShownWidth = rt::CInt(PixGet(L1, Pixo::ImageWidth));
+    s.ShownHeight = rt::CInt(PixGet(L1, Pixo::ImageHeight));
     s.LoadCount = rt::AddInt(s.LoadCount, 1);
     s.ShownFileDate = rt::GeneralDate(rt::FileDateTime(host));
 
     e.step = 6;
-    if (rt::CLng(Get(L0, Pixo::BitmapHandle)) != 0) TileWatermark();
+    if (rt::CLng(PixGet(L0, Pixo::BitmapHandle)) != 0) TileWatermark();
 
     e.step = 7;
     if (!Tag.Get().empty()) {
       L1.ToolTipText = Tag.Get();
     } else {
-      double kb = rt::Int(rt::CDbl(Get(L1, Pixo::InfoSizeDisk)) / 1024);
+      double kb = rt::Int(rt::CDbl(PixGet(L1, Pixo::InfoSizeDisk)) / 1024);
       L1.ToolTipText = FileNamePart(file) + "  (" + rt::CStr(kb) + " kb)  " + s.ShownFileDate;
     }
 
     e.step = 8;
     SizeWindow();
-    Put(L1, Pixo::AutoRepaint, true);
+    PixPut(L1, Pixo::AutoRepaint, true);
     Form_Resize();
 
     // The file goes only once its first page is on show (not right after
@@ -238,7 +238,7 @@ void Glimpra1::SizeWindow() {
   Width = static_cast<float>(w.Width);
   if (w.Left) Left = static_cast<float>(*w.Left);
   if (w.Top) Top = static_cast<float>(*w.Top);
-  Put(L1, Pixo::ScaleMode, w.ScaleMode);
+  PixPut(L1, Pixo::ScaleMode, w.ScaleMode);
 }
 
 void Glimpra1::L1_FileEvent(const std::string& path) {
@@ -246,7 +246,7 @@ void Glimpra1::L1_FileEvent(const std::string& path) {
 }
 
 void Glimpra1::Form_QueryUnload(int16_t& /*Cancel*/, int16_t /*UnloadMode*/) {
-  Put(L1, Pixo::BitmapHandle, int32_t{0});
+  PixPut(L1, Pixo::BitmapHandle, int32_t{0});
 }
 
 }  // namespace viewer

@@ -9,9 +9,15 @@
 #include "platform/forms/controls.h"
 #include "platform/forms/form.h"
 #include "platform/forms/ole_control.h"
+#include "platform/imaging/pixo_calls.h"
 #include "viewer/viewer_state.h"
 
 namespace viewer {
+
+using imaging::Pixo;
+using imaging::PixCall;
+using imaging::PixGet;
+using imaging::PixPut;
 
 class Glimpra1 : public forms::Form {
  public:

@@ -6,7 +6,7 @@
 #include "viewer/error_box.h"
 #include "viewer/glimpra1.h"
 #include "viewer/layout.h"
-#include "viewer/pixo_calls.h"
+#include "platform/imaging/pixo_calls.h"
 
 namespace viewer {
 namespace {
@@ -72,16 +72,16 @@ void Glimpra1::ShowHelp() {
 
 void Glimpra1::L1_MouseDown(int16_t Button, int16_t Shift, float /*X*/, float /*Y*/) {
   State.MouseCode = rt::AddInt(rt::MulInt(Shift, 8), Button);
-  Put(L1, Pixo::RubberBandEnabled, false);
-  Put(L1, Pixo::MousePointer, int16_t{kArrow});
-  Put(L1, Pixo::PanEnabled, false);
-  Put(L1, Pixo::ViewOption104, int16_t{0});
+  PixPut(L1, Pixo::RubberBandEnabled, false);
+  PixPut(L1, Pixo::MousePointer, int16_t{kArrow});
+  PixPut(L1, Pixo::PanEnabled, false);
+  PixPut(L1, Pixo::ViewOption104, int16_t{0});
   if (Button == kLeft && Shift == kCtrl) {
-    Put(L1, Pixo::RubberBandEnabled, true);
-    Put(L1, Pixo::RubberBandActive, true);
-    Put(L1, Pixo::MousePointer, int16_t{kCross});
+    PixPut(L1, Pixo::RubberBandEnabled, true);
+    PixPut(L1, Pixo::RubberBandActive, true);
+    PixPut(L1, Pixo::MousePointer, int16_t{kCross});
   }
-  if (Button == kLeft && Shift == kNoShift) Put(L1, Pixo::PanEnabled, true);
+  if (Button == kLeft && Shift == kNoShift) PixPut(L1, Pixo::PanEnabled, true);
   Tim.Interval = kClickMs;
   Tim.Enabled = true;
 }
@@ -95,28 +95,28 @@ void Glimpra1::Tim_Timer() {
 
 void Glimpra1::L1_MouseUp(int16_t Button, int16_t Shift, float /*X*/, float /*Y*/) {
   ViewerState& s = State;
-  auto zoom = [&] { return rt::CDbl(Get(L1, Pixo::ZoomPercent)); };
+  auto zoom = [&] { return rt::CDbl(PixGet(L1, Pixo::ZoomPercent)); };
   // A zoom step is taken only while the zoom is inside its bound, so one
   // step may pass it (900 % becomes 1125 %).
   if (Button == kLeft && Shift == kNoShift && s.MouseCode == 1) {
-    Put(L1, Pixo::ScaleMode, int16_t{kScalePercent});
-    if (zoom() < 1000) Put(L1, Pixo::ZoomPercent, zoom() * 1.25);
+    PixPut(L1, Pixo::ScaleMode, int16_t{kScalePercent});
+    if (zoom() < 1000) PixPut(L1, Pixo::ZoomPercent, zoom() * 1.25);
   } else if (Button == kRight && Shift == kNoShift && s.MouseCode == 2) {
-    Put(L1, Pixo::ScaleMode, int16_t{kScalePercent});
-    if (zoom() > 10) Put(L1, Pixo::ZoomPercent, zoom() / 1.25);
+    PixPut(L1, Pixo::ScaleMode, int16_t{kScalePercent});
+    if (zoom() > 10) PixPut(L1, Pixo::ZoomPercent, zoom() / 1.25);
   } else if (Button == kRight && Shift == kCtrl) {
-    Put(L1, Pixo::ScaleMode, int16_t{kScaleFit});
+    PixPut(L1, Pixo::ScaleMode, int16_t{kScaleFit});
   } else if (Button == kLeft && Shift == kCtrl) {
-    double left = rt::CDbl(Get(L1, Pixo::RubberBandLeft));
-    double top = rt::CDbl(Get(L1, Pixo::RubberBandTop));
-    double width = rt::CDbl(Get(L1, Pixo::RubberBandWidth));
-    double height = rt::CDbl(Get(L1, Pixo::RubberBandHeight));
-    if (height > 0 && width > 0 && rt::CDbl(Get(L1, Pixo::RubberBandState)) >= 1)
-      Call(L1, Pixo::ZoomToRect, {left, top, width, height});
+    double left = rt::CDbl(PixGet(L1, Pixo::RubberBandLeft));
+    double top = rt::CDbl(PixGet(L1, Pixo::RubberBandTop));
+    double width = rt::CDbl(PixGet(L1, Pixo::RubberBandWidth));
+    double height = rt::CDbl(PixGet(L1, Pixo::RubberBandHeight));
+    if (height > 0 && width > 0 && rt::CDbl(PixGet(L1, Pixo::RubberBandState)) >= 1)
+      PixCall(L1, Pixo::ZoomToRect, {left, top, width, height});
   } else if (Button == kLeft && Shift == kShift) {
-    Call(L1, Pixo::RotateImage, {int32_t{-9000}, kRotateFlags, kWhite});
+    PixCall(L1, Pixo::RotateImage, {int32_t{-9000}, kRotateFlags, kWhite});
   } else if (Button == kRight && Shift == kShift) {
-    Call(L1, Pixo::RotateImage, {int32_t{9000}, kRotateFlags, kWhite});
+    PixCall(L1, Pixo::RotateImage, {int32_t{9000}, kRotateFlags, kWhite});
   }
   s.MouseCode = 0;
   Tim.Enabled = false;
@@ -135,7 +135,7 @@ void Glimpra1::Form_Resize() {
   });
   PassOver([&] { L1.Width = Width - 8.0f * s.TwipsPerPixelX; });
   PassOver([&] { L1.Height = Height - 32.0f * s.TwipsPerPixelY; });
-  PassOver([&] { Call(L1, Pixo::Repaint); });
+  PassOver([&] { PixCall(L1, Pixo::Repaint); });
   PassOver([&] { UpdateCaption(); });
 }
 

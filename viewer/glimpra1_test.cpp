@@ -18,7 +18,7 @@
 #include "platform/imaging/image.h"
 #include "platform/imaging/pixo_control.h"
 #include "platform/win32/environment.h"
-#include "viewer/pixo_calls.h"
+#include "platform/imaging/pixo_calls.h"
 #include "viewer/test_fixtures.h"
 
 namespace viewer {
@@ -146,7 +146,7 @@ TEST_F(Glimpra1Test, NoWatermarkWithoutTextAndNoneFromATextOfBlanks) {
     SCOPED_TRACE(c.args.back());
     WriteTiff("page.tif", {{250, 120, 24, 0x00FF00}});
     Glimpra1& f = Start(c.args);
-    EXPECT_EQ(rt::CLng(Get(f.L0, Pixo::BitmapHandle)) != 0, c.cell);
+    EXPECT_EQ(rt::CLng(PixGet(f.L0, Pixo::BitmapHandle)) != 0, c.cell);
     EXPECT_EQ(CountColour(0, 0, 250, 120, 0x00FF00), 250 * 120) << "the page must stay as loaded";
   }
 }
@@ -155,7 +155,7 @@ TEST_F(Glimpra1Test, AWatermarkOfNoWidthKeepsTheStartFontSize) {
   com::RegisterControlClass(imaging::kPixoProgId, [] { return std::make_shared<ZeroWidthTextControl>(); });
   WriteTiff("page.tif", {{250, 120, 24}});
   Glimpra1& f = Start({"page.tif", "/W=x"});
-  rt::Object font = Get(f.L0, Pixo::Font).AsObject();
+  rt::Object font = PixGet(f.L0, Pixo::Font).AsObject();
   EXPECT_EQ(rt::CDbl(font->Get(static_cast<int32_t>(imaging::PixoFont::Size))), 10);
   EXPECT_EQ(f.State.LoadCount, 1) << "the start-up went on to the first page";
 }
@@ -169,13 +169,13 @@ TEST_F(Glimpra1Test, AShortTextGrowsUntilItSpansTheCellALongOneKeepsSizeTen) {
     SCOPED_TRACE(c.text);
     WriteTiff("page.tif", {{250, 120, 24}});
     Glimpra1& f = Start({"page.tif", std::string("/W=") + c.text});
-    rt::Object font = Get(f.L0, Pixo::Font).AsObject();
+    rt::Object font = PixGet(f.L0, Pixo::Font).AsObject();
     double size = rt::CDbl(font->Get(static_cast<int32_t>(imaging::PixoFont::Size)));
-    double width = rt::CDbl(Call(f.L0, Pixo::TextWidthOf, {std::string(c.text)}));
+    double width = rt::CDbl(PixCall(f.L0, Pixo::TextWidthOf, {std::string(c.text)}));
     if (c.grows) {
       EXPECT_GE(width, 100);
       font->Put(static_cast<int32_t>(imaging::PixoFont::Size), size - 1);
-      EXPECT_LT(rt::CDbl(Call(f.L0, Pixo::TextWidthOf, {std::string(c.text)})), 100) << "one size too many";
+      EXPECT_LT(rt::CDbl(PixCall(f.L0, Pixo::TextWidthOf, {std::string(c.text)})), 100) << "one size too many";
     } else {
       EXPECT_EQ(size, 10);
     }
@@ -188,15 +188,15 @@ TEST_F(Glimpra1Test, CtrlDragZoomsToTheDrawnRectangle) {
   imaging::PixoControl& view = View();
   // A Ctrl click draws no rectangle: nothing changes.
   view.UserMouseDown(1, 2, 20, 20);
-  EXPECT_EQ(rt::CLng(Get(f.L1, Pixo::MousePointer)), 2);
+  EXPECT_EQ(rt::CLng(PixGet(f.L1, Pixo::MousePointer)), 2);
   view.UserMouseUp(1, 2, 20, 20);
-  EXPECT_EQ(rt::CDbl(Get(f.L1, Pixo::ZoomPercent)), 100);
+  EXPECT_EQ(rt::CDbl(PixGet(f.L1, Pixo::ZoomPercent)), 100);
   // A 100 x 75 rectangle in the 400 x 300 view fills it: 400 %.
   view.UserMouseDown(1, 2, 20, 20);
   view.UserMouseMove(1, 2, 120, 95);
   view.UserMouseUp(1, 2, 120, 95);
-  EXPECT_EQ(rt::CDbl(Get(f.L1, Pixo::ZoomPercent)), 400);
-  EXPECT_EQ(rt::CDbl(Get(f.L1, Pixo::DstLeft)), -80);
+  EXPECT_EQ(rt::CDbl(PixGet(f.L1, Pixo::ZoomPercent)), 400);
+  EXPECT_EQ(rt::CDbl(PixGet(f.L1, Pixo::DstLeft)), -80);
   EXPECT_EQ(f.State.MouseCode, 0);
 }
 

@@ -3,7 +3,7 @@
 #include "platform/runtime/convert.h"
 #include "viewer/glimpra1.h"
 #include "viewer/layout.h"
-#include "viewer/pixo_calls.h"
+#include "platform/imaging/pixo_calls.h"
 
 namespace viewer {
 namespace {
@@ -25,27 +25,27 @@ void Glimpra1::BuildWatermarkCell(const std::string& text) {
   watermarkText_ = text;
   L0.Tag = "100";
   double cell = rt::CDbl(rt::Variant(L0.Tag.Get()));
-  Call(L0, Pixo::CreateImage, {cell, cell, int16_t{24}});
-  Call(L0, Pixo::FillImage, {kWhite});
+  PixCall(L0, Pixo::CreateImage, {cell, cell, int16_t{24}});
+  PixCall(L0, Pixo::FillImage, {kWhite});
 
-  Put(L0, Pixo::TextOption217, int16_t{0});
-  Put(L0, Pixo::DrawOption164, true);
-  Put(L0, Pixo::TextLeft, int32_t{0});
-  Put(L0, Pixo::TextTop, int32_t{0});
-  Put(L0, Pixo::TextWidth, Get(L0, Pixo::ImageWidth));
-  Put(L0, Pixo::TextHeight, Get(L0, Pixo::ImageHeight));
-  Put(L0, Pixo::TextAngle, kTextAngle);
+  PixPut(L0, Pixo::TextOption217, int16_t{0});
+  PixPut(L0, Pixo::DrawOption164, true);
+  PixPut(L0, Pixo::TextLeft, int32_t{0});
+  PixPut(L0, Pixo::TextTop, int32_t{0});
+  PixPut(L0, Pixo::TextWidth, PixGet(L0, Pixo::ImageWidth));
+  PixPut(L0, Pixo::TextHeight, PixGet(L0, Pixo::ImageHeight));
+  PixPut(L0, Pixo::TextAngle, kTextAngle);
 
-  rt::Object font = Get(L0, Pixo::Font).AsObject();
+  rt::Object font = PixGet(L0, Pixo::Font).AsObject();
   auto fontPut = [&](imaging::PixoFont m, rt::Variant v) { font->Put(static_cast<int32_t>(m), std::move(v)); };
   fontPut(imaging::PixoFont::Name, "Arial");
   fontPut(imaging::PixoFont::Bold, true);
   double size = kStartFontSize;
   fontPut(imaging::PixoFont::Size, size);
 
-  double cellWidth = rt::CDbl(Get(L0, Pixo::ImageWidth));
+  double cellWidth = rt::CDbl(PixGet(L0, Pixo::ImageWidth));
   for (;;) {
-    double width = rt::CDbl(Call(L0, Pixo::TextWidthOf, {text}));
+    double width = rt::CDbl(PixCall(L0, Pixo::TextWidthOf, {text}));
     if (!(cellWidth > width)) break;
     // A text that takes no width would make the font grow for ever.
     if (width <= 0 || size >= kMaxFontSize) break;
@@ -53,34 +53,34 @@ void Glimpra1::BuildWatermarkCell(const std::string& text) {
     fontPut(imaging::PixoFont::Size, size);
   }
 
-  Put(L0, Pixo::TextAlign, kTextAlign);
-  Put(L0, Pixo::TextColor, kWatermarkColor);
-  Call(L0, Pixo::DrawText, {text, int32_t{0}});
+  PixPut(L0, Pixo::TextAlign, kTextAlign);
+  PixPut(L0, Pixo::TextColor, kWatermarkColor);
+  PixCall(L0, Pixo::DrawText, {text, int32_t{0}});
 }
 
 void Glimpra1::TileWatermark() {
   // On a bitonal page the pale text would vanish: it is drawn over in black,
   // and stays black for the pages after.
-  if (rt::CInt(Get(L1, Pixo::InfoBits)) == 1) {
-    Put(L0, Pixo::TextColor, kBlack);
-    Call(L0, Pixo::DrawText, {watermarkText_, int32_t{0}});
+  if (rt::CInt(PixGet(L1, Pixo::InfoBits)) == 1) {
+    PixPut(L0, Pixo::TextColor, kBlack);
+    PixCall(L0, Pixo::DrawText, {watermarkText_, int32_t{0}});
   }
-  rt::Variant region = Call(L0, Pixo::SetColorRegion, {kRegionFromColor, kWhite});
+  rt::Variant region = PixCall(L0, Pixo::SetColorRegion, {kRegionFromColor, kWhite});
   int32_t cell = rt::CLng(rt::Variant(L0.Tag.Get()));
-  rt::Variant source = Get(L0, Pixo::BitmapHandle);
+  rt::Variant source = PixGet(L0, Pixo::BitmapHandle);
   // A cell without a single text pixel (a text of blanks) has no region, and
   // laying it whole would paint the page white.
   if (rt::CLng(region) == imaging::kPixoOk && cell > 0) {
     for (const Tile& t : TilePlan(State.ShownWidth, State.ShownHeight, cell)) {
       double s = cell;
-      Call(L1, Pixo::Combine, {static_cast<double>(t.x), static_cast<double>(t.y), s, s, source, 0.0, 0.0, t.flags});
+      PixCall(L1, Pixo::Combine, {static_cast<double>(t.x), static_cast<double>(t.y), s, s, source, 0.0, 0.0, t.flags});
     }
   }
-  Call(L0, Pixo::FreeRegion);
+  PixCall(L0, Pixo::FreeRegion);
 }
 
 void Glimpra1::UpdateCaption() {
-  double zoom = rt::CDbl(Get(L1, Pixo::ZoomPercent));
+  double zoom = rt::CDbl(PixGet(L1, Pixo::ZoomPercent));
   Caption = CaptionText(State, L1.Tag.Get(), Tag.Get(), zoom);
 }
 

@@ -7,11 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/imaging/pixo_calls.h"
 #include "platform/imaging/pixo_control.h"
 #include "platform/runtime/convert.h"
-#include "viewer/pixo_calls.h"
 
 namespace viewer::testing {
+
+using imaging::Pixo;
+using imaging::PixCall;
+using imaging::PixPut;
 
 struct PageFixture {
   int32_t width;
@@ -29,11 +33,11 @@ inline void WriteTiff(const std::string& path, const std::vector<PageFixture>& p
       if (rt::CLng(rc) != imaging::kPixoOk)
         throw std::runtime_error(std::string(what) + " failed for " + path + ": " + rt::CStr(rc));
     };
-    check(Call(c, Pixo::CreateImage, {static_cast<double>(p.width), static_cast<double>(p.height), int16_t{24}}),
+    check(PixCall(c, Pixo::CreateImage, {static_cast<double>(p.width), static_cast<double>(p.height), int16_t{24}}),
           "CreateImage");
-    check(Call(c, Pixo::FillImage, {p.colour}), "FillImage");
-    Put(c, Pixo::SaveOption266, static_cast<int16_t>(i + 1));
-    check(Call(c, Pixo::SaveImageFile,
+    check(PixCall(c, Pixo::FillImage, {p.colour}), "FillImage");
+    PixPut(c, Pixo::SaveOption266, static_cast<int16_t>(i + 1));
+    check(PixCall(c, Pixo::SaveImageFile,
                {path, int16_t{imaging::kFormatTiff}, p.bits, int16_t{0}, int16_t{1}}),
           "SaveImageFile");
   }

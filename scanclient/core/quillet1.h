@@ -14,6 +14,7 @@
 #include "platform/forms/controls.h"
 #include "platform/forms/form.h"
 #include "platform/forms/ole_control.h"
+#include "platform/imaging/pixo_calls.h"
 #include "platform/imaging/pixo_members.h"
 #include "platform/runtime/variant.h"
 
@@ -69,15 +70,8 @@ class Quillet1 : public forms::Form {
   void DoOK_Click();
 };
 
-// Member access on an imaging control by role.
-inline rt::Variant PixGet(com::Dispatch& c, imaging::Pixo m, std::vector<rt::Variant> args = {}) {
-  return c.Get(static_cast<int32_t>(m), std::move(args));
-}
-inline void PixPut(com::Dispatch& c, imaging::Pixo m, rt::Variant v) {
-  c.Put(static_cast<int32_t>(m), std::move(v));
-}
-inline rt::Variant PixCall(com::Dispatch& c, imaging::Pixo m, std::vector<rt::Variant> args = {}) {
-  return c.Call(static_cast<int32_t>(m), std::move(args));
-}
+using imaging::PixCall;
+using imaging::PixGet;
+using imaging::PixPut;
 
 }  // namespace quillet
