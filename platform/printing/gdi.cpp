@@ -1,0 +1,435 @@
+#include "platform/printing/gdi.h"
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <stdexcept>
+
+#include "platform/uiscript/uiscript.h"
+#include "platform/win32/environment.h"
+#include "platform/windows/text.h"
+
+namespace win {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- configuration
+
+std::string Trim(std::string s) {
+  size_t a = s.find_first_not_of(" \t\r");
+  size_t b = s.find_last_not_of(" \t\r");
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+[[noreturn]] void Bad(int line, const std::string& what) {
+  throw std::runtime_error("ORN_PRINTERS line " + std::to_string(line) + ": " + what);
+}
+
+int Number(int line, const std::string& text) {
+  try {
+    size_t used = 0;
+    int v = std::stoi(text, &used);
+    if (used == text.size() && v >= 0) return v;
+  } catch (const std::exception&) {
+  }
+  Bad(line, "'" + text + "' is not a number");
+}
+
+std::pair<int, int> Pair(int line, const std::string& text, bool single) {
+  auto x = text.find_first_of("xX");
+  if (x == std::string::npos) {
+    if (!single) Bad(line, "'" + text + "' is not WxH");
+    int v = Number(line, text);
+    return {v, v};
+  }
+  return {Number(line, text.substr(0, x)), Number(line, text.substr(x + 1))};
+}
+
+PrinterInfo ParseLine(int line, const std::string& text) {
+  PrinterInfo p;
+  bool haveName = false, haveDpi = false, haveSize = false;
+  p.offsetX = p.offsetY = 0;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t semi = text.find(';', start);
+    std::string field = Trim(text.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
+    start = semi == std::string::npos ? text.size() + 1 : semi + 1;
+    if (field.empty()) continue;
+    auto eq = field.find('=');
+    std::string key = Trim(field.substr(0, eq));
+    std::string value = eq == std::string::npos ? "" : Trim(field.substr(eq + 1));
+    if (key == "default" && eq == std::string::npos) {
+      p.isDefault = true;
+    } else if (key == "name" && !value.empty()) {
+      p.name = FromUtf8(value);
+      haveName = true;
+    } else if (key == "dpi") {
+      std::tie(p.dpiX, p.dpiY) = Pair(line, value, true);
+      haveDpi = p.dpiX > 0 && p.dpiY > 0;
+      if (!haveDpi) Bad(line, "dpi must be above 0");
+    } else if (key == "size") {
+      std::tie(p.width, p.height) = Pair(line, value, false);
+      haveSize = p.width > 0 && p.height > 0;
+      if (!haveSize) Bad(line, "size must be above 0");
+    } else if (key == "offset") {
+      std::tie(p.offsetX, p.offsetY) = Pair(line, value, false);
+    } else if (key == "failpage") {
+      p.failPage = Number(line, value);
+    } else if (key == "failerror") {
+      p.failError = static_cast<DWORD>(Number(line, value));
+    } else {
+      Bad(line, "unknown field '" + field + "'");
+    }
+  }
+  if (!haveName || !haveDpi || !haveSize) Bad(line, "name, dpi and size are required");
+  if (p.offsetX * 2 >= p.width || p.offsetY * 2 >= p.height) Bad(line, "the offsets leave no printable area");
+  return p;
+}
+
+std::vector<PrinterInfo> ReadPrinters() {
+  const char* path = std::getenv("ORN_PRINTERS");
+  if (!path) {
+    PrinterInfo p;
+    p.name = L"ORN PDF";
+    p.isDefault = true;
+    return {p};
+  }
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error(std::string("ORN_PRINTERS: cannot read '") + path + "'");
+  std::vector<PrinterInfo> list;
+  int line = 0;
+  for (std::string text; std::getline(in, text);) {
+    ++line;
+    std::string t = Trim(text);
+    if (t.empty() || t[0] == '#') continue;
+    list.push_back(ParseLine(line, t));
+  }
+  return list;
+}
+
+std::optional<std::vector<PrinterInfo>>& Printers() {
+  static std::optional<std::vector<PrinterInfo>> printers;
+  return printers;
+}
+
+// ---- contexts
+
+struct Job {
+  int id = 0;
+  int pages = 0;
+  bool pageOpen = false;
+  std::string path;
+  cairo_surface_t* surface = nullptr;
+  cairo_t* cr = nullptr;
+};
+
+struct DC {
+  bool printer = false;
+  PrinterInfo info;
+  ABORTPROC abort = nullptr;
+  int bkMode = OPAQUE;
+  int fontHeight = 16;
+  std::optional<Job> job;
+  std::string lastSpool;
+  std::vector<DrawnText> drawn;
+};
+
+std::map<uintptr_t, DC>& Contexts() {
+  static std::map<uintptr_t, DC> dcs;
+  return dcs;
+}
+uintptr_t g_nextDc = 0x70000;
+int g_nextJob = 0;
+
+DC* Find(HDC hdc) {
+  auto it = Contexts().find(reinterpret_cast<uintptr_t>(hdc));
+  if (it == Contexts().end()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return &it->second;
+}
+
+DC* FindPrinter(HDC hdc) {
+  DC* dc = Find(hdc);
+  if (dc && !dc->printer) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return dc;
+}
+
+double PtX(const DC& dc, double px) { return px * 72.0 / dc.info.dpiX; }
+double PtY(const DC& dc, double px) { return px * 72.0 / dc.info.dpiY; }
+
+fs::path SpoolDir() {
+  if (const char* dir = std::getenv("ORN_SPOOL_DIR"); dir && *dir) return fs::path(dir);
+  std::string temp;
+  win32::GetTempPath(4096, &temp);
+  return fs::path(temp) / "orn-spool";
+}
+
+std::string FileName(const std::wstring& doc, int job) {
+  std::string name;
+  for (char c : ToUtf8(doc.empty() ? L"document" : doc)) {
+    bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    name += keep ? c : '_';
+  }
+  return name + "-" + std::to_string(::getpid()) + "-" + std::to_string(job) + ".pdf";
+}
+
+void CloseSurface(Job& job) {
+  if (job.cr) cairo_destroy(job.cr);
+  if (job.surface) {
+    cairo_surface_finish(job.surface);
+    cairo_surface_destroy(job.surface);
+  }
+  job.cr = nullptr;
+  job.surface = nullptr;
+}
+
+}  // namespace
+
+const std::vector<PrinterInfo>& ConfiguredPrinters() {
+  if (!Printers()) Printers() = ReadPrinters();
+  return *Printers();
+}
+
+const PrinterInfo* DefaultPrinter() {
+  const auto& list = ConfiguredPrinters();
+  for (const auto& p : list)
+    if (p.isDefault) return &p;
+  return list.empty() ? nullptr : &list.front();
+}
+
+void SetPrintersForTest(std::vector<PrinterInfo> printers) { Printers() = std::move(printers); }
+void ResetPrintersForTest() { Printers().reset(); }
+
+HDC CreateDCW(const wchar_t* driver, const wchar_t* device, const wchar_t*, const void*) {
+  DC dc;
+  std::wstring drv = driver ? driver : L"";
+  if (drv == L"DISPLAY" && !device) {
+    dc.printer = false;
+  } else if ((drv.empty() || drv == L"WINSPOOL") && device) {
+    const PrinterInfo* found = nullptr;
+    for (const auto& p : ConfiguredPrinters())
+      if (p.name == device) found = &p;
+    if (!found) {
+      SetLastError(ERROR_INVALID_PRINTER_NAME);
+      return nullptr;
+    }
+    dc.printer = true;
+    dc.info = *found;
+  } else {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  uintptr_t id = g_nextDc += 4;
+  Contexts()[id] = std::move(dc);
+  return reinterpret_cast<HDC>(id);
+}
+
+bool DeleteDC(HDC hdc) {
+  DC* dc = Find(hdc);
+  if (!dc) return false;
+  if (dc->job) AbortDoc(hdc);
+  Contexts().erase(reinterpret_cast<uintptr_t>(hdc));
+  return true;
+}
+
+int GetDeviceCaps(HDC hdc, int index) {
+  DC* dc = Find(hdc);
+  if (!dc) return 0;
+  if (!dc->printer) {
+    switch (index) {
+      case TECHNOLOGY: return DT_RASDISPLAY;
+      case HORZRES: return GetSystemMetrics(SM_CXSCREEN);
+      case VERTRES: return GetSystemMetrics(SM_CYSCREEN);
+      case LOGPIXELSX:
+      case LOGPIXELSY: return 96;
+      default: return 0;
+    }
+  }
+  const PrinterInfo& p = dc->info;
+  switch (index) {
+    case TECHNOLOGY: return DT_RASPRINTER;
+    case HORZRES: return p.width - 2 * p.offsetX;
+    case VERTRES: return p.height - 2 * p.offsetY;
+    case LOGPIXELSX: return p.dpiX;
+    case LOGPIXELSY: return p.dpiY;
+    case PHYSICALWIDTH: return p.width;
+    case PHYSICALHEIGHT: return p.height;
+    case PHYSICALOFFSETX: return p.offsetX;
+    case PHYSICALOFFSETY: return p.offsetY;
+    default: return 0;
+  }
+}
+
+int SetBkMode(HDC hdc, int mode) {
+  DC* dc = Find(hdc);
+  if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+  int old = dc->bkMode;
+  dc->bkMode = mode;
+  return old;
+}
+
+bool SelectFontHeight(HDC hdc, int height) {
+  DC* dc = Find(hdc);
+  if (!dc || height <= 0) return false;
+  dc->fontHeight = height;
+  return true;
+}
+
+bool TextOutW(HDC hdc, int x, int y, const wchar_t* text, int length) {
+  DC* dc = Find(hdc);
+  if (!dc || !text || length < 0) return false;
+  std::wstring t(text, static_cast<size_t>(length));
+  if (dc->printer) {
+    if (!dc->job || !dc->job->pageOpen) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return false;
+    }
+    cairo_t* cr = dc->job->cr;
+    double size = PtY(*dc, dc->fontHeight);
+    cairo_set_font_size(cr, size);
+    cairo_font_extents_t fe;
+    cairo_font_extents(cr, &fe);
+    // The cell's top is at y; cairo places the baseline.
+    cairo_move_to(cr, PtX(*dc, dc->info.offsetX + x), PtY(*dc, dc->info.offsetY + y) + fe.ascent);
+    cairo_show_text(cr, ToUtf8(t).c_str());
+  }
+  dc->drawn.push_back({dc->printer ? dc->job->pages : 0, x, y, dc->fontHeight, std::move(t)});
+  return true;
+}
+
+int SetAbortProc(HDC hdc, ABORTPROC proc) {
+  DC* dc = FindPrinter(hdc);
+  if (!dc) return SP_ERROR;
+  dc->abort = proc;
+  return 1;
+}
+
+int StartDocW(HDC hdc, const DOCINFOW* info) {
+  DC* dc = FindPrinter(hdc);
+  if (!dc) return SP_ERROR;
+  if (!info || info->cbSize != sizeof(DOCINFOW) || dc->job) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  std::error_code ec;
+  fs::path dir = SpoolDir();
+  fs::create_directories(dir, ec);
+  Job job;
+  job.id = ++g_nextJob;
+  job.path = (dir / FileName(info->lpszDocName ? info->lpszDocName : L"", job.id)).string();
+  job.surface = cairo_pdf_surface_create(job.path.c_str(), PtX(*dc, dc->info.width), PtY(*dc, dc->info.height));
+  if (cairo_surface_status(job.surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(job.surface);
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return SP_ERROR;
+  }
+  if (info->lpszDocName)
+    cairo_pdf_surface_set_metadata(job.surface, CAIRO_PDF_METADATA_TITLE, ToUtf8(info->lpszDocName).c_str());
+  job.cr = cairo_create(job.surface);
+  cairo_select_font_face(job.cr, "Liberation Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_source_rgb(job.cr, 0, 0, 0);
+  dc->job = std::move(job);
+  SetLastError(ERROR_SUCCESS);
+  return dc->job->id;
+}
+
+int StartPage(HDC hdc) {
+  DC* dc = FindPrinter(hdc);
+  if (!dc) return SP_ERROR;
+  if (!dc->job || dc->job->pageOpen) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  if (dc->info.failPage == dc->job->pages + 1) {
+    SetLastError(dc->info.failError);
+    return SP_ERROR;
+  }
+  ++dc->job->pages;
+  dc->job->pageOpen = true;
+  SetLastError(ERROR_SUCCESS);
+  return 1;
+}
+
+int EndPage(HDC hdc) {
+  DC* dc = FindPrinter(hdc);
+  if (!dc) return SP_ERROR;
+  if (!dc->job || !dc->job->pageOpen) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  // The abort procedure may pump messages and so run any window procedure;
+  // the context is looked up again afterwards.
+  if (ABORTPROC proc = dc->abort; proc && !proc(hdc, 0)) {
+    AbortDoc(hdc);
+    SetLastError(ERROR_PRINT_CANCELLED);
+    return SP_APPABORT;
+  }
+  dc = FindPrinter(hdc);
+  if (!dc || !dc->job) {
+    SetLastError(ERROR_PRINT_CANCELLED);
+    return SP_ERROR;
+  }
+  cairo_show_page(dc->job->cr);
+  dc->job->pageOpen = false;
+  SetLastError(ERROR_SUCCESS);
+  return 1;
+}
+
+int EndDoc(HDC hdc) {
+  DC* dc = FindPrinter(hdc);
+  if (!dc) return SP_ERROR;
+  if (!dc->job || dc->job->pageOpen) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  Job job = std::move(*dc->job);
+  dc->job.reset();
+  CloseSurface(job);
+  dc->lastSpool = job.path;
+  uiscript::Transcript::Write(
+      {"spool", ToUtf8(dc->info.name), fs::path(job.path).filename().string(), std::to_string(job.pages)});
+  SetLastError(ERROR_SUCCESS);
+  return 1;
+}
+
+int AbortDoc(HDC hdc) {
+  DC* dc = FindPrinter(hdc);
+  if (!dc) return SP_ERROR;
+  if (!dc->job) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  Job job = std::move(*dc->job);
+  dc->job.reset();
+  CloseSurface(job);
+  std::error_code ec;
+  fs::remove(job.path, ec);
+  uiscript::Transcript::Write({"spool", ToUtf8(dc->info.name), "aborted"});
+  SetLastError(ERROR_SUCCESS);
+  return 1;
+}
+
+std::vector<DrawnText> DrawnTextsForTest(HDC hdc) {
+  DC* dc = Find(hdc);
+  return dc ? dc->drawn : std::vector<DrawnText>{};
+}
+
+std::string SpoolFileForTest(HDC hdc) {
+  DC* dc = Find(hdc);
+  return dc ? dc->lastSpool : std::string();
+}
+
+}  // namespace win

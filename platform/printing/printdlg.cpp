@@ -1,0 +1,61 @@
+#include "platform/printing/printdlg.h"
+
+#include "platform/uiscript/uiscript.h"
+#include "platform/windows/script.h"
+#include "platform/windows/text.h"
+
+namespace win {
+
+namespace {
+
+DWORD g_extendedError = 0;
+
+bool Fail(DWORD code) {
+  g_extendedError = code;
+  return false;
+}
+
+bool Choose(PRINTDLGW* pd, const PrinterInfo& printer) {
+  pd->hDC = nullptr;
+  if (pd->Flags & PD_RETURNDC) {
+    pd->hDC = CreateDCW(L"WINSPOOL", printer.name.c_str(), nullptr, nullptr);
+    if (!pd->hDC) return Fail(CDERR_INITIALIZATION);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PrintDlgW(PRINTDLGW* pd) {
+  g_extendedError = 0;
+  if (!pd || pd->lStructSize != sizeof(PRINTDLGW)) return Fail(CDERR_STRUCTSIZE);
+  if (pd->hDevMode || pd->hDevNames) return Fail(CDERR_INITIALIZATION);
+  const PrinterInfo* chosen = DefaultPrinter();
+  if (pd->Flags & PD_RETURNDEFAULT) return chosen ? Choose(pd, *chosen) : Fail(PDERR_NODEFAULTPRN);
+
+  std::string names;
+  for (const auto& p : ConfiguredPrinters()) names += (names.empty() ? "" : ",") + ToUtf8(p.name);
+  if (!chosen) {
+    uiscript::Transcript::Write({"printdlg", names, "no printer"});
+    return Fail(PDERR_NODEFAULTPRN);
+  }
+  std::string answer = ToUtf8(chosen->name) + " (default)";
+  if (auto choice = TakePrinterChoice()) {
+    if (choice->cancel) {
+      uiscript::Transcript::Write({"printdlg", names, "cancel"});
+      pd->hDC = nullptr;
+      return false;
+    }
+    chosen = nullptr;
+    for (const auto& p : ConfiguredPrinters())
+      if (p.name == choice->name) chosen = &p;
+    if (!chosen) throw uiscript::ScriptError("ui script: no printer named '" + ToUtf8(choice->name) + "'");
+    answer = ToUtf8(chosen->name);
+  }
+  uiscript::Transcript::Write({"printdlg", names, answer});
+  return Choose(pd, *chosen);
+}
+
+DWORD CommDlgExtendedError() { return g_extendedError; }
+
+}  // namespace win

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/printing/gdi.h"
+#include "platform/printing/printdlg.h"
+#include "platform/windows/script.h"
+
+namespace win {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  if (FILE* p = ::popen(cmd.c_str(), "r")) {
+    char buf[512];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+  }
+  return out;
+}
+
+class PrintingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("printing-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    setenv("ORN_SPOOL_DIR", (dir_ / "spool").c_str(), 1);
+    setenv("ORN_UI_TRANSCRIPT", (dir_ / "transcript.txt").c_str(), 1);
+    PrinterInfo a4;
+    a4.name = L"Office A4";
+    a4.dpiX = a4.dpiY = 300;
+    a4.width = 2480;
+    a4.height = 3508;
+    a4.offsetX = a4.offsetY = 50;
+    PrinterInfo jam = a4;
+    jam.name = L"Jammed";
+    jam.failPage = 2;
+    jam.isDefault = true;
+    SetPrintersForTest({a4, jam});
+    SetScriptForTest({});
+  }
+  void TearDown() override {
+    ResetPrintersForTest();
+    unsetenv("ORN_SPOOL_DIR");
+    unsetenv("ORN_UI_TRANSCRIPT");
+    unsetenv("ORN_PRINTERS");
+    fs::remove_all(dir_);
+  }
+  std::string LastLine() {
+    std::ifstream in(dir_ / "transcript.txt");
+    std::string last;
+    for (std::string l; std::getline(in, l);) last = l;
+    return last;
+  }
+  fs::path dir_;
+};
+
+TEST_F(PrintingTest, ConfigurationFileIsReadAndBadLinesAreRefused) {
+  fs::path file = dir_ / "printers";
+  std::ofstream(file) << "# test printers\n"
+                         "name=Wide; dpi=600x300; size=4960x3508; offset=10x20\n"
+                         "\n"
+                         "name=Jam; dpi=300; size=2480x3508; default; failpage=3; failerror=63\n";
+  setenv("ORN_PRINTERS", file.c_str(), 1);
+  ResetPrintersForTest();
+  const auto& list = ConfiguredPrinters();
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].name, L"Wide");
+  EXPECT_EQ(list[0].dpiX, 600);
+  EXPECT_EQ(list[0].dpiY, 300);
+  EXPECT_EQ(list[0].offsetY, 20);
+  EXPECT_EQ(DefaultPrinter()->name, L"Jam");
+  EXPECT_EQ(list[1].failPage, 3);
+  EXPECT_EQ(list[1].failError, 63u);
+
+  struct Case {
+    std::string line, message;
+  };
+  std::vector<Case> bad = {
+      {"name=X; dpi=300", "ORN_PRINTERS line 1: name, dpi and size are required"},
+      {"name=X; dpi=abc; size=1x1", "ORN_PRINTERS line 1: 'abc' is not a number"},
+      {"name=X; dpi=300; size=100x100; offset=50x10", "ORN_PRINTERS line 1: the offsets leave no printable area"},
+      {"name=X; dpi=300; size=100x100; colour", "ORN_PRINTERS line 1: unknown field 'colour'"},
+  };
+  for (const auto& c : bad) {
+    std::ofstream(file) << c.line << "\n";
+    ResetPrintersForTest();
+    try {
+      ConfiguredPrinters();
+      ADD_FAILURE() << c.line;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
+  }
+  std::ofstream(file) << "";  // no printers at all
+  ResetPrintersForTest();
+  EXPECT_EQ(DefaultPrinter(), nullptr);
+}
+
+TEST_F(PrintingTest, ContextsReportTheirDevice) {
+  HDC prn = CreateDCW(L"WINSPOOL", L"Office A4", nullptr, nullptr);
+  HDC disp = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+  ASSERT_TRUE(prn && disp);
+  EXPECT_EQ(GetDeviceCaps(prn, LOGPIXELSX), 300);
+  EXPECT_EQ(GetDeviceCaps(prn, PHYSICALWIDTH), 2480);
+  EXPECT_EQ(GetDeviceCaps(prn, PHYSICALOFFSETY), 50);
+  EXPECT_EQ(GetDeviceCaps(prn, HORZRES), 2380);
+  EXPECT_EQ(GetDeviceCaps(disp, LOGPIXELSY), 96);
+  EXPECT_EQ(GetDeviceCaps(disp, PHYSICALWIDTH), 0);
+  EXPECT_EQ(CreateDCW(L"WINSPOOL", L"Nobody", nullptr, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PRINTER_NAME);
+  EXPECT_EQ(StartDocW(disp, nullptr), SP_ERROR);  // the display prints nothing
+  DeleteDC(prn);
+  DeleteDC(disp);
+  EXPECT_EQ(GetDeviceCaps(prn, LOGPIXELSX), 0);
+}
+
+int g_abortCalls = 0;
+BOOL CountingAbort(HDC, int) { return ++g_abortCalls < 2; }
+
+TEST_F(PrintingTest, DocumentBecomesAPdfWithOnePagePerPage) {
+  HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+  DOCINFOW di;
+  di.lpszDocName = L"ORN - RichEdit";
+  g_abortCalls = 0;
+  SetAbortProc(dc, [](HDC, int) -> BOOL { ++g_abortCalls; return 1; });
+  ASSERT_GT(StartDocW(dc, &di), 0);
+  for (int page = 1; page <= 2; ++page) {
+    ASSERT_GT(StartPage(dc), 0);
+    SelectFontHeight(dc, 50);
+    std::wstring text = page == 1 ? L"Seite 1 Grüße" : L"Seite 2 Grüße";
+    EXPECT_TRUE(TextOutW(dc, 100, 100, text.c_str(), static_cast<int>(text.size())));
+    ASSERT_GT(EndPage(dc), 0);
+  }
+  EXPECT_FALSE(TextOutW(dc, 0, 0, L"x", 1));  // between pages
+  ASSERT_GT(EndDoc(dc), 0);
+  EXPECT_EQ(g_abortCalls, 2);
+  std::string pdf = SpoolFileForTest(dc);
+  EXPECT_TRUE(std::regex_match(fs::path(pdf).filename().string(),
+                                std::regex("ORN_-_RichEdit-" + std::to_string(::getpid()) + "-[0-9]+\\.pdf")))
+      << pdf;
+  ASSERT_TRUE(fs::exists(pdf));
+  std::string info = Shell("pdfinfo '" + pdf + "'");
+  EXPECT_TRUE(std::regex_search(info, std::regex("Pages: +2\n"))) << info;
+  EXPECT_TRUE(std::regex_search(info, std::regex("Title: +ORN - RichEdit\n"))) << info;
+  EXPECT_NE(info.find("595.2 x 841.92 pts"), std::string::npos) << info;  // A4 at 300 dpi
+  std::string text = Shell("pdftotext '" + pdf + "' -");
+  EXPECT_NE(text.find("Seite 1 Grüße"), std::string::npos) << text;
+  EXPECT_NE(text.find("Seite 2 Grüße"), std::string::npos) << text;
+  auto drawn = DrawnTextsForTest(dc);
+  ASSERT_EQ(drawn.size(), 2u);
+  EXPECT_EQ(drawn[1].page, 2);
+  EXPECT_EQ(drawn[1].height, 50);
+  EXPECT_EQ(LastLine(), "spool | Office A4 | " + fs::path(pdf).filename().string() + " | 2");
+  DeleteDC(dc);
+}
+
+TEST_F(PrintingTest, FailingPageAndAbortLeaveNoFileAndSetTheErrors) {
+  HDC dc = CreateDCW(nullptr, L"Jammed", nullptr, nullptr);
+  DOCINFOW di;
+  di.lpszDocName = L"job";
+  ASSERT_GT(StartDocW(dc, &di), 0);
+  ASSERT_GT(StartPage(dc), 0);
+  ASSERT_GT(EndPage(dc), 0);
+  EXPECT_EQ(StartPage(dc), SP_ERROR);
+  EXPECT_EQ(GetLastError(), ERROR_NOT_READY);
+  EXPECT_GT(AbortDoc(dc), 0);
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);  // a caller must take the code before
+  EXPECT_EQ(LastLine(), "spool | Jammed | aborted");
+  EXPECT_TRUE(fs::is_empty(dir_ / "spool"));
+
+  g_abortCalls = 0;
+  HDC other = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+  SetAbortProc(other, CountingAbort);  // continues once, then cancels
+  StartDocW(other, &di);
+  StartPage(other);
+  EXPECT_GT(EndPage(other), 0);
+  StartPage(other);
+  EXPECT_EQ(EndPage(other), SP_APPABORT);
+  EXPECT_EQ(GetLastError(), ERROR_PRINT_CANCELLED);
+  EXPECT_EQ(EndDoc(other), SP_ERROR);  // the document is gone
+  EXPECT_TRUE(fs::is_empty(dir_ / "spool"));
+  DeleteDC(dc);
+  DeleteDC(other);
+}
+
+TEST_F(PrintingTest, UnwritableSpoolFolderFailsTheDocument) {
+  std::ofstream(dir_ / "file") << "x";
+  setenv("ORN_SPOOL_DIR", (dir_ / "file").c_str(), 1);
+  HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+  DOCINFOW di;
+  EXPECT_EQ(StartDocW(dc, &di), SP_ERROR);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  DeleteDC(dc);
+}
+
+TEST_F(PrintingTest, PrintDialogFollowsTheScriptOrItsDefault) {
+  PRINTDLGW pd;
+  pd.Flags = PD_RETURNDC | PD_RETURNDEFAULT;
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(GetDeviceCaps(pd.hDC, PHYSICALWIDTH), 2480);
+  DeleteDC(pd.hDC);
+
+  pd.Flags = PD_RETURNDC;
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | Jammed (default)");
+  DeleteDC(pd.hDC);
+
+  SetScriptForTest({{1, "printer", {"Office A4"}}, {2, "printer", {"cancel"}}, {3, "printer", {"Ghost"}}});
+  MSG m;
+  GetMessageW(&m, nullptr, 0, 0);  // the loop runs the script
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | Office A4");
+  DeleteDC(pd.hDC);
+  EXPECT_FALSE(PrintDlgW(&pd));
+  EXPECT_EQ(CommDlgExtendedError(), 0u);
+  EXPECT_EQ(pd.hDC, nullptr);
+  EXPECT_THROW(PrintDlgW(&pd), uiscript::ScriptError);
+
+  pd.lStructSize = 20;
+  EXPECT_FALSE(PrintDlgW(&pd));
+  EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_STRUCTSIZE));
+  pd.lStructSize = sizeof(PRINTDLGW);
+  SetPrintersForTest({});
+  EXPECT_FALSE(PrintDlgW(&pd));
+  EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(PDERR_NODEFAULTPRN));
+}
+
+}  // namespace
+}  // namespace win

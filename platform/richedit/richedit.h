@@ -1,0 +1,181 @@
+#pragma once
+// The rich edit control, window class "RichEdit20W" of the library
+// "RichEd20.dll": LoadLibraryW(L"RichEd20.dll") registers the class.
+//
+// The control keeps the text with a font size per character (rtf.h), lays
+// it out with fixed metrics (layout.h) and draws it onto a device context
+// for EM_FORMATRANGE. Paragraph ends are "\r" in the text and in
+// WM_GETTEXT and EM_GETTEXTRANGE; an embedded object is one U+FFFC.
+//
+// Embedded objects of streamed RTF are offered to the OLE callback: the
+// control asks it for storage (GetNewStorage), writes the object's data
+// into the stream "CONTENTS" of that storage and asks QueryInsertObject;
+// an object that is not taken (no callback, a failure, a refusal) is
+// replaced by its result text. Pasted text (WM_PASTE) and dropped text
+// (DropTextForTest) are first offered to QueryAcceptData, whose failure
+// refuses them; a read-only control takes neither.
+//
+// Input: a left click puts the caret at the character under it (a double
+// click selects the word, a move with the button down extends the
+// selection); keys move the caret (arrows, Home/End, with Ctrl the whole
+// text, with Shift selecting), Ctrl+A selects all, Ctrl+C copies, Ctrl+V
+// pastes; typing, Backspace and Delete edit unless read-only. WM_VSCROLL and
+// the wheel (three lines a notch) scroll; on the screen a twip is 1/15 pixel.
+// A right click asks the callback for a context menu (GetContextMenu); none
+// is shown.
+
+#include <string>
+
+#include "platform/ole/com.h"
+#include "platform/ole/oleobject.h"
+#include "platform/ole/storage.h"
+#include "platform/windows/window.h"
+
+namespace win {
+
+inline constexpr const wchar_t* RICHEDIT_CLASSW = L"RichEdit20W";
+inline constexpr const wchar_t* kRichEditLibrary = L"RichEd20.dll";
+// Makes "RichEd20.dll" loadable (linking the object library
+// orn_richedit_dll does it before main).
+void RegisterRichEditLibrary();
+
+inline constexpr DWORD ES_MULTILINE = 0x0004;
+inline constexpr DWORD ES_AUTOVSCROLL = 0x0040;
+inline constexpr DWORD ES_AUTOHSCROLL = 0x0080;
+inline constexpr DWORD ES_NOHIDESEL = 0x0100;
+inline constexpr DWORD ES_READONLY = 0x0800;
+inline constexpr DWORD ES_SAVESEL = 0x00008000;
+inline constexpr DWORD ES_SUNKEN = 0x00004000;
+inline constexpr DWORD ES_SELECTIONBAR = 0x01000000;
+
+enum EditMessage : UINT {
+  EM_GETSEL = 0x00B0,
+  EM_LINESCROLL = 0x00B6,
+  EM_GETMODIFY = 0x00B8,
+  EM_SETMODIFY = 0x00B9,
+  EM_GETLINECOUNT = 0x00BA,
+  EM_GETFIRSTVISIBLELINE = 0x00CE,
+  EM_SETREADONLY = 0x00CF,
+  EM_EXGETSEL = WM_USER + 52,
+  EM_EXSETSEL = WM_USER + 55,
+  EM_FORMATRANGE = WM_USER + 57,
+  EM_GETOLEINTERFACE = WM_USER + 60,
+  EM_SETOLECALLBACK = WM_USER + 70,
+  EM_SETTARGETDEVICE = WM_USER + 72,
+  EM_STREAMIN = WM_USER + 73,
+  EM_GETTEXTRANGE = WM_USER + 75,
+};
+
+enum ScrollCode : WPARAM { SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_TOP = 6, SB_BOTTOM = 7 };
+
+struct CHARRANGE {
+  LONG cpMin = 0;
+  LONG cpMax = 0;  // -1: to the end
+};
+
+struct TEXTRANGEW {
+  CHARRANGE chrg;
+  wchar_t* lpstrText = nullptr;  // room for the range and a NUL
+};
+
+// Rectangles in twips, relative to the device context's printable origin.
+struct FORMATRANGE {
+  HDC hdc = nullptr;        // drawn on
+  HDC hdcTarget = nullptr;  // measured for
+  RECT rc;                  // the area to fill; on return its bottom is the last line's
+  RECT rcPage;              // the whole page
+  CHARRANGE chrg;
+};
+
+inline constexpr WPARAM SF_TEXT = 0x0001;
+inline constexpr WPARAM SF_RTF = 0x0002;
+inline constexpr WPARAM SFF_SELECTION = 0x8000;
+using EDITSTREAMCALLBACK = DWORD (*)(uintptr_t cookie, uint8_t* buffer, LONG bytes, LONG* done);
+struct EDITSTREAM {
+  uintptr_t dwCookie = 0;
+  DWORD dwError = 0;  // the callback's non-zero answer, when it gave one
+  EDITSTREAMCALLBACK pfnCallback = nullptr;
+};
+
+// ---- OLE side
+
+enum RecoKind : DWORD { RECO_PASTE = 0, RECO_DROP = 1, RECO_COPY = 2, RECO_CUT = 3, RECO_DRAG = 4 };
+inline constexpr DWORD REO_INPLACEACTIVE = 0x02000000;
+inline constexpr DWORD REO_OPEN = 0x04000000;
+inline constexpr DWORD REO_SELECTED = 0x08000000;
+inline constexpr DWORD REO_GETOBJ_NO_INTERFACES = 0;
+inline constexpr DWORD REO_GETOBJ_POLEOBJ = 1;
+inline constexpr DWORD REO_GETOBJ_PSTG = 2;
+
+// Layout of the Linux ABI (56 bytes in the platform's 32-bit layout):
+// cbStruct must be sizeof(REOBJECT).
+struct REOBJECT {
+  DWORD cbStruct = sizeof(REOBJECT);
+  LONG cp = 0;
+  ole::CLSID clsid;
+  ole::IOleObject* poleobj = nullptr;
+  ole::IStorage* pstg = nullptr;
+  ole::IOleClientSite* polesite = nullptr;
+  LONG sizelX = 0, sizelY = 0;
+  DWORD dvaspect = ole::DVASPECT_CONTENT;
+  DWORD dwFlags = 0;
+  DWORD dwUser = 0;
+};
+
+inline constexpr ole::IID IID_IRichEditOle{0x00020D00, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr ole::IID IID_IRichEditOleCallback{0x00020D03, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// Subset of the platform's IRichEditOle, in slot order. After the control
+// is destroyed it has no objects and GetObject fails with CO_E_RELEASED.
+class IRichEditOle : public ole::IUnknown {
+ public:
+  virtual LONG GetObjectCount() = 0;
+  // REO_GETOBJ_POLEOBJ in `flags` hands out the object with a reference.
+  virtual ole::HRESULT GetObject(LONG index, REOBJECT* out, DWORD flags) = 0;
+  virtual ole::HRESULT SetHostNames(const char* containerApp, const char* containerObject) = 0;
+  // Ends the in-place activity of every object.
+  virtual ole::HRESULT InPlaceDeactivate() = 0;
+
+ protected:
+  ~IRichEditOle() = default;
+};
+
+class IRichEditOleCallback : public ole::IUnknown {
+ public:
+  virtual ole::HRESULT GetNewStorage(ole::IStorage** storage) = 0;
+  virtual ole::HRESULT GetInPlaceContext(ole::IOleInPlaceFrame** frame, ole::IOleInPlaceUIWindow** doc,
+                                         ole::OLEINPLACEFRAMEINFO* frameInfo) = 0;
+  virtual ole::HRESULT ShowContainerUI(ole::BOOL show) = 0;
+  virtual ole::HRESULT QueryInsertObject(ole::CLSID* clsid, ole::IStorage* storage, LONG cp) = 0;
+  virtual ole::HRESULT DeleteObject(ole::IOleObject* object) = 0;
+  virtual ole::HRESULT QueryAcceptData(ole::IDataObject* data, ole::CLIPFORMAT* format, DWORD reco,
+                                       ole::BOOL really, ole::HGLOBAL metaPict) = 0;
+  virtual ole::HRESULT ContextSensitiveHelp(ole::BOOL enterMode) = 0;
+  virtual ole::HRESULT GetClipboardData(CHARRANGE* range, DWORD reco, ole::IDataObject** data) = 0;
+  virtual ole::HRESULT GetDragDropEffect(ole::BOOL drag, DWORD keyState, DWORD* effect) = 0;
+  virtual ole::HRESULT GetContextMenu(WORD selectionType, ole::IOleObject* object, CHARRANGE* range,
+                                      HMENU* menu) = 0;
+
+ protected:
+  ~IRichEditOleCallback() = default;
+};
+
+// ---- for tests
+
+// Drops `text` onto the control at the caret, as a drag and drop would;
+// true when the control took it.
+bool DropTextForTest(HWND control, const std::wstring& text);
+
+struct RichEditInspection {
+  bool redraw = true;
+  HDC targetDevice = nullptr;
+  LONG lineWidth = 0;
+  bool formatCached = false;  // EM_FORMATRANGE has laid out since the last release
+  std::string hostApp, hostObject;
+  IRichEditOleCallback* callback = nullptr;
+  int contextMenuRequests = 0;
+};
+// False when `control` is not a rich edit control.
+bool InspectRichEdit(HWND control, RichEditInspection* out);
+
+}  // namespace win

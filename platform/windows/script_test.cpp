@@ -1,0 +1,210 @@
+#include "platform/windows/script.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/windows/commctrl.h"
+#include "platform/windows/menu.h"
+#include "platform/windows/window.h"
+
+namespace win {
+namespace {
+
+struct Log {
+  std::vector<std::string> events;
+  bool refuseClose = false;
+  bool pumpOnCommand = false;
+} g;
+
+LRESULT FrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  switch (m) {
+    case WM_COMMAND: {
+      g.events.push_back("command " + std::to_string(LOWORD(w)));
+      if (g.pumpOnCommand) {  // as a print abort procedure does
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+          g.events.push_back("pumped " + std::to_string(msg.message));
+          DispatchMessageW(&msg);
+        }
+        g.events.push_back("pump done");
+      }
+      return 0;
+    }
+    case WM_CLOSE:
+      g.events.push_back("close");
+      if (g.refuseClose) return 0;
+      break;
+    case WM_DESTROY:
+      g.events.push_back("destroy");
+      PostQuitMessage(7);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(h, m, w, l);
+}
+
+struct StillOpen {};
+
+uiscript::Step S(int line, std::string verb, std::vector<std::string> args = {}) {
+  return uiscript::Step{line, std::move(verb), std::move(args)};
+}
+
+class ScriptTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetWindowsForTest();
+    g = Log{};
+    transcript_ = std::filesystem::temp_directory_path() / ("win-script-" + std::to_string(::getpid()) + ".txt");
+    std::filesystem::remove(transcript_);
+    setenv("ORN_UI_TRANSCRIPT", transcript_.c_str(), 1);
+    INITCOMMONCONTROLSEX icc;
+    icc.dwICC = ICC_BAR_CLASSES;
+    InitCommonControlsEx(&icc);
+    WNDCLASSEXW wc;
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = reinterpret_cast<HINSTANCE>(uintptr_t{0x400000});
+    wc.lpszClassName = L"Frame";
+    RegisterClassExW(&wc);
+    menu_ = CreateMenu();
+    HMENU file = CreatePopupMenu();
+    AppendMenuW(file, MF_STRING, 501, L"&Drucken...\tCtrl+P");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, 500, L"S&chließen\tAlt+F4");
+    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&Datei");
+    frame_ = CreateWindowExW(0, L"Frame", L"Viewer", WS_OVERLAPPEDWINDOW, 10, 10, 600, 400, nullptr, menu_, nullptr,
+                             nullptr);
+    ShowWindow(frame_, SW_SHOWNORMAL);
+    ACCEL a{0, 16, 501};
+    accel_ = CreateAcceleratorTableW(&a, 1);
+  }
+  void TearDown() override {
+    ResetWindowsForTest();
+    unsetenv("ORN_UI_TRANSCRIPT");
+    std::filesystem::remove(transcript_);
+  }
+  int Loop() {
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+      if (!TranslateAcceleratorW(frame_, accel_, &m)) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+      }
+    }
+    return static_cast<int>(m.wParam);
+  }
+  std::vector<std::string> Lines() {
+    std::ifstream in(transcript_);
+    std::vector<std::string> out;
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+  }
+
+  std::filesystem::path transcript_;
+  HWND frame_ = nullptr;
+  HMENU menu_ = nullptr;
+  HACCEL accel_ = nullptr;
+};
+
+TEST_F(ScriptTest, MenuStepsChooseByIdOrTextAndSkipGreyedItems) {
+  EnableMenuItem(menu_, 500, MF_BYCOMMAND | MF_GRAYED);
+  SetScriptForTest({S(1, "menu", {"501"}), S(2, "menu", {"Schließen"}), S(3, "menu", {"Drucken..."})});
+  EXPECT_EQ(Loop(), 7);
+  std::vector<std::string> expected = {"command 501", "command 501", "close", "destroy"};
+  EXPECT_EQ(g.events, expected);
+  auto lines = Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "menu | 500 | greyed"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "script | end | close"), lines.end());
+}
+
+TEST_F(ScriptTest, KeysReachAcceleratorsAndTheSystemClose) {
+  SetScriptForTest({S(1, "key", {"ctrl+p"}), S(2, "key", {"p"}), S(3, "key", {"alt+f4"})});
+  EXPECT_EQ(Loop(), 7);
+  EXPECT_EQ(g.events, (std::vector<std::string>{"command 501", "close", "destroy"}));
+}
+
+TEST_F(ScriptTest, NestedStepWaitsForTheNestedPump) {
+  g.pumpOnCommand = true;
+  g.refuseClose = true;
+  SetScriptForTest({S(1, "menu", {"501"}), S(2, "nested", {"close"}), S(3, "menu", {"500"})},
+                   [] { throw StillOpen{}; });
+  EXPECT_THROW(Loop(), StillOpen);
+  ASSERT_GE(g.events.size(), 4u);
+  EXPECT_EQ(g.events[0], "command 501");
+  EXPECT_EQ(g.events[1], "pumped " + std::to_string(WM_SYSCOMMAND));
+  EXPECT_EQ(g.events[2], "close");  // inside the command, not after it
+  EXPECT_EQ(g.events[3], "pump done");
+}
+
+TEST_F(ScriptTest, WindowThatOutlivesTheClosingEndsTheRun) {
+  g.refuseClose = true;
+  SetScriptForTest({}, [] { throw StillOpen{}; });  // instead of the exit with 125
+  EXPECT_THROW(Loop(), StillOpen);
+  EXPECT_EQ(g.events, (std::vector<std::string>{"close"}));
+  auto lines = Lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "script | end | close");
+  EXPECT_EQ(lines.back(), "script | end | still open");
+}
+
+TEST_F(ScriptTest, StateDescribesTheActiveWindow) {
+  HWND sb = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame_, nullptr,
+                            nullptr, nullptr);
+  SendMessageW(sb, SB_SIMPLE, 1, 0);
+  SendMessageW(sb, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(L"Kein Dokument"));
+  EnableMenuItem(menu_, 501, MF_BYCOMMAND | MF_GRAYED);
+  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT)));
+  SetScriptForTest({S(1, "move", {"100", "50", "700", "550"}), S(2, "state")});
+  Loop();
+  std::string state;
+  for (const auto& l : Lines())
+    if (l.rfind("state |", 0) == 0) state = l;
+  EXPECT_EQ(state,
+            "state | title=Viewer | status=Kein Dokument | rect=100,50,700,550 | show=normal | cursor=wait | "
+            "menu:501=greyed | menu:500=enabled");
+}
+
+TEST_F(ScriptTest, PrinterChoicesQueueInOrder) {
+  SetScriptForTest({S(1, "printer", {"Office A4"}), S(2, "printer", {"cancel"})});
+  Loop();
+  auto first = TakePrinterChoice();
+  auto second = TakePrinterChoice();
+  ASSERT_TRUE(first && second);
+  EXPECT_FALSE(first->cancel);
+  EXPECT_EQ(first->name, L"Office A4");
+  EXPECT_TRUE(second->cancel);
+  EXPECT_FALSE(TakePrinterChoice());
+}
+
+TEST_F(ScriptTest, BadStepsAreScriptErrorsNamingTheLine) {
+  struct Case {
+    uiscript::Step step;
+    std::string message;
+  };
+  std::vector<Case> cases = {
+      {S(4, "clik"), "ui script line 4: unknown verb 'clik'"},
+      {S(5, "menu", {"777"}), "ui script line 5: menu: no item '777'"},
+      {S(6, "key", {"hyper+x"}), "ui script line 6: unknown modifier 'hyper'"},
+      {S(7, "move", {"1", "2", "1", "9"}), "ui script line 7: move: an empty rectangle"},
+      {S(8, "button", {"501"}), "ui script line 8: button: the window has no toolbar"},
+  };
+  for (const auto& c : cases) {
+    SetScriptForTest({c.step});
+    MSG m;
+    try {
+      GetMessageW(&m, nullptr, 0, 0);
+      ADD_FAILURE() << c.message;
+    } catch (const uiscript::ScriptError& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace win
