@@ -11,7 +11,9 @@
 
 #include "platform/imaging/image.h"
 #include "platform/imaging/text.h"
+#include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
+#include "platform/twain/twain.h"
 
 namespace imaging {
 namespace {
@@ -442,6 +444,8 @@ TEST(PixoControl, DebugShapesStayOutOfThePixels) {
 }
 
 TEST(PixoControl, ScannerMembersAnswerNoScanner) {
+  setenv("ORN_SCANNER", "none", 1);
+  twain::Reset();
   auto c = RedBlue();
   EXPECT_FALSE(Call(*c, Pixo::TwainAvailable, {1234}).AsBool());
   EXPECT_EQ(Long(Call(*c, Pixo::TwainAcquire, {1234})), kPixoNoScanner);
@@ -462,6 +466,80 @@ TEST(PixoControl, ScannerMembersAnswerNoScanner) {
   }
   Put(*c, Pixo::TwainContrast, 2000);  // a Long put, held as the Double it is
   EXPECT_EQ(Get(*c, Pixo::TwainContrast), V(2000.0));
+}
+
+// The scanner stack's test device, configured by a folder of the test's own
+// (one per process: the stack reads the folder's name once).
+class PixoScanner : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string pattern = (fs::temp_directory_path() / "pixo-scan-XXXXXX").string();
+    dir_ = mkdtemp(pattern.data());
+    std::ofstream(dir_ / "dll.conf") << "test\n";
+    setenv("SANE_CONFIG_DIR", dir_.c_str(), 1);
+  }
+  static void TearDownTestSuite() {
+    twain::Reset();
+    fs::remove_all(dir_);
+  }
+  void SetUp() override {
+    std::ofstream(dir_ / "test.conf") << "number_of_devices 1\nmode Gray\ndepth 8\nresolution 50\n"
+                                         "geometry_max 300.0\nbr_x 80.0\nbr_y 100.0\n"
+                                         "test-picture \"Color pattern\"\n";
+    unsetenv("ORN_SCANNER");
+    twain::Reset();
+  }
+  void TearDown() override { twain::Reset(); }
+  static inline fs::path dir_;
+};
+
+TEST_F(PixoScanner, AcquireFillsTheControlWithTheAskedImage) {
+  auto c = New("L1");
+  EXPECT_TRUE(Call(*c, Pixo::TwainAvailable, {1234}).AsBool());
+  EXPECT_EQ(Get(*c, Pixo::TwainSourceName), V("test:0"));
+  struct Case {
+    int32_t pixelType;
+    int16_t bits;
+    int32_t imageBits;
+    int16_t kind;  // ImageKind: 1 black and white, 2 palette, 3 grey, 4 true colour
+  } cases[] = {{2, 24, 24, 4}, {1, 8, 8, 3}, {1, 4, 4, 3}, {0, 1, 1, 1}, {3, 8, 8, 2}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.pixelType * 100 + k.bits);
+    Put(*c, Pixo::TwainPixelType, k.pixelType);
+    Put(*c, Pixo::TwainBits, k.bits);
+    Put(*c, Pixo::TwainResolution, 100.0);
+    Put(*c, Pixo::TwainFrameLeft, -1);
+    Put(*c, Pixo::TwainFrameWidth, 5 * 567.0);   // 5 cm
+    Put(*c, Pixo::TwainFrameHeight, 4 * 567.0);  // 4 cm
+    Put(*c, Pixo::TwainBrightness, 2000);
+    ASSERT_EQ(Long(Call(*c, Pixo::TwainAcquire, {1234})), kPixoOk);
+    EXPECT_NEAR(Long(Get(*c, Pixo::ImageWidth)), 5 / 2.54 * 100, 1.5);
+    EXPECT_NEAR(Long(Get(*c, Pixo::ImageHeight)), 4 / 2.54 * 100, 1.5);
+    EXPECT_EQ(Long(Get(*c, Pixo::ImageBits)), k.imageBits);
+    EXPECT_EQ(Long(Get(*c, Pixo::ImageKind)), k.kind);
+    EXPECT_EQ(Long(Get(*c, Pixo::XResolution)), 100);
+  }
+}
+
+TEST_F(PixoScanner, UnsetSettingsReadTheOpenSourcesValues) {
+  auto c = New("L1");
+  EXPECT_EQ(Get(*c, Pixo::TwainResolution), V(0.0));  // no source open yet
+  ASSERT_EQ(Long(Call(*c, Pixo::TwainPrepare, {1234})), kPixoOk);
+  EXPECT_EQ(Get(*c, Pixo::TwainResolution), V(50.0));
+  EXPECT_EQ(Get(*c, Pixo::TwainPixelType), V(1));
+  EXPECT_NEAR(rt::CDbl(Get(*c, Pixo::TwainFrameWidth)), 8 * 567.0, 1);
+  Put(*c, Pixo::TwainResolution, 300.0);
+  EXPECT_EQ(Get(*c, Pixo::TwainResolution), V(300.0));  // what was put stands
+  EXPECT_EQ(Long(Call(*c, Pixo::TwainEndSession, {1234})), kPixoOk);
+  EXPECT_FALSE(twain::IsOpen());
+}
+
+TEST_F(PixoScanner, FailedAcquireKeepsTheHeldImage) {
+  std::ofstream(dir_ / "test.conf", std::ios::app) << "read-status-code \"SANE_STATUS_JAMMED\"\n";
+  twain::Reset();
+  auto c = RedBlue();
+  EXPECT_EQ(Long(Call(*c, Pixo::TwainAcquire, {1234})), kPixoScanFailed);
+  EXPECT_EQ(PixelAt(*c, 0, 0), kRed);
 }
 
 TEST(PixoControl, FontObjectHoldsNameSizeAndBold) {

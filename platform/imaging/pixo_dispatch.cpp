@@ -10,6 +10,7 @@
 #include "platform/imaging/pixo_state.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
+#include "platform/twain/twain.h"
 
 namespace imaging {
 namespace {
@@ -227,9 +228,100 @@ void BandPut(S& s, int side, const V& v) {
   s.AutoPaint();
 }
 
-V NoScanner(S&, Args a) {
+// Scanner results as the control's method results.
+V ScanResult(int16_t rc) {
+  switch (rc) {
+    case twain::kOk: return Result(kPixoOk);
+    case twain::kNoSource: return Result(kPixoNoScanner);
+    case twain::kCancelled: return Result(kPixoScanCancelled);
+    default: return Result(kPixoScanFailed);
+  }
+}
+
+// A scanner setting reads back what was put; before any put, the open
+// source's own value, and without an open source the member's default.
+template <Pixo id, Store store>
+V TwainSetting(S& s, Args) {
+  auto it = s.stored.find(static_cast<int32_t>(id));
+  if (it != s.stored.end()) return it->second;
+  const std::optional<twain::Capabilities> c = twain::Current();
+  double v = 0;
+  if (c) {
+    switch (id) {
+      case Pixo::TwainPixelType: v = c->pixelType; break;
+      case Pixo::TwainBits: v = c->bits; break;
+      case Pixo::TwainResolution: v = c->resolution; break;
+      case Pixo::TwainFrameLeft: v = c->frameLeft; break;
+      case Pixo::TwainFrameTop: v = c->frameTop; break;
+      case Pixo::TwainFrameWidth: v = c->frameWidth; break;
+      case Pixo::TwainFrameHeight: v = c->frameHeight; break;
+      case Pixo::TwainBrightness: v = c->brightness; break;
+      case Pixo::TwainContrast: v = c->contrast; break;
+      case Pixo::TwainFeederEnabled: v = c->feeder ? 1 : 0; break;
+      case Pixo::TwainMaxPages: v = -1; break;
+      default: break;
+    }
+  }
+  return Convert(store, V(v));
+}
+
+// The request an acquire makes of the source from the settings put: -1
+// frames and brightness or contrast outside -1000..1000 (2000 by custom)
+// leave the source's own values.
+twain::Request ScanRequest(const S& s) {
+  twain::Request r;
+  auto put = [&s](Pixo id) -> std::optional<double> {
+    auto it = s.stored.find(static_cast<int32_t>(id));
+    if (it == s.stored.end()) return std::nullopt;
+    return rt::CDbl(it->second);
+  };
+  if (auto v = put(Pixo::TwainPixelType)) r.pixelType = static_cast<int32_t>(*v);
+  if (auto v = put(Pixo::TwainResolution); v && *v > 0) r.resolution = v;
+  if (auto v = put(Pixo::TwainFrameLeft); v && *v >= 0) r.frameLeft = v;
+  if (auto v = put(Pixo::TwainFrameTop); v && *v >= 0) r.frameTop = v;
+  if (auto v = put(Pixo::TwainFrameWidth); v && *v > 0) r.frameWidth = v;
+  if (auto v = put(Pixo::TwainFrameHeight); v && *v > 0) r.frameHeight = v;
+  if (auto v = put(Pixo::TwainBrightness); v && std::abs(*v) <= 1000) r.brightness = v;
+  if (auto v = put(Pixo::TwainContrast); v && std::abs(*v) <= 1000) r.contrast = v;
+  return r;
+}
+
+// The scanned picture as an image of the pixel type and bits put (1, 4, 8
+// or 24; as delivered when none were put).
+int16_t ScannedImage(const twain::Raster& r, std::optional<int32_t> pixelType, int32_t bits, Image& img) {
+  const int32_t delivered = r.channels == 3 ? 24 : r.bilevel ? 1 : 8;
+  if (!img.Create(r.width, r.height, delivered)) return kPixoScanFailed;
+  for (int32_t y = 0; y < r.height; ++y) {
+    const uint8_t* in = r.data.data() + static_cast<size_t>(y) * r.width * r.channels;
+    uint8_t* out = img.row(y);
+    for (int32_t x = 0; x < r.width * r.channels; ++x) out[x] = delivered == 1 ? (in[x] ? 1 : 0) : in[x];
+  }
+  if (r.dpi > 0) img.SetResolution(r.dpi, r.dpi);
+  if (!pixelType) return kPixoOk;
+  switch (*pixelType) {
+    case twain::kBlackWhite: return img.bits() == 1 ? int16_t{kPixoOk} : ConvertToGrey(img, 1);
+    case twain::kGray:
+      if (bits == 4 || bits == 1 || (bits == 8 && img.bits() != 8)) return ConvertToGrey(img, bits);
+      return kPixoOk;
+    default:
+      if (bits == 1 || bits == 4 || bits == 8) return ChangeDepth(img, bits, 2, 0, {});
+      return kPixoOk;
+  }
+}
+
+V Acquire(S& s, Args a) {
   Need(a, 0, 1);
-  return Result(kPixoNoScanner);
+  const twain::Request request = ScanRequest(s);
+  twain::Raster raster;
+  const int16_t rc = twain::Acquire(request, &raster);
+  if (rc != twain::kOk) return ScanResult(rc);
+  Image img;
+  auto bits = s.stored.find(static_cast<int32_t>(Pixo::TwainBits));
+  const int16_t made =
+      ScannedImage(raster, request.pixelType, bits == s.stored.end() ? 0 : rt::CLng(bits->second), img);
+  if (made != kPixoOk) return Result(made);
+  s.SetImage(std::move(img));
+  return Result(kPixoOk);
 }
 
 using P = Pixo;
@@ -316,15 +408,15 @@ const Member kMembers[] = {
     {P::TwainAppAuthor, "TwainAppAuthor", St::String},
     {P::TwainAppFamily, "TwainAppFamily", St::String},
     {P::TwainAppName, "TwainAppName", St::String},
-    {P::TwainSourceName, "TwainSourceName", St::None, [](S&, Args) { return V(std::string()); }},
-    {P::TwainMaxPages, "TwainMaxPages", St::Long},
-    {P::TwainPixelType, "TwainPixelType", St::Long},
-    {P::TwainResolution, "TwainResolution", St::Double},
-    {P::TwainFrameLeft, "TwainFrameLeft", St::Double},
-    {P::TwainFrameTop, "TwainFrameTop", St::Double},
-    {P::TwainFrameWidth, "TwainFrameWidth", St::Double},
-    {P::TwainFrameHeight, "TwainFrameHeight", St::Double},
-    {P::TwainBits, "TwainBits", St::Integer},
+    {P::TwainSourceName, "TwainSourceName", St::None, [](S&, Args) { return V(twain::CurrentSource()); }},
+    {P::TwainMaxPages, "TwainMaxPages", St::Long, TwainSetting<P::TwainMaxPages, St::Long>},
+    {P::TwainPixelType, "TwainPixelType", St::Long, TwainSetting<P::TwainPixelType, St::Long>},
+    {P::TwainResolution, "TwainResolution", St::Double, TwainSetting<P::TwainResolution, St::Double>},
+    {P::TwainFrameLeft, "TwainFrameLeft", St::Double, TwainSetting<P::TwainFrameLeft, St::Double>},
+    {P::TwainFrameTop, "TwainFrameTop", St::Double, TwainSetting<P::TwainFrameTop, St::Double>},
+    {P::TwainFrameWidth, "TwainFrameWidth", St::Double, TwainSetting<P::TwainFrameWidth, St::Double>},
+    {P::TwainFrameHeight, "TwainFrameHeight", St::Double, TwainSetting<P::TwainFrameHeight, St::Double>},
+    {P::TwainBits, "TwainBits", St::Integer, TwainSetting<P::TwainBits, St::Integer>},
     {P::TwainOptionFlags, "TwainOptionFlags", St::Long},
     // Image kind and region
     {P::BitonalFlag, "BitonalFlag", St::None,
@@ -368,9 +460,9 @@ const Member kMembers[] = {
     {P::TextAngle, "TextAngle", St::Long},
     {P::TextOption217, "TextOption217", St::Integer},
     {P::TextAlign, "TextAlign", St::Integer},
-    {P::TwainBrightness, "TwainBrightness", St::Double},
-    {P::TwainContrast, "TwainContrast", St::Double},
-    {P::TwainFeederEnabled, "TwainFeederEnabled", St::Long},
+    {P::TwainBrightness, "TwainBrightness", St::Double, TwainSetting<P::TwainBrightness, St::Double>},
+    {P::TwainContrast, "TwainContrast", St::Double, TwainSetting<P::TwainContrast, St::Double>},
+    {P::TwainFeederEnabled, "TwainFeederEnabled", St::Long, TwainSetting<P::TwainFeederEnabled, St::Long>},
     {P::TwainAutoFeed, "TwainAutoFeed", St::Long},
     {P::SaveOption266, "SaveOption266", St::Integer},
     {P::SaveOption274, "SaveOption274", St::Integer},
@@ -393,8 +485,12 @@ const Member kMembers[] = {
        Need(a, 1, 1);
        return Edit(s, false, [v = Lng(a, 0)](Image& img) { return AdjustBrightness(img, v); });
      }},
-    {P::TwainAcquire, "TwainAcquire", St::None, nullptr, nullptr, NoScanner},
-    {P::TwainSelectSource, "TwainSelectSource", St::None, nullptr, nullptr, NoScanner},
+    {P::TwainAcquire, "TwainAcquire", St::None, nullptr, nullptr, Acquire},
+    {P::TwainSelectSource, "TwainSelectSource", St::None, nullptr, nullptr,
+     [](S&, Args a) {
+       Need(a, 0, 1);
+       return ScanResult(twain::SelectSource());
+     }},
     {P::MirrorImage, "MirrorImage", St::None, nullptr, nullptr,
      [](S& s, Args a) { return NoArgs(s, a, true, Mirror); }},
     {P::Repaint, "Repaint", St::None, nullptr, nullptr,
@@ -461,7 +557,11 @@ const Member kMembers[] = {
        if (rc != kPixoOk) s.info = FileInfo();
        return Result(rc);
      }},
-    {P::TwainPrepare, "TwainPrepare", St::None, nullptr, nullptr, NoScanner},
+    {P::TwainPrepare, "TwainPrepare", St::None, nullptr, nullptr,
+     [](S&, Args a) {
+       Need(a, 0, 1);
+       return ScanResult(twain::Open());
+     }},
     {P::FreeRegion, "FreeRegion", St::None, nullptr, nullptr,
      [](S& s, Args a) {
        Need(a, 0, 0);
@@ -518,7 +618,8 @@ const Member kMembers[] = {
     {P::TwainEndSession, "TwainEndSession", St::None, nullptr, nullptr,
      [](S&, Args a) {
        Need(a, 0, 1);
-       return Result(kPixoOk);  // no session is open, so none is left open
+       twain::Close();
+       return Result(kPixoOk);
      }},
     {P::PaletteEntry, "PaletteEntry", St::None,
      [](S& s, Args a) {
@@ -539,7 +640,7 @@ const Member kMembers[] = {
      }},
     {P::TwainAvailable, "TwainAvailable", St::None, [](S&, Args a) {
        Need(a, 0, 1);
-       return V(false);  // no scanner source behind this stand-in yet
+       return V(twain::Available());
      }},
     {P::ComposeOp570, "ComposeOp570", St::None, nullptr, nullptr,
      [](S& s, Args a) {

@@ -188,6 +188,8 @@ enum PixoResult : int16_t {
   kPixoUnsupportedCode = -7,  // a save format code with no counterpart here
   kPixoUnsupportedBits = -8,  // the format or compression cannot hold these bits
   kPixoNoScanner = -9,        // no scanner source is reachable
+  kPixoScanFailed = -10,      // the scanner refused, jammed or sent an inconsistent image
+  kPixoScanCancelled = -11,   // the operator cancelled the source dialog or the scan
 };
 
 // Save format codes of SaveImageFile.

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/runtime/datetime.h"
+
 namespace quillet {
 
 // Sheet state colours (BackColor values, &H00BBGGRR).
@@ -83,6 +85,34 @@ struct AppState {
 
   // Image-view state; ToolMode is written only by Quillet1::Tool_Click.
   int16_t ToolMode = 0;
+
+  // Sheet state shared by the mouse tools, the edits and the quality check
+  // (acquire/view_*.cpp, process/edit_*.cpp, trim_*.cpp, check_*.cpp):
+  // the crop tag just read or written, the size rules of the sheet's
+  // document type, the checked or shown image size, and 16-bit scratch.
+  std::string CropTagBuf;
+  int32_t SizeAspectX = 0, SizeAspectY = 0, SizeMinWidth = 0, SizeMinHeight = 0;
+  int32_t SizeMaxWidth = 0, SizeMaxHeight = 0;
+  int32_t ViewWidth = 0, ViewHeight = 0;
+  int16_t TmpW = 0, TmpH = 0;
+
+  // Mouse tools (acquire/view_*.cpp): the last accepted press on L1 (twips,
+  // button, shift or crop drag kind), the view then (image pixels per display
+  // pixel, image position in display pixels) and the crop rectangle of the press.
+  int16_t MouseDownX = 0, MouseDownY = 0, MouseDownButton = 0, MouseDownShift = 0;
+  double ViewScale = 1;
+  int32_t ViewLeft = 0, ViewTop = 0;
+  int32_t CropLeft = 0, CropTop = 0, CropWidth = 0, CropHeight = 0;
+
+  // Commit state (process/commit_*.cpp), set afresh by every commit. The
+  // first four are the save parameters of the sheet being written.
+  int16_t SaveFormat = 6, SaveBits = 8, SaveQuality = 2, SaveMultiPage = 0;
+  int16_t LastSavedType = -1;
+  int16_t PageNumber = 0;
+  rt::DateTime CommitStamp{};
+  int32_t TotalBytes = 0;
+  int32_t LineSpeed = 28800;
+  int32_t TransferSeconds = 0;
 };
 
 // The one instance, alive for the whole process.

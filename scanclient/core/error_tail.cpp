@@ -54,11 +54,11 @@ void ExitNow(int32_t rc) {
   EndProgram(rc);
 }
 
-ProcScope::ProcScope(std::string tag, Tail tail, std::optional<std::string> args)
-    : tag_(std::move(tag)), tail_(tail), args_(std::move(args)) {}
+ProcScope::ProcScope(std::string tag, Tail tail, std::optional<std::string> args, bool logEntry)
+    : tag_(std::move(tag)), tail_(tail), args_(std::move(args)), logEntry_(logEntry) {}
 
 void ProcScope::Enter() {
-  if (App.DebugLevel > 7) LogLine("BEG-" + tag_ + (args_ ? "," + *args_ : ""));
+  if (logEntry_ && App.DebugLevel > 7) LogLine("BEG-" + tag_ + (args_ ? "," + *args_ : ""));
 }
 
 void ProcScope::ErrorExit(int32_t fatalCode, std::string fatalText) {

@@ -46,7 +46,8 @@ void SetProcessExitForTest(std::function<void(int32_t)> exitFn);
 class ProcScope {
  public:
   // `args`, when given, follows the tag in the entry line after a ",".
-  ProcScope(std::string tag, Tail tail, std::optional<std::string> args = std::nullopt);
+  // With `logEntry` false the procedure writes its entry line itself.
+  ProcScope(std::string tag, Tail tail, std::optional<std::string> args = std::nullopt, bool logEntry = true);
   ProcScope(const ProcScope&) = delete;
   ProcScope& operator=(const ProcScope&) = delete;
 
@@ -106,6 +107,7 @@ class ProcScope {
   std::string tag_;
   Tail tail_;
   std::optional<std::string> args_;
+  bool logEntry_ = true;
   int32_t errorNumber_ = 0;
 };
 

@@ -51,11 +51,15 @@ Quillet1::Quillet1() : Form(kQuillet1Design) {
   Load = [this] { Form_Load(); };
   Resize = [this] { Form_Resize(); };
   QueryUnload = [this](int16_t& cancel, int16_t mode) { Form_QueryUnload(cancel, mode); };
+  KeyDown = [this](int16_t& code, int16_t& shift) { Form_KeyDown(code, shift); };
   DoSetup.Click = [this] { DoSetup_Click(); };
   DoHelp.Click = [this] { DoHelp_Click(); };
   DoCheck.Click = [this] { DoCheck_Click(); };
   DoOK.Click = [this] { DoOK_Click(); };
   Tool.Click = [this](int16_t index) { Tool_Click(index); };
+  HookSliderEvents();
+  HookViewEvents();
+  HookScanEvents();
 }
 
 void Quillet1::Form_Load() {
@@ -217,42 +221,6 @@ void Quillet1::Form_Resize() {
       Status.Text = rt::CStr(static_cast<double>(Width) / tx) + "x" + rt::CStr(static_cast<double>(Height) / ty);
     }
   });
-}
-
-void Quillet1::Form_QueryUnload(int16_t& Cancel, int16_t UnloadMode) {
-  if (App.DebugLevel > 7) {
-    LogLine("BEG-UnLoad," + rt::CStr(static_cast<double>(Cancel)) + "/" +
-            rt::CStr(static_cast<double>(UnloadMode)));
-  }
-  // The window never unloads on a close request: the commit or ExitNow ends
-  // the program.
-  Cancel = -1;
-  if (UnloadMode == forms::kFormControlMenu) {
-    DoOK_Click();
-  } else {
-    ExitNow(-9);
-  }
-}
-
-void Quillet1::DoSetup_Click() {
-  DoSetup.Tag = rt::CDbl(rt::Variant(DoSetup.Tag.Get())) == 1 ? "0" : "1";
-  double shown = rt::CDbl(rt::Variant(L1.Tag.Get()));
-  if (shown >= 0) Tools(rt::CInt(rt::Variant(Page(rt::CInt(shown)).Tag.Get())));
-}
-
-void Quillet1::DoHelp_Click() {
-  ProcScope p("Help", Tail::Direct);
-  p.Run([&] {
-    std::string text = ExpandCR(GetIni("Text", "Help"));
-    if (!text.empty()) {
-      uiscript::MessageBox(text, uiscript::kOkOnly, App.ProductName + " V" + App.ProductVersion + " HELP !");
-    }
-  });
-}
-
-void Quillet1::DoCheck_Click() {
-  ProcScope p("Check", Tail::Direct);
-  p.Run([&] { CheckPage(2); });
 }
 
 }  // namespace quillet

@@ -8,6 +8,7 @@
 // are taken by value here; events of control arrays get the index first.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/forms/control_array.h"
@@ -24,6 +25,8 @@ namespace quillet {
 // with its design position and size; the values the procedures rely on (the
 // first sheet slot, L1.Left, Shape(0)'s design height) are read from it.
 extern const forms::FormDesign kQuillet1Design;
+
+class Quillet2;  // the sample window (quillet2.h)
 
 class Quillet1 : public forms::Form {
  public:
@@ -65,9 +68,82 @@ class Quillet1 : public forms::Form {
   void L1_Zoom(double percent);
   void Tool_Click(int16_t Index);
   rt::Variant CheckPage(int16_t mode);
+  void ThumbClk(int16_t Index);
+  rt::Variant Thumb_Autocheck(int16_t sheet, int16_t mode);
+
+  // Sheet selection, scanner source and settings, scanning, file drop
+  // import (acquire/scan_*.cpp). Shift 3 on a sheet button selects its
+  // sheet and refills the scan options without scanning.
+  void Page_MouseUp(int16_t Index, int16_t Button, int16_t Shift, float X, float Y);
+  void DoSelect_Click();
+  void DoInfo_Click();
+  void Twain_Change(int16_t Index);
+  void DoAqu_Click();
+  void Page_OLEDragOver(int16_t Index, forms::DataObject& Data, int32_t& Effect, int16_t Button, int16_t Shift,
+                        float X, float Y, int16_t State);
+  void Page_OLEDragDrop(int16_t Index, forms::DataObject& Data, int32_t& Effect, int16_t Button, int16_t Shift,
+                        float X, float Y);
+  void Thumb_OLEDropFile(int16_t Index, const std::string& path);
+  void OLEDragDrop(int16_t Index, const std::string& path);
+  // Points the sheet buttons', scan controls' and thumbnails' drop events at
+  // the handlers above; runs after HookViewEvents, whose thumbnail handler
+  // it keeps for the other events.
+  void HookScanEvents();
+
+  // Sheet edits and sliders, border trim, quality check (process/edit_*.cpp,
+  // trim_*.cpp, check_*.cpp). Each acts on the sheet shown in L1.
+  void RotLeft();
+  void RotRight();
+  void Mirror();
+  void Flip();
+  void Undo();
+  // Rebuilds the view from the base with the three slider positions;
+  // refresh not 0 also copies it into the thumbnail.
+  void Slider(int16_t refresh);
+  void SlideB_Scroll();
+  void SlideB_Change();
+  void SlideC_Scroll();
+  void SlideC_Change();
+  void SlideG_Scroll();
+  void SlideG_Change();
+  // Points the sliders' Scroll and Change events at the handlers above.
+  void HookSliderEvents();
+  void AutoTrim();
+  // 0 when the shown sheet passes (or a failure is accepted), else the
+  // number 1..10 of the deciding failed check.
+  int16_t AutoCheck(int16_t mode);
+
+  // Thumbnails, zoom commands and mouse tools (acquire/view_*.cpp).
+  // Copies the view into the shown sheet's thumbnail; flags bit 0 refits.
+  void L1Thumb(int16_t flags);
+  void Thumb_DblClick(int16_t Index);
+  void Zoom_Click(int16_t Index);
+  void ZoomFact_Click();
+  void ZoomFact_Change();
+  // The mouse handlers of L1 (X and Y in twips); the crop tool works inside them.
+  void MouseDown(int16_t Button, int16_t Shift, float X, float Y);
+  void MouseMove(int16_t Button, int16_t Shift, float X, float Y);
+  void MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+  // Points the zoom controls', the thumbnails' and L1's events at the handlers above.
+  void HookViewEvents();
 
   // Commit (process/).
   void DoOK_Click();
+  // Commit, output format table, sheet preparation and finish image
+  // (process/commit_*.cpp, prepare_*.cpp, finish_*.cpp).
+  void SelectSaveFormat(int32_t r, int16_t k);
+  int16_t L2Prepare(int16_t Thx, int16_t Bits);
+  void SetSaveOptions(int32_t r);
+  void ComposeFinish();
+
+  // Keyboard and the sample window (core/keys_*.cpp, core/quillet2.cpp).
+  void Form_KeyDown(int16_t& KeyCode, int16_t& Shift);
+  // The sample window Quillet2 with its work imaging control L2: created
+  // and loaded (hidden) on first use, it lives as long as this window.
+  Quillet2& SampleWindow();
+
+ private:
+  std::shared_ptr<Quillet2> sample_;  // SampleWindow()
 };
 
 using imaging::PixCall;

@@ -35,9 +35,14 @@ ControlDesign Pixo(std::string_view name, int16_t index, float left, float top, 
                        .Width = width, .Height = height, .Visible = visible, .ProgId = imaging::kPixoProgId};
 }
 
-ControlDesign Slider(std::string_view name, float left) {
+// A slider with its range and start position (Min before Max before Value,
+// so that each put is valid on the slider's own default range).
+ControlDesign Slider(std::string_view name, float left, int32_t min, int32_t max, int32_t value) {
   return ControlDesign{.Type = ControlType::OleControl, .Name = name, .Left = left, .Top = 690, .Width = 1800,
-                       .Height = 450, .Visible = false, .ProgId = slider::kProgId};
+                       .Height = 450, .Visible = false, .ProgId = slider::kProgId,
+                       .Properties = {{slider::kMin, rt::Variant(min)},
+                                      {slider::kMax, rt::Variant(max)},
+                                      {slider::kValue, rt::Variant(value)}}};
 }
 
 std::vector<ControlDesign> Controls() {
@@ -68,9 +73,9 @@ std::vector<ControlDesign> Controls() {
     c.push_back({.Type = ControlType::Label, .Name = "Slide", .Index = i, .Left = 2160 + 2880.0f * i, .Top = 690,
                  .Width = 900, .Height = 255, .Caption = kSlideCaptions[i], .Visible = false});
   }
-  c.push_back(Slider("SlideB", 3120));
-  c.push_back(Slider("SlideC", 6000));
-  c.push_back(Slider("SlideG", 8880));
+  c.push_back(Slider("SlideB", 3120, -100, 100, 0));  // brightness
+  c.push_back(Slider("SlideC", 6000, -100, 100, 0));  // contrast
+  c.push_back(Slider("SlideG", 8880, 1, 100, 10));    // gamma
   for (int16_t i = 0; i < 6; ++i) {
     c.push_back({.Type = ControlType::Label, .Name = "Label", .Index = i, .Left = 2160 + 1860.0f * i, .Top = 720,
                  .Width = 600, .Height = 195, .Visible = false, .Enabled = false});

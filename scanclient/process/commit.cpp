@@ -1,10 +1,214 @@
-// The commit, run by DoOK and by the window's close box. Its body belongs to
-// the processing issue; until it lands it does nothing.
+// The commit, run by DoOK and by the window's close box: re-checks the
+// sheets, shows the finish image, asks its questions, saves every sheet and
+// ends the program with 1 (all saved) or 0.
 
+#include "scanclient/process/commit.h"
+
+#include "guicommon/cmdline.h"
+#include "platform/runtime/convert.h"
+#include "platform/runtime/datetime.h"
+#include "platform/runtime/error.h"
+#include "platform/runtime/files.h"
+#include "platform/runtime/strings.h"
+#include "platform/uiscript/uiscript.h"
+#include "platform/win32/environment.h"
+#include "scanclient/core/error_tail.h"
+#include "scanclient/core/quillet0.h"
 #include "scanclient/core/quillet1.h"
+#include "scanclient/core/tables.h"
+#include "scanclient/process/prepare.h"
 
 namespace quillet {
 
-void Quillet1::DoOK_Click() {}
+using guicommon::GetParam;
+using imaging::Pixo;
+
+namespace {
+
+std::string TokenValue(const std::string& token) {
+  if (token == "APP.PATH") return App.ProgramDir;
+  if (token == "FIL.PATH") return App.FilPath;
+  if (token == "DATE") return rt::Format(App.CommitStamp, "yyyymmdd");
+  if (token == "TIME") return rt::Format(App.CommitStamp, "hhnnss");
+  if (token == "COMP") return App.ComputerName;
+  if (token == "USER") return App.UserName;
+  return token;
+}
+
+// The last folder separator of a platform or host path, 0 when none.
+int32_t LastSeparator(std::string_view path) { return std::max(rt::InStrRev(path, "\\"), rt::InStrRev(path, "/")); }
+
+// Creates the one folder the name lies in when it is missing (its parent
+// must exist).
+void MakeOutputFolder(const std::string& name) {
+  const int32_t p = LastSeparator(name);
+  if (p == 0) return;
+  // Mapped with its separator, so that a drive root ("C:\") maps as a whole.
+  std::string folder = win32::HostPath(rt::Left(name, p));
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  if (folder.empty()) return;  // the root always exists
+  if (rt::Dir(folder, rt::kDirectory).empty()) rt::MkDir(folder);
+}
+
+std::string Fill(std::string m, std::string_view token, const std::string& value) {
+  int32_t p = rt::InStr(m, token);
+  if (p == 0) p = rt::Len(m) + 1;
+  return rt::Left(m, p - 1) + value + rt::Mid(m, p + static_cast<int32_t>(token.size()));
+}
+
+}  // namespace
+
+std::string ExpandNameTokens(std::string_view name) {
+  std::string out;
+  int32_t from = 1;
+  for (;;) {
+    const int32_t p1 = rt::InStr(from, name, "{");
+    const int32_t p2 = p1 > 0 ? rt::InStr(p1, name, "}") : 0;
+    if (p1 == 0 || p2 == 0) break;
+    std::string token = rt::Mid(name, p1 + 1, p2 - p1 - 1);
+    int32_t n = 255;
+    if (const int32_t comma = rt::InStr(token, ","); comma > 0) {
+      const std::string length = rt::Mid(token, comma + 1);
+      token = rt::Left(token, comma - 1);
+      if (rt::IsNumeric(length)) n = rt::CInt(rt::Val(length));
+    }
+    out += rt::Mid(name, from, p1 - from);
+    out += rt::Left(TokenValue(token), n);
+    from = p2 + 1;
+  }
+  out += rt::Mid(name, from);
+  return out;
+}
+
+std::string OutputName(const DocTypeRow& row) {
+  const std::string id = rt::Trim(GetParam("2"));
+  std::string dir = rt::Trim(GetParam("3"));
+  if (dir.empty()) rt::Raise(rt::kPathNotFound);
+  // ".\" is the program's own folder, a host path.
+  if (rt::Left(dir, 2) == ".\\" || rt::Left(dir, 2) == "./") dir = App.ProgramDir + "/" + rt::Mid(dir, 3);
+  // The separator the folder is written with: a host folder takes "/".
+  const char* separator = rt::InStr(dir, "/") > 0 ? "/" : "\\";
+  const std::string last = rt::Right(dir, 1);
+  if (last != "\\" && last != "/") dir += separator;
+  return ExpandNameTokens(dir + row[Doc::Type] + "_" + id + "." + row[Doc::Format]);
+}
+
+std::string SeparatePageName(std::string_view name, int16_t page) {
+  const std::string suffix = "_" + rt::CStr(static_cast<double>(page));
+  const int32_t dot = rt::InStrRev(name, ".");
+  if (dot == 0 || dot < LastSeparator(name)) return std::string(name) + suffix;
+  return rt::Left(name, dot - 1) + suffix + rt::Mid(name, dot);
+}
+
+std::string ClosingText(std::string m) {
+  const int32_t a = rt::InStr(m, "[");
+  const int32_t b = a > 0 ? rt::InStr(a + 1, m, "]") : 0;
+  if (a > 0 && b > a) {
+    const std::string speed = rt::Mid(m, a + 1, b - a - 1);
+    if (rt::IsNumeric(speed)) App.LineSpeed = rt::CLng(rt::Val(speed));
+  }
+  if (App.LineSpeed == 0) App.LineSpeed = 28800;
+  App.TransferSeconds = rt::CLng(rt::Int(App.TotalBytes / (App.LineSpeed / 10.0)));
+  App.TotalBytes = rt::CLng(rt::Int(App.TotalBytes / 1024.0));
+  m = Fill(std::move(m), "{SIZE}", rt::CStr(static_cast<double>(App.TotalBytes)) + "kb");
+  return Fill(std::move(m), "{TIME}", rt::CStr(static_cast<double>(App.TransferSeconds)));
+}
+
+void Quillet1::DoOK_Click() {
+  ProcScope p("DoOK", Tail::ExitNow);
+  p.Run([&] {
+    for (int16_t i = 0; i < Page.Count(); ++i) {
+      if (Page(i).BackColor != SheetOkColor) {
+        ThumbClk(i);
+        Thumb_Autocheck(i, 2);
+      }
+    }
+    L1_Zoom(0);
+
+    if (!App.FinishTable[0].empty() && FileFound(App.FinishTable[0])) {
+      ComposeFinish();
+      App.rc = uiscript::MessageBox(App.Messages[21], uiscript::kYesNo, "Frage !");
+      if (App.rc == uiscript::kYes) return;
+    }
+
+    App.LastSavedType = -1;
+    App.PageNumber = 0;
+    App.CommitStamp = rt::Now();
+
+    bool save = true;
+    if (DoOK.Tag.Get() != "0" || DoOK.BackColor != SheetOkColor) {
+      App.rc = uiscript::MessageBox(App.Messages[18], uiscript::kYesNo | uiscript::kDefaultButton2, "Warning !");
+      if (App.rc == uiscript::kNo) return;
+      save = false;
+    }
+
+    if (save) {
+      App.TotalBytes = 0;
+      App.LineSpeed = 28800;
+      App.TransferSeconds = 0;
+      p.step = 1;
+      for (int16_t k = 0; k <= App.MaxSheet; ++k) {
+        p.step = k * 10 + 2;
+        if (rt::CLng(PixGet(Thumb(k), Pixo::BitmapHandle)) == 0) p.ErrorExit(-20, "Bitmap Error!");
+        const int32_t t = rt::CLng(rt::Val(Thumb(k).Tag.Get()));
+        if (t < 1) p.ErrorExit(-21, "Internal Error!");
+        const DocTypeRow& row = DocRow(t);
+        std::string name = OutputName(row);
+        const int16_t page = t == App.LastSavedType ? App.PageNumber : int16_t{1};
+        if (page > 1 && SaveFormatFor(row[Doc::Format], row[Doc::Options], false).multiPage == 0) {
+          name = SeparatePageName(name, page);
+        }
+        MakeOutputFolder(name);
+
+        Status.Text = "Saving " + name;
+        Status.Refresh();
+        p.step = k * 10 + 4;
+        SelectSaveFormat(t, k);
+
+        p.step = k * 10 + 5;
+        App.SaveBits = L2Prepare(k, App.SaveBits);
+        SetSaveOptions(t);
+
+        p.step = k * 10 + 6;
+        if (t != App.LastSavedType) App.PageNumber = 1;
+        PixPut(L2, Pixo::SaveOption266, App.PageNumber);
+        if ((App.SaveMultiPage == 0 || App.PageNumber == 1) && FileFound(name)) rt::Kill(win32::HostPath(name));
+
+        p.step = k * 10 + 7;
+        App.rc = rt::CInt(PixCall(L2, Pixo::SaveImageFile,
+                                  {win32::HostPath(name), App.SaveFormat, App.SaveBits, App.SaveQuality, int16_t{1}}));
+        std::string line = "Save:" + name + "," + rt::CStr(static_cast<double>(App.rc));
+        if (FileFound(name)) {
+          const int32_t length = rt::FileLen(win32::HostPath(name));
+          line += ",Size=" + rt::CStr(static_cast<double>(length));
+          App.TotalBytes = rt::AddLong(App.TotalBytes, length);
+        }
+        if (App.DebugLevel > 1) LogLine(line);
+        if (App.rc != 0) {
+          DoOK.Tag = "-2";
+          LogLine("Error " + line);
+          uiscript::MessageBox("Error " + line, uiscript::kOkOnly, App.ProductName);
+        }
+        App.LastSavedType = static_cast<int16_t>(t);
+        App.PageNumber = rt::AddInt(App.PageNumber, 1);
+      }
+
+      const std::string& report = App.Messages[20];
+      if (!report.empty() && report != "Message 20") {
+        std::string m = ClosingText(report);
+        if (App.DebugLevel > 2) LogLine(m);
+        uiscript::MessageBox(ExpandCR(std::move(m)), uiscript::kOkOnly, App.ProductName);
+      }
+    }
+
+    p.step = 9;
+    App.rc = rt::CLng(PixCall(L1, Pixo::TwainEndSession, {rt::Variant(hWnd())}));
+    Status.Text = "";
+    if (!rt::IsNumeric(DoOK.Tag.Get())) DoOK.Tag = "-1";
+    // Ending after the warning saved nothing, whatever the tag says: that is
+    // never the "all saved" result.
+    ExitNow(!save || rt::Val(DoOK.Tag.Get()) != 0 ? 0 : 1);
+  });
+}
 
 }  // namespace quillet

@@ -1,0 +1,447 @@
+#include "platform/twain/twain.h"
+
+#include <sane/sane.h>
+#include <sane/saneopts.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/uiscript/uiscript.h"
+
+namespace twain {
+namespace {
+
+constexpr double kTwipsPerMm = 56.7;
+constexpr double kTwipsPerInch = 1440;
+// No sane line is longer than this; a device announcing more is broken.
+constexpr int64_t kMaxLineBytes = int64_t{1} << 24;
+
+struct Manager {
+  bool initialised = false;
+  bool listed = false;
+  std::vector<std::string> devices;
+  std::string selected;
+  SANE_Handle handle = nullptr;
+};
+
+Manager& M() {
+  static Manager m;
+  return m;
+}
+
+std::string Wanted() {
+  const char* v = std::getenv("ORN_SCANNER");
+  return v ? v : "";
+}
+
+bool Init() {
+  Manager& m = M();
+  if (!m.initialised) {
+    SANE_Int version = 0;
+    if (sane_init(&version, nullptr) != SANE_STATUS_GOOD) return false;
+    m.initialised = true;
+  }
+  return true;
+}
+
+void List() {
+  Manager& m = M();
+  if (m.listed) return;
+  m.listed = true;
+  const std::string want = Wanted();
+  if (want == "none" || !Init()) return;
+  const SANE_Device** list = nullptr;
+  if (sane_get_devices(&list, SANE_TRUE) != SANE_STATUS_GOOD || !list) return;
+  for (int i = 0; list[i]; ++i) {
+    if (!list[i]->name) continue;
+    const std::string name = list[i]->name;
+    if (want.empty() || name == want) m.devices.push_back(name);
+  }
+  if (!m.devices.empty()) m.selected = m.devices.front();
+}
+
+// Options by name. The descriptors may change after every set (a mode
+// change can switch options on and off), so they are looked up each time.
+const SANE_Option_Descriptor* Find(SANE_Handle h, const char* name, SANE_Int* index) {
+  SANE_Int count = 0;
+  if (sane_control_option(h, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return nullptr;
+  for (SANE_Int i = 1; i < count; ++i) {
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, i);
+    if (d && d->name && std::strcmp(d->name, name) == 0 && SANE_OPTION_IS_ACTIVE(d->cap)) {
+      *index = i;
+      return d;
+    }
+  }
+  return nullptr;
+}
+
+bool IsNumber(const SANE_Option_Descriptor* d) {
+  return (d->type == SANE_TYPE_INT || d->type == SANE_TYPE_FIXED) && d->size == sizeof(SANE_Word);
+}
+
+double Unword(const SANE_Option_Descriptor* d, SANE_Word w) {
+  return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : static_cast<double>(w);
+}
+
+std::optional<double> GetNumber(SANE_Handle h, const char* name, SANE_Unit* unit = nullptr) {
+  SANE_Int i = 0;
+  const SANE_Option_Descriptor* d = Find(h, name, &i);
+  if (!d || !IsNumber(d)) return std::nullopt;
+  SANE_Word w = 0;
+  if (sane_control_option(h, i, SANE_ACTION_GET_VALUE, &w, nullptr) != SANE_STATUS_GOOD) return std::nullopt;
+  if (unit) *unit = d->unit;
+  return Unword(d, w);
+}
+
+// The option's range as numbers; nullopt without a range constraint.
+std::optional<std::pair<double, double>> Range(SANE_Handle h, const char* name) {
+  SANE_Int i = 0;
+  const SANE_Option_Descriptor* d = Find(h, name, &i);
+  if (!d || !IsNumber(d) || d->constraint_type != SANE_CONSTRAINT_RANGE || !d->constraint.range) {
+    return std::nullopt;
+  }
+  return std::pair{Unword(d, d->constraint.range->min), Unword(d, d->constraint.range->max)};
+}
+
+// Sets a number, brought into the option's constraint first (the nearest
+// value of a word list; a range clamps).
+bool SetNumber(SANE_Handle h, const char* name, double v) {
+  SANE_Int i = 0;
+  const SANE_Option_Descriptor* d = Find(h, name, &i);
+  if (!d || !IsNumber(d) || !SANE_OPTION_IS_SETTABLE(d->cap)) return false;
+  if (d->constraint_type == SANE_CONSTRAINT_RANGE && d->constraint.range) {
+    v = std::clamp(v, Unword(d, d->constraint.range->min), Unword(d, d->constraint.range->max));
+  } else if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST && d->constraint.word_list) {
+    const SANE_Word* list = d->constraint.word_list;
+    double best = v, distance = -1;
+    for (SANE_Word k = 1; k <= list[0]; ++k) {
+      const double c = Unword(d, list[k]);
+      if (distance < 0 || std::abs(c - v) < distance) {
+        best = c;
+        distance = std::abs(c - v);
+      }
+    }
+    v = best;
+  }
+  SANE_Word w = d->type == SANE_TYPE_FIXED ? SANE_FIX(v) : static_cast<SANE_Word>(std::lround(v));
+  return sane_control_option(h, i, SANE_ACTION_SET_VALUE, &w, nullptr) == SANE_STATUS_GOOD;
+}
+
+std::optional<std::string> GetString(SANE_Handle h, const char* name) {
+  SANE_Int i = 0;
+  const SANE_Option_Descriptor* d = Find(h, name, &i);
+  if (!d || d->type != SANE_TYPE_STRING || d->size <= 0) return std::nullopt;
+  std::vector<char> buf(static_cast<size_t>(d->size) + 1, '\0');
+  if (sane_control_option(h, i, SANE_ACTION_GET_VALUE, buf.data(), nullptr) != SANE_STATUS_GOOD) {
+    return std::nullopt;
+  }
+  return std::string(buf.data());
+}
+
+std::vector<std::string> Choices(SANE_Handle h, const char* name) {
+  std::vector<std::string> out;
+  SANE_Int i = 0;
+  const SANE_Option_Descriptor* d = Find(h, name, &i);
+  if (d && d->type == SANE_TYPE_STRING && d->constraint_type == SANE_CONSTRAINT_STRING_LIST) {
+    for (const SANE_String_Const* s = d->constraint.string_list; s && *s; ++s) out.emplace_back(*s);
+  }
+  return out;
+}
+
+std::vector<double> DepthChoices(SANE_Handle h) {
+  std::vector<double> out;
+  SANE_Int i = 0;
+  const SANE_Option_Descriptor* d = Find(h, SANE_NAME_BIT_DEPTH, &i);
+  if (d && IsNumber(d) && d->constraint_type == SANE_CONSTRAINT_WORD_LIST && d->constraint.word_list) {
+    for (SANE_Word k = 1; k <= d->constraint.word_list[0]; ++k) out.push_back(Unword(d, d->constraint.word_list[k]));
+  }
+  return out;
+}
+
+bool SetString(SANE_Handle h, const char* name, const std::string& value) {
+  SANE_Int i = 0;
+  const SANE_Option_Descriptor* d = Find(h, name, &i);
+  if (!d || d->type != SANE_TYPE_STRING || !SANE_OPTION_IS_SETTABLE(d->cap) || d->size <= 0) return false;
+  std::vector<char> buf(static_cast<size_t>(d->size) + value.size() + 1, '\0');
+  std::memcpy(buf.data(), value.c_str(), value.size());
+  return sane_control_option(h, i, SANE_ACTION_SET_VALUE, buf.data(), nullptr) == SANE_STATUS_GOOD;
+}
+
+bool SameWord(std::string a, std::string b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+// The first mode of the device that is one of `names`, "" when none.
+std::string ModeOf(SANE_Handle h, std::initializer_list<const char*> names) {
+  for (const char* want : names) {
+    for (const std::string& have : Choices(h, SANE_NAME_SCAN_MODE)) {
+      if (SameWord(have, want)) return have;
+    }
+  }
+  return "";
+}
+
+int32_t PixelTypeOf(const std::string& mode, double depth) {
+  if (SameWord(mode, "Color") || SameWord(mode, "Colour")) return kRgb;
+  if (SameWord(mode, "Lineart") || SameWord(mode, "Halftone") || depth == 1) return kBlackWhite;
+  return kGray;
+}
+
+// Frame values: the device's unit (mm or pixels) to twips and back.
+double ToTwips(double v, SANE_Unit unit, double dpi) {
+  if (unit == SANE_UNIT_PIXEL) return dpi > 0 ? v / dpi * kTwipsPerInch : 0;
+  return v * kTwipsPerMm;
+}
+double FromTwips(double twips, SANE_Unit unit, double dpi) {
+  if (unit == SANE_UNIT_PIXEL) return twips / kTwipsPerInch * dpi;
+  return twips / kTwipsPerMm;
+}
+
+// The TWAIN scale -1000..1000 on an option's range and back.
+double ToScale(double v, std::pair<double, double> r) {
+  return r.second > r.first ? (v - r.first) / (r.second - r.first) * 2000 - 1000 : 0;
+}
+double FromScale(double v, std::pair<double, double> r) {
+  return r.first + (std::clamp(v, -1000.0, 1000.0) + 1000) / 2000 * (r.second - r.first);
+}
+
+void SetMode(SANE_Handle h, int32_t pixelType) {
+  if (pixelType == kRgb || pixelType == kPalette) {
+    SetString(h, SANE_NAME_SCAN_MODE, ModeOf(h, {"Color", "Colour"}));
+    SetNumber(h, SANE_NAME_BIT_DEPTH, 8);
+    return;
+  }
+  if (pixelType == kBlackWhite) {
+    const std::string lineart = ModeOf(h, {"Lineart", "Halftone"});
+    if (!lineart.empty()) {
+      SetString(h, SANE_NAME_SCAN_MODE, lineart);
+      return;
+    }
+    SetString(h, SANE_NAME_SCAN_MODE, ModeOf(h, {"Gray", "Grey"}));
+    const std::vector<double> depths = DepthChoices(h);
+    SetNumber(h, SANE_NAME_BIT_DEPTH, std::find(depths.begin(), depths.end(), 1.0) != depths.end() ? 1 : 8);
+    return;
+  }
+  SetString(h, SANE_NAME_SCAN_MODE, ModeOf(h, {"Gray", "Grey"}));
+  SetNumber(h, SANE_NAME_BIT_DEPTH, 8);
+}
+
+void SetFrame(SANE_Handle h, const Request& r) {
+  SANE_Unit unit = SANE_UNIT_MM;
+  const double dpi = GetNumber(h, SANE_NAME_SCAN_RESOLUTION).value_or(0);
+  if (!GetNumber(h, SANE_NAME_SCAN_TL_X, &unit)) return;
+  if (r.frameLeft) SetNumber(h, SANE_NAME_SCAN_TL_X, FromTwips(*r.frameLeft, unit, dpi));
+  if (r.frameTop) SetNumber(h, SANE_NAME_SCAN_TL_Y, FromTwips(*r.frameTop, unit, dpi));
+  const double left = GetNumber(h, SANE_NAME_SCAN_TL_X).value_or(0);
+  const double top = GetNumber(h, SANE_NAME_SCAN_TL_Y).value_or(0);
+  if (r.frameWidth) SetNumber(h, SANE_NAME_SCAN_BR_X, left + FromTwips(*r.frameWidth, unit, dpi));
+  if (r.frameHeight) SetNumber(h, SANE_NAME_SCAN_BR_Y, top + FromTwips(*r.frameHeight, unit, dpi));
+}
+
+void SetLevel(SANE_Handle h, const char* name, const std::optional<double>& v) {
+  if (!v) return;
+  if (auto range = Range(h, name)) SetNumber(h, name, FromScale(*v, *range));
+}
+
+int16_t StatusResult(SANE_Status s) {
+  if (s == SANE_STATUS_GOOD) return kOk;
+  return s == SANE_STATUS_CANCELLED ? kCancelled : kFailed;
+}
+
+// Sample `x` of a line as 8 bits.
+uint8_t Sample(const uint8_t* line, int64_t x, int depth, bool greyBits) {
+  if (depth == 8) return line[x];
+  if (depth == 16) {
+    uint16_t v;
+    std::memcpy(&v, line + 2 * x, 2);  // host byte order
+    return static_cast<uint8_t>(v >> 8);
+  }
+  const bool set = (line[x / 8] >> (7 - x % 8)) & 1;
+  // A set bit is black in a grey frame and full intensity in a colour one.
+  return greyBits ? (set ? 0 : 255) : (set ? 255 : 0);
+}
+
+// Reads one frame (all its data) and puts it into `out`. The announced
+// parameters come from the device and are checked before anything is
+// allocated or indexed.
+int16_t ReadFrame(SANE_Handle h, Raster* out, bool* last) {
+  SANE_Parameters p;
+  if (sane_get_parameters(h, &p) != SANE_STATUS_GOOD) return kFailed;
+  *last = p.last_frame;
+  const bool interleaved = p.format == SANE_FRAME_RGB;
+  const int channels = interleaved ? 3 : 1;
+  if (p.depth != 1 && p.depth != 8 && p.depth != 16) return kFailed;
+  if (p.pixels_per_line <= 0 || p.pixels_per_line > 65535) return kFailed;
+  const int64_t need = (int64_t{p.pixels_per_line} * channels * p.depth + 7) / 8;
+  if (p.bytes_per_line < need || p.bytes_per_line > kMaxLineBytes) return kFailed;
+  const int64_t maxLines = kMaxPixels / p.pixels_per_line;
+  if (p.lines > maxLines) return kFailed;
+
+  std::vector<uint8_t> bytes;
+  const int64_t limit = (p.lines >= 0 ? p.lines : maxLines) * int64_t{p.bytes_per_line};
+  std::vector<SANE_Byte> buf(65536);
+  for (;;) {
+    SANE_Int len = 0;
+    const SANE_Status s = sane_read(h, buf.data(), static_cast<SANE_Int>(buf.size()), &len);
+    if (s == SANE_STATUS_EOF) break;
+    if (s != SANE_STATUS_GOOD) return StatusResult(s);
+    if (len < 0 || len > static_cast<SANE_Int>(buf.size())) return kFailed;
+    if (static_cast<int64_t>(bytes.size()) + len > limit) return kFailed;
+    bytes.insert(bytes.end(), buf.begin(), buf.begin() + len);
+  }
+  const int64_t lines = p.lines >= 0 ? p.lines : static_cast<int64_t>(bytes.size()) / p.bytes_per_line;
+  if (lines <= 0 || static_cast<int64_t>(bytes.size()) < lines * p.bytes_per_line) return kFailed;
+
+  int plane = -1;  // 0..2 for one colour of a three-pass scan
+  if (p.format == SANE_FRAME_RED) plane = 0;
+  if (p.format == SANE_FRAME_GREEN) plane = 1;
+  if (p.format == SANE_FRAME_BLUE) plane = 2;
+  const int outChannels = plane >= 0 ? 3 : channels;
+  if (out->data.empty()) {
+    out->width = p.pixels_per_line;
+    out->height = static_cast<int32_t>(lines);
+    out->channels = outChannels;
+    out->bilevel = p.depth == 1 && outChannels == 1;
+    out->data.assign(static_cast<size_t>(out->width) * out->height * outChannels, 0);
+  } else if (out->width != p.pixels_per_line || out->height != lines || out->channels != outChannels) {
+    return kFailed;
+  }
+  const bool greyBits = p.format == SANE_FRAME_GRAY;
+  for (int64_t y = 0; y < lines; ++y) {
+    const uint8_t* line = bytes.data() + y * p.bytes_per_line;
+    uint8_t* row = out->data.data() + y * out->width * outChannels;
+    for (int64_t x = 0; x < out->width; ++x) {
+      if (plane >= 0) {
+        row[x * 3 + plane] = Sample(line, x, p.depth, false);
+      } else {
+        for (int c = 0; c < channels; ++c) row[x * channels + c] = Sample(line, x * channels + c, p.depth, greyBits);
+      }
+    }
+  }
+  return kOk;
+}
+
+}  // namespace
+
+bool Available() {
+  List();
+  return !M().devices.empty();
+}
+
+std::vector<std::string> Sources() {
+  List();
+  return M().devices;
+}
+
+std::string CurrentSource() {
+  List();
+  return M().selected;
+}
+
+int16_t SelectSource() {
+  List();
+  Manager& m = M();
+  std::string names;
+  for (const std::string& d : m.devices) names += (names.empty() ? "" : ";") + d;
+  std::optional<uiscript::Answer> answer = uiscript::AnswerQueue::Instance().Take();
+  if (answer && *answer != uiscript::kOk && *answer != uiscript::kCancel) {
+    throw uiscript::ScriptError("the source dialog takes ok or cancel, not " +
+                                std::string(uiscript::AnswerName(*answer)));
+  }
+  const bool cancel = answer == uiscript::kCancel;
+  if (m.devices.empty()) {
+    uiscript::Transcript::Write({"dialog", "Select Source", names, "none"});
+    return kNoSource;
+  }
+  uiscript::Transcript::Write({"dialog", "Select Source", names, cancel ? "cancel" : m.devices.front()});
+  if (cancel) return kCancelled;
+  if (m.selected != m.devices.front()) Close();
+  m.selected = m.devices.front();
+  return kOk;
+}
+
+int16_t Open() {
+  if (!Available()) return kNoSource;
+  Manager& m = M();
+  if (m.handle) return kOk;
+  SANE_Handle h = nullptr;
+  const SANE_Status s = sane_open(m.selected.c_str(), &h);
+  if (s != SANE_STATUS_GOOD) return StatusResult(s) == kCancelled ? kCancelled : kFailed;
+  m.handle = h;
+  return kOk;
+}
+
+bool IsOpen() { return M().handle != nullptr; }
+
+std::optional<Capabilities> Current() {
+  SANE_Handle h = M().handle;
+  if (!h) return std::nullopt;
+  Capabilities c;
+  const std::string mode = GetString(h, SANE_NAME_SCAN_MODE).value_or("");
+  const double depth = GetNumber(h, SANE_NAME_BIT_DEPTH).value_or(8);
+  c.pixelType = PixelTypeOf(mode, depth);
+  c.bits = c.pixelType == kRgb ? 24 : c.pixelType == kBlackWhite ? 1 : 8;
+  c.resolution = GetNumber(h, SANE_NAME_SCAN_RESOLUTION).value_or(0);
+  SANE_Unit unit = SANE_UNIT_MM;
+  if (auto left = GetNumber(h, SANE_NAME_SCAN_TL_X, &unit)) {
+    const double top = GetNumber(h, SANE_NAME_SCAN_TL_Y).value_or(0);
+    const double right = GetNumber(h, SANE_NAME_SCAN_BR_X).value_or(*left);
+    const double bottom = GetNumber(h, SANE_NAME_SCAN_BR_Y).value_or(top);
+    c.frameLeft = ToTwips(*left, unit, c.resolution);
+    c.frameTop = ToTwips(top, unit, c.resolution);
+    c.frameWidth = ToTwips(right - *left, unit, c.resolution);
+    c.frameHeight = ToTwips(bottom - top, unit, c.resolution);
+  }
+  if (auto r = Range(h, SANE_NAME_BRIGHTNESS)) c.brightness = ToScale(*GetNumber(h, SANE_NAME_BRIGHTNESS), *r);
+  if (auto r = Range(h, SANE_NAME_CONTRAST)) c.contrast = ToScale(*GetNumber(h, SANE_NAME_CONTRAST), *r);
+  const std::string source = GetString(h, SANE_NAME_SCAN_SOURCE).value_or("");
+  c.feeder = source.find("Feeder") != std::string::npos || source.find("ADF") != std::string::npos;
+  return c;
+}
+
+int16_t Acquire(const Request& r, Raster* out) {
+  *out = Raster();
+  if (const int16_t rc = Open(); rc != kOk) return rc;
+  SANE_Handle h = M().handle;
+  if (r.pixelType) SetMode(h, *r.pixelType);
+  if (r.resolution && *r.resolution > 0) SetNumber(h, SANE_NAME_SCAN_RESOLUTION, *r.resolution);
+  SetFrame(h, r);
+  SetLevel(h, SANE_NAME_BRIGHTNESS, r.brightness);
+  SetLevel(h, SANE_NAME_CONTRAST, r.contrast);
+  const double dpi = GetNumber(h, SANE_NAME_SCAN_RESOLUTION).value_or(0);
+
+  int16_t rc = kOk;
+  for (bool last = false; !last && rc == kOk;) {
+    rc = StatusResult(sane_start(h));
+    if (rc == kOk) rc = ReadFrame(h, out, &last);
+  }
+  sane_cancel(h);
+  if (rc != kOk) {
+    *out = Raster();
+    return rc;
+  }
+  out->dpi = dpi;
+  return kOk;
+}
+
+void Close() {
+  Manager& m = M();
+  if (m.handle) sane_close(m.handle);
+  m.handle = nullptr;
+}
+
+void Reset() {
+  Close();
+  Manager& m = M();
+  if (m.initialised) sane_exit();
+  m = Manager();
+}
+
+}  // namespace twain

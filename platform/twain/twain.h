@@ -1,0 +1,95 @@
+#pragma once
+// The scanner source manager behind the imaging control's TWAIN members:
+// a list of data sources, one selected source, its capabilities, and the
+// acquisition of one image. Sources are the devices of the host's scanner
+// stack (SANE); its configuration decides which devices exist
+// (SANE_CONFIG_DIR, dll.conf), so tests point it at a directory of their own.
+//
+// ORN_SCANNER=none makes every source unreachable; ORN_SCANNER=<device>
+// offers that one device only (unreachable when it does not exist); unset,
+// every device is offered and the first one starts selected.
+//
+// One process-wide manager, single thread. A source opened by Open() stays
+// open until Close(); Acquire opens it when needed.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace twain {
+
+// Pixel types with the TWAIN ICAP_PIXELTYPE numbers.
+enum PixelType : int32_t { kBlackWhite = 0, kGray = 1, kRgb = 2, kPalette = 3 };
+
+// Results; 0 is success.
+enum Result : int16_t {
+  kOk = 0,
+  kNoSource = -9,   // no source is reachable (or none selected)
+  kFailed = -10,    // the device refused, jammed, or sent an inconsistent image
+  kCancelled = -11, // the operator cancelled the dialog or the scan
+};
+
+// Units: frames in twips (567 per centimetre), brightness and contrast on
+// the TWAIN scale -1000..1000.
+struct Capabilities {
+  int32_t pixelType = kGray;
+  int32_t bits = 8;  // per pixel, as delivered: 1, 8 or 24
+  double resolution = 0;
+  double frameLeft = 0, frameTop = 0, frameWidth = 0, frameHeight = 0;
+  double brightness = 0, contrast = 0;
+  bool feeder = false;  // the source scans from a document feeder
+};
+
+// What an acquisition asks for; an unset value leaves the source's own.
+struct Request {
+  std::optional<int32_t> pixelType;
+  std::optional<double> resolution;   // dpi, above 0
+  std::optional<double> frameLeft, frameTop, frameWidth, frameHeight;  // twips, above 0 (left/top 0 or more)
+  std::optional<double> brightness, contrast;  // -1000..1000
+};
+
+// One scanned picture: 8-bit samples, rows from the top, `channels` 1 (grey)
+// or 3 (R, G, B) bytes per pixel. `bilevel` marks a source that delivered
+// black and white; its samples are then 0 (black) or 255 (white).
+struct Raster {
+  int32_t width = 0, height = 0, channels = 1;
+  bool bilevel = false;
+  double dpi = 0;
+  std::vector<uint8_t> data;
+};
+
+// Largest picture taken, in pixels; a device announcing more is refused.
+inline constexpr int64_t kMaxPixels = int64_t{1} << 27;
+
+// True when at least one source is reachable.
+bool Available();
+// The reachable sources' names, in the scanner stack's order.
+std::vector<std::string> Sources();
+// The selected source's name, "" when none is reachable.
+std::string CurrentSource();
+
+// The source dialog. Headless, it takes the operator script's next queued
+// answer: "cancel" keeps the selection (kCancelled), "ok" or none selects
+// the configured source (ORN_SCANNER, else the first). Writes the
+// transcript line "dialog | Select Source | <sources joined by ;> | <chosen or cancel>".
+int16_t SelectSource();
+
+// Opens the selected source so its capabilities can be read.
+int16_t Open();
+bool IsOpen();
+// The open source's current values; nullopt when no source is open.
+std::optional<Capabilities> Current();
+
+// Sets the request's values on the source (opening it when needed) and
+// scans one picture into `out`. On failure `out` is left empty.
+int16_t Acquire(const Request& request, Raster* out);
+
+// Closes the open source (nothing when none is open).
+void Close();
+
+// Closes everything and shuts the scanner stack down, so the next call
+// reads the environment and the stack's configuration again (tests).
+void Reset();
+
+}  // namespace twain
