@@ -15,29 +15,23 @@
 #include "scanclient/acquire/view_geometry.h"
 #include "scanclient/acquire/view_sheets.h"
 #include "scanclient/core/app_state.h"
-#include "scanclient/core/core_test_env.h"
 #include "scanclient/core/quillet1.h"
+#include "scanclient/core/window_test_env.h"
 
 namespace quillet {
 namespace {
 
 using imaging::Pixo;
-using testing::CoreTest;
+using testing::MainWindowTest;
 constexpr float px = 15;  // twips per pixel
 
-class ViewTest : public CoreTest {
+class ViewTest : public MainWindowTest {
  protected:
   void SetUp() override {
-    CoreTest::SetUp();
-    imaging::RegisterPixoControl();
-    slider::RegisterSliderClass();
-    App.TwipsPerPixelX = App.TwipsPerPixelY = 15;
-    w = std::make_unique<Quillet1>();
+    MainWindowTest::SetUp();
     w->L1.Width = 500 * px;  // a view of 500 x 500 display pixels
     w->L1.Height = 500 * px;
     w->L1.Tag = "0";
-    w->DoSetup.Tag = "0";
-    w->ZoomFact.Tag = "0";
     w->Page(0).Tag = " 1";
     w->Thumb(0).Tag = " 1";
   }
@@ -45,7 +39,7 @@ class ViewTest : public CoreTest {
     if (HasFailure()) {
       for (const std::string& line : Log()) std::cerr << line << "\n";
     }
-    CoreTest::TearDown();
+    MainWindowTest::TearDown();
   }
   imaging::PixoControl& View() { return *dynamic_cast<imaging::PixoControl*>(w->L1.Object()); }
   void Image(forms::OleControl& c, int width, int height) {
@@ -62,7 +56,6 @@ class ViewTest : public CoreTest {
     w->L1.Width = 500 * px;  // the click laid the window out again
     w->L1.Height = 500 * px;
   }
-  std::unique_ptr<Quillet1> w;
 };
 
 TEST_F(ViewTest, FitButtonsZoomAndFillTheFactorBox) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/runtime/datetime.h"
@@ -22,16 +23,25 @@ struct ProgramEnded {
   int32_t code;
 };
 
+// The folder goes when the test program ends; after a failure it stays for
+// a look.
 inline const std::filesystem::path& ScratchDir() {
-  static const std::filesystem::path dir = [] {
+  struct Scratch {
+    std::filesystem::path dir;
+    ~Scratch() {
+      std::error_code ignored;
+      if (!::testing::UnitTest::GetInstance()->Failed()) std::filesystem::remove_all(dir, ignored);
+    }
+  };
+  static const Scratch scratch = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "quillet-core-XXXXXX").string();
     std::filesystem::path d = mkdtemp(pattern.data());
     setenv("ORN_DRIVE_C", (d / "c").c_str(), 1);
     setenv("ORN_EVENTLOG", (d / "eventlog.txt").c_str(), 1);
     setenv("ORN_UI_TRANSCRIPT", (d / "transcript.txt").c_str(), 1);
-    return d;
+    return Scratch{d};
   }();
-  return dir;
+  return scratch.dir;
 }
 
 inline std::string ReadText(const std::filesystem::path& p) {

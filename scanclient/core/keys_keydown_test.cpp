@@ -14,30 +14,24 @@
 #include "platform/runtime/convert.h"
 #include "platform/slider/slider.h"
 #include "scanclient/core/app_state.h"
-#include "scanclient/core/core_test_env.h"
 #include "scanclient/core/quillet1.h"
+#include "scanclient/core/window_test_env.h"
 
 namespace quillet {
 namespace {
 
 using Lines = std::vector<std::string>;
-using testing::CoreTest;
+using testing::MainWindowTest;
 
 enum : int16_t { F1 = 112, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12 };
 enum : int16_t { kShift = 1, kCtrl = 2, kAlt = 4 };
 
-class KeyTest : public CoreTest {
+class KeyTest : public MainWindowTest {
  protected:
   void SetUp() override {
-    CoreTest::SetUp();
-    imaging::RegisterPixoControl();
-    slider::RegisterSliderClass();
-    App.TwipsPerPixelX = App.TwipsPerPixelY = 15;
+    MainWindowTest::SetUp();
     App.MinWidthPx = 800;
     App.MinHeightPx = 600;
-    w = std::make_unique<Quillet1>();
-    w->DoSetup.Tag = "0";
-    w->ZoomFact.Tag = "0";
     w->L1.Tag = "0";
     started_ = testing::ScratchDir() / "started.txt";
     std::filesystem::remove(started_);
@@ -46,7 +40,7 @@ class KeyTest : public CoreTest {
   }
   void TearDown() override {
     unsetenv("ORN_STARTED");
-    CoreTest::TearDown();
+    MainWindowTest::TearDown();
   }
 
   // Presses the key; returns the key code the controls would see.
@@ -73,7 +67,6 @@ class KeyTest : public CoreTest {
   static int32_t Value(forms::OleControl& s) { return rt::CLng(s.Get(slider::kValue)); }
   static void SetValue(forms::OleControl& s, int32_t v) { s.Put(slider::kValue, v); }
 
-  std::unique_ptr<Quillet1> w;
   std::filesystem::path started_;
 };
 

@@ -14,32 +14,25 @@
 #include "platform/runtime/error.h"
 #include "platform/slider/slider.h"
 #include "scanclient/core/app_state.h"
-#include "scanclient/core/core_test_env.h"
+#include "scanclient/core/window_test_env.h"
 
 namespace quillet {
 namespace {
 
-using testing::CoreTest;
+using testing::MainWindowTest;
 constexpr float px = 15;  // twips per pixel
 
-class WindowTest : public CoreTest {
+class WindowTest : public MainWindowTest {
  protected:
   void SetUp() override {
-    CoreTest::SetUp();
-    imaging::RegisterPixoControl();
-    slider::RegisterSliderClass();
-    App.TwipsPerPixelX = App.TwipsPerPixelY = 15;
+    MainWindowTest::SetUp();
     App.MinWidthPx = 800;
     App.MinHeightPx = 600;
-    w = std::make_unique<Quillet1>();
-    w->DoSetup.Tag = "0";
-    w->ZoomFact.Tag = "0";
   }
   void Tools(const std::string& list) {
     App.DocTypeTable[0][Doc::Tools] = list;
     w->Tools(0);
   }
-  std::unique_ptr<Quillet1> w;
 };
 
 TEST_F(WindowTest, EmptyToolListHidesTheWholeRow) {

@@ -52,33 +52,11 @@ int16_t Quillet1::AutoCheck(int16_t mode) {
     Status.Text = "Checking:" + CStr(static_cast<double>(App.CheckSample));
     Status.Refresh();
 
+    // The check turns a sample of fewer than 24 bits into 24 bits before
+    // the grey; the trim does not.
+    MakeGreySample(*this, App.CheckSample, true, "_AC.bmp");
     Quillet2& q2 = SampleWindow();
-    if (App.DebugLevel > 7) {
-      q2.Top = static_cast<float>(Top);
-      q2.Left = Left + Width;
-      q2.Show();
-    }
     forms::OleControl& sample = q2.L2;
-    PixPut(sample, Pixo::BitmapHandle, PixGet(L1, Pixo::BitmapHandle));
-    PixPut(sample, Pixo::ScaleMode, int32_t{0});
-
-    App.TmpW = rt::CInt(PixGet(L1, Pixo::ImageWidth));
-    App.TmpH = rt::CInt(PixGet(L1, Pixo::ImageHeight));
-    const double scale = SampleScale(App.CheckSample, App.TmpW, App.TmpH);
-    // A scale cut down to 0 leaves a sample without pixels, whose shares
-    // cannot be taken.
-    if (scale == 0) rt::Raise(rt::kDivisionByZero);
-    PixCall(sample, Pixo::ResizeImage, {App.TmpW * scale, App.TmpH * scale, int16_t{2}});
-    PixCall(sample, Pixo::Repaint);
-    if (rt::CInt(PixGet(sample, Pixo::ImageBits)) < 24) {
-      PixCall(sample, Pixo::ChangeColorDepth, {int16_t{24}, int16_t{0}, int16_t{0}, int16_t{0}});
-    }
-    PixCall(sample, Pixo::ConvertToGray, {int16_t{8}});
-    PixCall(sample, Pixo::Repaint);
-    if (App.DebugLevel > 7) {
-      PixCall(sample, Pixo::SaveImageFile, {JoinPath(App.ProgramDir, App.ProductName + "_AC.bmp"), int16_t{6},
-                                            int16_t{24}, int16_t{0}, int16_t{0}});
-    }
 
     Histogram histogram{};
     const int16_t sw = rt::CInt(PixGet(sample, Pixo::ImageWidth));

@@ -1,45 +1,37 @@
 #pragma once
-// Fixture of the commit's unit tests: a main window built from its design
-// table (no start-up), with sheets made by the test, real imaging controls,
-// the core's scratch folder, and an output folder of its own.
+// Fixture of the commit's unit tests: the main window of the window tests,
+// with sheets made by the test, the core's scratch folder, and an output
+// folder of its own.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "guicommon/cmdline.h"
-#include "platform/imaging/pixo_control.h"
-#include "platform/slider/slider.h"
 #include "platform/uiscript/uiscript.h"
 #include "scanclient/core/app_state.h"
-#include "scanclient/core/core_test_env.h"
 #include "scanclient/core/quillet1.h"
+#include "scanclient/core/window_test_env.h"
 
 namespace quillet::testing {
 
-class CommitWindowTest : public CoreTest {
+class CommitWindowTest : public MainWindowTest {
  protected:
   void SetUp() override {
-    CoreTest::SetUp();
-    imaging::RegisterPixoControl();
-    slider::RegisterSliderClass();
+    MainWindowTest::SetUp();
+    w->L1.Tag = "0";
     uiscript::AnswerQueue::Instance().Clear();
     out_ = ScratchDir() / "out";
     std::filesystem::remove_all(out_);
     std::filesystem::create_directories(out_);
-    App.TwipsPerPixelX = App.TwipsPerPixelY = 15;
     App.ComputerName = "PC7";
     App.UserName = "ANNA";
     App.FilPath = App.ProgramDir;
     for (int i = 1; i <= 32; ++i) App.Messages[i] = "Message " + std::to_string(i);
     guicommon::ParseCmd("demo 123 \"" + out_.string() + "\"");
-    w = std::make_unique<Quillet1>();
-    w->DoSetup.Tag = "0";
-    w->ZoomFact.Tag = "0";
-    w->L1.Tag = "0";
   }
 
   // Document-type row r: Format, Options and Type as the INI reader leaves
@@ -98,7 +90,6 @@ class CommitWindowTest : public CoreTest {
   }
 
   std::filesystem::path Out() const { return out_; }
-  std::unique_ptr<Quillet1> w;
 
  private:
   std::filesystem::path out_;

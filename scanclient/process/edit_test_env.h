@@ -1,24 +1,21 @@
 #pragma once
-// Fixture of the edit, trim and check tests: a main window built from its
-// design table (not loaded: no start-up runs) with the real imaging and
-// slider controls, one sheet of document type 1, and images made by the
-// test and put into the sheet's controls.
+// Fixture of the edit, trim and check tests: the main window of the window
+// tests with one sheet of document type 1, and images made by the test and
+// put into the sheet's controls.
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/forms/screen.h"
 #include "platform/imaging/image.h"
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_control.h"
 #include "platform/runtime/convert.h"
 #include "platform/slider/slider.h"
 #include "scanclient/core/app_state.h"
-#include "scanclient/core/core_test_env.h"
 #include "scanclient/core/quillet1.h"
+#include "scanclient/core/window_test_env.h"
 
 namespace quillet::testing {
 
@@ -60,16 +57,11 @@ inline ::testing::AssertionResult Same(const imaging::Image& a, const imaging::I
   return ::testing::AssertionSuccess();
 }
 
-class SheetTest : public CoreTest {
+class SheetTest : public MainWindowTest {
  protected:
   void SetUp() override {
-    CoreTest::SetUp();
-    imaging::RegisterPixoControl();
-    slider::RegisterSliderClass();
-    forms::Screen().Reset();
-    w = std::make_unique<Quillet1>();
+    MainWindowTest::SetUp();
     w->L1.Tag = "0";
-    w->ZoomFact.Tag = "0";
     w->Page(0).Tag = " 1";
     w->Thumb(0).Tag = " 1";
     App.DocTypeTable[1][Doc::Check] = "11111111111";
@@ -106,8 +98,6 @@ class SheetTest : public CoreTest {
     a.hold = hold;
     s.Operate(a);
   }
-
-  std::unique_ptr<Quillet1> w;
 };
 
 }  // namespace quillet::testing

@@ -1,10 +1,11 @@
 #pragma once
-// Small readers shared by the sheet edits, the border trim and the quality
-// check: which sheet the view shows, whether a control holds an image, and
-// the rectangle of a sheet's crop tag.
+// Small pieces shared by the sheet edits, the border trim and the quality
+// check: which sheet the view shows, whether a control holds an image, the
+// rectangle of a sheet's crop tag and the grey sample of the view.
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/forms/ole_control.h"
@@ -32,5 +33,15 @@ std::optional<CropRect> ParseCropTag(std::string_view tag);
 // longest / h, each cut down to two decimals. 0 for an image more than a
 // hundred times longer than `longest`.
 double SampleScale(int16_t longest, int16_t w, int16_t h);
+
+// Makes the grey sample of the view in the sample window's L2: L1's image
+// scaled by SampleScale(longest, ...) (App.TmpW and App.TmpH keep L1's
+// size), then grey with 8 bits. `deepen` first turns a sample of fewer than
+// 24 bits into 24 bits. Above trace level 7 the window shows beside the
+// main window and the sample is saved as ProductName + suffix in the
+// program folder. Returns the scale; a scale of 0 (an image more than a
+// hundred times longer than `longest`) would leave a sample without
+// pixels and raises error 11 before it is made.
+double MakeGreySample(Quillet1& w, int16_t longest, bool deepen, const std::string& suffix);
 
 }  // namespace quillet

@@ -7,7 +7,6 @@
 #include "platform/forms/screen.h"
 #include "platform/imaging/pixo_calls.h"
 #include "platform/runtime/convert.h"
-#include "platform/runtime/error.h"
 #include "platform/uiscript/uiscript.h"
 #include "scanclient/core/app_state.h"
 #include "scanclient/core/error_tail.h"
@@ -40,30 +39,9 @@ void Quillet1::AutoTrim() {
     Status.Text = "Trimming:" + Num(App.TrimSample);
     Status.Refresh();
 
+    const double s = MakeGreySample(*this, App.TrimSample, false, "_AT.bmp");
     Quillet2& q2 = SampleWindow();
-    if (App.DebugLevel > 7) {
-      q2.Top = static_cast<float>(Top);
-      q2.Left = Left + Width;
-      q2.Show();
-    }
     forms::OleControl& sample = q2.L2;
-    PixPut(sample, Pixo::BitmapHandle, PixGet(L1, Pixo::BitmapHandle));
-    PixPut(sample, Pixo::ScaleMode, int32_t{0});
-
-    App.TmpW = rt::CInt(PixGet(L1, Pixo::ImageWidth));
-    App.TmpH = rt::CInt(PixGet(L1, Pixo::ImageHeight));
-    const double s = SampleScale(App.TrimSample, App.TmpW, App.TmpH);
-    // A scale cut down to 0 leaves a sample without pixels: nothing to
-    // measure and no way back to image pixels.
-    if (s == 0) rt::Raise(rt::kDivisionByZero);
-    PixCall(sample, Pixo::ResizeImage, {App.TmpW * s, App.TmpH * s, int16_t{2}});
-    PixCall(sample, Pixo::Repaint);
-    PixCall(sample, Pixo::ConvertToGray, {int16_t{8}});
-    PixCall(sample, Pixo::Repaint);
-    if (App.DebugLevel > 7) {
-      PixCall(sample, Pixo::SaveImageFile, {JoinPath(App.ProgramDir, App.ProductName + "_AT.bmp"), int16_t{6},
-                                            int16_t{24}, int16_t{0}, int16_t{0}});
-    }
     PixPut(sample, Pixo::ViewOption56, int16_t{3});
     PixPut(sample, Pixo::DrawOption164, true);
     PixPut(sample, Pixo::DrawOption166, int16_t{0});

@@ -3,177 +3,40 @@
 // sheet is pre-loaded, and the operator script turns, adjusts, trims, undoes
 // and checks it through the tool buttons, the sliders and the check button.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
-#include <vector>
 
-extern char** environ;
+#include "tests/quillet/quillet_run.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
+using namespace quillet_test;
 
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-Lines ReadLines(const fs::path& p) {
-  Lines lines;
-  std::stringstream s(ReadText(p));
-  for (std::string line; std::getline(s, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-// A 24-bit BMP of a white 400 x 300 page with a black block at
-// [100, 299] x [50, 249].
-void WritePage(const fs::path& p) {
-  constexpr int32_t kWidth = 400, kHeight = 300, kRow = kWidth * 3;
-  std::string b;
-  auto u16 = [&b](uint16_t v) { b.append({static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}); };
-  auto u32 = [&](uint32_t v) {
-    u16(static_cast<uint16_t>(v & 0xFFFF));
-    u16(static_cast<uint16_t>(v >> 16));
-  };
-  b += "BM";
-  u32(54 + kRow * kHeight);
-  u32(0);
-  u32(54);
-  u32(40);
-  u32(kWidth);
-  u32(kHeight);
-  u16(1);
-  u16(24);
-  u32(0);
-  u32(kRow * kHeight);
-  u32(2835);
-  u32(2835);
-  u32(0);
-  u32(0);
-  for (int32_t row = 0; row < kHeight; ++row) {
-    const int32_t y = kHeight - 1 - row;  // rows are stored bottom-up
-    for (int32_t x = 0; x < kWidth; ++x) {
-      const bool black = x >= 100 && x <= 299 && y >= 50 && y <= 249;
-      b.append(3, black ? '\0' : '\xFF');
-    }
-  }
-  std::ofstream(p, std::ios::binary) << b;
-}
-
-constexpr const char kStamp[] = "2024-05-06 07:08:09 ";
-
-class EditsRun : public ::testing::Test {
+class EditsRun : public QuilletRun {
  protected:
+  EditsRun() : QuilletRun("edits") {}
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "quillet-edits-XXXXXX").string();
-    root_ = mkdtemp(pattern.data());
-    for (const char* d : {"bin", "c", "tmp", "out"}) fs::create_directories(root_ / d);
-    fs::copy_file(QUILLET_EXE, root_ / "bin" / "Quillet");
-    WritePage(root_ / "bin" / "page.bmp");
+    QuilletRun::SetUp();
+    // A white 400 x 300 page with a black block at [100, 299] x [50, 249].
+    WriteBmp(Bin() / "page.bmp", 400, 300, [](int32_t x, int32_t y) -> uint8_t {
+      return x >= 100 && x <= 299 && y >= 50 && y <= 249 ? 0x00 : 0xFF;
+    });
     // One pre-loaded sheet with every edit tool and the three sliders; the
     // check runs on it (Debugging) and fails on too much light, as a
     // Yes/No question.
-    std::ofstream(root_ / "bin" / "Quillet.ini", std::ios::binary)
-        << "[General]\r\nDebugLevel=7\r\nDebugging=Yes\r\n"
-           "[Quality]\r\nWhiteMax=50\r\n"
-           "[Text]\r\nMessage_05=Too light\r\nMessage_19=Accept anyway?\r\n"
-           "[DEMO_1]\r\nPages=1\r\nName=Page\r\nFile_1={APP.PATH}/page.bmp\r\nCheck=11112\r\n"
-           "Tools=CHEK/AUTO/UNDO/ROTL/ROTR/FLIP/MIRR/BRIG/CONT/GAMA/\r\n";
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(root_);
+    Ini("[General]\r\nDebugLevel=7\r\nDebugging=Yes\r\n"
+        "[Quality]\r\nWhiteMax=50\r\n"
+        "[Text]\r\nMessage_05=Too light\r\nMessage_19=Accept anyway?\r\n"
+        "[DEMO_1]\r\nPages=1\r\nName=Page\r\nFile_1={APP.PATH}/page.bmp\r\nCheck=11112\r\n"
+        "Tools=CHEK/AUTO/UNDO/ROTL/ROTR/FLIP/MIRR/BRIG/CONT/GAMA/\r\n");
   }
 
-  // Runs the script (its "dump NAME" steps write into the test's folder);
-  // returns the exit status.
-  int Run(std::string script) {
-    for (size_t at = script.find("dump "); at != std::string::npos; at = script.find("dump ", at + 5)) {
-      script.insert(at + 5, root_.string() + "/");
-    }
-    std::ofstream(root_ / "script.txt") << script;
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-      std::string kv = *e;
-      if (kv.rfind("ORN_", 0) != 0) env[kv.substr(0, kv.find('='))] = kv.substr(kv.find('=') + 1);
-    }
-    const std::map<std::string, std::string> fixed = {
-        {"ORN_DRIVE_C", (root_ / "c").string()},
-        {"ORN_TEMP_PATH", (root_ / "tmp").string() + "/"},
-        {"ORN_EVENTLOG", (root_ / "events.txt").string()},
-        {"ORN_UI_TRANSCRIPT", (root_ / "transcript.txt").string()},
-        {"ORN_UI_SCRIPT", (root_ / "script.txt").string()},
-        {"ORN_FIXED_TIME", "2024-05-06 07:08:09"},
-        {"ORN_COMPUTER_NAME", "PC7"},
-        {"ORN_USER_NAME", "anna"},
-        {"ORN_SCREEN", "1280x1024"},
-        {"ORN_TWIPS_PER_PIXEL", "15"},
-        {"ORN_UI_TIMEOUT", "60"},
-    };
-    for (const auto& [k, v] : fixed) env[k] = v;
-    std::vector<std::string> args{(root_ / "bin" / "Quillet").string(), "demo", "12345", (root_ / "out").string()};
-    std::vector<std::string> envText;
-    for (const auto& [k, v] : env) envText.push_back(k + "=" + v);
-    std::vector<char*> a, e;
-    for (auto& s : args) a.push_back(s.data());
-    a.push_back(nullptr);
-    for (auto& s : envText) e.push_back(s.data());
-    e.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string err = (root_ / "stderr.txt").string();
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, a[0], &actions, nullptr, a.data(), e.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-      ADD_FAILURE() << "cannot start " << a[0];
-      return -1;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // Runs the demo command line with the script; returns the exit status.
+  int Run(const std::string& script) {
+    Script(script);
+    return RunDemo();
   }
-
-  std::map<std::string, std::string> Dump(const std::string& name) const {
-    std::map<std::string, std::string> m;
-    for (const std::string& line : ReadLines(root_ / name)) {
-      const size_t eq = line.find(" = ");
-      if (eq != std::string::npos) m[line.substr(0, eq)] = line.substr(eq + 3);
-    }
-    return m;
-  }
-  Lines Log() const { return ReadLines(root_ / "bin" / "Quillet.log"); }
-  bool Logged(const std::string& text) const {
-    const Lines log = Log();
-    return std::find(log.begin(), log.end(), kStamp + text) != log.end();
-  }
-  Lines MessageBoxes() const {
-    Lines boxes;
-    for (const std::string& l : ReadLines(root_ / "transcript.txt"))
-      if (l.rfind("msgbox | ", 0) == 0) boxes.push_back(l);
-    return boxes;
-  }
-  std::string Stderr() const { return ReadText(root_ / "stderr.txt"); }
-  fs::path Bin() const { return root_ / "bin"; }
-
- private:
-  fs::path root_;
 };
 
 TEST_F(EditsRun, TurnAdjustTrimUndoAndCheckASheet) {

@@ -4,193 +4,24 @@
 // code, the log, the event log, the message-box transcript and the dumps of
 // the operator script.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/eventlog/eventlog.h"
-
-extern char** environ;
+#include "tests/quillet/quillet_run.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-Lines ReadLines(const fs::path& p) {
-  Lines lines;
-  std::stringstream s(ReadText(p));
-  for (std::string line; std::getline(s, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
+using namespace quillet_test;
 
 bool Contains(const Lines& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-// "name = value" lines of a dump as a map.
-std::map<std::string, std::string> ReadDump(const fs::path& p) {
-  std::map<std::string, std::string> m;
-  for (const std::string& line : ReadLines(p)) {
-    size_t eq = line.find(" = ");
-    if (eq != std::string::npos) m[line.substr(0, eq)] = line.substr(eq + 3);
-  }
-  return m;
-}
-
-// A 24-bit BMP of width x height grey pixels.
-void WriteBmp(const fs::path& p, int32_t width, int32_t height) {
-  const int32_t row = (width * 3 + 3) / 4 * 4;
-  std::string b;
-  auto u16 = [&b](uint16_t v) { b.append({static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}); };
-  auto u32 = [&](uint32_t v) {
-    u16(static_cast<uint16_t>(v & 0xFFFF));
-    u16(static_cast<uint16_t>(v >> 16));
-  };
-  b += "BM";
-  u32(static_cast<uint32_t>(54 + row * height));
-  u32(0);
-  u32(54);
-  u32(40);
-  u32(static_cast<uint32_t>(width));
-  u32(static_cast<uint32_t>(height));
-  u16(1);
-  u16(24);
-  u32(0);
-  u32(static_cast<uint32_t>(row * height));
-  u32(2835);
-  u32(2835);
-  u32(0);
-  u32(0);
-  b.append(static_cast<size_t>(row * height), '\x80');
-  std::ofstream(p, std::ios::binary) << b;
-}
-
-constexpr const char kStamp[] = "2024-05-06 07:08:09 ";
 constexpr const char kGeneral[] = "06.05.2024 07:08:09";
-
-class QuilletRun : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "quillet-run-XXXXXX").string();
-    root_ = mkdtemp(pattern.data());
-    fs::create_directories(Bin());
-    fs::create_directories(root_ / "c");
-    fs::create_directories(root_ / "tmp");
-    fs::create_directories(root_ / "out");
-    fs::copy_file(QUILLET_EXE, Bin() / "Quillet");
-    env_ = {
-        {"ORN_DRIVE_C", (root_ / "c").string()},
-        {"ORN_TEMP_PATH", (root_ / "tmp").string() + "/"},
-        {"ORN_EVENTLOG", (root_ / "events.txt").string()},
-        {"ORN_UI_TRANSCRIPT", (root_ / "transcript.txt").string()},
-        {"ORN_UI_SCRIPT", (root_ / "script.txt").string()},
-        {"ORN_FIXED_TIME", "2024-05-06 07:08:09"},
-        {"ORN_COMPUTER_NAME", "PC7"},
-        {"ORN_USER_NAME", "anna"},
-        {"ORN_SCREEN", "1280x1024"},
-        {"ORN_TWIPS_PER_PIXEL", "15"},
-        {"ORN_UI_TIMEOUT", "60"},
-    };
-    Script("");
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(root_);
-  }
-
-  fs::path Bin() const { return root_ / "bin"; }
-  fs::path Out() const { return root_ / "out"; }
-  void Ini(const std::string& text) const { std::ofstream(Bin() / "Quillet.ini", std::ios::binary) << text; }
-  // The script's "dump NAME" steps write into the test's folder.
-  void Script(std::string text) const {
-    for (size_t at = text.find("dump "); at != std::string::npos; at = text.find("dump ", at + 5)) {
-      text.insert(at + 5, root_.string() + "/");
-    }
-    std::ofstream(root_ / "script.txt") << text;
-  }
-  void Env(const std::string& name, const std::string& value) { env_[name] = value; }
-
-  // Runs Quillet with `args`; returns its exit status (0..255).
-  int Run(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{(Bin() / "Quillet").string()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-      std::string kv = *e;
-      if (kv.rfind("ORN_", 0) != 0) env[kv.substr(0, kv.find('='))] = kv.substr(kv.find('=') + 1);
-    }
-    for (const auto& [k, v] : env_) env[k] = v;
-    std::vector<std::string> envText;
-    for (const auto& [k, v] : env) envText.push_back(k + "=" + v);
-    std::vector<char*> a, e;
-    for (auto& s : argv) a.push_back(s.data());
-    a.push_back(nullptr);
-    for (auto& s : envText) e.push_back(s.data());
-    e.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    std::string errPath = (root_ / "stderr.txt").string();
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    int spawned = posix_spawn(&pid, a[0], &actions, nullptr, a.data(), e.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-      ADD_FAILURE() << "cannot start " << a[0];
-      return -1;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status)) {
-      ADD_FAILURE() << "Quillet did not exit normally";
-      return -1;
-    }
-    return WEXITSTATUS(status);
-  }
-  int RunDemo(const std::vector<std::string>& more = {}) {
-    std::vector<std::string> args{"demo", "12345", Out().string()};
-    args.insert(args.end(), more.begin(), more.end());
-    return Run(args);
-  }
-
-  Lines Log() const { return ReadLines(Bin() / "Quillet.log"); }
-  Lines FallbackLog() const { return ReadLines(root_ / "c" / "Quillet.log"); }
-  Lines Transcript() const { return ReadLines(root_ / "transcript.txt"); }
-  Lines MessageBoxes() const {
-    Lines boxes;
-    for (const std::string& l : Transcript())
-      if (l.rfind("msgbox | ", 0) == 0) boxes.push_back(l);
-    return boxes;
-  }
-  std::vector<evlog::Record> Events() const { return evlog::ReadLog((root_ / "events.txt").string()); }
-  std::map<std::string, std::string> Dump(const std::string& name) const { return ReadDump(root_ / name); }
-  std::string Stderr() const { return ReadText(root_ / "stderr.txt"); }
-  fs::path Root() const { return root_; }
-
- private:
-  fs::path root_;
-  std::map<std::string, std::string> env_;
-};
 
 // A small profile: two document types (two sheets and one), every trace line.
 const std::string kIni =

@@ -4,62 +4,20 @@
 // buttons, the scan and info buttons and drops files, and the test reads the
 // dumps, the message-box transcript and the exit code.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
-#include <vector>
 
-extern char** environ;
+#include "tests/quillet/quillet_run.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
+using namespace quillet_test;
 
-Lines ReadLines(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  Lines lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-// A 24-bit BMP of width x height pixels of one grey level.
-void WriteBmp(const fs::path& p, int32_t width, int32_t height) {
-  const int32_t row = (width * 3 + 3) / 4 * 4;
-  std::string b = "BM";
-  auto u16 = [&b](uint32_t v) { b.append({static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}); };
-  auto u32 = [&](uint32_t v) {
-    u16(v & 0xFFFF);
-    u16(v >> 16);
-  };
-  u32(static_cast<uint32_t>(54 + row * height));
-  u32(0);
-  u32(54);
-  u32(40);
-  u32(static_cast<uint32_t>(width));
-  u32(static_cast<uint32_t>(height));
-  u16(1);
-  u16(24);
-  u32(0);
-  u32(static_cast<uint32_t>(row * height));
-  u32(2835);
-  u32(2835);
-  u32(0);
-  u32(0);
-  b.append(static_cast<size_t>(row * height), '\x90');
-  std::ofstream(p, std::ios::binary) << b;
-}
+// The grey of the files the tests drop.
+constexpr uint8_t kDropGrey = 0x90;
 
 // Two document types: a card of two sheets that takes dropped BMP files of
 // at least 100 x 60 pixels, and a letter that takes no drops, scans grey
@@ -73,118 +31,40 @@ const std::string kIni =
     "Size=0000.0000.0100.0060.9999.9999\r\nTools=CHEK/SCAN/INFO/SETU/ZFAC/MOVE/\r\n"
     "[DEMO_2]\r\nPages=1\r\nName=Letter\r\nColors=G2/B&W/\r\nResolutions=abc/\r\nTools=CHEK/SCAN/\r\n";
 
-class ScanRun : public ::testing::Test {
+class ScanRun : public QuilletRun {
  protected:
+  ScanRun() : QuilletRun("scan") {}
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "quillet-scan-XXXXXX").string();
-    root_ = mkdtemp(pattern.data());
-    for (const char* d : {"bin", "c", "tmp", "out", "sane"}) fs::create_directories(root_ / d);
-    fs::copy_file(QUILLET_EXE, root_ / "bin" / "Quillet");
-    std::ofstream(root_ / "bin" / "Quillet.ini", std::ios::binary) << kIni;
-    std::ofstream(root_ / "sane" / "dll.conf") << "test\n";
+    QuilletRun::SetUp();
+    fs::create_directories(Root() / "sane");
+    Ini(kIni);
+    std::ofstream(Root() / "sane" / "dll.conf") << "test\n";
     Device("");
-    env_ = {
-        {"ORN_DRIVE_C", (root_ / "c").string()},
-        {"ORN_TEMP_PATH", (root_ / "tmp").string() + "/"},
-        {"ORN_EVENTLOG", (root_ / "events.txt").string()},
-        {"ORN_UI_TRANSCRIPT", (root_ / "transcript.txt").string()},
-        {"ORN_UI_SCRIPT", (root_ / "script.txt").string()},
-        {"ORN_FIXED_TIME", "2024-05-06 07:08:09"},
-        {"ORN_COMPUTER_NAME", "PC7"},
-        {"ORN_USER_NAME", "anna"},
-        {"ORN_UI_TIMEOUT", "60"},
-        {"ORN_PIXO_JOURNAL", (root_ / "journal.txt").string()},
-        {"SANE_CONFIG_DIR", (root_ / "sane").string()},
-    };
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(root_);
+    Env("ORN_PIXO_JOURNAL", (Root() / "journal.txt").string());
+    Env("SANE_CONFIG_DIR", (Root() / "sane").string());
   }
 
   // The test device: white paper, 50 dpi to start, plus `extra` lines.
   void Device(const std::string& extra) const {
-    std::ofstream(root_ / "sane" / "test.conf") << "number_of_devices 1\nmode Gray\ndepth 8\nresolution 50\n"
-                                                   "geometry_max 300.0\ntest-picture \"Solid white\"\n"
-                                                << extra;
+    std::ofstream(Root() / "sane" / "test.conf") << "number_of_devices 1\nmode Gray\ndepth 8\nresolution 50\n"
+                                                    "geometry_max 300.0\ntest-picture \"Solid white\"\n"
+                                                 << extra;
   }
-  // The script's "dump NAME" steps write into the test's folder.
-  void Script(std::string text) const {
-    for (size_t at = text.find("dump "); at != std::string::npos; at = text.find("dump ", at + 5)) {
-      text.insert(at + 5, root_.string() + "/");
-    }
-    std::ofstream(root_ / "script.txt") << text;
-  }
-  void Env(const std::string& name, const std::string& value) { env_[name] = value; }
-
-  // Runs Quillet with the demo command line; returns its exit status.
-  int Run() {
-    std::vector<std::string> argv{(root_ / "bin" / "Quillet").string(), "demo", "12345", (root_ / "out").string()};
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-      std::string kv = *e;
-      if (kv.rfind("ORN_", 0) != 0) env[kv.substr(0, kv.find('='))] = kv.substr(kv.find('=') + 1);
-    }
-    for (const auto& [k, v] : env_) env[k] = v;
-    std::vector<std::string> envText;
-    for (const auto& [k, v] : env) envText.push_back(k + "=" + v);
-    std::vector<char*> a, e;
-    for (auto& s : argv) a.push_back(s.data());
-    a.push_back(nullptr);
-    for (auto& s : envText) e.push_back(s.data());
-    e.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string errPath = (root_ / "stderr.txt").string();
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, a[0], &actions, nullptr, a.data(), e.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-      ADD_FAILURE() << "cannot start " << a[0];
-      return -1;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
+  // A dump the script must have written.
   std::map<std::string, std::string> Dump(const std::string& name) const {
-    std::map<std::string, std::string> m;
-    for (const std::string& line : ReadLines(root_ / name)) {
-      const size_t eq = line.find(" = ");
-      if (eq != std::string::npos) m[line.substr(0, eq)] = line.substr(eq + 3);
-    }
+    auto m = QuilletRun::Dump(name);
     EXPECT_FALSE(m.empty()) << "no dump " << name << ": " << Stderr();
     return m;
   }
-  Lines Boxes() const {
-    Lines boxes;
-    for (const std::string& l : ReadLines(root_ / "transcript.txt")) {
-      if (l.rfind("msgbox | ", 0) == 0) boxes.push_back(l);
-    }
-    return boxes;
-  }
-  Lines Transcript() const { return ReadLines(root_ / "transcript.txt"); }
   // The imaging controls' calls of one member ("put 248", "call 467").
   Lines Journal(const std::string& what) const {
     Lines out;
-    for (const std::string& l : ReadLines(root_ / "journal.txt")) {
+    for (const std::string& l : ReadLines(Root() / "journal.txt")) {
       const size_t at = l.find(" " + what + " ");
       if (at != std::string::npos) out.push_back(l.substr(at + 1));
     }
     return out;
   }
-  std::string Stderr() const {
-    std::ifstream in(root_ / "stderr.txt");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  fs::path Root() const { return root_; }
-
- private:
-  fs::path root_;
-  std::map<std::string, std::string> env_;
 };
 
 // The run ends with the session's close of the window: exit code -9.
@@ -192,7 +72,7 @@ constexpr int kClosed = 256 - 9;
 
 TEST_F(ScanRun, SheetButtonScansTheSheet) {
   Script("click Page(1)\ndump scanned.txt\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   auto d = Dump("scanned.txt");
   // The scan options of the type, the first item of each list shown.
   EXPECT_EQ(d["Quillet1.Twain(0).Text"], "\"GRAY8\"");
@@ -215,7 +95,7 @@ TEST_F(ScanRun, SheetButtonScansTheSheet) {
   EXPECT_EQ(d["Quillet1.Page(1).BackColor"], "&H00FF00");
   EXPECT_EQ(d["Quillet1.DoAqu.BackColor"], "&H00FF00");
   EXPECT_EQ(d["Quillet1.DoOK.BackColor"], "&H0000FF");  // sheets 0 and 2 are not checked
-  EXPECT_TRUE(Boxes().empty()) << Boxes()[0];
+  EXPECT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0];
   // The settings put before the acquire: grey 8 bits, 50 dpi, 8 x 5 cm,
   // brightness 3 and the source's own contrast.
   EXPECT_EQ(Journal("put 81"), (Lines{"put 81 TwainPixelType 0&", "put 81 TwainPixelType 1&"}));
@@ -230,7 +110,7 @@ TEST_F(ScanRun, SheetButtonScansTheSheet) {
 
 TEST_F(ScanRun, GreyTwoBecomesBlackAndWhiteAtTheFallbackResolution) {
   Script("click Page(2)\ndump letter.txt\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   auto d = Dump("letter.txt");
   EXPECT_EQ(d["Quillet1.Twain(0).Text"], "\"G2\"");
   EXPECT_EQ(d["Quillet1.Twain(1).Text"], "\" 150\"");
@@ -245,7 +125,7 @@ TEST_F(ScanRun, ScanButtonUsesTheChosenOptions) {
   // Colour at 100 dpi, chosen after the sheet button's scan.
   Script("click Page(0)\nclick DoSetup\ntype Twain(0) C8\ndump typed.txt\n"
          "pick Twain(0) COL24\npick Twain(1) 100\nclick DoAqu\ndump rescanned.txt\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   EXPECT_EQ(Dump("typed.txt")["Quillet1.Twain(0).Text"], "\"GRAY8\"");  // typed text does not stand
   auto d = Dump("rescanned.txt");
   EXPECT_EQ(d["Quillet1.Thsav(0).Image"], "314x196x24");
@@ -258,9 +138,9 @@ TEST_F(ScanRun, ScanOffTheTypesProportionsLaysACropRectangle) {
   std::string ini = kIni;
   ini.replace(ini.find("Size=0000.0000.0100.0060"), 24, "Size=0001.0001.0010.0010");
   ini.replace(ini.find("Tools=CHEK/SCAN/INFO/SETU/ZFAC/MOVE/\r\n[DEMO_2]"), 36, "Tools=CHEK/SCAN/CROP/");
-  std::ofstream(Root() / "bin" / "Quillet.ini", std::ios::binary) << ini;
+  Ini(ini);
   Script("click Page(0)\ndump cropped.txt\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   auto d = Dump("cropped.txt");
   EXPECT_EQ(d["Quillet1.Tool(3).Visible"], "True");
   EXPECT_EQ(d["Quillet1.Thsav(0).Image"], "157x98x8 grey");
@@ -272,7 +152,7 @@ TEST_F(ScanRun, ScanOffTheTypesProportionsLaysACropRectangle) {
 
 TEST_F(ScanRun, ShiftAndCtrlSelectWithoutScanning) {
   Script("mouseup Page(2) 1 3 0 0\ndump selected.txt\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   auto d = Dump("selected.txt");
   EXPECT_EQ(d["Quillet1.L1.Tag"], "\"2\"");
   EXPECT_EQ(d["Quillet1.Twain(0).Text"], "\"G2\"");
@@ -285,7 +165,7 @@ TEST_F(ScanRun, ShiftAndCtrlSelectWithoutScanning) {
 TEST_F(ScanRun, WithoutScannerSheetButtonOnlyLaysOutTheRow) {
   Env("ORN_SCANNER", "none");
   Script("click Page(1)\ndump noscan.txt\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   auto d = Dump("noscan.txt");
   EXPECT_EQ(d["Quillet1.DoAqu.Visible"], "False");
   EXPECT_EQ(d["Quillet1.L1.Tag"], "\"0\"");
@@ -297,9 +177,9 @@ TEST_F(ScanRun, WithoutScannerSheetButtonOnlyLaysOutTheRow) {
 TEST_F(ScanRun, FailedAcquireShowsTheErrorAndKeepsTheSheet) {
   Device("read-status-code \"SANE_STATUS_JAMMED\"\n");
   Script("click Page(0)\ndump failed.txt\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0], "msgbox | Quillet | 0 | TWAIN Error:-10 | ok (default)");
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxes()[0], "msgbox | Quillet | 0 | TWAIN Error:-10 | ok (default)");
   auto d = Dump("failed.txt");
   EXPECT_EQ(d["Quillet1.Thsav(0).Image"], "none");
   EXPECT_EQ(d["Quillet1.Thsav(0).Left"], "0");
@@ -310,8 +190,8 @@ TEST_F(ScanRun, FailedAcquireShowsTheErrorAndKeepsTheSheet) {
 
 TEST_F(ScanRun, InfoButtonReportsTheSourceSettings) {
   Script("click DoInfo\nclick Page(0)\nclick DoInfo\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
-  Lines boxes = Boxes();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+  Lines boxes = MessageBoxes();
   ASSERT_EQ(boxes.size(), 2u);
   // Before any scan the source's own values; after it the values put.
   EXPECT_EQ(boxes[0].rfind("msgbox | Quillet | 0 | TWAIN settings:test:0\\r\\n=====================\\r\\n"
@@ -331,7 +211,7 @@ TEST_F(ScanRun, InfoButtonReportsTheSourceSettings) {
 
 TEST_F(ScanRun, SourceDialogSelectsTheTestDevice) {
   Script("answer cancel\nclick DoSelect\nclick DoSelect\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   Lines dialogs;
   for (const std::string& l : Transcript()) {
     if (l.rfind("dialog | ", 0) == 0) dialogs.push_back(l);
@@ -340,9 +220,9 @@ TEST_F(ScanRun, SourceDialogSelectsTheTestDevice) {
 }
 
 TEST_F(ScanRun, DroppedFileBecomesTheSheetsImage) {
-  WriteBmp(Root() / "card.bmp", 200, 120);
+  WriteBmp(Root() / "card.bmp", 200, 120, kDropGrey);
   Script("drop Thumb(1) " + (Root() / "card.bmp").string() + "\ndump dropped.txt\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   auto d = Dump("dropped.txt");
   // Converted to the type's first colour mode, 8-bit grey.
   EXPECT_EQ(d["Quillet1.Thsav(1).Image"], "200x120x8 grey");
@@ -352,26 +232,26 @@ TEST_F(ScanRun, DroppedFileBecomesTheSheetsImage) {
   EXPECT_EQ(d["Quillet1.L1.Tag"], "\"1\"");
   EXPECT_EQ(d["Quillet1.Twain(0).Text"], "\"GRAY8\"");
   EXPECT_EQ(d["Quillet1.Page(1).BackColor"], "&H00FF00");
-  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(MessageBoxes().empty());
 }
 
 TEST_F(ScanRun, DropOnSheetButtonChecksFilesAndSize) {
-  WriteBmp(Root() / "small.bmp", 64, 48);
-  WriteBmp(Root() / "big.bmp", 100, 80);
-  WriteBmp(Root() / "two.bmp", 100, 80);
+  WriteBmp(Root() / "small.bmp", 64, 48, kDropGrey);
+  WriteBmp(Root() / "big.bmp", 100, 80, kDropGrey);
+  WriteBmp(Root() / "two.bmp", 100, 80, kDropGrey);
   const std::string small = (Root() / "small.bmp").string(), big = (Root() / "big.bmp").string();
   Script("drop Page(0) " + big + " " + (Root() / "two.bmp").string() + "\n" +  // two files: refused
          "drop Page(2) " + big + "\n" +                                        // the letter takes no drops
          "drop Page(0) " + small + "\ndump refused.txt\n" +                    // below the minimum
          "drop Page(0) " + big + "\ndump taken.txt\n");
-  EXPECT_EQ(Run(), kClosed) << Stderr();
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   Lines drops;
   for (const std::string& l : Transcript()) {
     if (l.rfind("drop | ", 0) == 0) drops.push_back(l.substr(l.rfind(" | ") + 3));
   }
   EXPECT_EQ(drops, (Lines{"effect 0", "effect 0", "effect 7", "effect 7"}));
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0], "msgbox | Fehler ! | 0 | Too small\\r\\n0064x0048 < 0100.0060 | ok (default)");
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxes()[0], "msgbox | Fehler ! | 0 | Too small\\r\\n0064x0048 < 0100.0060 | ok (default)");
   auto refused = Dump("refused.txt");
   EXPECT_EQ(refused["Quillet1.Thsav(0).Image"], "none");
   EXPECT_EQ(refused["Quillet1.Twain(0).ListCount"], "0");  // nothing else changed
