@@ -1,0 +1,23 @@
+#pragma once
+// Type-library registration. The platform keeps a binary type library in the
+// server's resources; here the library is the TypeLibDesc compiled into the
+// server, and registration writes the keys a container reads:
+//   TypeLib\{libid}\<major>.<minor>         = library name
+//   TypeLib\{libid}\<major>.<minor>\0\win32 = module path (FLAGS "0", HELPDIR)
+//   Interface\{iid}                          = interface name, with
+//       ProxyStubClsid32 and TypeLib (and its Version)
+
+#include <string>
+
+#include "platform/activex/dispatch.h"
+
+namespace ax {
+
+inline constexpr int32_t SYS_WIN32 = 1;
+
+HRESULT RegisterTypeLib(const TypeLibDesc& lib, const std::string& modulePath);
+// Removes the library's version key (the whole library key when no version
+// is left) and the interface keys that name this library.
+HRESULT UnRegisterTypeLib(const Guid& libid, uint16_t major, uint16_t minor, uint32_t lcid, int32_t syskind);
+
+}  // namespace ax
