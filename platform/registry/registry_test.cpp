@@ -64,7 +64,7 @@ TEST_F(RegistryTest, ValuesOfEveryTypeRoundTripThroughTheFile) {
       {"LogType", kDword, {1, 0, 0, 0}},
       {"Max", kDword, {0xFF, 0xFF, 0xFF, 0xFF}},
       {"Short dword", kDword, {1, 2, 3}},
-      {"Text", kString, Bytes(std::string("a\\b \"q\"\ttab\nnl\r\x01 \xC3\xA4\0", 22))},
+      {"Text", kString, Bytes(std::string("a\\b \"q\"\ttab\nnl\r\x01 \xC3\xA4\0", 20))},
       {"NoNul", kString, Bytes("abc")},
       {"InnerNul", kString, Bytes(std::string("a\0b\0", 4))},
       {"Path", kExpandString, Bytes(std::string("%TEMP%\\x\0", 9))},
