@@ -21,8 +21,10 @@ ScreenLimits LimitsOf(const CropView& v, const SizeRules& r) {
           Round(r.maxHeight / v.scale)};
 }
 
+// Four characters read with Val, cut towards zero. Four characters can still
+// hold a number beyond 32 bits ("9E99"): error 6, as for any Long.
 int32_t Field(std::string_view text, int32_t position) {
-  return static_cast<int32_t>(rt::Val(rt::Mid(text, position, 4)));
+  return rt::CLng(rt::Fix(rt::Val(rt::Mid(text, position, 4))));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/runtime/error.h"
+
 namespace quillet {
 namespace {
 
@@ -43,6 +45,15 @@ TEST(CropTag, TextAndReadBack) {
   EXPECT_FALSE(ReadCropTag(""));
   EXPECT_FALSE(ReadCropTag("0012.0005-2000.150"));
   EXPECT_FALSE(ReadCropTag(CropTagText({10000, 0, 10, 10})));
+  // A field is read as Val reads it and cut to a whole number; one beyond
+  // 32 bits is an overflow, not a made-up rectangle.
+  EXPECT_EQ(ReadCropTag("12ab.0 5 -1.5x.  7 "), (CropRect{12, 5, 1, 7}));
+  try {
+    ReadCropTag("9E99.0000-0010.0010");
+    ADD_FAILURE() << "no overflow";
+  } catch (const rt::RuntimeError& e) {
+    EXPECT_EQ(e.number(), rt::kOverflow);
+  }
 }
 
 TEST(SizeRules, FieldAndDefaults) {

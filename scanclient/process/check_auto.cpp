@@ -13,6 +13,7 @@
 #include "platform/runtime/files.h"
 #include "platform/runtime/strings.h"
 #include "platform/uiscript/uiscript.h"
+#include "scanclient/acquire/view_geometry.h"
 #include "scanclient/core/app_state.h"
 #include "scanclient/core/error_tail.h"
 #include "scanclient/core/quillet0.h"
@@ -124,7 +125,7 @@ int16_t Quillet1::AutoCheck(int16_t mode) {
       App.ViewHeight = rt::CLng(height);
       App.CropTagBuf = Thsav(k).Tag;
       double cw = App.ViewWidth, ch = App.ViewHeight;
-      if (std::optional<CropRect> crop = ParseCropTag(App.CropTagBuf)) {
+      if (std::optional<CropRect> crop = ReadCropTag(App.CropTagBuf)) {
         cw = crop->width;
         ch = crop->height;
       }

@@ -13,6 +13,7 @@
 #include "platform/imaging/pixo_calls.h"
 #include "platform/runtime/convert.h"
 #include "platform/slider/slider.h"
+#include "scanclient/acquire/view_geometry.h"
 #include "scanclient/core/app_state.h"
 #include "scanclient/core/error_tail.h"
 #include "scanclient/core/quillet0.h"
@@ -98,10 +99,11 @@ void Quillet1::Slider(int16_t refresh) {
     PixCall(L1, Pixo::FreeRegion);
     PixPut(L1, Pixo::BitmapHandle, PixGet(Thbas(k), Pixo::BitmapHandle));
     const std::string tag = Thsav(k).Tag;
-    if (std::optional<CropRect> crop = ParseCropTag(tag)) {
+    if (std::optional<CropRect> crop = ReadCropTag(tag)) {
       App.CropTagBuf = tag;
-      App.rc2 = rt::CLng(
-          PixCall(L1, Pixo::SetRectRegion, {crop->left, crop->top, crop->width, crop->height, int16_t{1}}));
+      App.rc2 = rt::CLng(PixCall(L1, Pixo::SetRectRegion,
+                                 {static_cast<double>(crop->left), static_cast<double>(crop->top),
+                                  static_cast<double>(crop->width), static_cast<double>(crop->height), int16_t{1}}));
     }
     // All three on every call, neutral positions included.
     PixCall(L1, Pixo::AdjustBrightness, {rt::CInt(SliderValue(SlideB) * 10.0)});
