@@ -535,7 +535,7 @@ TEST_F(PixoScanner, UnsetSettingsReadTheOpenSourcesValues) {
 }
 
 TEST_F(PixoScanner, FailedAcquireKeepsTheHeldImage) {
-  std::ofstream(dir_ / "test.conf", std::ios::app) << "read-status-code \"SANE_STATUS_JAMMED\"\n";
+  std::ofstream(dir_ / "test.conf", std::ios::app) << "select-fd true\nread-status-code \"SANE_STATUS_JAMMED\"\n";
   twain::Reset();
   auto c = RedBlue();
   EXPECT_EQ(Long(Call(*c, Pixo::TwainAcquire, {1234})), kPixoScanFailed);

@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <poll.h>
+#include <unistd.h>
+
 #include "platform/uiscript/uiscript.h"
 
 namespace twain {
@@ -271,6 +274,22 @@ uint8_t Sample(const uint8_t* line, int64_t x, int depth, bool greyBits) {
 // Reads one frame (all its data) and puts it into `out`. The announced
 // parameters come from the device and are checked before anything is
 // allocated or indexed.
+// After a failed read, lets the device's reader run out before the scan is
+// cancelled: a backend whose reader thread is cancelled in the middle of its
+// transfer can deadlock on its own allocator lock. Where the device offers a
+// select descriptor, its pipe is drained until the reader closes it or stays
+// silent for a moment (two seconds at most).
+void DrainReader(SANE_Handle h) {
+  SANE_Int fd = -1;
+  if (sane_get_select_fd(h, &fd) != SANE_STATUS_GOOD || fd < 0) return;
+  std::vector<char> sink(65536);
+  for (int rounds = 0; rounds < 20; ++rounds) {
+    pollfd pfd{fd, POLLIN, 0};
+    if (poll(&pfd, 1, 100) <= 0) return;
+    if (read(fd, sink.data(), sink.size()) <= 0) return;
+  }
+}
+
 int16_t ReadFrame(SANE_Handle h, Raster* out, bool* last) {
   SANE_Parameters p;
   if (sane_get_parameters(h, &p) != SANE_STATUS_GOOD) return kFailed;
@@ -291,7 +310,10 @@ int16_t ReadFrame(SANE_Handle h, Raster* out, bool* last) {
     SANE_Int len = 0;
     const SANE_Status s = sane_read(h, buf.data(), static_cast<SANE_Int>(buf.size()), &len);
     if (s == SANE_STATUS_EOF) break;
-    if (s != SANE_STATUS_GOOD) return StatusResult(s);
+    if (s != SANE_STATUS_GOOD) {
+      DrainReader(h);
+      return StatusResult(s);
+    }
     if (len < 0 || len > static_cast<SANE_Int>(buf.size())) return kFailed;
     if (static_cast<int64_t>(bytes.size()) + len > limit) return kFailed;
     bytes.insert(bytes.end(), buf.begin(), buf.begin() + len);

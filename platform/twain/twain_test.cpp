@@ -167,7 +167,7 @@ TEST_F(TwainTest, DeviceFailureIsReportedAndLeavesNoImage) {
                {"SANE_STATUS_CANCELLED", kCancelled}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
-    Device(std::string("read-status-code \"") + c.status + "\"\n");
+    Device(std::string("select-fd true\nread-status-code \"") + c.status + "\"\n");
     Raster r;
     EXPECT_EQ(Acquire(Request(), &r), c.result);
     EXPECT_TRUE(r.data.empty());

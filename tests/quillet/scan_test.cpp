@@ -175,7 +175,7 @@ TEST_F(ScanRun, WithoutScannerSheetButtonOnlyLaysOutTheRow) {
 }
 
 TEST_F(ScanRun, FailedAcquireShowsTheErrorAndKeepsTheSheet) {
-  Device("read-status-code \"SANE_STATUS_JAMMED\"\n");
+  Device("select-fd true\nread-status-code \"SANE_STATUS_JAMMED\"\n");
   Script("click Page(0)\ndump failed.txt\n");
   EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   ASSERT_EQ(MessageBoxes().size(), 1u);
