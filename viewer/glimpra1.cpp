@@ -90,7 +90,10 @@ void Glimpra1::Form_Load() {
 
   e.Try([&] {
     std::string path;
-    if (win32::GetTempPath(kBufferChars - 1, &path) == 0) Fatal(s, -2, "GetTempPath failed!");
+    // A path too long for the buffer answers with the size it needs, which
+    // is no success.
+    const uint32_t length = win32::GetTempPath(kBufferChars - 1, &path);
+    if (length == 0 || length >= kBufferChars - 1) Fatal(s, -2, "GetTempPath failed!");
     s.TempPath = CutAtNul(path);
   });
   e.Try([&] {

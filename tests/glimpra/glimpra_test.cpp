@@ -170,6 +170,10 @@ TEST_F(GlimpraTest, FatalStartUpBoxesEndTheProgramWithoutAnExitCode) {
     EXPECT_EQ(run.Boxes(), c.box);
     EXPECT_TRUE(run.dumps.empty()) << "the script ran on after the end";
   }
+  // A temporary path longer than the buffer is a failure, not a success.
+  Outcome run = RunGlimpra({file}, {"dump"}, {{"ORN_TEMP_PATH", "/tmp/" + std::string(70, 'x') + "/"}});
+  EXPECT_EQ(run.Boxes(), "msgbox | Glimpra | 0 | Error:-2=GetTempPath failed!\\r\\n | ok (default)\n");
+  EXPECT_TRUE(run.dumps.empty());
 }
 
 TEST_F(GlimpraTest, PagesThroughAMultiPageFileAndSizesTheWindowToEachPage) {
