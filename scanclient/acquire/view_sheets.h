@@ -3,7 +3,9 @@
 // mouse tools share.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/forms/ole_control.h"
 #include "scanclient/core/quillet1.h"
@@ -22,5 +24,9 @@ int16_t ShownSheet(const Quillet1& w);
 // DoOK: its Tag the number that are not green, its colour green only when
 // none is left.
 void ColourChecked(Quillet1& w, int16_t result);
+
+// Lays the crop rectangle of a sheet's crop tag over `view` as its region;
+// the region call's result, or nothing when the tag holds no crop.
+std::optional<int32_t> SetCropRegion(forms::OleControl& view, std::string_view tag);
 
 }  // namespace quillet

@@ -60,11 +60,9 @@ void Quillet1::ThumbClk(int16_t Index) {
     // The stored crop rectangle is shown again as the region; a failed
     // region call only leaves its code.
     const std::string tag = Thsav(Index).Tag;
-    if (rt::Len(tag) == 19) {
+    if (std::optional<int32_t> rc = SetCropRegion(L1, tag)) {
       App.CropTagBuf = tag;
-      App.rc2 = rt::CInt(PixCall(L1, Pixo::SetRectRegion,
-                                 {rt::Val(rt::Mid(tag, 1, 4)), rt::Val(rt::Mid(tag, 6, 4)),
-                                  rt::Val(rt::Mid(tag, 11, 4)), rt::Val(rt::Mid(tag, 16, 4)), int16_t{1}}));
+      App.rc2 = *rc;
     }
     p.step = 2;
     L1.Tag = rt::CStr(static_cast<double>(Index));
@@ -124,6 +122,14 @@ void Quillet1::L1Thumb(int16_t flags) {
     PixCall(L1, Pixo::Repaint);
     L1.ToolTipText = SizeText(L1);
   });
+}
+
+std::optional<int32_t> SetCropRegion(forms::OleControl& view, std::string_view tag) {
+  const std::optional<CropRect> crop = ReadCropTag(tag);
+  if (!crop) return std::nullopt;
+  return rt::CLng(PixCall(view, Pixo::SetRectRegion,
+                          {static_cast<double>(crop->left), static_cast<double>(crop->top),
+                           static_cast<double>(crop->width), static_cast<double>(crop->height), int16_t{1}}));
 }
 
 }  // namespace quillet

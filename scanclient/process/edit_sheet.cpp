@@ -14,6 +14,7 @@
 #include "platform/runtime/convert.h"
 #include "platform/slider/slider.h"
 #include "scanclient/acquire/view_geometry.h"
+#include "scanclient/acquire/view_sheets.h"
 #include "scanclient/core/app_state.h"
 #include "scanclient/core/error_tail.h"
 #include "scanclient/core/quillet0.h"
@@ -99,11 +100,9 @@ void Quillet1::Slider(int16_t refresh) {
     PixCall(L1, Pixo::FreeRegion);
     PixPut(L1, Pixo::BitmapHandle, PixGet(Thbas(k), Pixo::BitmapHandle));
     const std::string tag = Thsav(k).Tag;
-    if (std::optional<CropRect> crop = ReadCropTag(tag)) {
+    if (std::optional<int32_t> rc = SetCropRegion(L1, tag)) {
       App.CropTagBuf = tag;
-      App.rc2 = rt::CLng(PixCall(L1, Pixo::SetRectRegion,
-                                 {static_cast<double>(crop->left), static_cast<double>(crop->top),
-                                  static_cast<double>(crop->width), static_cast<double>(crop->height), int16_t{1}}));
+      App.rc2 = *rc;
     }
     // All three on every call, neutral positions included.
     PixCall(L1, Pixo::AdjustBrightness, {rt::CInt(SliderValue(SlideB) * 10.0)});

@@ -6,6 +6,7 @@
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
 #include "platform/runtime/strings.h"
+#include "scanclient/acquire/view_sheets.h"
 #include "scanclient/core/error_tail.h"
 #include "scanclient/core/quillet1.h"
 
@@ -106,10 +107,8 @@ int16_t Quillet1::L2Prepare(int16_t Thx, int16_t Bits) {
     App.CropTagBuf = Thsav(Thx).Tag.Get();
     const int32_t r = rt::CLng(rt::Val(Thumb(Thx).Tag.Get()));
 
-    const std::string& tag = App.CropTagBuf;
-    if (rt::Len(tag) == 19) {
-      auto field = [&tag](int32_t column) { return rt::Val(rt::Mid(tag, column, 4)); };
-      App.rc2 = rt::CLng(PixCall(L2, Pixo::SetRectRegion, {field(1), field(6), field(11), field(16), int16_t{1}}));
+    if (std::optional<int32_t> rc = SetCropRegion(L2, App.CropTagBuf)) {
+      App.rc2 = *rc;
       // The cut copy kept by ImageValue106 becomes the buffer's image.
       if (rt::CBool(PixGet(L2, Pixo::HasRegion))) {
         PixPut(L2, Pixo::ImageValue106, PixGet(L2, Pixo::BitmapHandle));
