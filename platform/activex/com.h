@@ -1,6 +1,7 @@
 #pragma once
-// COM basics of the ActiveX stand-in: result codes, ids, IUnknown and the
-// interface ids the controls and their containers use.
+// COM basics of the ActiveX stand-in: the shared result codes, ids and
+// IUnknown, and the codes and interface ids the controls and their
+// containers use.
 //
 // Interfaces are abstract classes; an object deletes itself when its count
 // reaches 0. Layout and calling convention follow the Linux ABI, so only
@@ -10,31 +11,32 @@
 #include <string>
 #include <string_view>
 
+#include "platform/com/com_types.h"
 #include "platform/com/errorinfo.h"
 
 namespace ax {
 
-using HRESULT = int32_t;
-using ULONG = uint32_t;
+using com::HRESULT;
+using com::ULONG;
 using DISPID = int32_t;
-using Guid = com::Guid;
-using CLSID = Guid;
-using IID = Guid;
+using com::Guid;
+using com::CLSID;
+using com::IID;
 
 constexpr HRESULT Hr(uint32_t v) { return static_cast<HRESULT>(v); }
 constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
 constexpr bool Failed(HRESULT hr) { return hr < 0; }
 
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT S_FALSE = 1;
-inline constexpr HRESULT E_NOTIMPL = Hr(0x80004001);
-inline constexpr HRESULT E_NOINTERFACE = Hr(0x80004002);
-inline constexpr HRESULT E_POINTER = Hr(0x80004003);
-inline constexpr HRESULT E_FAIL = Hr(0x80004005);
-inline constexpr HRESULT E_UNEXPECTED = Hr(0x8000FFFF);
+using com::S_OK;
+using com::S_FALSE;
+using com::E_NOTIMPL;
+using com::E_NOINTERFACE;
+using com::E_POINTER;
+using com::E_FAIL;
+using com::E_UNEXPECTED;
+using com::E_OUTOFMEMORY;
+using com::E_INVALIDARG;
 inline constexpr HRESULT E_ACCESSDENIED = Hr(0x80070005);
-inline constexpr HRESULT E_OUTOFMEMORY = Hr(0x8007000E);
-inline constexpr HRESULT E_INVALIDARG = Hr(0x80070057);
 inline constexpr HRESULT CLASS_E_NOAGGREGATION = Hr(0x80040110);
 inline constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = Hr(0x80040111);
 inline constexpr HRESULT REGDB_E_CLASSNOTREG = Hr(0x80040154);
@@ -61,18 +63,10 @@ bool GuidFromText(std::string_view text, Guid* out);
 // The same text without braces.
 std::string GuidTextNoBraces(const Guid& guid);
 
-class IUnknown {
- public:
-  virtual HRESULT QueryInterface(const IID& iid, void** out) = 0;
-  virtual ULONG AddRef() = 0;
-  virtual ULONG Release() = 0;
-
- protected:
-  ~IUnknown() = default;
-};
+using com::IUnknown;
 
 // The platform's ids of the interfaces this stand-in knows.
-inline constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+using com::IID_IUnknown;
 inline constexpr IID IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IOleObject{0x00000112, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};

@@ -10,17 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/com/com_types.h"
+
 namespace com {
-
-struct Guid {
-  uint32_t data1 = 0;
-  uint16_t data2 = 0, data3 = 0;
-  uint8_t data4[8] = {};
-
-  bool operator==(const Guid&) const = default;
-};
-
-inline constexpr Guid kGuidNull{};
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hex.
 std::string GuidText(const Guid& guid);

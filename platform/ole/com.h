@@ -1,34 +1,36 @@
 #pragma once
-// COM basics: result codes, interface ids, IUnknown, COM initialisation and
-// global memory.
+// COM basics of the OLE stand-in: the shared result codes, ids and IUnknown,
+// the codes and interface ids only OLE uses, COM initialisation and global
+// memory.
 //
-// Interfaces are abstract classes whose operations are in the platform's slot
-// order; objects delete themselves when their count reaches 0, so interface
-// destructors are protected and not virtual. Calling convention and layout
-// follow the Linux ABI.
+// Interfaces are abstract classes in the platform's slot order that delete
+// themselves when their count reaches 0 (see IUnknown in com_types.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "platform/com/com_types.h"
+
 namespace ole {
 
-using HRESULT = int32_t;
-using ULONG = uint32_t;
+using com::HRESULT;
+using com::ULONG;
 using DWORD = uint32_t;
 using LONG = int32_t;
 using BOOL = int32_t;
 using WORD = uint16_t;
 
 constexpr HRESULT MakeHr(uint32_t v) { return static_cast<HRESULT>(v); }
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT S_FALSE = 1;
-inline constexpr HRESULT E_NOTIMPL = MakeHr(0x80004001);
-inline constexpr HRESULT E_NOINTERFACE = MakeHr(0x80004002);
-inline constexpr HRESULT E_POINTER = MakeHr(0x80004003);
-inline constexpr HRESULT E_FAIL = MakeHr(0x80004005);
-inline constexpr HRESULT E_UNEXPECTED = MakeHr(0x8000FFFF);
-inline constexpr HRESULT E_OUTOFMEMORY = MakeHr(0x8007000E);
-inline constexpr HRESULT E_INVALIDARG = MakeHr(0x80070057);
+using com::S_OK;
+using com::S_FALSE;
+using com::E_NOTIMPL;
+using com::E_NOINTERFACE;
+using com::E_POINTER;
+using com::E_FAIL;
+using com::E_UNEXPECTED;
+using com::E_OUTOFMEMORY;
+using com::E_INVALIDARG;
 inline constexpr HRESULT CO_E_NOTINITIALIZED = MakeHr(0x800401F0);
 inline constexpr HRESULT CO_E_RELEASED = MakeHr(0x800401FF);
 inline constexpr HRESULT DV_E_FORMATETC = MakeHr(0x80040064);
@@ -37,38 +39,22 @@ inline constexpr HRESULT OLE_E_NOTRUNNING = MakeHr(0x80040005);
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
-struct GUID {
-  uint32_t Data1 = 0;
-  uint16_t Data2 = 0;
-  uint16_t Data3 = 0;
-  uint8_t Data4[8] = {};
-  bool operator==(const GUID& o) const {
-    return Data1 == o.Data1 && Data2 == o.Data2 && Data3 == o.Data3 && std::memcmp(Data4, o.Data4, 8) == 0;
-  }
-};
-using IID = GUID;
-using CLSID = GUID;
+using GUID = com::Guid;
+using com::IID;
+using com::CLSID;
 using REFIID = const IID&;
 using REFCLSID = const CLSID&;
 
 inline constexpr GUID GUID_NULL{};
 // The platform's ids of the interfaces the stand-ins implement.
-inline constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+using com::IID_IUnknown;
 inline constexpr IID IID_IStorage{0x0000000B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IStream{0x0000000C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_ILockBytes{0x0000000A, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IOleObject{0x00000112, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IDataObject{0x0000010E, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-class IUnknown {
- public:
-  virtual HRESULT QueryInterface(REFIID riid, void** out) = 0;
-  virtual ULONG AddRef() = 0;
-  virtual ULONG Release() = 0;
-
- protected:
-  ~IUnknown() = default;
-};
+using com::IUnknown;
 
 // Initialises COM for the thread: S_OK the first time, S_FALSE when it is
 // already initialised; every successful call needs one CoUninitialize.
