@@ -147,9 +147,9 @@ bool Format(std::string* out, std::string_view f, std::span<const FmtArg> args) 
       continue;
     }
 
-    std::string spec = "%" + flags;
-    if (width >= 0) spec += std::to_string(width);
-    if (precision >= 0) spec += "." + std::to_string(precision);
+    std::string conversion = "%" + flags;
+    if (width >= 0) conversion += std::to_string(width);
+    if (precision >= 0) conversion += "." + std::to_string(precision);
     std::vector<char> buffer(static_cast<size_t>(std::max(width, 0) + std::max(precision, 0)) + 400);
     int n = -1;
     if (conv == 'd' || conv == 'i' || conv == 'u' || conv == 'x' || conv == 'X' || conv == 'o' || conv == 'p') {
@@ -158,23 +158,23 @@ bool Format(std::string* out, std::string_view f, std::span<const FmtArg> args) 
       uint64_t bits = a.kind() == FmtArg::Kind::Int ? static_cast<uint64_t>(a.i()) : a.u();
       if (conv == 'p') {
         // As the platform shows a pointer: upper-case hex, all its digits.
-        spec = "%0" + std::to_string(2 * sizeof(void*)) + "llX";
-        n = std::snprintf(buffer.data(), buffer.size(), spec.c_str(), static_cast<unsigned long long>(bits));
+        conversion = "%0" + std::to_string(2 * sizeof(void*)) + "llX";
+        n = std::snprintf(buffer.data(), buffer.size(), conversion.c_str(), static_cast<unsigned long long>(bits));
       } else if (conv == 'd' || conv == 'i') {
         int64_t v = static_cast<int64_t>(bits);
         if (narrow == 2) v = static_cast<signed char>(bits);
         else if (narrow == 1) v = static_cast<int16_t>(bits);
         else if (!wide64) v = static_cast<int32_t>(bits);
-        spec += "lld";
-        n = std::snprintf(buffer.data(), buffer.size(), spec.c_str(), static_cast<long long>(v));
+        conversion += "lld";
+        n = std::snprintf(buffer.data(), buffer.size(), conversion.c_str(), static_cast<long long>(v));
       } else {
         uint64_t v = bits;
         if (narrow == 2) v = static_cast<uint8_t>(bits);
         else if (narrow == 1) v = static_cast<uint16_t>(bits);
         else if (!wide64) v = static_cast<uint32_t>(bits);
-        spec += "ll";
-        spec += conv;
-        n = std::snprintf(buffer.data(), buffer.size(), spec.c_str(), static_cast<unsigned long long>(v));
+        conversion += "ll";
+        conversion += conv;
+        n = std::snprintf(buffer.data(), buffer.size(), conversion.c_str(), static_cast<unsigned long long>(v));
       }
     } else if (std::string_view("eEfFgGaA").find(conv) != std::string_view::npos) {
       if (ai >= args.size()) return false;
@@ -184,8 +184,8 @@ bool Format(std::string* out, std::string_view f, std::span<const FmtArg> args) 
       else if (a.kind() == FmtArg::Kind::Int) v = static_cast<double>(a.i());
       else if (a.kind() == FmtArg::Kind::UInt) v = static_cast<double>(a.u());
       else return false;
-      spec += conv;
-      n = std::snprintf(buffer.data(), buffer.size(), spec.c_str(), v);
+      conversion += conv;
+      n = std::snprintf(buffer.data(), buffer.size(), conversion.c_str(), v);
     } else {
       return false;  // %n and unknown conversions
     }

@@ -191,7 +191,7 @@ class IDBProperties : public IUnknown {
 class IRowsetInfo : public IUnknown {
  public:
   // The object that made the row set (its data source object).
-  virtual HRESULT GetSpecification(const IID& iid, IUnknown** out) = 0;
+  virtual HRESULT GetCreator(const IID& iid, IUnknown** out) = 0;
 
  protected:
   ~IRowsetInfo() = default;

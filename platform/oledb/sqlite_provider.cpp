@@ -61,7 +61,7 @@ T Load(const void* data, size_t offset) {
   return v;
 }
 
-// Data-source information properties, for the row set's specification.
+// Data-source information properties of the object that made the row set.
 class Properties final : public IDBProperties, public ax::RefCounted {
  public:
   explicit Properties(std::shared_ptr<Db> db) : RefCounted(nullptr), db_(std::move(db)) {}
@@ -392,7 +392,7 @@ class Rowset final : public IRowset,
   }
 
   // IRowsetInfo
-  HRESULT GetSpecification(const IID& iid, IUnknown** out) override {
+  HRESULT GetCreator(const IID& iid, IUnknown** out) override {
     if (!out) return E_POINTER;
     auto* props = new Properties(db_);
     props->AddRef();

@@ -525,11 +525,11 @@ ax::HRESULT PixoOleDBCtrl::CommitPendingRows() {
 bool PixoOleDBCtrl::IsJetProvider() {
   IRowsetInfo* info = nullptr;
   if (ax::Failed(rowset_->QueryInterface(IID_IRowsetInfo, reinterpret_cast<void**>(&info)))) return false;
-  ax::IUnknown* spec = nullptr;
+  ax::IUnknown* creator = nullptr;
   bool jet = false;
-  if (ax::Succeeded(info->GetSpecification(IID_IDBProperties, &spec)) && spec) {
+  if (ax::Succeeded(info->GetCreator(IID_IDBProperties, &creator)) && creator) {
     std::vector<DBPROP> props;
-    if (ax::Succeeded(static_cast<IDBProperties*>(spec)->GetProperties(&props))) {
+    if (ax::Succeeded(static_cast<IDBProperties*>(creator)->GetProperties(&props))) {
       for (const DBPROP& p : props) {
         if (p.dwPropertyID != DBPROP_PROVIDERFILENAME || p.vValue.vt() != ax::VarType::Bstr) continue;
         // Deliberately a prefix test over the shorter of the two names.
@@ -538,7 +538,7 @@ bool PixoOleDBCtrl::IsJetProvider() {
         jet = name.substr(0, n) == jetName.substr(0, n);
       }
     }
-    spec->Release();
+    creator->Release();
   }
   info->Release();
   return jet;
