@@ -31,7 +31,7 @@ int WinMain(HINSTANCE hInstance, HINSTANCE, wchar_t*, int) {
   {
     // The frame and its document go before COM is uninitialised.
     MFrame frame;
-    if (richEdit && icon && menu && accel && ole::SUCCEEDED(hrCom)) {
+    if (richEdit && icon && menu && accel && ole::Succeeded(hrCom)) {
       INITCOMMONCONTROLSEX icc;
       icc.dwICC = ICC_BAR_CLASSES;
       InitCommonControlsEx(&icc);
@@ -49,7 +49,7 @@ int WinMain(HINSTANCE hInstance, HINSTANCE, wchar_t*, int) {
     }
   }
   g_module.Term();
-  if (ole::SUCCEEDED(hrCom)) ole::CoUninitialize();
+  if (ole::Succeeded(hrCom)) ole::CoUninitialize();
   XTraceLine(Xt::Msg, "end", "::WinMain", XTRACE_AT);
   return exitCode;
 }

@@ -42,7 +42,7 @@ HRESULT CBasicReOleCallback::GetNewStorage(IStorage** storage) {
   *storage = nullptr;
   ILockBytes* bytes = nullptr;
   HRESULT hr = CreateILockBytesOnHGlobal(nullptr, 1, &bytes);
-  if (FAILED(hr)) return hr;
+  if (Failed(hr)) return hr;
   hr = StgCreateDocfileOnILockBytes(bytes, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage);
   bytes->Release();  // the storage holds its own reference
   return hr;

@@ -23,9 +23,9 @@ using com::Guid;
 using com::CLSID;
 using com::IID;
 
-constexpr HRESULT Hr(uint32_t v) { return static_cast<HRESULT>(v); }
-constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
-constexpr bool Failed(HRESULT hr) { return hr < 0; }
+using com::Failed;
+using com::Hr;
+using com::Succeeded;
 
 using com::S_OK;
 using com::S_FALSE;

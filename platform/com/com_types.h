@@ -15,6 +15,10 @@ namespace com {
 using HRESULT = int32_t;
 using ULONG = uint32_t;
 
+constexpr HRESULT Hr(uint32_t v) { return static_cast<HRESULT>(v); }
+constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
+constexpr bool Failed(HRESULT hr) { return hr < 0; }
+
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
 inline constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);

@@ -21,7 +21,9 @@ using LONG = int32_t;
 using BOOL = int32_t;
 using WORD = uint16_t;
 
-constexpr HRESULT MakeHr(uint32_t v) { return static_cast<HRESULT>(v); }
+using com::Failed;
+using com::Hr;
+using com::Succeeded;
 using com::S_OK;
 using com::S_FALSE;
 using com::E_NOTIMPL;
@@ -31,13 +33,11 @@ using com::E_FAIL;
 using com::E_UNEXPECTED;
 using com::E_OUTOFMEMORY;
 using com::E_INVALIDARG;
-inline constexpr HRESULT CO_E_NOTINITIALIZED = MakeHr(0x800401F0);
-inline constexpr HRESULT CO_E_RELEASED = MakeHr(0x800401FF);
-inline constexpr HRESULT DV_E_FORMATETC = MakeHr(0x80040064);
-inline constexpr HRESULT OLE_E_NOTRUNNING = MakeHr(0x80040005);
+inline constexpr HRESULT CO_E_NOTINITIALIZED = Hr(0x800401F0);
+inline constexpr HRESULT CO_E_RELEASED = Hr(0x800401FF);
+inline constexpr HRESULT DV_E_FORMATETC = Hr(0x80040064);
+inline constexpr HRESULT OLE_E_NOTRUNNING = Hr(0x80040005);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
 using GUID = com::Guid;
 using com::IID;

@@ -80,7 +80,7 @@ class TextData final : public IDataObject, public detail::Counted<TextData> {
   HRESULT GetData(FORMATETC* f, STGMEDIUM* m) override {
     if (!m) return E_INVALIDARG;
     HRESULT hr = QueryGetData(f);
-    if (FAILED(hr)) return hr;
+    if (Failed(hr)) return hr;
     size_t bytes = (text_.size() + 1) * sizeof(wchar_t);
     HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes);
     auto* p = static_cast<wchar_t*>(GlobalLock(mem));

@@ -154,7 +154,7 @@ HRESULT Persist(const Root& root) {
   std::vector<uint8_t> out(kMagic, kMagic + sizeof kMagic);
   PutNode(&out, *root.node);
   HRESULT hr = root.bytes->SetSize(out.size());
-  if (FAILED(hr)) return hr;
+  if (Failed(hr)) return hr;
   return root.bytes->WriteAt(0, out.data(), static_cast<ULONG>(out.size()), nullptr);
 }
 
@@ -259,25 +259,25 @@ class Storage final : public IStorage, public detail::Counted<Storage> {
   HRESULT CreateStream(const wchar_t* name, DWORD mode, DWORD, DWORD, IStream** out) override {
     std::shared_ptr<Node> node;
     HRESULT hr = Create(name, mode, false, &node, out);
-    if (SUCCEEDED(hr)) *out = new Stream(root_, node, mode);
+    if (Succeeded(hr)) *out = new Stream(root_, node, mode);
     return hr;
   }
   HRESULT OpenStream(const wchar_t* name, void*, DWORD mode, DWORD, IStream** out) override {
     std::shared_ptr<Node> node;
     HRESULT hr = Open(name, mode, false, &node, out);
-    if (SUCCEEDED(hr)) *out = new Stream(root_, node, mode);
+    if (Succeeded(hr)) *out = new Stream(root_, node, mode);
     return hr;
   }
   HRESULT CreateStorage(const wchar_t* name, DWORD mode, DWORD, DWORD, IStorage** out) override {
     std::shared_ptr<Node> node;
     HRESULT hr = Create(name, mode, true, &node, out);
-    if (SUCCEEDED(hr)) *out = new Storage(root_, node, mode, false);
+    if (Succeeded(hr)) *out = new Storage(root_, node, mode, false);
     return hr;
   }
   HRESULT OpenStorage(const wchar_t* name, IStorage*, DWORD mode, void*, DWORD, IStorage** out) override {
     std::shared_ptr<Node> node;
     HRESULT hr = Open(name, mode, true, &node, out);
-    if (SUCCEEDED(hr)) *out = new Storage(root_, node, mode, false);
+    if (Succeeded(hr)) *out = new Storage(root_, node, mode, false);
     return hr;
   }
   HRESULT Commit(DWORD) override { return root_->reverted ? STG_E_REVERTED : root_->bytes->Flush(); }
@@ -326,7 +326,7 @@ class Storage final : public IStorage, public detail::Counted<Storage> {
   template <class Out>
   HRESULT Create(const wchar_t* name, DWORD mode, bool storage, std::shared_ptr<Node>* node, Out** out) {
     HRESULT hr = Check(name, mode, out);
-    if (FAILED(hr)) return hr;
+    if (Failed(hr)) return hr;
     if (!CanWrite(mode_) || !CanWrite(mode)) return STG_E_ACCESSDENIED;
     auto it = Find(name);
     if (it != node_->children.end()) {
@@ -343,7 +343,7 @@ class Storage final : public IStorage, public detail::Counted<Storage> {
   template <class Out>
   HRESULT Open(const wchar_t* name, DWORD mode, bool storage, std::shared_ptr<Node>* node, Out** out) {
     HRESULT hr = Check(name, mode, out);
-    if (FAILED(hr)) return hr;
+    if (Failed(hr)) return hr;
     if (CanWrite(mode) && !CanWrite(mode_)) return STG_E_ACCESSDENIED;
     auto it = Find(name);
     if (it == node_->children.end() || (*it)->storage != storage) return STG_E_FILENOTFOUND;
@@ -389,7 +389,7 @@ HRESULT StgCreateDocfileOnILockBytes(ILockBytes* bytes, DWORD mode, DWORD, IStor
   root->node->storage = true;
   root->node->name = L"Root Entry";
   HRESULT hr = Persist(*root);
-  if (FAILED(hr)) return hr;
+  if (Failed(hr)) return hr;
   bytes->AddRef();
   *out = new Storage(root, root->node, mode, true);
   return S_OK;

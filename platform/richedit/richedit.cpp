@@ -102,16 +102,16 @@ ole::CLSID ClassIdOf(const std::string& className) {
 bool OfferObject(Control& c, const rtf::Object& o, LONG cp, Embedded* out) {
   if (!c.callback) return false;
   ole::IStorage* stg = nullptr;
-  if (ole::FAILED(c.callback->GetNewStorage(&stg)) || !stg) return false;
+  if (ole::Failed(c.callback->GetNewStorage(&stg)) || !stg) return false;
   ole::CLSID clsid = ClassIdOf(o.className);
   ole::IStream* contents = nullptr;
-  bool stored = ole::SUCCEEDED(stg->CreateStream(L"CONTENTS", ole::STGM_CREATE | ole::STGM_READWRITE |
+  bool stored = ole::Succeeded(stg->CreateStream(L"CONTENTS", ole::STGM_CREATE | ole::STGM_READWRITE |
                                                            ole::STGM_SHARE_EXCLUSIVE, 0, 0, &contents));
   if (stored) {
-    if (!o.data.empty()) stored = ole::SUCCEEDED(contents->Write(o.data.data(), static_cast<ole::ULONG>(o.data.size()), nullptr));
+    if (!o.data.empty()) stored = ole::Succeeded(contents->Write(o.data.data(), static_cast<ole::ULONG>(o.data.size()), nullptr));
     contents->Release();
   }
-  if (!stored || ole::FAILED(stg->SetClass(clsid)) || c.callback->QueryInsertObject(&clsid, stg, cp) != ole::S_OK) {
+  if (!stored || ole::Failed(stg->SetClass(clsid)) || c.callback->QueryInsertObject(&clsid, stg, cp) != ole::S_OK) {
     stg->Release();
     return false;
   }
@@ -301,7 +301,7 @@ bool AcceptData(Control& c, const std::wstring& text, DWORD reco) {
   ole::CLIPFORMAT format = 0;
   ole::HRESULT hr = c.callback->QueryAcceptData(data, &format, reco, 1, nullptr);
   data->Release();
-  return ole::SUCCEEDED(hr);
+  return ole::Succeeded(hr);
 }
 
 bool TakeText(Control& c, const std::wstring& text, DWORD reco) {
@@ -321,7 +321,7 @@ void Copy(Control& c) {
       ole::FORMATETC f;
       f.cfFormat = ole::CF_UNICODETEXT;
       ole::STGMEDIUM m;
-      if (ole::SUCCEEDED(data->GetData(&f, &m))) {
+      if (ole::Succeeded(data->GetData(&f, &m))) {
         SetClipboardText(static_cast<const wchar_t*>(ole::GlobalLock(m.hGlobal)));
         ole::GlobalUnlock(m.hGlobal);
         ole::ReleaseStgMedium(&m);
