@@ -179,20 +179,8 @@ int App::Finish(int code) {
 
 void App::StartWatchdog() {
   if (watchdog_) return;
-  long seconds = 120;
-  if (const char* v = std::getenv("ORN_UI_TIMEOUT"); v && *v) {
-    if (!ParseLong(v, 0, 86400, &seconds))
-      throw uiscript::ScriptError(std::string("ORN_UI_TIMEOUT must be a number of seconds, not '") + v + "'");
-  }
+  uiscript::StartWatchdog("forms");
   watchdog_ = true;
-  if (seconds == 0) return;
-  std::thread([seconds] {
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    std::fprintf(stderr, "forms: the run took longer than %ld s (ORN_UI_TIMEOUT), ended with exit code 125\n",
-                 seconds);
-    std::fflush(stderr);
-    std::_Exit(125);
-  }).detach();
 }
 
 int App::Run(Form& main) {

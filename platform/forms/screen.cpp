@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/uiscript/uiscript.h"
+
 namespace forms {
 namespace {
 
@@ -26,16 +28,10 @@ ScreenObject::ScreenObject() {
 }
 
 void ScreenObject::Reset() {
-  widthPx_ = 1280;
-  heightPx_ = 1024;
+  const uiscript::ScreenPixels screen = uiscript::ScreenFromEnvironment();
+  widthPx_ = screen.width;
+  heightPx_ = screen.height;
   twipsPerPixel_ = 15;
-  if (const char* v = std::getenv("ORN_SCREEN"); v && *v) {
-    std::string s(v);
-    size_t x = s.find('x');
-    if (x == std::string::npos || !ParsePositive(s.substr(0, x), 100000, &widthPx_) ||
-        !ParsePositive(s.substr(x + 1), 100000, &heightPx_))
-      throw std::runtime_error("ORN_SCREEN must be WIDTHxHEIGHT in pixels, not '" + s + "'");
-  }
   if (const char* v = std::getenv("ORN_TWIPS_PER_PIXEL"); v && *v) {
     if (!ParsePositive(v, 1440, &twipsPerPixel_))
       throw std::runtime_error(std::string("ORN_TWIPS_PER_PIXEL must be a whole number from 1 to 1440, not '") + v +

@@ -3,8 +3,10 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace uiscript {
 namespace {
@@ -209,6 +211,56 @@ Answer MessageBox(std::string_view text, int32_t style, std::string_view caption
 bool DesktopVisible() {
   const char* desktop = std::getenv("ORN_DESKTOP");
   return desktop == nullptr || std::string_view(desktop) != "hidden";
+}
+
+namespace {
+
+// A whole number of at most six digits in [min, max].
+bool ParseWhole(const std::string& s, long min, long max, long* out) {
+  if (s.empty() || s.size() > 6) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  const long v = std::strtol(s.c_str(), nullptr, 10);
+  if (v < min || v > max) return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+ScreenPixels ScreenFromEnvironment() {
+  ScreenPixels screen;
+  const char* v = std::getenv("ORN_SCREEN");
+  if (!v || !*v) return screen;
+  const std::string s(v);
+  const size_t x = s.find_first_of("xX");
+  long w = 0, h = 0;
+  if (x == std::string::npos || !ParseWhole(s.substr(0, x), 1, 100000, &w) ||
+      !ParseWhole(s.substr(x + 1), 1, 100000, &h))
+    throw std::runtime_error("ORN_SCREEN must be WIDTHxHEIGHT in pixels, not '" + s + "'");
+  screen.width = static_cast<int32_t>(w);
+  screen.height = static_cast<int32_t>(h);
+  return screen;
+}
+
+void StartWatchdog(const char* who) {
+  static bool started = false;
+  if (started) return;
+  long seconds = 120;
+  if (const char* v = std::getenv("ORN_UI_TIMEOUT"); v && *v) {
+    if (!ParseWhole(v, 0, 86400, &seconds))
+      throw ScriptError(std::string("ORN_UI_TIMEOUT must be a number of seconds, not '") + v + "'");
+  }
+  started = true;
+  if (seconds == 0) return;
+  std::string name(who);
+  std::thread([seconds, name] {
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    std::fprintf(stderr, "%s: the run took longer than %ld s (ORN_UI_TIMEOUT), ended with exit code 125\n",
+                 name.c_str(), seconds);
+    std::fflush(stderr);
+    std::_Exit(125);
+  }).detach();
 }
 
 }  // namespace uiscript

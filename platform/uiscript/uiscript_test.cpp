@@ -191,5 +191,33 @@ TEST(TranscriptOff, NothingWrittenWithoutVariable) {
   EXPECT_EQ(MessageBox("x", kYesNo | kDefaultButton2, "c"), kNo);
 }
 
+TEST(ScreenTest, SizeComesFromTheEnvironmentAndABadValueIsRefused) {
+  struct Case {
+    const char* value;  // null: unset
+    int32_t width, height;
+    bool refused;
+  } cases[] = {
+      {nullptr, 1280, 1024, false}, {"", 1280, 1024, false},  {"1024x768", 1024, 768, false},
+      {"800X600", 800, 600, false}, {"1024*768", 0, 0, true}, {"0x600", 0, 0, true},
+      {"800x", 0, 0, true},         {"-800x600", 0, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value ? c.value : "(unset)");
+    if (c.value) {
+      setenv("ORN_SCREEN", c.value, 1);
+    } else {
+      unsetenv("ORN_SCREEN");
+    }
+    if (c.refused) {
+      EXPECT_THROW(ScreenFromEnvironment(), std::runtime_error);
+    } else {
+      const ScreenPixels s = ScreenFromEnvironment();
+      EXPECT_EQ(s.width, c.width);
+      EXPECT_EQ(s.height, c.height);
+    }
+  }
+  unsetenv("ORN_SCREEN");
+}
+
 }  // namespace
 }  // namespace uiscript

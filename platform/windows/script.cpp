@@ -260,32 +260,11 @@ void Run(const uiscript::Step& step) {
   }
 }
 
-void StartWatchdog() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  long seconds = 120;
-  if (const char* v = std::getenv("ORN_UI_TIMEOUT"); v && *v) {
-    char* end = nullptr;
-    seconds = std::strtol(v, &end, 10);
-    if (*end || seconds < 0 || seconds > 86400)
-      throw uiscript::ScriptError(std::string("ORN_UI_TIMEOUT must be a number of seconds, not '") + v + "'");
-  }
-  if (seconds == 0) return;
-  std::thread([seconds] {
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    std::fprintf(stderr, "windows: the run took longer than %ld s (ORN_UI_TIMEOUT), ended with exit code 125\n",
-                 seconds);
-    std::fflush(stderr);
-    std::_Exit(125);
-  }).detach();
-}
-
 void Load() {
   Driver& d = D();
   if (d.loaded) return;
   d.loaded = true;
-  StartWatchdog();
+  uiscript::StartWatchdog("windows");
   d.steps = uiscript::LoadScriptFromEnvironment();
 }
 

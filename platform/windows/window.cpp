@@ -99,16 +99,11 @@ Window* FindOrFail(HWND h) {
 
 bool IsTopLevel(const Window& w) { return !(w.style & WS_CHILD); }
 
-// ORN_SCREEN is read once; a malformed value is refused, not guessed.
+// ORN_SCREEN is read once for the run.
 std::pair<int, int> ScreenSize() {
   static const std::pair<int, int> size = [] {
-    const char* env = std::getenv("ORN_SCREEN");
-    if (!env || !*env) return std::pair<int, int>{1280, 1024};
-    int w = 0, h = 0;
-    char x = 0, rest = 0;
-    if (std::sscanf(env, "%d%c%d%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X') || w <= 0 || h <= 0)
-      throw std::runtime_error(std::string("ORN_SCREEN must be WxH in pixels, not '") + env + "'");
-    return std::pair<int, int>{w, h};
+    const uiscript::ScreenPixels screen = uiscript::ScreenFromEnvironment();
+    return std::pair<int, int>{screen.width, screen.height};
   }();
   return size;
 }
