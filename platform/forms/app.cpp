@@ -177,12 +177,6 @@ int App::Finish(int code) {
   return code;
 }
 
-void App::StartWatchdog() {
-  if (watchdog_) return;
-  uiscript::StartWatchdog("forms");
-  watchdog_ = true;
-}
-
 int App::Run(Form& main) {
   std::vector<Step> steps;
   try {
@@ -197,7 +191,7 @@ int App::Run(Form& main) {
 int App::Run(Form& main, const std::vector<Step>& steps) {
   main_ = &main;
   try {
-    StartWatchdog();
+    uiscript::StartWatchdog("forms");
     main.Show();
     for (const Step& step : steps) {
       if (!Running()) Fail(step, "the program has ended; no window takes this step");

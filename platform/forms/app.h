@@ -108,13 +108,11 @@ class App {
   void FormLoaded(Form* f);
   void FormUnloaded(Form* f);
   void FormDestroyed(Form* f);
-  void StartWatchdog();
   int Finish(int code);
 
   Form* main_ = nullptr;
   std::vector<Form*> forms_;
   int64_t now_ = 0;
-  bool watchdog_ = false;
 };
 
 // Shows a message box (uiscript::MessageBox); without a caption the box
