@@ -8,6 +8,7 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "platform/imaging/nearest_colour.h"
 #include "platform/imaging/pixo_members.h"
 
 namespace imaging {
@@ -105,6 +106,15 @@ void ApplyLut(Image& img, const Lut& lut) {
   img.SetPalette(std::move(pal));
 }
 
+// The colour of every index of an indexed image; indices beyond its palette
+// read black, as At() reads them.
+std::array<Colour, 256> ColoursOf(const Image& img) {
+  std::array<Colour, 256> colours;
+  colours.fill(kBlack);
+  std::copy(img.palette().begin(), img.palette().end(), colours.begin());
+  return colours;
+}
+
 // Maps every pixel of `img` onto `palette` by nearest colour, giving an
 // image of `bits` bits.
 Image MapToPalette(const Image& img, int32_t bits, std::vector<Colour> palette) {
@@ -112,24 +122,31 @@ Image MapToPalette(const Image& img, int32_t bits, std::vector<Colour> palette) 
   out.Create(img.width(), img.height(), bits);
   out.SetPalette(std::move(palette));
   out.SetResolution(img.xdpi(), img.ydpi());
+  const int32_t w = img.width();
   if (img.indexed()) {
-    std::vector<uint8_t> map(256, 0);
-    for (size_t i = 0; i < img.palette().size(); ++i) map[i] = out.NearestIndex(img.palette()[i]);
+    std::array<uint8_t, 256> map;
+    const std::array<Colour, 256> colours = ColoursOf(img);
+    for (size_t i = 0; i < map.size(); ++i) map[i] = out.NearestIndex(colours[i]);
     for (int32_t y = 0; y < img.height(); ++y) {
-      const uint8_t* s = img.row(y);
+      const uint8_t* s = img.crow(y);
       uint8_t* d = out.row(y);
-      for (int32_t x = 0; x < img.width(); ++x) d[x] = map[s[x]];
+      for (int32_t x = 0; x < w; ++x) d[x] = map[s[x]];
     }
     return out;
   }
-  std::unordered_map<Colour, uint8_t> cache;
+  NearestColour nearest(out.palette());
   for (int32_t y = 0; y < img.height(); ++y) {
+    const uint8_t* s = img.crow(y);
     uint8_t* d = out.row(y);
-    for (int32_t x = 0; x < img.width(); ++x) {
-      const Colour c = img.At(x, y);
-      auto it = cache.find(c);
-      if (it == cache.end()) it = cache.emplace(c, out.NearestIndex(c)).first;
-      d[x] = it->second;
+    Colour last = 0xFFFFFFFF;  // no colour: the first pixel is looked up
+    uint8_t index = 0;
+    for (int32_t x = 0; x < w; ++x, s += 3) {
+      const Colour c = MakeColour(s[0], s[1], s[2]);
+      if (c != last) {
+        last = c;
+        index = nearest(c);
+      }
+      d[x] = index;
     }
   }
   return out;
@@ -261,7 +278,7 @@ int16_t Crop(Image& img, double left, double top, double width, double height) {
   Image out = Blank(img, r.width, r.height);
   const int n = BytesPerPixel(img);
   for (int32_t y = 0; y < r.height; ++y) {
-    std::memcpy(out.row(y), img.row(r.top + y) + r.left * n, static_cast<size_t>(r.width) * n);
+    std::memcpy(out.row(y), img.crow(r.top + y) + r.left * n, static_cast<size_t>(r.width) * n);
   }
   img = std::move(out);
   return kPixoOk;
@@ -271,41 +288,56 @@ int16_t Resize(Image& img, double width, double height, int32_t mode) {
   if (img.empty()) return kPixoNoImage;
   const int32_t nw = ToPixel(width), nh = ToPixel(height);
   if (!ValidImageSize(nw, nh)) return kPixoBadArgument;
-  const int32_t w = img.width(), h = img.height();
-  const bool grey = img.IsGrey();
-  const bool average = mode == 2 && (img.bits() == 24 || grey);
-  Image out = Blank(img, nw, nh);
-  const int levels = grey ? static_cast<int>(img.palette().size()) : 0;
+  const Image& src = img;
+  const int32_t w = src.width(), h = src.height();
+  const bool grey = src.IsGrey();
+  const bool average = mode == 2 && (src.bits() == 24 || grey);
+  const int n = BytesPerPixel(src);
+  Image out = Blank(src, nw, nh);
+  // The source cells each target column covers; at least one.
+  std::vector<int32_t> x0(nw), x1(nw);
+  for (int32_t x = 0; x < nw; ++x) {
+    x0[x] = static_cast<int32_t>(int64_t{x} * w / nw);
+    x1[x] = std::max(x0[x] + 1, static_cast<int32_t>(int64_t{x + 1} * w / nw));
+  }
+  const int levels = grey ? static_cast<int>(src.palette().size()) : 0;
+  std::array<uint8_t, 256> level{};  // grey: index -> level 0..255
+  if (grey) {
+    for (size_t i = 0; i < src.palette().size(); ++i) level[i] = RedOf(src.palette()[i]);
+  }
+  std::vector<int64_t> column(static_cast<size_t>(w) * (grey ? 1 : 3));
   for (int32_t y = 0; y < nh; ++y) {
-    // The source cells this target pixel covers; at least one.
     const int32_t y0 = static_cast<int32_t>(int64_t{y} * h / nh);
     const int32_t y1 = std::max(y0 + 1, static_cast<int32_t>(int64_t{y + 1} * h / nh));
-    for (int32_t x = 0; x < nw; ++x) {
-      const int32_t x0 = static_cast<int32_t>(int64_t{x} * w / nw);
-      if (!average) {
-        CopyPixel(img, x0, y0, out, x, y);
-        continue;
-      }
-      const int32_t x1 = std::max(x0 + 1, static_cast<int32_t>(int64_t{x + 1} * w / nw));
-      int64_t sum[3] = {0, 0, 0};
-      for (int32_t sy = y0; sy < y1; ++sy) {
-        const uint8_t* p = img.row(sy);
-        for (int32_t sx = x0; sx < x1; ++sx) {
-          if (grey) {
-            sum[0] += RedOf(img.palette()[p[sx]]);
-          } else {
-            sum[0] += p[3 * sx];
-            sum[1] += p[3 * sx + 1];
-            sum[2] += p[3 * sx + 2];
-          }
-        }
-      }
-      const int64_t count = int64_t{x1 - x0} * (y1 - y0);
-      uint8_t* d = out.row(y);
+    uint8_t* d = out.row(y);
+    if (!average) {
+      const uint8_t* s = src.crow(y0);
+      for (int32_t x = 0; x < nw; ++x) std::memcpy(d + x * n, s + x0[x] * n, n);
+      continue;
+    }
+    // Column sums over the source rows of this target row, then the sums
+    // over each target pixel's columns: every source pixel is read once.
+    std::fill(column.begin(), column.end(), 0);
+    for (int32_t sy = y0; sy < y1; ++sy) {
+      const uint8_t* p = src.crow(sy);
       if (grey) {
-        const int64_t level = (sum[0] + count / 2) / count;
-        d[x] = static_cast<uint8_t>((level * (levels - 1) + 127) / 255);
+        for (int32_t sx = 0; sx < w; ++sx) column[sx] += level[p[sx]];
       } else {
+        for (size_t i = 0; i < column.size(); ++i) column[i] += p[i];
+      }
+    }
+    for (int32_t x = 0; x < nw; ++x) {
+      const int64_t count = int64_t{x1[x] - x0[x]} * (y1 - y0);
+      if (grey) {
+        int64_t sum = 0;
+        for (int32_t sx = x0[x]; sx < x1[x]; ++sx) sum += column[sx];
+        const int64_t value = (sum + count / 2) / count;
+        d[x] = static_cast<uint8_t>((value * (levels - 1) + 127) / 255);
+      } else {
+        int64_t sum[3] = {0, 0, 0};
+        for (int32_t sx = x0[x]; sx < x1[x]; ++sx) {
+          for (int i = 0; i < 3; ++i) sum[i] += column[3 * static_cast<size_t>(sx) + i];
+        }
         for (int i = 0; i < 3; ++i) d[3 * x + i] = static_cast<uint8_t>((sum[i] + count / 2) / count);
       }
     }
@@ -317,22 +349,30 @@ int16_t Resize(Image& img, double width, double height, int32_t mode) {
 int16_t ConvertToGrey(Image& img, int32_t bits) {
   if (img.empty()) return kPixoNoImage;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return kPixoBadArgument;
+  const Image& src = img;
   Image out;
-  out.Create(img.width(), img.height(), bits);
-  out.SetResolution(img.xdpi(), img.ydpi());
-  auto level = [bits](uint8_t g) -> uint8_t {
-    if (bits == 1) return g >= 128 ? 1 : 0;
-    if (bits == 4) return static_cast<uint8_t>((g * 15 + 127) / 255);
-    return g;
-  };
-  for (int32_t y = 0; y < img.height(); ++y) {
+  out.Create(src.width(), src.height(), bits);
+  out.SetResolution(src.xdpi(), src.ydpi());
+  // Grey level -> what the target holds for it.
+  std::array<uint8_t, 256> held;
+  for (int g = 0; g < 256; ++g) {
+    held[g] = bits == 1 ? (g >= 128 ? 1 : 0) : bits == 4 ? static_cast<uint8_t>((g * 15 + 127) / 255) : static_cast<uint8_t>(g);
+  }
+  std::array<uint8_t, 256> byIndex{};  // indexed source: index -> grey level
+  if (src.indexed()) {
+    const std::array<Colour, 256> colours = ColoursOf(src);
+    for (size_t i = 0; i < byIndex.size(); ++i) byIndex[i] = GreyOf(colours[i]);
+  }
+  const int32_t w = src.width();
+  for (int32_t y = 0; y < src.height(); ++y) {
+    const uint8_t* s = src.crow(y);
     uint8_t* d = out.row(y);
-    for (int32_t x = 0; x < img.width(); ++x) {
-      const uint8_t g = GreyOf(img.At(x, y));
+    for (int32_t x = 0; x < w; ++x) {
+      const uint8_t g = src.indexed() ? byIndex[s[x]] : GreyOf(s[3 * x], s[3 * x + 1], s[3 * x + 2]);
       if (bits == 24) {
         d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = g;
       } else {
-        d[x] = level(g);
+        d[x] = held[g];
       }
     }
   }
@@ -369,11 +409,21 @@ int16_t ChangeDepth(Image& img, int32_t bits, int32_t mode, int32_t colours,
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return kPixoBadArgument;
   if (bits == 24) {
     if (img.bits() == 24) return kPixoOk;
+    const Image& src = img;
     Image out;
-    out.Create(img.width(), img.height(), 24);
-    out.SetResolution(img.xdpi(), img.ydpi());
-    for (int32_t y = 0; y < img.height(); ++y) {
-      for (int32_t x = 0; x < img.width(); ++x) out.Set(x, y, img.At(x, y));
+    out.Create(src.width(), src.height(), 24);
+    out.SetResolution(src.xdpi(), src.ydpi());
+    std::array<uint8_t, 3 * 256> rgb;  // index -> R, G, B
+    const std::array<Colour, 256> colours = ColoursOf(src);
+    for (size_t i = 0; i < colours.size(); ++i) {
+      rgb[3 * i] = RedOf(colours[i]);
+      rgb[3 * i + 1] = GreenOf(colours[i]);
+      rgb[3 * i + 2] = BlueOf(colours[i]);
+    }
+    for (int32_t y = 0; y < src.height(); ++y) {
+      const uint8_t* s = src.crow(y);
+      uint8_t* d = out.row(y);
+      for (int32_t x = 0; x < src.width(); ++x, d += 3) std::memcpy(d, &rgb[3 * s[x]], 3);
     }
     img = std::move(out);
     return kPixoOk;
@@ -430,8 +480,11 @@ int16_t AdjustGamma(Image& img, int32_t value) {
 
 void Fill(Image& img, Colour c) {
   if (img.empty()) return;
-  for (int32_t x = 0; x < img.width(); ++x) img.Set(x, 0, c);
-  for (int32_t y = 1; y < img.height(); ++y) std::memcpy(img.row(y), img.row(0), img.stride());
+  uint8_t* first = img.row(0);
+  img.Set(0, 0, c);
+  const int n = BytesPerPixel(img);
+  for (int32_t x = 1; x < img.width(); ++x) std::memcpy(first + x * n, first, n);
+  for (int32_t y = 1; y < img.height(); ++y) std::memcpy(img.row(y), first, img.stride());
 }
 
 int16_t ComposeOp(Image& img, int32_t a, int32_t /*b*/, int32_t op) {

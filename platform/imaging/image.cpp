@@ -1,13 +1,24 @@
 #include "platform/imaging/image.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <new>
 
 namespace imaging {
 
-uint8_t GreyOf(Colour c) {
-  return static_cast<uint8_t>((299 * RedOf(c) + 587 * GreenOf(c) + 114 * BlueOf(c) + 500) / 1000);
+namespace {
+
+// A pixel block from calloc: memory fresh from the system comes zeroed
+// without a pass over it, which matters for pages of tens of megabytes.
+std::shared_ptr<uint8_t[]> NewBlock(size_t bytes, bool zeroed) {
+  void* p = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
+  if (!p) throw std::bad_alloc();
+  return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(p), std::free);
 }
+
+}  // namespace
 
 std::vector<Colour> GreyRamp(int32_t bits) {
   const int n = 1 << bits;
@@ -32,8 +43,23 @@ bool Image::Create(int32_t width, int32_t height, int32_t bits) {
   height_ = height;
   bits_ = bits;
   if (bits <= 8) palette_ = GreyRamp(bits);
-  data_.assign(static_cast<size_t>(stride()) * height, 0);
+  data_ = NewBlock(static_cast<size_t>(stride()) * height, true);
   return true;
+}
+
+void Image::Unshare() {
+  const size_t bytes = static_cast<size_t>(stride()) * height_;
+  std::shared_ptr<uint8_t[]> own = NewBlock(bytes, false);
+  std::memcpy(own.get(), data_.get(), bytes);
+  data_ = std::move(own);
+}
+
+bool Image::operator==(const Image& o) const {
+  if (width_ != o.width_ || height_ != o.height_ || bits_ != o.bits_ || xdpi_ != o.xdpi_ || ydpi_ != o.ydpi_ ||
+      palette_ != o.palette_)
+    return false;
+  if (data_ == o.data_) return true;
+  return std::memcmp(data_.get(), o.data_.get(), static_cast<size_t>(stride()) * height_) == 0;
 }
 
 bool Image::IsGrey() const { return indexed() && palette_ == GreyRamp(bits_); }
