@@ -1,27 +1,36 @@
-// BMP, written by hand: 1, 4, 8 and 24 bits uncompressed, RLE8 and RLE4;
-// read: the same plus 32-bit and the old 12-byte header. Every length and
-// offset in a file is checked against the file's size before it is used.
+// BMP, written by hand: 1, 4 and 8 and 24 bits uncompressed, RLE8 and RLE4;
+// read: the same plus 32-bit and the old 12-byte header.
+//
+// A read looks at the header first and checks every length and offset it
+// states against the size of the file before it allocates or reads
+// anything more; then it reads the pixel rows once, in order, and only as
+// many bytes as the image needs (a file may be far longer than its image).
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_members.h"
+#include "platform/imaging/stdio_file.h"
 
 namespace imaging {
 namespace {
 
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2;
+constexpr size_t kWindow = size_t{1} << 18;  // bytes read from a file at a time
 
-uint32_t U32(const std::vector<uint8_t>& f, size_t at) {
-  return f[at] | f[at + 1] << 8 | f[at + 2] << 16 | static_cast<uint32_t>(f[at + 3]) << 24;
+uint32_t U32(const uint8_t* f) {
+  return f[0] | f[1] << 8 | f[2] << 16 | static_cast<uint32_t>(f[3]) << 24;
 }
-uint16_t U16(const std::vector<uint8_t>& f, size_t at) {
-  return static_cast<uint16_t>(f[at] | f[at + 1] << 8);
-}
+uint16_t U16(const uint8_t* f) { return static_cast<uint16_t>(f[0] | f[1] << 8); }
 
 void Put32(std::vector<uint8_t>& f, uint32_t v) {
   for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -31,6 +40,65 @@ void Put16(std::vector<uint8_t>& f, uint16_t v) {
   f.push_back(static_cast<uint8_t>(v >> 8));
 }
 
+// The bytes of a BMP by offset: in place for one in memory; for a file, a
+// window that moves forward as the reader does, so a reader going from the
+// front to the back reads each byte of the file once.
+class Bytes {
+ public:
+  explicit Bytes(const ImageSource& src) {
+    if (src.inMemory()) {
+      memory_ = src.bytes().data();
+      size_ = src.bytes().size();
+      return;
+    }
+    fd_ = ::open(src.path().c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+      opened_ = false;
+      return;
+    }
+    size_ = static_cast<uint64_t>(st.st_size);
+  }
+  ~Bytes() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Bytes(const Bytes&) = delete;
+  Bytes& operator=(const Bytes&) = delete;
+
+  bool opened() const { return opened_; }
+  uint64_t size() const { return size_; }
+  // `n` bytes from offset `at`; null when they are not all in the file (or
+  // cannot be read). Valid until the next call.
+  const uint8_t* Get(uint64_t at, size_t n) {
+    if (at > size_ || n > size_ - at) return nullptr;
+    if (memory_) return memory_ + at;
+    if (at < start_ || at + n > start_ + window_.size()) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(std::max(n, kWindow), size_ - at));
+      window_.resize(want);
+      size_t got = 0;
+      while (got < want) {
+        const ssize_t r = ::pread(fd_, window_.data() + got, want - got, static_cast<off_t>(at + got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+          window_.clear();
+          return nullptr;
+        }
+        got += static_cast<size_t>(r);
+      }
+      start_ = at;
+    }
+    return window_.data() + (at - start_);
+  }
+
+ private:
+  const uint8_t* memory_ = nullptr;
+  int fd_ = -1;
+  bool opened_ = true;
+  uint64_t size_ = 0;
+  std::vector<uint8_t> window_;
+  uint64_t start_ = 0;
+};
+
 struct Header {
   int32_t width = 0, height = 0;
   bool topDown = false;
@@ -39,36 +107,32 @@ struct Header {
   uint32_t offBits = 0;
   std::vector<Colour> palette;
   double xdpi = kDefaultDpi, ydpi = kDefaultDpi;
+
+  uint64_t stride() const { return (static_cast<uint64_t>(width) * bits + 31) / 32 * 4; }
 };
 
-int16_t ReadAll(const std::string& path, std::vector<uint8_t>& f) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kPixoFileNotFound;
-  f.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return in.bad() ? kPixoDamagedFile : kPixoOk;
-}
-
-int16_t ParseHeader(const std::vector<uint8_t>& f, Header& h) {
-  if (f.size() < 26 || f[0] != 'B' || f[1] != 'M') return kPixoDamagedFile;
-  h.offBits = U32(f, 10);
-  const uint32_t size = U32(f, 14);
+int16_t ParseHeader(Bytes& f, Header& h) {
+  const uint8_t* p = f.Get(0, 26);
+  if (!p || p[0] != 'B' || p[1] != 'M') return kPixoDamagedFile;
+  h.offBits = U32(p + 10);
+  const uint32_t size = U32(p + 14);
   size_t entry = 4;
   uint32_t used = 0;
   int64_t height = 0;
   if (size == 12) {
-    h.width = U16(f, 18);
-    height = U16(f, 20);
-    h.bits = U16(f, 24);
+    h.width = U16(p + 18);
+    height = U16(p + 20);
+    h.bits = U16(p + 24);
     entry = 3;
-  } else if (size >= 40 && f.size() >= 54) {
-    h.width = static_cast<int32_t>(U32(f, 18));
-    height = static_cast<int32_t>(U32(f, 22));
-    h.bits = U16(f, 28);
-    h.compression = U32(f, 30);
-    const auto xppm = static_cast<int32_t>(U32(f, 38)), yppm = static_cast<int32_t>(U32(f, 42));
+  } else if (size >= 40 && (p = f.Get(0, 54)) != nullptr) {
+    h.width = static_cast<int32_t>(U32(p + 18));
+    height = static_cast<int32_t>(U32(p + 22));
+    h.bits = U16(p + 28);
+    h.compression = U32(p + 30);
+    const auto xppm = static_cast<int32_t>(U32(p + 38)), yppm = static_cast<int32_t>(U32(p + 42));
     if (xppm > 0) h.xdpi = DpiFromPerMetre(xppm);
     if (yppm > 0) h.ydpi = DpiFromPerMetre(yppm);
-    used = U32(f, 46);
+    used = U32(p + 46);
   } else {
     return kPixoDamagedFile;
   }
@@ -85,33 +149,49 @@ int16_t ParseHeader(const std::vector<uint8_t>& f, Header& h) {
     const uint32_t room = 1u << h.bits;
     if (used > room) return kPixoDamagedFile;
     const uint32_t n = used ? used : room;
-    const size_t start = 14 + static_cast<size_t>(size);
-    if (start + n * entry > f.size()) return kPixoDamagedFile;
-    for (uint32_t i = 0; i < n; ++i) {
-      const size_t at = start + i * entry;
-      h.palette.push_back(MakeColour(f[at + 2], f[at + 1], f[at]));
-    }
+    const uint8_t* pal = f.Get(14 + static_cast<uint64_t>(size), n * entry);
+    if (!pal) return kPixoDamagedFile;
+    for (uint32_t i = 0; i < n; ++i, pal += entry) h.palette.push_back(MakeColour(pal[2], pal[1], pal[0]));
   }
   if (h.offBits > f.size()) return kPixoDamagedFile;
   return kPixoOk;
 }
 
-int16_t DecodeRgb(const std::vector<uint8_t>& f, const Header& h, Image& img) {
-  const uint64_t stride = (static_cast<uint64_t>(h.width) * h.bits + 31) / 32 * 4;
-  if (h.offBits + stride * h.height > f.size()) return kPixoDamagedFile;
-  for (int32_t r = 0; r < h.height; ++r) {
-    const uint8_t* s = f.data() + h.offBits + stride * r;
-    uint8_t* d = img.row(h.topDown ? r : h.height - 1 - r);
-    for (int32_t x = 0; x < h.width; ++x) {
-      if (h.bits >= 24) {
-        const uint8_t* p = s + static_cast<size_t>(x) * (h.bits / 8);
-        d[3 * x] = p[2];
-        d[3 * x + 1] = p[1];
-        d[3 * x + 2] = p[0];
-      } else {
-        const uint32_t bit = static_cast<uint32_t>(x) * h.bits;
-        d[x] = static_cast<uint8_t>((s[bit / 8] >> (8 - h.bits - bit % 8)) & ((1 << h.bits) - 1));
-      }
+// Before the image is allocated: uncompressed rows must all be in the file.
+// Compressed data is checked as it is decoded.
+bool RowsFit(const Bytes& f, const Header& h) {
+  return h.compression != kRgb || h.stride() * static_cast<uint64_t>(h.height) <= f.size() - h.offBits;
+}
+
+// One stored row into a held row: B, G, R (and X) to R, G, B; packed
+// indices to one byte each.
+void DecodeRow(const uint8_t* s, int32_t width, int bits, uint8_t* d) {
+  if (bits >= 24) {
+    const int step = bits / 8;
+    for (int32_t x = 0; x < width; ++x, s += step, d += 3) {
+      d[0] = s[2];
+      d[1] = s[1];
+      d[2] = s[0];
+    }
+  } else if (bits == 8) {
+    std::memcpy(d, s, static_cast<size_t>(width));
+  } else {
+    const int perByte = 8 / bits, mask = (1 << bits) - 1;
+    for (int32_t x = 0; x < width; ++x) {
+      d[x] = static_cast<uint8_t>((s[x / perByte] >> (8 - bits - (x % perByte) * bits)) & mask);
+    }
+  }
+}
+
+int16_t DecodeRgb(Bytes& f, const Header& h, Image& img) {
+  const uint64_t stride = h.stride();
+  const int32_t rowsAtOnce = static_cast<int32_t>(std::max<uint64_t>(1, kWindow / stride));
+  for (int32_t r = 0; r < h.height; r += rowsAtOnce) {
+    const int32_t n = std::min(rowsAtOnce, h.height - r);
+    const uint8_t* s = f.Get(h.offBits + stride * r, static_cast<size_t>(stride * n));
+    if (!s) return kPixoDamagedFile;
+    for (int32_t i = 0; i < n; ++i, s += stride) {
+      DecodeRow(s, h.width, h.bits, img.row(h.topDown ? r + i : h.height - 1 - (r + i)));
     }
   }
   return kPixoOk;
@@ -119,17 +199,18 @@ int16_t DecodeRgb(const std::vector<uint8_t>& f, const Header& h, Image& img) {
 
 // RLE8 and RLE4; rows count from the bottom. Pixels beyond a row's end are
 // dropped; data that ends before the end-of-bitmap mark is damaged.
-int16_t DecodeRle(const std::vector<uint8_t>& f, const Header& h, Image& img) {
+int16_t DecodeRle(Bytes& f, const Header& h, Image& img) {
   const bool four = h.compression == kRle4;
   int64_t x = 0, y = 0;
-  size_t pos = h.offBits;
+  uint64_t pos = h.offBits;
   auto put = [&](uint8_t v) {
     if (x < h.width && y < h.height) img.row(static_cast<int32_t>(h.height - 1 - y))[x] = v;
     ++x;
   };
   while (true) {
-    if (pos + 2 > f.size()) return kPixoDamagedFile;
-    const uint8_t a = f[pos], b = f[pos + 1];
+    const uint8_t* p = f.Get(pos, 2);
+    if (!p) return kPixoDamagedFile;
+    const uint8_t a = p[0], b = p[1];
     pos += 2;
     if (a > 0) {
       for (int i = 0; i < a; ++i) put(four ? (i % 2 ? b & 0x0F : b >> 4) : b);
@@ -139,15 +220,17 @@ int16_t DecodeRle(const std::vector<uint8_t>& f, const Header& h, Image& img) {
     } else if (b == 1) {
       return kPixoOk;
     } else if (b == 2) {
-      if (pos + 2 > f.size()) return kPixoDamagedFile;
-      x += f[pos];
-      y += f[pos + 1];
+      const uint8_t* d = f.Get(pos, 2);
+      if (!d) return kPixoDamagedFile;
+      x += d[0];
+      y += d[1];
       pos += 2;
     } else {
       const size_t bytes = four ? (b + 1u) / 2 : b;
       const size_t padded = bytes + (bytes & 1);
-      if (pos + padded > f.size()) return kPixoDamagedFile;
-      for (int i = 0; i < b; ++i) put(four ? (i % 2 ? f[pos + i / 2] & 0x0F : f[pos + i / 2] >> 4) : f[pos + i]);
+      const uint8_t* run = f.Get(pos, padded);
+      if (!run) return kPixoDamagedFile;
+      for (int i = 0; i < b; ++i) put(four ? (i % 2 ? run[i / 2] & 0x0F : run[i / 2] >> 4) : run[i]);
       pos += padded;
     }
   }
@@ -237,12 +320,12 @@ class Bmp final : public ImageCodec {
     return format == kFormatBmpRle ? bits == 4 || bits == 8 : true;
   }
 
-  int16_t ReadInfo(const std::string& path, int32_t page, FileInfo& info) const override {
+  int16_t ReadInfo(const ImageSource& src, int32_t page, FileInfo& info) const override {
     if (page != 1) return kPixoBadArgument;
-    std::vector<uint8_t> f;
+    Bytes f(src);
+    if (!f.opened()) return kPixoFileNotFound;
     Header h;
-    int16_t rc = ReadAll(path, f);
-    if (rc == kPixoOk) rc = ParseHeader(f, h);
+    const int16_t rc = ParseHeader(f, h);
     if (rc != kPixoOk) return rc;
     info.width = h.width;
     info.height = h.height;
@@ -254,13 +337,14 @@ class Bmp final : public ImageCodec {
     return kPixoOk;
   }
 
-  int16_t Read(const std::string& path, int32_t page, Image& out) const override {
+  int16_t Read(const ImageSource& src, int32_t page, Image& out) const override {
     if (page != 1) return kPixoBadArgument;
-    std::vector<uint8_t> f;
+    Bytes f(src);
+    if (!f.opened()) return kPixoFileNotFound;
     Header h;
-    int16_t rc = ReadAll(path, f);
-    if (rc == kPixoOk) rc = ParseHeader(f, h);
+    int16_t rc = ParseHeader(f, h);
     if (rc != kPixoOk) return rc;
+    if (!RowsFit(f, h)) return kPixoDamagedFile;
     Image img;
     img.Create(h.width, h.height, h.bits > 8 ? 24 : h.bits);
     if (h.bits <= 8) img.SetPalette(h.palette);
@@ -271,14 +355,16 @@ class Bmp final : public ImageCodec {
     return kPixoOk;
   }
 
-  int16_t Write(const std::string& path, const Image& img, const SaveRequest& req) const override {
+  int16_t Write(ImageSink& sink, const Image& img, const SaveRequest& req) const override {
     const uint32_t compression =
         req.format != kFormatBmpRle ? kRgb : img.bits() == 8 ? kRle8 : kRle4;
     std::vector<Colour> palette = img.palette();
     if (img.indexed() && palette.empty()) palette.push_back(kBlack);
     const std::vector<uint8_t> pixels = EncodePixels(img, compression);
     const auto offBits = static_cast<uint32_t>(14 + 40 + 4 * palette.size());
-    std::vector<uint8_t> f;
+    std::vector<uint8_t> local;
+    std::vector<uint8_t>& f = sink.bytes ? *sink.bytes : local;
+    f.reserve(f.size() + offBits + pixels.size());
     f.push_back('B');
     f.push_back('M');
     Put32(f, offBits + static_cast<uint32_t>(pixels.size()));
@@ -302,11 +388,11 @@ class Bmp final : public ImageCodec {
       f.push_back(0);
     }
     f.insert(f.end(), pixels.begin(), pixels.end());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return kPixoWriteFailed;
-    out.write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
-    out.close();
-    return out ? kPixoOk : kPixoWriteFailed;
+    if (sink.bytes) return kPixoOk;
+    StdioFile file{std::fopen(sink.path.c_str(), "wb")};
+    if (!file.f) return kPixoWriteFailed;
+    const bool written = std::fwrite(f.data(), 1, f.size(), file.f) == f.size();
+    return file.Finish() && written ? kPixoOk : kPixoWriteFailed;
   }
 };
 

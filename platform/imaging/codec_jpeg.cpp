@@ -1,5 +1,5 @@
 // JPEG through libjpeg: colour (three chroma samplings by format code) and
-// grey, the resolution in the JFIF header.
+// grey, the resolution in the JFIF header; files on disk or bytes in memory.
 //
 // libjpeg reports fatal errors by calling error_exit, which must not return;
 // it jumps back to the setjmp of the function that owns the codec objects.
@@ -46,10 +46,40 @@ double DpiOf(const jpeg_decompress_struct& d, bool x) {
   return kDefaultDpi;
 }
 
-// Reads the header (and with `pixels` the whole image) of a JPEG file.
-int16_t Decode(const std::string& path, FileInfo* info, Image* out) {
-  StdioFile file{std::fopen(path.c_str(), "rb")};
-  if (!file.f) return kPixoFileNotFound;
+// A compressed image written into a byte vector, in blocks as libjpeg asks.
+struct VectorDestination {
+  jpeg_destination_mgr mgr;
+  std::vector<uint8_t>* out;
+  size_t start;  // where the free block of the vector begins
+
+  static constexpr size_t kBlock = 65536;
+  static VectorDestination* Of(j_compress_ptr c) { return reinterpret_cast<VectorDestination*>(c->dest); }
+  static void Init(j_compress_ptr c) {
+    VectorDestination& d = *Of(c);
+    d.start = d.out->size();
+    d.out->resize(d.start + kBlock);
+    d.mgr.next_output_byte = d.out->data() + d.start;
+    d.mgr.free_in_buffer = kBlock;
+  }
+  // The block is full: keep it and open the next.
+  static boolean Empty(j_compress_ptr c) {
+    VectorDestination& d = *Of(c);
+    d.start = d.out->size();
+    d.out->resize(d.start + kBlock);
+    d.mgr.next_output_byte = d.out->data() + d.start;
+    d.mgr.free_in_buffer = kBlock;
+    return TRUE;
+  }
+  static void Term(j_compress_ptr c) {
+    VectorDestination& d = *Of(c);
+    d.out->resize(d.out->size() - d.mgr.free_in_buffer);
+  }
+};
+
+// Reads the header (and with `out` the whole image) of a JPEG file.
+int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
+  StdioFile file{src.inMemory() ? nullptr : std::fopen(src.path().c_str(), "rb")};
+  if (!src.inMemory() && !file.f) return kPixoFileNotFound;
   jpeg_decompress_struct d{};
   ErrorManager err{};
   std::vector<uint8_t> line;
@@ -62,7 +92,11 @@ int16_t Decode(const std::string& path, FileInfo* info, Image* out) {
     return kPixoDamagedFile;
   }
   jpeg_create_decompress(&d);
-  jpeg_stdio_src(&d, file.f);
+  if (file.f) {
+    jpeg_stdio_src(&d, file.f);
+  } else {
+    jpeg_mem_src(&d, src.bytes().data(), static_cast<unsigned long>(src.bytes().size()));
+  }
   jpeg_read_header(&d, TRUE);
   const bool grey = d.num_components == 1;
   const bool cmyk = d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK;
@@ -121,21 +155,23 @@ class Jpeg final : public ImageCodec {
     return bits == 24 || (bits == 8 && grey);
   }
 
-  int16_t ReadInfo(const std::string& path, int32_t page, FileInfo& info) const override {
+  int16_t ReadInfo(const ImageSource& src, int32_t page, FileInfo& info) const override {
     if (page != 1) return kPixoBadArgument;
-    const int16_t rc = Decode(path, &info, nullptr);
+    const int16_t rc = Decode(src, &info, nullptr);
     info.page = 1;
     return rc;
   }
 
-  int16_t Read(const std::string& path, int32_t page, Image& out) const override {
+  int16_t Read(const ImageSource& src, int32_t page, Image& out) const override {
     if (page != 1) return kPixoBadArgument;
-    return Decode(path, nullptr, &out);
+    return Decode(src, nullptr, &out);
   }
 
-  int16_t Write(const std::string& path, const Image& img, const SaveRequest& req) const override {
-    StdioFile file{std::fopen(path.c_str(), "wb")};
-    if (!file.f) return kPixoWriteFailed;
+  int16_t Write(ImageSink& sink, const Image& img, const SaveRequest& req) const override {
+    StdioFile file{sink.bytes ? nullptr : std::fopen(sink.path.c_str(), "wb")};
+    if (!sink.bytes && !file.f) return kPixoWriteFailed;
+    const size_t before = sink.bytes ? sink.bytes->size() : 0;
+    VectorDestination vector{{}, sink.bytes, before};
     jpeg_compress_struct c{};
     ErrorManager err{};
     std::vector<uint8_t> line(static_cast<size_t>(img.width()));
@@ -144,10 +180,18 @@ class Jpeg final : public ImageCodec {
     err.mgr.emit_message = CountWarnings;
     if (setjmp(err.jump)) {
       jpeg_destroy_compress(&c);
+      if (sink.bytes) sink.bytes->resize(before);
       return kPixoWriteFailed;
     }
     jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, file.f);
+    if (file.f) {
+      jpeg_stdio_dest(&c, file.f);
+    } else {
+      vector.mgr.init_destination = VectorDestination::Init;
+      vector.mgr.empty_output_buffer = VectorDestination::Empty;
+      vector.mgr.term_destination = VectorDestination::Term;
+      c.dest = &vector.mgr;
+    }
     const bool grey = img.bits() == 8;
     c.image_width = static_cast<JDIMENSION>(img.width());
     c.image_height = static_cast<JDIMENSION>(img.height());
@@ -178,7 +222,7 @@ class Jpeg final : public ImageCodec {
     }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
-    return file.Finish() ? kPixoOk : kPixoWriteFailed;
+    return sink.bytes || file.Finish() ? kPixoOk : kPixoWriteFailed;
   }
 };
 

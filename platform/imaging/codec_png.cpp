@@ -1,5 +1,6 @@
 // PNG through libpng: palette images of 1, 4 and 8 bits, grey of 1, 4 and 8
-// bits and true colour, the resolution in the pHYs chunk.
+// bits and true colour, the resolution in the pHYs chunk; files on disk or
+// bytes in memory.
 //
 // libpng reports errors by longjmp to the setjmp of the function that owns
 // the png structures; every C++ object of those functions exists before the
@@ -9,6 +10,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <span>
 #include <vector>
 
 #include "platform/imaging/image_file.h"
@@ -31,9 +34,29 @@ int HeldBits(int colourType, int depth) {
   return 24;
 }
 
-int16_t Decode(const std::string& path, FileInfo* info, Image* out) {
-  StdioFile file{std::fopen(path.c_str(), "rb")};
-  if (!file.f) return kPixoFileNotFound;
+// The bytes of a PNG in memory, read in order.
+struct MemoryReader {
+  std::span<const uint8_t> bytes;
+  size_t pos = 0;
+
+  static void Read(png_structp png, png_bytep out, size_t n) {
+    auto* m = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (n > m->bytes.size() - m->pos) png_error(png, "end of data");
+    std::memcpy(out, m->bytes.data() + m->pos, n);
+    m->pos += n;
+  }
+};
+
+void AppendBytes(png_structp png, png_bytep data, size_t n) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + n);
+}
+void NoFlush(png_structp) {}
+
+int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
+  StdioFile file{src.inMemory() ? nullptr : std::fopen(src.path().c_str(), "rb")};
+  if (!src.inMemory() && !file.f) return kPixoFileNotFound;
+  MemoryReader memory{src.bytes()};
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, Silent);
   if (!png) return kPixoDamagedFile;
   png_infop pi = png_create_info_struct(png);
@@ -43,7 +66,11 @@ int16_t Decode(const std::string& path, FileInfo* info, Image* out) {
     png_destroy_read_struct(&png, &pi, nullptr);
     return kPixoDamagedFile;
   }
-  png_init_io(png, file.f);
+  if (file.f) {
+    png_init_io(png, file.f);
+  } else {
+    png_set_read_fn(png, &memory, MemoryReader::Read);
+  }
   // Guards against an absurd size in a damaged header before any allocation.
   png_set_user_limits(png, kMaxSide, kMaxSide);
   png_read_info(png, pi);
@@ -111,21 +138,22 @@ class Png final : public ImageCodec {
   bool Writes(int32_t format) const override { return format == kFormatPng; }
   bool Holds(int32_t, int32_t, bool) const override { return true; }
 
-  int16_t ReadInfo(const std::string& path, int32_t page, FileInfo& info) const override {
+  int16_t ReadInfo(const ImageSource& src, int32_t page, FileInfo& info) const override {
     if (page != 1) return kPixoBadArgument;
-    const int16_t rc = Decode(path, &info, nullptr);
+    const int16_t rc = Decode(src, &info, nullptr);
     info.page = 1;
     return rc;
   }
 
-  int16_t Read(const std::string& path, int32_t page, Image& out) const override {
+  int16_t Read(const ImageSource& src, int32_t page, Image& out) const override {
     if (page != 1) return kPixoBadArgument;
-    return Decode(path, nullptr, &out);
+    return Decode(src, nullptr, &out);
   }
 
-  int16_t Write(const std::string& path, const Image& img, const SaveRequest&) const override {
-    StdioFile file{std::fopen(path.c_str(), "wb")};
-    if (!file.f) return kPixoWriteFailed;
+  int16_t Write(ImageSink& sink, const Image& img, const SaveRequest&) const override {
+    StdioFile file{sink.bytes ? nullptr : std::fopen(sink.path.c_str(), "wb")};
+    if (!sink.bytes && !file.f) return kPixoWriteFailed;
+    const size_t before = sink.bytes ? sink.bytes->size() : 0;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, Silent);
     if (!png) return kPixoWriteFailed;
     png_infop pi = png_create_info_struct(png);
@@ -133,9 +161,14 @@ class Png final : public ImageCodec {
     std::vector<png_bytep> rows(static_cast<size_t>(img.height()));
     if (!pi || setjmp(png_jmpbuf(png))) {
       png_destroy_write_struct(&png, &pi);
+      if (sink.bytes) sink.bytes->resize(before);
       return kPixoWriteFailed;
     }
-    png_init_io(png, file.f);
+    if (file.f) {
+      png_init_io(png, file.f);
+    } else {
+      png_set_write_fn(png, sink.bytes, AppendBytes, NoFlush);
+    }
     const bool grey = img.IsGrey();
     const int type = img.bits() == 24 ? PNG_COLOR_TYPE_RGB : grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
     const int depth = img.bits() == 24 ? 8 : img.bits();
@@ -154,7 +187,7 @@ class Png final : public ImageCodec {
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &pi);
-    return file.Finish() ? kPixoOk : kPixoWriteFailed;
+    return sink.bytes || file.Finish() ? kPixoOk : kPixoWriteFailed;
   }
 };
 

@@ -1,5 +1,6 @@
 // TIFF through libtiff: every compression of the save format codes, pages
-// read one at a time and appended one at a time.
+// read one at a time and appended one at a time; files on disk or bytes in
+// memory (through libtiff's client procedures).
 //
 // Black-and-white images are written min-is-white (the usual form for fax
 // compressions), grey images min-is-black, other palette images with a
@@ -9,10 +10,12 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "platform/imaging/image_file.h"
@@ -30,6 +33,54 @@ struct QuietLibtiff {
   }
 };
 
+// A TIFF in memory for libtiff: the bytes of one to read, or a vector that
+// receives one written from its current end on (`base`).
+struct MemoryFile {
+  std::span<const uint8_t> in;
+  std::vector<uint8_t>* out = nullptr;
+  uint64_t base = 0;
+  uint64_t pos = 0;
+
+  uint64_t size() const { return out ? out->size() - base : in.size(); }
+
+  static MemoryFile* Of(thandle_t h) { return static_cast<MemoryFile*>(h); }
+  static tmsize_t Read(thandle_t h, void* buf, tmsize_t n) {
+    MemoryFile& m = *Of(h);
+    const uint64_t size = m.size();
+    const uint64_t got = m.pos >= size ? 0 : std::min<uint64_t>(static_cast<uint64_t>(n), size - m.pos);
+    const uint8_t* from = m.out ? m.out->data() + m.base : m.in.data();
+    if (got) std::memcpy(buf, from + m.pos, got);
+    m.pos += got;
+    return static_cast<tmsize_t>(got);
+  }
+  static tmsize_t Write(thandle_t h, void* buf, tmsize_t n) {
+    MemoryFile& m = *Of(h);
+    if (!m.out || n < 0) return -1;
+    const uint64_t end = m.base + m.pos + static_cast<uint64_t>(n);
+    if (end > m.out->size()) m.out->resize(end);
+    std::memcpy(m.out->data() + m.base + m.pos, buf, static_cast<size_t>(n));
+    m.pos += static_cast<uint64_t>(n);
+    return n;
+  }
+  static toff_t Seek(thandle_t h, toff_t off, int whence) {
+    MemoryFile& m = *Of(h);
+    const uint64_t from = whence == SEEK_CUR ? m.pos : whence == SEEK_END ? m.size() : 0;
+    m.pos = from + off;
+    return m.pos;
+  }
+  static int Close(thandle_t) { return 0; }
+  static toff_t Size(thandle_t h) { return Of(h)->size(); }
+  // Bytes to read are handed to libtiff in place: no copy of the strips.
+  static int Map(thandle_t h, void** base, toff_t* size) {
+    MemoryFile& m = *Of(h);
+    if (m.out) return 0;
+    *base = const_cast<uint8_t*>(m.in.data());
+    *size = m.in.size();
+    return 1;
+  }
+  static void Unmap(thandle_t, void*, toff_t) {}
+};
+
 // An open file with what libtiff reported on it. libtiff passes over tag
 // data it cannot read ("IO error during reading of ...; tag ignored") with
 // a warning only, and goes on with a changed page (a palette page without
@@ -37,12 +88,19 @@ struct QuietLibtiff {
 // caused any error.
 class Tif {
  public:
-  Tif(const std::string& path, const char* mode) {
+  // A file on disk by its path, or the memory file `memory` (kept alive by
+  // the caller) when it is given.
+  Tif(const std::string& path, const char* mode, MemoryFile* memory = nullptr) {
     static QuietLibtiff quiet;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, this);
-    tif = TIFFOpenExt(path.c_str(), mode, options);
+    if (memory) {
+      tif = TIFFClientOpenExt("memory", mode, memory, MemoryFile::Read, MemoryFile::Write, MemoryFile::Seek,
+                              MemoryFile::Close, MemoryFile::Size, MemoryFile::Map, MemoryFile::Unmap, options);
+    } else {
+      tif = TIFFOpenExt(path.c_str(), mode, options);
+    }
     TIFFOpenOptionsFree(options);
   }
   ~Tif() { Close(); }
@@ -124,19 +182,32 @@ Layout LayoutOf(TIFF* tif) {
   return l;
 }
 
-// Unpacks one row of `bits`-bit samples (MSB first) into one byte each.
-void Unpack(const uint8_t* in, uint32_t width, int bits, uint8_t* out) {
-  for (uint32_t x = 0; x < width; ++x) {
-    const uint32_t bit = x * bits;
-    out[x] = static_cast<uint8_t>((in[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1));
+// Unpacks one row of `bits`-bit samples (MSB first) into one byte each,
+// mapped through `map` (sample -> held index).
+void Unpack(const uint8_t* in, uint32_t width, int bits, const uint8_t* map, uint8_t* out) {
+  if (bits == 8) {
+    for (uint32_t x = 0; x < width; ++x) out[x] = map[in[x]];
+    return;
   }
+  const uint32_t perByte = 8 / bits, mask = (1u << bits) - 1;
+  const uint32_t whole = width / perByte;
+  for (uint32_t i = 0; i < whole; ++i, out += perByte) {
+    const uint8_t b = in[i];
+    for (uint32_t k = 0; k < perByte; ++k) out[k] = map[(b >> (8 - bits - k * bits)) & mask];
+  }
+  for (uint32_t k = 0; k < width % perByte; ++k) out[k] = map[(in[whole] >> (8 - bits - k * bits)) & mask];
 }
 
+// Packs one byte-per-sample row into `bits`-bit samples, MSB first.
 void Pack(const uint8_t* in, uint32_t width, int bits, uint8_t* out, size_t outBytes) {
+  if (bits == 8) {
+    std::memcpy(out, in, width);
+    return;
+  }
   std::memset(out, 0, outBytes);
+  const uint32_t perByte = 8 / bits;
   for (uint32_t x = 0; x < width; ++x) {
-    const uint32_t bit = x * bits;
-    out[bit / 8] |= static_cast<uint8_t>(in[x] << (8 - bits - bit % 8));
+    out[x / perByte] |= static_cast<uint8_t>(in[x] << (8 - bits - (x % perByte) * bits));
   }
 }
 
@@ -221,13 +292,10 @@ int16_t ReadIndexed(TIFF* tif, const Layout& l, Image& out) {
   }
   StripReader rows(tif, l.height);
   if (rows.lineBytes() < (static_cast<size_t>(l.width) * l.bits + 7) / 8) return kPixoDamagedFile;
-  std::vector<uint8_t> samples(l.width);
   for (uint32_t y = 0; y < l.height; ++y) {
     const uint8_t* line = rows.Row(y);
     if (!line) return kPixoDamagedFile;
-    Unpack(line, l.width, l.bits, samples.data());
-    uint8_t* d = out.row(static_cast<int32_t>(y));
-    for (uint32_t x = 0; x < l.width; ++x) d[x] = map[samples[x]];
+    Unpack(line, l.width, l.bits, map.data(), out.row(static_cast<int32_t>(y)));
   }
   return kPixoOk;
 }
@@ -239,12 +307,17 @@ int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
   if (rows.lineBytes() < static_cast<size_t>(l.width) * l.samples) return kPixoDamagedFile;
   const bool cmyk = l.photometric == PHOTOMETRIC_SEPARATED;
   for (uint32_t y = 0; y < l.height; ++y) {
-    const uint8_t* line = rows.Row(y);
-    if (!line) return kPixoDamagedFile;
+    const uint8_t* s = rows.Row(y);
+    if (!s) return kPixoDamagedFile;
     uint8_t* d = out.row(static_cast<int32_t>(y));
-    for (uint32_t x = 0; x < l.width; ++x) {
-      const uint8_t* s = &line[static_cast<size_t>(x) * l.samples];
-      for (int i = 0; i < 3; ++i) d[3 * x + i] = cmyk ? static_cast<uint8_t>(255 - std::min(255, s[i] + s[3])) : s[i];
+    if (l.samples == 3) {
+      std::memcpy(d, s, static_cast<size_t>(l.width) * 3);
+    } else if (cmyk) {
+      for (uint32_t x = 0; x < l.width; ++x, s += 4, d += 3) {
+        for (int i = 0; i < 3; ++i) d[i] = static_cast<uint8_t>(255 - std::min(255, s[i] + s[3]));
+      }
+    } else {
+      for (uint32_t x = 0; x < l.width; ++x, s += l.samples, d += 3) std::memcpy(d, s, 3);
     }
   }
   return kPixoOk;
@@ -319,6 +392,13 @@ int16_t WritePage(TIFF* tif, const Image& img, const SaveRequest& req) {
   const auto lineBytes = static_cast<size_t>(std::max<tmsize_t>(TIFFScanlineSize(tif), 0));
   std::vector<uint8_t> strip(lineBytes * perStrip);
   std::vector<uint8_t> samplesOfRow(w);
+  // Held index -> sample written. Min-is-white: 0 is white, any other
+  // colour (an index beyond the palette reads black) is 1.
+  std::array<uint8_t, 256> sampleOf;
+  for (size_t i = 0; i < sampleOf.size(); ++i) {
+    const bool white = i < img.palette().size() && img.palette()[i] == kWhite;
+    sampleOf[i] = bitonal ? (white ? 0 : 1) : static_cast<uint8_t>(i);
+  }
   for (uint32_t y = 0; y < h; ++y) {
     uint8_t* line = strip.data() + (y % perStrip) * lineBytes;
     const uint8_t* s = img.row(static_cast<int32_t>(y));
@@ -333,11 +413,12 @@ int16_t WritePage(TIFF* tif, const Image& img, const SaveRequest& req) {
         d[3] = k;
       }
     } else if (img.indexed()) {
-      for (uint32_t x = 0; x < w; ++x) {
-        // Min-is-white: 0 is white.
-        samplesOfRow[x] = bitonal ? (img.At(static_cast<int32_t>(x), static_cast<int32_t>(y)) == kWhite ? 0 : 1) : s[x];
+      if (bitonal) {
+        for (uint32_t x = 0; x < w; ++x) samplesOfRow[x] = sampleOf[s[x]];
+        Pack(samplesOfRow.data(), w, bits, line, lineBytes);
+      } else {
+        Pack(s, w, bits, line, lineBytes);
       }
-      Pack(samplesOfRow.data(), w, bits, line, lineBytes);
     } else {
       std::memcpy(line, s, static_cast<size_t>(w) * 3);
     }
@@ -373,8 +454,9 @@ class Tiff final : public ImageCodec {
     return true;
   }
 
-  int16_t ReadInfo(const std::string& path, int32_t page, FileInfo& info) const override {
-    Tif t(path, "r");
+  int16_t ReadInfo(const ImageSource& src, int32_t page, FileInfo& info) const override {
+    MemoryFile memory{src.bytes()};
+    Tif t(src.path(), "r", src.inMemory() ? &memory : nullptr);
     if (!t.tif) return kPixoDamagedFile;
     info.pageCount = TIFFNumberOfDirectories(t.tif);
     if (!SelectPage(t.tif, page)) return kPixoDamagedFile;
@@ -388,8 +470,9 @@ class Tiff final : public ImageCodec {
     return ValidImageSize(info.width, info.height) && !t.damaged ? kPixoOk : kPixoDamagedFile;
   }
 
-  int16_t Read(const std::string& path, int32_t page, Image& out) const override {
-    Tif t(path, "r");
+  int16_t Read(const ImageSource& src, int32_t page, Image& out) const override {
+    MemoryFile memory{src.bytes()};
+    Tif t(src.path(), "r", src.inMemory() ? &memory : nullptr);
     if (!t.tif || !SelectPage(t.tif, page)) return kPixoDamagedFile;
     Image img;
     const int16_t rc = ReadPage(t.tif, img);
@@ -399,9 +482,13 @@ class Tiff final : public ImageCodec {
     return kPixoOk;
   }
 
-  int16_t Write(const std::string& path, const Image& img, const SaveRequest& req) const override {
+  int16_t Write(ImageSink& sink, const Image& img, const SaveRequest& req) const override {
     if (!TIFFIsCODECConfigured(CompressionOf(req.format))) return kPixoUnsupportedCode;
-    Tif t(path, req.append ? "a" : "w");
+    if (sink.bytes && req.append) return kPixoWriteFailed;
+    MemoryFile memory;
+    memory.out = sink.bytes;
+    memory.base = sink.bytes ? sink.bytes->size() : 0;
+    Tif t(sink.path, req.append ? "a" : "w", sink.bytes ? &memory : nullptr);
     if (!t.tif) return kPixoWriteFailed;
     const int16_t rc = WritePage(t.tif, img, req);
     if (rc != kPixoOk) return rc;

@@ -14,31 +14,6 @@ namespace {
 
 const ImageCodec* const kCodecs[] = {&TiffCodec(), &JpegCodec(), &PngCodec(), &BmpCodec()};
 
-int16_t CodecForFile(const std::string& path, const ImageCodec*& codec) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kPixoFileNotFound;
-  std::array<uint8_t, 16> head{};
-  in.read(reinterpret_cast<char*>(head.data()), head.size());
-  const auto got = static_cast<size_t>(in.gcount());
-  for (const ImageCodec* c : kCodecs) {
-    if (c->Sniff(std::span<const uint8_t>(head.data(), got))) {
-      codec = c;
-      return kPixoOk;
-    }
-  }
-  return kPixoUnknownFormat;
-}
-
-// Page count first, then the page asked for, held inside 1..count.
-int16_t ClampedInfo(const ImageCodec& codec, const std::string& path, int32_t page, FileInfo& info) {
-  int16_t rc = codec.ReadInfo(path, 1, info);
-  if (rc != kPixoOk) return rc;
-  const int32_t clamped = std::clamp(page, 1, std::max(info.pageCount, 1));
-  if (clamped != 1) rc = codec.ReadInfo(path, clamped, info);
-  info.page = clamped;
-  return rc;
-}
-
 // A copy of `img` with `bits` bits per pixel as the format wants it.
 Image ForSave(const Image& img, int32_t format, int32_t bits) {
   Image out = img;
@@ -53,37 +28,58 @@ Image ForSave(const Image& img, int32_t format, int32_t bits) {
   return out;
 }
 
-}  // namespace
+int16_t CodecFor(const ImageSource& src, const ImageCodec*& codec) {
+  std::array<uint8_t, 16> head{};
+  size_t got = 0;
+  if (src.inMemory()) {
+    got = std::min(head.size(), src.bytes().size());
+    std::copy_n(src.bytes().begin(), got, head.begin());
+  } else {
+    std::ifstream in(src.path(), std::ios::binary);
+    if (!in) return kPixoFileNotFound;
+    in.read(reinterpret_cast<char*>(head.data()), head.size());
+    got = static_cast<size_t>(in.gcount());
+  }
+  for (const ImageCodec* c : kCodecs) {
+    if (c->Sniff(std::span<const uint8_t>(head.data(), got))) {
+      codec = c;
+      return kPixoOk;
+    }
+  }
+  return kPixoUnknownFormat;
+}
 
-double DpiFromPerMetre(double perMetre) { return std::round(perMetre * 0.0254 * 100) / 100; }
-
-int16_t ReadImageInfo(const std::string& path, int32_t page, FileInfo& info) {
-  info = FileInfo();
-  const ImageCodec* codec = nullptr;
-  int16_t rc = CodecForFile(path, codec);
+// Page count first, then the page asked for, held inside 1..count.
+int16_t ClampedInfo(const ImageCodec& codec, const ImageSource& src, int32_t page, FileInfo& info) {
+  int16_t rc = codec.ReadInfo(src, 1, info);
   if (rc != kPixoOk) return rc;
-  rc = ClampedInfo(*codec, path, page, info);
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(path, ec);
-  info.sizeOnDisk = ec ? 0 : static_cast<int64_t>(size);
+  const int32_t clamped = std::clamp(page, 1, std::max(info.pageCount, 1));
+  if (clamped != 1) rc = codec.ReadInfo(src, clamped, info);
+  info.page = clamped;
   return rc;
 }
 
-int16_t ReadImageFile(const std::string& path, int32_t page, Image& out) {
+int16_t ReadInfoFrom(const ImageSource& src, int32_t page, FileInfo& info) {
+  info = FileInfo();
   const ImageCodec* codec = nullptr;
-  int16_t rc = CodecForFile(path, codec);
+  const int16_t rc = CodecFor(src, codec);
+  return rc == kPixoOk ? ClampedInfo(*codec, src, page, info) : rc;
+}
+
+int16_t ReadFrom(const ImageSource& src, int32_t page, Image& out) {
+  const ImageCodec* codec = nullptr;
+  int16_t rc = CodecFor(src, codec);
   if (rc != kPixoOk) return rc;
   FileInfo info;
-  rc = ClampedInfo(*codec, path, page, info);
+  rc = ClampedInfo(*codec, src, page, info);
   if (rc != kPixoOk) return rc;
   Image img;
-  rc = codec->Read(path, info.page, img);
+  rc = codec->Read(src, info.page, img);
   if (rc == kPixoOk) out = std::move(img);
   return rc;
 }
 
-int16_t WriteImageFile(const std::string& path, const Image& img, int32_t format, int32_t bits,
-                       int32_t quality, bool append) {
+int16_t WriteTo(ImageSink& sink, const Image& img, int32_t format, int32_t bits, int32_t quality, bool append) {
   if (img.empty()) return kPixoNoImage;
   if (bits == 0) bits = img.bits();
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return kPixoUnsupportedBits;
@@ -95,9 +91,47 @@ int16_t WriteImageFile(const std::string& path, const Image& img, int32_t format
     req.format = format;
     req.quality = quality;
     req.append = append;
-    return codec->Write(path, out, req);
+    return codec->Write(sink, out, req);
   }
   return kPixoUnsupportedCode;
+}
+
+}  // namespace
+
+double DpiFromPerMetre(double perMetre) { return std::round(perMetre * 0.0254 * 100) / 100; }
+
+int16_t ReadImageInfo(const std::string& path, int32_t page, FileInfo& info) {
+  const int16_t rc = ReadInfoFrom(ImageSource::File(path), page, info);
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  info.sizeOnDisk = ec ? 0 : static_cast<int64_t>(size);
+  return rc;
+}
+
+int16_t ReadImageFile(const std::string& path, int32_t page, Image& out) {
+  return ReadFrom(ImageSource::File(path), page, out);
+}
+
+int16_t WriteImageFile(const std::string& path, const Image& img, int32_t format, int32_t bits,
+                       int32_t quality, bool append) {
+  ImageSink sink{path};
+  return WriteTo(sink, img, format, bits, quality, append);
+}
+
+int16_t ReadImageInfoMemory(std::span<const uint8_t> bytes, int32_t page, FileInfo& info) {
+  const int16_t rc = ReadInfoFrom(ImageSource::Memory(bytes), page, info);
+  info.sizeOnDisk = static_cast<int64_t>(bytes.size());
+  return rc;
+}
+
+int16_t ReadImageMemory(std::span<const uint8_t> bytes, int32_t page, Image& out) {
+  return ReadFrom(ImageSource::Memory(bytes), page, out);
+}
+
+int16_t WriteImageMemory(std::vector<uint8_t>& out, const Image& img, int32_t format, int32_t bits,
+                         int32_t quality) {
+  ImageSink sink{{}, &out};
+  return WriteTo(sink, img, format, bits, quality, false);
 }
 
 }  // namespace imaging

@@ -1,6 +1,8 @@
 #pragma once
 // Image files: one codec per file format (TIFF, JPEG, PNG, BMP) behind one
 // interface, and the functions the control uses to read and write files.
+// The same codecs read and write a file's bytes held in memory (what the
+// binding control keeps in a BLOB column), with no file in between.
 //
 // Files are recognised by their first bytes, not their names. Pages count
 // from 1. Every failure is a PixoResult; no codec throws, and a damaged or
@@ -9,6 +11,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/imaging/image.h"
 
@@ -33,6 +37,31 @@ struct SaveRequest {
   bool append = false;  // add a page to an existing multi-page file
 };
 
+// What a codec reads: a file by its path, or a file's bytes in memory (the
+// caller keeps them alive for the call).
+class ImageSource {
+ public:
+  static ImageSource File(const std::string& path) { return ImageSource(path, {}, false); }
+  static ImageSource Memory(std::span<const uint8_t> bytes) { return ImageSource({}, bytes, true); }
+  bool inMemory() const { return memory_; }
+  const std::string& path() const { return path_; }
+  std::span<const uint8_t> bytes() const { return bytes_; }
+
+ private:
+  ImageSource(std::string path, std::span<const uint8_t> bytes, bool memory)
+      : path_(std::move(path)), bytes_(bytes), memory_(memory) {}
+  std::string path_;
+  std::span<const uint8_t> bytes_;
+  bool memory_;
+};
+
+// Where a codec writes: a file by its path, or the end of a byte vector
+// (`bytes` not null; appending a page needs a file).
+struct ImageSink {
+  std::string path;
+  std::vector<uint8_t>* bytes = nullptr;
+};
+
 class ImageCodec {
  public:
   virtual ~ImageCodec() = default;
@@ -43,9 +72,21 @@ class ImageCodec {
   // True when the format code can hold an image of `bits` (and grey-ness).
   virtual bool Holds(int32_t format, int32_t bits, bool grey) const = 0;
   // Size, bits, resolution and page count for page `page` (in range).
-  virtual int16_t ReadInfo(const std::string& path, int32_t page, FileInfo& info) const = 0;
-  virtual int16_t Read(const std::string& path, int32_t page, Image& out) const = 0;
-  virtual int16_t Write(const std::string& path, const Image& img, const SaveRequest& req) const = 0;
+  int16_t ReadInfo(const std::string& path, int32_t page, FileInfo& info) const {
+    return ReadInfo(ImageSource::File(path), page, info);
+  }
+  int16_t Read(const std::string& path, int32_t page, Image& out) const {
+    return Read(ImageSource::File(path), page, out);
+  }
+  int16_t Write(const std::string& path, const Image& img, const SaveRequest& req) const {
+    ImageSink sink{path};
+    return Write(sink, img, req);
+  }
+  // The same on a file or on bytes in memory. A failed Read leaves `out` as
+  // it was.
+  virtual int16_t ReadInfo(const ImageSource& src, int32_t page, FileInfo& info) const = 0;
+  virtual int16_t Read(const ImageSource& src, int32_t page, Image& out) const = 0;
+  virtual int16_t Write(ImageSink& sink, const Image& img, const SaveRequest& req) const = 0;
 };
 
 const ImageCodec& TiffCodec();
@@ -65,6 +106,13 @@ int16_t ReadImageFile(const std::string& path, int32_t page, Image& out);
 // kPixoUnsupportedBits when the code cannot hold the bits.
 int16_t WriteImageFile(const std::string& path, const Image& img, int32_t format, int32_t bits,
                        int32_t quality, bool append);
+
+// The same three on a file's bytes in memory; the written file's bytes are
+// appended to `out`. sizeOnDisk is the number of bytes.
+int16_t ReadImageInfoMemory(std::span<const uint8_t> bytes, int32_t page, FileInfo& info);
+int16_t ReadImageMemory(std::span<const uint8_t> bytes, int32_t page, Image& out);
+int16_t WriteImageMemory(std::vector<uint8_t>& out, const Image& img, int32_t format, int32_t bits,
+                         int32_t quality);
 
 // Resolution read from a file as pixels per metre, in dpi rounded to 0.01.
 double DpiFromPerMetre(double perMetre);

@@ -1,11 +1,8 @@
 #include "platform/pixokit/pixoio.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include <algorithm>
+#include <array>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "platform/imaging/image_file.h"
@@ -17,50 +14,34 @@ constexpr int32_t kOk = 1;
 constexpr int32_t kNoMemory = -1;
 constexpr int32_t kBadBitmap = -2;
 constexpr int32_t kWriteError = -5;
-constexpr int32_t kReadError = -7;
 constexpr int32_t kBadFormat = -9;
 constexpr int32_t kBadBits = -27;
 constexpr int32_t kBandRows = 16;
 
-// The codecs read and write files; the memory calls go through a temporary
-// file that lives only for the call.
-class TempFile {
- public:
-  TempFile() {
-    const char* dir = getenv("TMPDIR");
-    path_ = std::string(dir && *dir ? dir : "/tmp") + "/pixoio-XXXXXX";
-    int fd = mkstemp(path_.data());
-    if (fd < 0) {
-      path_.clear();
+// One row of a loaded image as the bitmap holds it: R, G, B bytes (24) or
+// grey levels (8). `colours` gives an indexed image's index -> colour.
+void BitmapRow(const imaging::Image& img, int32_t y, int32_t bits, const std::array<imaging::Colour, 256>& colours,
+               uint8_t* out) {
+  const uint8_t* s = img.crow(y);
+  const int32_t w = img.width();
+  if (img.bits() == 24) {
+    if (bits == 24) {
+      std::memcpy(out, s, static_cast<size_t>(w) * 3);
     } else {
-      close(fd);
+      for (int32_t x = 0; x < w; ++x, s += 3) out[x] = imaging::GreyOf(s[0], s[1], s[2]);
+    }
+    return;
+  }
+  for (int32_t x = 0; x < w; ++x) {
+    const imaging::Colour c = colours[s[x]];
+    if (bits == 8) {
+      out[x] = imaging::GreyOf(c);
+    } else {
+      out[3 * x] = imaging::RedOf(c);
+      out[3 * x + 1] = imaging::GreenOf(c);
+      out[3 * x + 2] = imaging::BlueOf(c);
     }
   }
-  ~TempFile() {
-    if (!path_.empty()) unlink(path_.c_str());
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-bool WriteAll(const std::string& path, const uint8_t* data, size_t n) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(data, 1, n, f) == n;
-  return std::fclose(f) == 0 && ok;
-}
-
-bool ReadAll(const std::string& path, std::vector<uint8_t>* out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  uint8_t buf[8192];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out->insert(out->end(), buf, buf + n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
 }
 
 }  // namespace
@@ -84,13 +65,11 @@ int32_t PXIO_SaveBitmapMemory(PXBITMAP* bitmap, ax::HGLOBAL* out, int32_t format
       std::memcpy(img.row(first + i), band.data() + static_cast<size_t>(i) * bitmap->BytesPerLine,
                   static_cast<size_t>(img.stride()));
   }
-  TempFile tmp;
-  if (tmp.path().empty()) return kWriteError;
   // 255 is the toolkit's "default quality".
   int32_t q = quality >= 1 && quality <= 100 ? quality : 0;
-  if (imaging::WriteImageFile(tmp.path(), img, format, bits, q, false) != imaging::kPixoOk) return kWriteError;
   std::vector<uint8_t> bytes;
-  if (!ReadAll(tmp.path(), &bytes) || bytes.size() > UINT32_MAX) return kWriteError;
+  if (imaging::WriteImageMemory(bytes, img, format, bits, q) != imaging::kPixoOk || bytes.size() > UINT32_MAX)
+    return kWriteError;
   ax::HGLOBAL mem = ax::GlobalAlloc(ax::GMEM_MOVEABLE, bytes.size());
   if (!mem) return kNoMemory;
   std::memcpy(ax::GlobalLock(mem), bytes.data(), bytes.size());
@@ -104,30 +83,22 @@ int32_t PXIO_LoadBitmapMemory(const uint8_t* data, uint32_t length, PXBITMAP* bi
                               PXLOADCALLBACK callback, void* userData) {
   if (!bitmap || size != sizeof(PXBITMAP) || (!data && length)) return -13;
   if (bits != 0 && bits != 8 && bits != 24) return kBadBits;
-  TempFile tmp;
-  if (tmp.path().empty() || !WriteAll(tmp.path(), data, length)) return kReadError;
+  const std::span<const uint8_t> bytes(data, length);
   imaging::FileInfo fi;
   imaging::Image img;
-  if (imaging::ReadImageInfo(tmp.path(), 1, fi) != imaging::kPixoOk ||
-      imaging::ReadImageFile(tmp.path(), 1, img) != imaging::kPixoOk || img.empty())
+  if (imaging::ReadImageInfoMemory(bytes, 1, fi) != imaging::kPixoOk ||
+      imaging::ReadImageMemory(bytes, 1, img) != imaging::kPixoOk || img.empty())
     return kBadFormat;
   int32_t want = bits ? bits : (img.indexed() && img.IsGrey() ? 8 : 24);
   PXBITMAP loaded;
   int32_t r = PXC_CreateBitmap(&loaded, img.width(), img.height(), want);
   if (r != kOk) return r;
-  std::vector<uint8_t> line(static_cast<size_t>(loaded.BytesPerLine));
+  std::array<imaging::Colour, 256> colours;
+  colours.fill(imaging::kBlack);
+  std::copy(img.palette().begin(), img.palette().end(), colours.begin());
+  uint8_t* rows = PXC_BitmapData(&loaded);
   for (int32_t y = 0; y < img.height(); ++y) {
-    for (int32_t x = 0; x < img.width(); ++x) {
-      imaging::Colour c = img.At(x, y);
-      if (want == 8) {
-        line[static_cast<size_t>(x)] = imaging::GreyOf(c);
-      } else {
-        line[static_cast<size_t>(x) * 3] = imaging::RedOf(c);
-        line[static_cast<size_t>(x) * 3 + 1] = imaging::GreenOf(c);
-        line[static_cast<size_t>(x) * 3 + 2] = imaging::BlueOf(c);
-      }
-    }
-    PXC_PutBitmapRow(&loaded, line.data(), y, loaded.BytesPerLine);
+    BitmapRow(img, y, want, colours, rows + static_cast<size_t>(y) * loaded.BytesPerLine);
   }
   loaded.XResolution = static_cast<int32_t>(fi.xdpi + 0.5);
   loaded.YResolution = static_cast<int32_t>(fi.ydpi + 0.5);
