@@ -6,7 +6,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <optional>
 
 #include "platform/activex/globalmem.h"
 #include "platform/activex/module.h"
@@ -21,6 +20,8 @@ using ax::E_POINTER;
 using ax::S_FALSE;
 using ax::S_OK;
 using Bytes = std::vector<uint8_t>;
+// A field's value; null for SQL NULL.
+using Value = std::shared_ptr<Bytes>;
 
 struct Db {
   sqlite3* db = nullptr;
@@ -92,7 +93,7 @@ class Rowset;
 
 class BlobStream final : public ISequentialStream, public ax::RefCounted {
  public:
-  BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Bytes data);
+  BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Value data);
   ~BlobStream() override;
   HRESULT QueryInterface(const IID& iid, void** out) override {
     if (!out) return E_POINTER;
@@ -108,8 +109,8 @@ class BlobStream final : public ISequentialStream, public ax::RefCounted {
   ax::ULONG Release() override { return ReleaseImpl(); }
   HRESULT Read(void* buffer, uint32_t bytes, uint32_t* read) override {
     if (!buffer && bytes) return E_POINTER;
-    uint32_t n = static_cast<uint32_t>(std::min<size_t>(bytes, data_.size() - pos_));
-    if (n) std::memcpy(buffer, data_.data() + pos_, n);
+    uint32_t n = static_cast<uint32_t>(std::min<size_t>(bytes, data_->size() - pos_));
+    if (n) std::memcpy(buffer, data_->data() + pos_, n);
     pos_ += n;
     if (read) *read = n;
     return n < bytes ? S_FALSE : S_OK;
@@ -120,10 +121,11 @@ class BlobStream final : public ISequentialStream, public ax::RefCounted {
   Rowset* rowset_;
   HROW row_;
   DBORDINAL ordinal_;
-  Bytes data_;
+  Value data_;  // what Read reads: the value when the stream was made
   size_t pos_ = 0;
-  bool writing_ = false;
-  Bytes written_;
+  // What Write has written; the row's pending change shares it, so each
+  // write adds its bytes once and no write copies those before it.
+  Value written_;
 };
 
 class Rowset final : public IRowset,
@@ -221,11 +223,11 @@ class Rowset final : public IRowset,
     int64_t rowid = rowids_[row - 1];
     if (!RowExists(rowid)) return DB_E_DELETEDROW;
     for (const DBBINDING& b : acc->second.bindings) {
-      std::optional<Bytes> value;
+      Value value;
       DBSTATUS status = DBSTATUS_S_OK;
       DBLENGTH length = 0;
       if (b.iOrdinal == 0) {
-        value = Bytes(4);
+        value = std::make_shared<Bytes>(4);
         int32_t mark = static_cast<int32_t>(row);
         std::memcpy(value->data(), &mark, 4);
       } else if (!ReadValue(row, b.iOrdinal, &value)) {
@@ -240,7 +242,7 @@ class Rowset final : public IRowset,
         length = static_cast<DBLENGTH>(value->size());
         if (b.dwPart & DBPART_VALUE) {
           if (b.wType == DBTYPE_IUNKNOWN) {
-            auto* s = new BlobStream(this, row, b.iOrdinal, *value);
+            auto* s = new BlobStream(this, row, b.iOrdinal, std::move(value));
             s->AddRef();
             Store<void*>(data, b.obValue, static_cast<ISequentialStream*>(s));
           } else if (b.wType == DBTYPE_BYTES || b.wType == DBTYPE_STR) {
@@ -326,13 +328,13 @@ class Rowset final : public IRowset,
       if (b.iOrdinal == 0 || (b.wType != DBTYPE_BYTES && b.wType != DBTYPE_STR)) return DB_E_BADBINDINFO;
       DBSTATUS status = b.dwPart & DBPART_STATUS ? Load<DBSTATUS>(data, b.obStatus) : DBSTATUS_S_OK;
       if (status == DBSTATUS_S_ISNULL) {
-        pending_[row][b.iOrdinal] = std::nullopt;
+        pending_[row][b.iOrdinal] = nullptr;
         continue;
       }
       DBLENGTH n = b.dwPart & DBPART_LENGTH ? Load<DBLENGTH>(data, b.obLength) : b.cbMaxLen;
       if (n > b.cbMaxLen) return DB_E_ERRORSOCCURRED;
       const uint8_t* p = static_cast<const uint8_t*>(data) + b.obValue;
-      pending_[row][b.iOrdinal] = Bytes(p, p + n);
+      pending_[row][b.iOrdinal] = std::make_shared<Bytes>(p, p + n);
     }
     return S_OK;
   }
@@ -403,7 +405,7 @@ class Rowset final : public IRowset,
 
   // For the streams.
   bool FailWrites() const { return db_->failStreamWrites; }
-  void SetPending(HROW row, DBORDINAL ordinal, const Bytes& value) {
+  void SetPending(HROW row, DBORDINAL ordinal, const Value& value) {
     if (refs_.count(row)) pending_[row][ordinal] = value;
   }
   size_t RowCount() const { return rowids_.size(); }
@@ -425,12 +427,14 @@ class Rowset final : public IRowset,
     return found;
   }
 
-  bool ReadValue(HROW row, DBORDINAL ordinal, std::optional<Bytes>* out) {
+  // A value of its own for the caller: a pending one is copied, since a
+  // stream may still be adding to it.
+  bool ReadValue(HROW row, DBORDINAL ordinal, Value* out) {
     auto p = pending_.find(row);
     if (p != pending_.end()) {
       auto c = p->second.find(ordinal);
       if (c != p->second.end()) {
-        *out = c->second;
+        *out = c->second ? std::make_shared<Bytes>(*c->second) : nullptr;
         return true;
       }
     }
@@ -441,23 +445,24 @@ class Rowset final : public IRowset,
     bool ok = sqlite3_step(st) == SQLITE_ROW;
     if (ok) {
       if (sqlite3_column_type(st, 0) == SQLITE_NULL) {
-        *out = std::nullopt;
+        *out = nullptr;
       } else {
         const auto* p2 = static_cast<const uint8_t*>(sqlite3_column_blob(st, 0));
         int n = sqlite3_column_bytes(st, 0);
-        *out = Bytes(p2, p2 + n);
+        *out = std::make_shared<Bytes>(p2, p2 + n);
       }
     }
     sqlite3_finalize(st);
     return ok;
   }
 
-  bool WriteValue(int64_t rowid, DBORDINAL ordinal, const std::optional<Bytes>& value) {
+  bool WriteValue(int64_t rowid, DBORDINAL ordinal, const Value& value) {
     sqlite3_stmt* st = nullptr;
     std::string sql = "UPDATE " + Quote(table_) + " SET " + Quote(columns_[ordinal].name) + "=?1 WHERE rowid=?2";
     if (sqlite3_prepare_v2(db_->db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return false;
     if (value) {
-      sqlite3_bind_blob64(st, 1, value->data(), value->size(), SQLITE_TRANSIENT);
+      // The value outlives the statement: SQLite need not copy it.
+      sqlite3_bind_blob64(st, 1, value->data(), value->size(), SQLITE_STATIC);
     } else {
       sqlite3_bind_null(st, 1);
     }
@@ -474,10 +479,10 @@ class Rowset final : public IRowset,
   std::map<HROW, uint32_t> refs_;
   std::map<HACCESSOR, Accessor> accessors_;
   HACCESSOR nextAccessor_ = 1;
-  std::map<HROW, std::map<DBORDINAL, std::optional<Bytes>>> pending_;
+  std::map<HROW, std::map<DBORDINAL, Value>> pending_;
 };
 
-BlobStream::BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Bytes data)
+BlobStream::BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Value data)
     : RefCounted(nullptr), rowset_(rowset), row_(row), ordinal_(ordinal), data_(std::move(data)) {
   rowset_->AddRef();
 }
@@ -489,12 +494,9 @@ HRESULT BlobStream::Write(const void* buffer, uint32_t bytes, uint32_t* written)
   if (written) *written = 0;
   if (rowset_->FailWrites()) return STG_E_MEDIUMFULL;
   // Writing replaces the field's value: the first write starts it anew.
-  if (!writing_) {
-    writing_ = true;
-    written_.clear();
-  }
+  if (!written_) written_ = std::make_shared<Bytes>();
   const auto* p = static_cast<const uint8_t*>(buffer);
-  written_.insert(written_.end(), p, p + bytes);
+  written_->insert(written_->end(), p, p + bytes);
   rowset_->SetPending(row_, ordinal_, written_);
   if (written) *written = bytes;
   return S_OK;

@@ -132,6 +132,45 @@ TEST_F(SqliteSource, StreamWritesArePendingUntilUpdateWritesThem) {
   acc_->ReleaseAccessor(h, nullptr);
 }
 
+TEST_F(SqliteSource, AStreamReadsTheValueAsItWasWhenTheStreamWasMade) {
+  HACCESSOR h = StreamAccessor(3);
+  HROW row = 0;
+  ASSERT_EQ(pos_->GetRowPosition(nullptr, &row, nullptr), ax::S_OK);
+  auto stream = [&] {
+    uint8_t buf[16] = {};
+    EXPECT_EQ(rowset_->GetData(row, h, buf), ax::S_OK);
+    ISequentialStream* s = nullptr;
+    std::memcpy(&s, buf + 8, sizeof s);
+    return s;
+  };
+  auto readAll = [](ISequentialStream* s) {
+    std::string out(16, '\0');
+    uint32_t read = 0;
+    s->Read(out.data(), 16, &read);
+    out.resize(read);
+    return out;
+  };
+  IRowsetUpdate* up = nullptr;
+  ASSERT_EQ(rowset_->QueryInterface(IID_IRowsetUpdate, reinterpret_cast<void**>(&up)), ax::S_OK);
+  ISequentialStream* writer = stream();
+  uint32_t written = 0;
+  ASSERT_EQ(writer->Write("xyz", 3, &written), ax::S_OK);
+  ISequentialStream* reader = stream();
+  ASSERT_EQ(writer->Write("w", 1, &written), ax::S_OK);
+  EXPECT_EQ(readAll(reader), "xyz");  // later writes do not reach it
+  ASSERT_EQ(up->Update(0, 0, nullptr), ax::S_OK);
+  EXPECT_EQ(Stored(1), "X'78797A77'");
+  // A write after the update makes the whole value pending again.
+  ASSERT_EQ(writer->Write("v", 1, &written), ax::S_OK);
+  ASSERT_EQ(up->Update(0, 0, nullptr), ax::S_OK);
+  EXPECT_EQ(Stored(1), "X'78797A7776'");
+  reader->Release();
+  writer->Release();
+  up->Release();
+  rowset_->ReleaseRows(1, &row, 0, nullptr, nullptr);
+  acc_->ReleaseAccessor(h, nullptr);
+}
+
 TEST_F(SqliteSource, AccessorsMustFitTheRowBufferAndDeletedRowsAreReported) {
   DBBINDING b;
   b.iOrdinal = 3;
