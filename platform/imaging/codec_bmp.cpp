@@ -346,7 +346,12 @@ class Bmp final : public ImageCodec {
     if (rc != kPixoOk) return rc;
     if (!RowsFit(f, h)) return kPixoDamagedFile;
     Image img;
-    img.Create(h.width, h.height, h.bits > 8 ? 24 : h.bits);
+    // RLE data may skip pixels, which stay at index 0.
+    if (h.compression == kRgb) {
+      img.CreateForWriting(h.width, h.height, h.bits > 8 ? 24 : h.bits);
+    } else {
+      img.Create(h.width, h.height, h.bits);
+    }
     if (h.bits <= 8) img.SetPalette(h.palette);
     rc = h.compression == kRgb ? DecodeRgb(f, h, img) : DecodeRle(f, h, img);
     if (rc != kPixoOk) return rc;

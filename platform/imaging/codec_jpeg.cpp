@@ -115,7 +115,7 @@ int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
   if (out) {
     d.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&d);
-    img.Create(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height), grey ? 8 : 24);
+    img.CreateForWriting(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height), grey ? 8 : 24);
     line.resize(static_cast<size_t>(d.output_width) * d.output_components);
     while (d.output_scanline < d.output_height) {
       const auto y = static_cast<int32_t>(d.output_scanline);

@@ -17,6 +17,7 @@
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/stdio_file.h"
 #include "platform/imaging/pixo_members.h"
+#include "platform/imaging/png_settings.h"
 
 namespace imaging {
 namespace {
@@ -102,7 +103,7 @@ int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
     png_set_packing(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, pi);
-    img.Create(static_cast<int32_t>(w), static_cast<int32_t>(h), bits);
+    img.CreateForWriting(static_cast<int32_t>(w), static_cast<int32_t>(h), bits);
     if (type == PNG_COLOR_TYPE_PALETTE) {
       png_colorp pal = nullptr;
       int n = 0;
@@ -181,6 +182,10 @@ class Png final : public ImageCodec {
     }
     png_set_pHYs(png, pi, static_cast<png_uint_32>(std::lround(img.xdpi() / 0.0254)),
                  static_cast<png_uint_32>(std::lround(img.ydpi() / 0.0254)), PNG_RESOLUTION_METER);
+    if (depth == 8 && type != PNG_COLOR_TYPE_PALETTE) {
+      png_set_filter(png, PNG_FILTER_TYPE_BASE, kPngRowFilter);
+      png_set_compression_level(png, kPngZlibLevel);
+    }
     png_write_info(png, pi);
     png_set_packing(png);
     for (int32_t y = 0; y < img.height(); ++y) rows[y] = const_cast<png_bytep>(img.row(y));

@@ -53,12 +53,18 @@ struct MemoryFile {
     m.pos += got;
     return static_cast<tmsize_t>(got);
   }
+  // Overwrites what lies at the position and appends the rest, so the
+  // bytes of a strip are copied once, never cleared first.
   static tmsize_t Write(thandle_t h, void* buf, tmsize_t n) {
     MemoryFile& m = *Of(h);
     if (!m.out || n < 0) return -1;
-    const uint64_t end = m.base + m.pos + static_cast<uint64_t>(n);
-    if (end > m.out->size()) m.out->resize(end);
-    std::memcpy(m.out->data() + m.base + m.pos, buf, static_cast<size_t>(n));
+    std::vector<uint8_t>& v = *m.out;
+    const auto* p = static_cast<const uint8_t*>(buf);
+    const uint64_t at = m.base + m.pos;
+    if (at > v.size()) v.resize(at);
+    const size_t over = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(n), v.size() - at));
+    std::memcpy(v.data() + at, p, over);
+    v.insert(v.end(), p + over, p + n);
     m.pos += static_cast<uint64_t>(n);
     return n;
   }
@@ -245,13 +251,27 @@ class StripReader {
   bool loaded_ = false;
 };
 
+// Decodes every strip straight into the rows of `out`, whose rows must be
+// laid out as the file's lines are (contiguous samples of 8 bits).
+bool ReadStripsInto(TIFF* tif, uint32_t height, Image& out) {
+  uint32_t perStrip = 0;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &perStrip);
+  perStrip = std::clamp<uint32_t>(perStrip, 1, height);
+  const auto line = static_cast<tmsize_t>(out.stride());
+  for (uint32_t y = 0; y < height; y += perStrip) {
+    const tmsize_t bytes = line * std::min(perStrip, height - y);
+    if (TIFFReadEncodedStrip(tif, y / perStrip, out.row(static_cast<int32_t>(y)), bytes) < bytes) return false;
+  }
+  return true;
+}
+
 // Any layout libtiff can decode, as true colour.
 int16_t ReadAsRgba(TIFF* tif, const Layout& l, Image& out) {
   std::vector<uint32_t> raster(static_cast<size_t>(l.width) * l.height);
   if (!TIFFReadRGBAImageOriented(tif, l.width, l.height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
     return kPixoDamagedFile;
   }
-  out.Create(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), 24);
+  out.CreateForWriting(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), 24);
   for (uint32_t y = 0; y < l.height; ++y) {
     uint8_t* d = out.row(static_cast<int32_t>(y));
     for (uint32_t x = 0; x < l.width; ++x) {
@@ -268,7 +288,7 @@ int16_t ReadAsRgba(TIFF* tif, const Layout& l, Image& out) {
 int16_t ReadIndexed(TIFF* tif, const Layout& l, Image& out) {
   const bool palette = l.photometric == PHOTOMETRIC_PALETTE;
   const int heldBits = l.bits == 2 ? 4 : l.bits;
-  out.Create(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), heldBits);
+  out.CreateForWriting(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), heldBits);
   const int n = 1 << l.bits;
   std::vector<uint8_t> map(n);  // file sample -> held index
   for (int v = 0; v < n; ++v) {
@@ -302,9 +322,12 @@ int16_t ReadIndexed(TIFF* tif, const Layout& l, Image& out) {
 
 // 8-bit RGB or CMYK, contiguous samples.
 int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
-  out.Create(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), 24);
+  out.CreateForWriting(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), 24);
   StripReader rows(tif, l.height);
   if (rows.lineBytes() < static_cast<size_t>(l.width) * l.samples) return kPixoDamagedFile;
+  if (l.samples == 3 && rows.lineBytes() == static_cast<size_t>(out.stride())) {
+    return ReadStripsInto(tif, l.height, out) ? kPixoOk : kPixoDamagedFile;
+  }
   const bool cmyk = l.photometric == PHOTOMETRIC_SEPARATED;
   for (uint32_t y = 0; y < l.height; ++y) {
     const uint8_t* s = rows.Row(y);
@@ -390,6 +413,22 @@ int16_t WritePage(TIFF* tif, const Image& img, const SaveRequest& req) {
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, perStrip);
 
   const auto lineBytes = static_cast<size_t>(std::max<tmsize_t>(TIFFScanlineSize(tif), 0));
+  // Rows of 8-bit samples laid out as the image holds them (true colour, 256
+  // indices) go to libtiff in place, strip by strip: with no predictor and
+  // no byte swapping for 8-bit samples its encoders only read them.
+  // Uncompressed strips are those bytes as they are and go out raw, without
+  // a pass through libtiff's encoding buffer.
+  if (!cmyk && !bitonal && bits == 8 && lineBytes == static_cast<size_t>(img.stride())) {
+    const bool raw = CompressionOf(req.format) == COMPRESSION_NONE;
+    for (uint32_t y = 0; y < h; y += perStrip) {
+      const auto bytes = static_cast<tmsize_t>(std::min(perStrip, h - y) * lineBytes);
+      auto* rows = const_cast<uint8_t*>(img.row(static_cast<int32_t>(y)));
+      const tmsize_t done = raw ? TIFFWriteRawStrip(tif, y / perStrip, rows, bytes)
+                                : TIFFWriteEncodedStrip(tif, y / perStrip, rows, bytes);
+      if (done < 0) return kPixoWriteFailed;
+    }
+    return TIFFWriteDirectory(tif) ? kPixoOk : kPixoWriteFailed;
+  }
   std::vector<uint8_t> strip(lineBytes * perStrip);
   std::vector<uint8_t> samplesOfRow(w);
   // Held index -> sample written. Min-is-white: 0 is white, any other

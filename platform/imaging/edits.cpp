@@ -25,7 +25,7 @@ uint8_t Clamp255(double v) {
 // A blank image of the same kind (bits, palette, resolution) as `like`.
 Image Blank(const Image& like, int32_t width, int32_t height) {
   Image out;
-  out.Create(width, height, like.bits());
+  out.CreateForWriting(width, height, like.bits());
   if (like.indexed()) out.SetPalette(like.palette());
   out.SetResolution(like.xdpi(), like.ydpi());
   return out;
@@ -119,7 +119,7 @@ std::array<Colour, 256> ColoursOf(const Image& img) {
 // image of `bits` bits.
 Image MapToPalette(const Image& img, int32_t bits, std::vector<Colour> palette) {
   Image out;
-  out.Create(img.width(), img.height(), bits);
+  out.CreateForWriting(img.width(), img.height(), bits);
   out.SetPalette(std::move(palette));
   out.SetResolution(img.xdpi(), img.ydpi());
   const int32_t w = img.width();
@@ -351,7 +351,7 @@ int16_t ConvertToGrey(Image& img, int32_t bits) {
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return kPixoBadArgument;
   const Image& src = img;
   Image out;
-  out.Create(src.width(), src.height(), bits);
+  out.CreateForWriting(src.width(), src.height(), bits);
   out.SetResolution(src.xdpi(), src.ydpi());
   // Grey level -> what the target holds for it.
   std::array<uint8_t, 256> held;
@@ -411,7 +411,7 @@ int16_t ChangeDepth(Image& img, int32_t bits, int32_t mode, int32_t colours,
     if (img.bits() == 24) return kPixoOk;
     const Image& src = img;
     Image out;
-    out.Create(src.width(), src.height(), 24);
+    out.CreateForWriting(src.width(), src.height(), 24);
     out.SetResolution(src.xdpi(), src.ydpi());
     std::array<uint8_t, 3 * 256> rgb;  // index -> R, G, B
     const std::array<Colour, 256> colours = ColoursOf(src);

@@ -35,7 +35,13 @@ bool ValidImageSize(int64_t width, int64_t height) {
          width * height <= kMaxPixels;
 }
 
-bool Image::Create(int32_t width, int32_t height, int32_t bits) {
+bool Image::Create(int32_t width, int32_t height, int32_t bits) { return Make(width, height, bits, true); }
+
+bool Image::CreateForWriting(int32_t width, int32_t height, int32_t bits) {
+  return Make(width, height, bits, false);
+}
+
+bool Image::Make(int32_t width, int32_t height, int32_t bits, bool cleared) {
   *this = Image();
   if (!ValidImageSize(width, height)) return false;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return false;
@@ -43,7 +49,7 @@ bool Image::Create(int32_t width, int32_t height, int32_t bits) {
   height_ = height;
   bits_ = bits;
   if (bits <= 8) palette_ = GreyRamp(bits);
-  data_ = NewBlock(static_cast<size_t>(stride()) * height, true);
+  data_ = NewBlock(static_cast<size_t>(stride()) * height, cleared);
   return true;
 }
 

@@ -49,6 +49,9 @@ class Image {
   // 8 get the grey ramp. False (and an empty image) for a size or bits out
   // of range.
   bool Create(int32_t width, int32_t height, int32_t bits);
+  // The same for a caller that writes every pixel before anyone reads one
+  // (a decoder, a conversion): the pixels are not cleared first.
+  bool CreateForWriting(int32_t width, int32_t height, int32_t bits);
 
   bool empty() const { return width_ == 0; }
   int32_t width() const { return width_; }
@@ -100,6 +103,7 @@ class Image {
  private:
   bool shared() const { return data_.use_count() > 1; }
   void Unshare();
+  bool Make(int32_t width, int32_t height, int32_t bits, bool cleared);
 
   int32_t width_ = 0;
   int32_t height_ = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "platform/activex/globalmem.h"
 #include "platform/activex/module.h"
@@ -91,9 +92,13 @@ class Properties final : public IDBProperties, public ax::RefCounted {
 
 class Rowset;
 
+// A stream on a long field. It reads the value the field had when the
+// stream was made: `data` when given, else the stored value, fetched from
+// the table as it is read (the rowset hands the stream its value before an
+// update changes it).
 class BlobStream final : public ISequentialStream, public ax::RefCounted {
  public:
-  BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Value data);
+  BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Value data, size_t storedLength = 0);
   ~BlobStream() override;
   HRESULT QueryInterface(const IID& iid, void** out) override {
     if (!out) return E_POINTER;
@@ -107,21 +112,20 @@ class BlobStream final : public ISequentialStream, public ax::RefCounted {
   }
   ax::ULONG AddRef() override { return AddRefImpl(); }
   ax::ULONG Release() override { return ReleaseImpl(); }
-  HRESULT Read(void* buffer, uint32_t bytes, uint32_t* read) override {
-    if (!buffer && bytes) return E_POINTER;
-    uint32_t n = static_cast<uint32_t>(std::min<size_t>(bytes, data_->size() - pos_));
-    if (n) std::memcpy(buffer, data_->data() + pos_, n);
-    pos_ += n;
-    if (read) *read = n;
-    return n < bytes ? S_FALSE : S_OK;
-  }
+  HRESULT Read(void* buffer, uint32_t bytes, uint32_t* read) override;
   HRESULT Write(const void* buffer, uint32_t bytes, uint32_t* written) override;
+
+  // Fetches the stored value that Read has not yet taken.
+  void KeepStoredValue();
+  HROW row() const { return row_; }
+  DBORDINAL ordinal() const { return ordinal_; }
 
  private:
   Rowset* rowset_;
   HROW row_;
   DBORDINAL ordinal_;
-  Value data_;  // what Read reads: the value when the stream was made
+  Value data_;  // what Read reads; null while it is read from the table
+  size_t storedLength_;
   size_t pos_ = 0;
   // What Write has written; the row's pending change shares it, so each
   // write adds its bytes once and no write copies those before it.
@@ -230,6 +234,18 @@ class Rowset final : public IRowset,
         value = std::make_shared<Bytes>(4);
         int32_t mark = static_cast<int32_t>(row);
         std::memcpy(value->data(), &mark, 4);
+      } else if (size_t stored = 0; b.wType == DBTYPE_IUNKNOWN && !IsPending(row, b.iOrdinal) &&
+                                    StoredLength(row, b.iOrdinal, &stored)) {
+        // A stream reads a stored value only when it is read: a field that
+        // is about to be written is never read at all.
+        if (b.dwPart & DBPART_VALUE) {
+          auto* s = new BlobStream(this, row, b.iOrdinal, nullptr, stored);
+          s->AddRef();
+          Store<void*>(data, b.obValue, static_cast<ISequentialStream*>(s));
+        }
+        if (b.dwPart & DBPART_STATUS) Store<DBSTATUS>(data, b.obStatus, DBSTATUS_S_OK);
+        if (b.dwPart & DBPART_LENGTH) Store<DBLENGTH>(data, b.obLength, static_cast<DBLENGTH>(stored));
+        continue;
       } else if (!ReadValue(row, b.iOrdinal, &value)) {
         return E_FAIL;
       }
@@ -370,6 +386,12 @@ class Rowset final : public IRowset,
       if (!rows) return E_POINTER;
       todo.assign(rows, rows + count);
     }
+    for (BlobStream* s : streams_) {
+      auto it = pending_.find(s->row());
+      if (it != pending_.end() && it->second.count(s->ordinal()) &&
+          std::find(todo.begin(), todo.end(), s->row()) != todo.end())
+        s->KeepStoredValue();
+    }
     if (sqlite3_exec(db_->db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return E_FAIL;
     for (HROW row : todo) {
       auto it = pending_.find(row);
@@ -379,6 +401,7 @@ class Rowset final : public IRowset,
           sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
           return E_FAIL;
         }
+        if (value) lastLength_[ordinal] = value->size();
       }
     }
     if (sqlite3_exec(db_->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -405,6 +428,25 @@ class Rowset final : public IRowset,
 
   // For the streams.
   bool FailWrites() const { return db_->failStreamWrites; }
+  void Register(BlobStream* s) { streams_.insert(s); }
+  size_t LastLength(DBORDINAL ordinal) const {
+    auto it = lastLength_.find(ordinal);
+    return it == lastLength_.end() ? 0 : it->second;
+  }
+  void Unregister(BlobStream* s) { streams_.erase(s); }
+  // Bytes `offset` .. of a stored text or BLOB value, straight into `out`.
+  bool ReadStored(HROW row, DBORDINAL ordinal, size_t offset, void* out, size_t n) {
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(db_->db, "main", table_.c_str(), columns_[ordinal].name.c_str(), rowids_[row - 1], 0,
+                          &blob) != SQLITE_OK) {
+      sqlite3_blob_close(blob);
+      return false;
+    }
+    const bool ok = offset + n <= static_cast<size_t>(sqlite3_blob_bytes(blob)) &&
+                    sqlite3_blob_read(blob, out, static_cast<int>(n), static_cast<int>(offset)) == SQLITE_OK;
+    sqlite3_blob_close(blob);
+    return ok;
+  }
   void SetPending(HROW row, DBORDINAL ordinal, const Value& value) {
     if (refs_.count(row)) pending_[row][ordinal] = value;
   }
@@ -425,6 +467,22 @@ class Rowset final : public IRowset,
     bool found = sqlite3_step(st) == SQLITE_ROW;
     sqlite3_finalize(st);
     return found;
+  }
+
+  bool IsPending(HROW row, DBORDINAL ordinal) const {
+    auto p = pending_.find(row);
+    return p != pending_.end() && p->second.count(ordinal);
+  }
+
+  // The length of a stored text or BLOB value, known without reading it;
+  // false for NULL and other kinds of value.
+  bool StoredLength(HROW row, DBORDINAL ordinal, size_t* length) {
+    sqlite3_blob* blob = nullptr;
+    const bool ok = sqlite3_blob_open(db_->db, "main", table_.c_str(), columns_[ordinal].name.c_str(),
+                                      rowids_[row - 1], 0, &blob) == SQLITE_OK;
+    if (ok) *length = static_cast<size_t>(sqlite3_blob_bytes(blob));
+    sqlite3_blob_close(blob);
+    return ok;
   }
 
   // A value of its own for the caller: a pending one is copied, since a
@@ -480,21 +538,54 @@ class Rowset final : public IRowset,
   std::map<HACCESSOR, Accessor> accessors_;
   HACCESSOR nextAccessor_ = 1;
   std::map<HROW, std::map<DBORDINAL, Value>> pending_;
+  std::set<BlobStream*> streams_;  // open streams, not counted references
+  std::map<DBORDINAL, size_t> lastLength_;  // of the value each column got last
 };
 
-BlobStream::BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Value data)
-    : RefCounted(nullptr), rowset_(rowset), row_(row), ordinal_(ordinal), data_(std::move(data)) {
+BlobStream::BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Value data, size_t storedLength)
+    : RefCounted(nullptr), rowset_(rowset), row_(row), ordinal_(ordinal), data_(std::move(data)),
+      storedLength_(storedLength) {
   rowset_->AddRef();
+  rowset_->Register(this);
 }
 
-BlobStream::~BlobStream() { rowset_->Release(); }
+BlobStream::~BlobStream() {
+  rowset_->Unregister(this);
+  rowset_->Release();
+}
+
+void BlobStream::KeepStoredValue() {
+  if (data_) return;
+  auto value = std::make_shared<Bytes>(storedLength_);
+  if (!rowset_->ReadStored(row_, ordinal_, 0, value->data(), value->size())) value->clear();
+  data_ = std::move(value);
+}
+
+HRESULT BlobStream::Read(void* buffer, uint32_t bytes, uint32_t* read) {
+  if (!buffer && bytes) return E_POINTER;
+  if (read) *read = 0;
+  const size_t length = data_ ? data_->size() : storedLength_;
+  const auto n = static_cast<uint32_t>(std::min<size_t>(bytes, length - std::min(pos_, length)));
+  if (n && data_) {
+    std::memcpy(buffer, data_->data() + pos_, n);
+  } else if (n && !rowset_->ReadStored(row_, ordinal_, pos_, buffer, n)) {
+    return E_FAIL;
+  }
+  pos_ += n;
+  if (read) *read = n;
+  return n < bytes ? S_FALSE : S_OK;
+}
 
 HRESULT BlobStream::Write(const void* buffer, uint32_t bytes, uint32_t* written) {
   if (!buffer && bytes) return E_POINTER;
   if (written) *written = 0;
   if (rowset_->FailWrites()) return STG_E_MEDIUMFULL;
-  // Writing replaces the field's value: the first write starts it anew.
-  if (!written_) written_ = std::make_shared<Bytes>();
+  // Writing replaces the field's value: the first write starts it anew,
+  // with room for as many bytes as the column's last value had.
+  if (!written_) {
+    written_ = std::make_shared<Bytes>();
+    written_->reserve(std::max<size_t>(bytes, rowset_->LastLength(ordinal_)));
+  }
   const auto* p = static_cast<const uint8_t*>(buffer);
   written_->insert(written_->end(), p, p + bytes);
   rowset_->SetPending(row_, ordinal_, written_);

@@ -55,19 +55,25 @@ int32_t PXIO_SaveBitmapMemory(PXBITMAP* bitmap, ax::HGLOBAL* out, int32_t format
   *length = 0;
   if (!bitmap || !(bitmap->Flags & BITMAP_ALLOCATED) || !callback) return kBadBitmap;
   imaging::Image img;
-  if (!img.Create(bitmap->Width, bitmap->Height, bitmap->BitsPerPixel)) return kBadBits;
-  std::vector<uint8_t> band(static_cast<size_t>(bitmap->BytesPerLine) * kBandRows);
+  if (!img.CreateForWriting(bitmap->Width, bitmap->Height, bitmap->BitsPerPixel)) return kBadBits;
+  // The callback's rows go straight into the image when their lines are
+  // as long as the image's; else through a band buffer.
+  const bool direct = bitmap->BytesPerLine == img.stride();
+  std::vector<uint8_t> band(direct ? 0 : static_cast<size_t>(bitmap->BytesPerLine) * kBandRows);
   for (int32_t first = 0; first < bitmap->Height; first += kBandRows) {
     int32_t count = std::min(kBandRows, bitmap->Height - first);
-    int32_t r = callback(bitmap, band.data(), first, count, userData);
+    int32_t r = callback(bitmap, direct ? img.row(first) : band.data(), first, count, userData);
     if (r != kOk) return r;
-    for (int32_t i = 0; i < count; ++i)
+    for (int32_t i = 0; !direct && i < count; ++i) {
       std::memcpy(img.row(first + i), band.data() + static_cast<size_t>(i) * bitmap->BytesPerLine,
-                  static_cast<size_t>(img.stride()));
+                  static_cast<size_t>(std::min(img.stride(), bitmap->BytesPerLine)));
+    }
   }
   // 255 is the toolkit's "default quality".
   int32_t q = quality >= 1 && quality <= 100 ? quality : 0;
+  // Room for the pixels as they are: an uncompressed file grows in place.
   std::vector<uint8_t> bytes;
+  bytes.reserve(static_cast<size_t>(img.stride()) * img.height() + 65536);
   if (imaging::WriteImageMemory(bytes, img, format, bits, q) != imaging::kPixoOk || bytes.size() > UINT32_MAX)
     return kWriteError;
   ax::HGLOBAL mem = ax::GlobalAlloc(ax::GMEM_MOVEABLE, bytes.size());
