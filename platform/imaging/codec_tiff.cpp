@@ -18,6 +18,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/imaging/edits.h"
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_members.h"
 
@@ -188,21 +189,46 @@ Layout LayoutOf(TIFF* tif) {
   return l;
 }
 
-// Unpacks one row of `bits`-bit samples (MSB first) into one byte each,
-// mapped through `map` (sample -> held index).
-void Unpack(const uint8_t* in, uint32_t width, int bits, const uint8_t* map, uint8_t* out) {
-  if (bits == 8) {
-    for (uint32_t x = 0; x < width; ++x) out[x] = map[in[x]];
-    return;
+// Rows of `bits`-bit samples (MSB first) made into `size` bytes a sample,
+// through a table of what every stored byte becomes: a byte of 1-bit
+// samples turns into 8 pixels with one copy.
+class SampleRows {
+ public:
+  // `value`(sample, to) writes the `size` bytes of a sample.
+  template <typename Value>
+  SampleRows(int bits, int size, Value value)
+      : bits_(bits), size_(size), chunk_((8 / bits) * size), table_(256 * static_cast<size_t>(chunk_)) {
+    const int perByte = 8 / bits, mask = (1 << bits) - 1;
+    for (int b = 0; b < 256; ++b) {
+      for (int k = 0; k < perByte; ++k) value((b >> (8 - bits - k * bits)) & mask, &table_[b * chunk_ + k * size]);
+    }
   }
-  const uint32_t perByte = 8 / bits, mask = (1u << bits) - 1;
-  const uint32_t whole = width / perByte;
-  for (uint32_t i = 0; i < whole; ++i, out += perByte) {
-    const uint8_t b = in[i];
-    for (uint32_t k = 0; k < perByte; ++k) out[k] = map[(b >> (8 - bits - k * bits)) & mask];
+
+  void Row(const uint8_t* in, uint32_t width, uint8_t* out) const {
+    switch (chunk_) {
+      case 1: return Whole<1>(in, width, out);
+      case 2: return Whole<2>(in, width, out);
+      case 3: return Whole<3>(in, width, out);
+      case 4: return Whole<4>(in, width, out);
+      case 6: return Whole<6>(in, width, out);
+      case 8: return Whole<8>(in, width, out);
+      case 12: return Whole<12>(in, width, out);
+      default: return Whole<24>(in, width, out);
+    }
   }
-  for (uint32_t k = 0; k < width % perByte; ++k) out[k] = map[(in[whole] >> (8 - bits - k * bits)) & mask];
-}
+
+ private:
+  template <int kChunk>
+  void Whole(const uint8_t* in, uint32_t width, uint8_t* out) const {
+    const uint32_t perByte = 8 / bits_, whole = width / perByte;
+    for (uint32_t i = 0; i < whole; ++i, out += kChunk) std::memcpy(out, &table_[in[i] * kChunk], kChunk);
+    const uint32_t rest = width % perByte;
+    if (rest) std::memcpy(out, &table_[in[whole] * kChunk], rest * static_cast<uint32_t>(size_));
+  }
+
+  int bits_, size_, chunk_;
+  std::vector<uint8_t> table_;
+};
 
 // Packs one byte-per-sample row into `bits`-bit samples, MSB first.
 void Pack(const uint8_t* in, uint32_t width, int bits, uint8_t* out, size_t outBytes) {
@@ -284,11 +310,11 @@ int16_t ReadAsRgba(TIFF* tif, const Layout& l, Image& out) {
   return kPixoOk;
 }
 
-// Grey and palette pages of 1, 2, 4 or 8 bits, keeping their indices.
-int16_t ReadIndexed(TIFF* tif, const Layout& l, Image& out) {
+// Grey and palette pages of 1, 2, 4 or 8 bits: their indices, or with
+// `trueColour` their colours (as ChangeDepth to 24 bits would make them).
+int16_t ReadIndexed(TIFF* tif, const Layout& l, bool trueColour, Image& out) {
   const bool palette = l.photometric == PHOTOMETRIC_PALETTE;
   const int heldBits = l.bits == 2 ? 4 : l.bits;
-  out.CreateForWriting(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), heldBits);
   const int n = 1 << l.bits;
   std::vector<uint8_t> map(n);  // file sample -> held index
   for (int v = 0; v < n; ++v) {
@@ -299,6 +325,7 @@ int16_t ReadIndexed(TIFF* tif, const Layout& l, Image& out) {
       map[v] = static_cast<uint8_t>(l.bits == 2 ? level * 5 : level);  // 2 bits: 4 of 16 levels
     }
   }
+  std::vector<Colour> pal = GreyRamp(heldBits);
   if (palette) {
     uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
     if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) return kPixoDamagedFile;
@@ -306,16 +333,28 @@ int16_t ReadIndexed(TIFF* tif, const Layout& l, Image& out) {
     bool eightBit = true;
     for (int i = 0; i < n; ++i) eightBit = eightBit && r[i] < 256 && g[i] < 256 && b[i] < 256;
     const int shift = eightBit ? 0 : 8;
-    std::vector<Colour> pal(n);
+    pal.resize(n);
     for (int i = 0; i < n; ++i) pal[i] = MakeColour(r[i] >> shift, g[i] >> shift, b[i] >> shift);
-    out.SetPalette(std::move(pal));
   }
+  const auto w = static_cast<int32_t>(l.width), h = static_cast<int32_t>(l.height);
+  out.CreateForWriting(w, h, trueColour ? 24 : heldBits);
+  if (!trueColour && palette) out.SetPalette(pal);
   StripReader rows(tif, l.height);
   if (rows.lineBytes() < (static_cast<size_t>(l.width) * l.bits + 7) / 8) return kPixoDamagedFile;
+  const SampleRows held(l.bits, trueColour ? 3 : 1, [&](int sample, uint8_t* to) {
+    if (!trueColour) {
+      *to = map[sample];
+      return;
+    }
+    const Colour c = pal[map[sample]];
+    to[0] = RedOf(c);
+    to[1] = GreenOf(c);
+    to[2] = BlueOf(c);
+  });
   for (uint32_t y = 0; y < l.height; ++y) {
     const uint8_t* line = rows.Row(y);
     if (!line) return kPixoDamagedFile;
-    Unpack(line, l.width, l.bits, map.data(), out.row(static_cast<int32_t>(y)));
+    held.Row(line, l.width, out.row(static_cast<int32_t>(y)));
   }
   return kPixoOk;
 }
@@ -346,7 +385,7 @@ int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
   return kPixoOk;
 }
 
-int16_t ReadPage(TIFF* tif, Image& out) {
+int16_t ReadPage(TIFF* tif, bool trueColour, Image& out) {
   const Layout l = LayoutOf(tif);
   if (!ValidImageSize(l.width, l.height)) return kPixoDamagedFile;
   const bool simple = !TIFFIsTiled(tif) && l.planar == PLANARCONFIG_CONTIG;
@@ -354,7 +393,7 @@ int16_t ReadPage(TIFF* tif, Image& out) {
   if (simple && l.samples == 1 && (l.bits == 1 || l.bits == 2 || l.bits == 4 || l.bits == 8) &&
       (l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE ||
        l.photometric == PHOTOMETRIC_PALETTE)) {
-    rc = ReadIndexed(tif, l, out);
+    rc = ReadIndexed(tif, l, trueColour, out);
   } else if (simple && l.bits == 8 &&
              ((l.photometric == PHOTOMETRIC_RGB && l.samples >= 3) ||
               (l.photometric == PHOTOMETRIC_SEPARATED && l.inkset == INKSET_CMYK && l.samples == 4))) {
@@ -470,6 +509,24 @@ int16_t WritePage(TIFF* tif, const Image& img, const SaveRequest& req) {
   return kPixoOk;
 }
 
+// Page `page` (with `clamp`, held inside 1 .. the page count) in one open
+// of the file; grey and palette pages asked for in true colour become it as
+// they are decoded, with no page of indices in between.
+int16_t ReadPageOf(const ImageSource& src, int32_t page, bool clamp, int32_t bits, Image& out) {
+  MemoryFile memory{src.bytes()};
+  Tif t(src.path(), src.inMemory() ? "r" : "rm", src.inMemory() ? &memory : nullptr);
+  if (!t.tif) return kPixoDamagedFile;
+  if (clamp) page = std::clamp<int32_t>(page, 1, std::max<int32_t>(TIFFNumberOfDirectories(t.tif), 1));
+  if (!SelectPage(t.tif, page)) return kPixoDamagedFile;
+  Image img;
+  int16_t rc = ReadPage(t.tif, bits == 24, img);
+  if (rc != kPixoOk) return rc;
+  if (t.damaged) return kPixoDamagedFile;
+  if (bits != 0 && bits != img.bits()) rc = ChangeDepth(img, bits, 0, 0, {});
+  if (rc == kPixoOk) out = std::move(img);
+  return rc;
+}
+
 class Tiff final : public ImageCodec {
  public:
   bool Sniff(std::span<const uint8_t> h) const override {
@@ -494,31 +551,19 @@ class Tiff final : public ImageCodec {
   }
 
   int16_t ReadInfo(const ImageSource& src, int32_t page, FileInfo& info) const override {
-    MemoryFile memory{src.bytes()};
-    Tif t(src.path(), "r", src.inMemory() ? &memory : nullptr);
-    if (!t.tif) return kPixoDamagedFile;
-    info.pageCount = TIFFNumberOfDirectories(t.tif);
-    if (!SelectPage(t.tif, page)) return kPixoDamagedFile;
-    const Layout l = LayoutOf(t.tif);
-    info.width = static_cast<int32_t>(l.width);
-    info.height = static_cast<int32_t>(l.height);
-    info.bits = l.bits * l.samples;
-    info.page = page;
-    info.xdpi = ResolutionOf(t.tif, TIFFTAG_XRESOLUTION);
-    info.ydpi = ResolutionOf(t.tif, TIFFTAG_YRESOLUTION);
-    return ValidImageSize(info.width, info.height) && !t.damaged ? kPixoOk : kPixoDamagedFile;
+    return InfoOf(src, page, false, info);
+  }
+
+  int16_t ReadNearestInfo(const ImageSource& src, int32_t page, FileInfo& info) const override {
+    return InfoOf(src, page, true, info);
   }
 
   int16_t Read(const ImageSource& src, int32_t page, Image& out) const override {
-    MemoryFile memory{src.bytes()};
-    Tif t(src.path(), "r", src.inMemory() ? &memory : nullptr);
-    if (!t.tif || !SelectPage(t.tif, page)) return kPixoDamagedFile;
-    Image img;
-    const int16_t rc = ReadPage(t.tif, img);
-    if (rc != kPixoOk) return rc;
-    if (t.damaged) return kPixoDamagedFile;
-    out = std::move(img);
-    return kPixoOk;
+    return ReadPageOf(src, page, false, 0, out);
+  }
+
+  int16_t ReadAs(const ImageSource& src, int32_t page, int32_t bits, Image& out) const override {
+    return ReadPageOf(src, page, true, bits, out);
   }
 
   int16_t Write(ImageSink& sink, const Image& img, const SaveRequest& req) const override {
@@ -534,6 +579,25 @@ class Tiff final : public ImageCodec {
     const bool flushed = TIFFFlush(t.tif) != 0;
     t.Close();
     return flushed && !t.damaged ? kPixoOk : kPixoWriteFailed;
+  }
+
+ private:
+  // One open of the file for the page count and the page described.
+  static int16_t InfoOf(const ImageSource& src, int32_t page, bool clamp, FileInfo& info) {
+    MemoryFile memory{src.bytes()};
+    Tif t(src.path(), src.inMemory() ? "r" : "rm", src.inMemory() ? &memory : nullptr);
+    if (!t.tif) return kPixoDamagedFile;
+    info.pageCount = TIFFNumberOfDirectories(t.tif);
+    if (clamp) page = std::clamp<int32_t>(page, 1, std::max(info.pageCount, 1));
+    if (!SelectPage(t.tif, page)) return kPixoDamagedFile;
+    const Layout l = LayoutOf(t.tif);
+    info.width = static_cast<int32_t>(l.width);
+    info.height = static_cast<int32_t>(l.height);
+    info.bits = l.bits * l.samples;
+    info.page = page;
+    info.xdpi = ResolutionOf(t.tif, TIFFTAG_XRESOLUTION);
+    info.ydpi = ResolutionOf(t.tif, TIFFTAG_YRESOLUTION);
+    return ValidImageSize(info.width, info.height) && !t.damaged ? kPixoOk : kPixoDamagedFile;
   }
 };
 

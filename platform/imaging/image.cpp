@@ -4,18 +4,62 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <utility>
 
 namespace imaging {
 
 namespace {
 
-// A pixel block from calloc: memory fresh from the system comes zeroed
-// without a pass over it, which matters for pages of tens of megabytes.
+// The last large pixel block given back, kept for the next image of the
+// same size: a viewer paging through a file or a commit converting sheet
+// after sheet then reuses that memory instead of having the system map and
+// clear fresh pages for every page, which costs more than decoding one.
+class SpareBlock {
+ public:
+  static constexpr size_t kKeptFrom = size_t{1} << 20;
+
+  void* Take(size_t bytes) {
+    std::lock_guard lock(mutex_);
+    if (!block_ || bytes_ != bytes) return nullptr;
+    return std::exchange(block_, nullptr);
+  }
+  void Give(void* block, size_t bytes) {
+    void* previous = nullptr;
+    {
+      std::lock_guard lock(mutex_);
+      previous = std::exchange(block_, block);
+      bytes_ = bytes;
+    }
+    std::free(previous);
+  }
+
+ private:
+  std::mutex mutex_;
+  void* block_ = nullptr;
+  size_t bytes_ = 0;
+};
+
+// Never destroyed: images may be freed while the program ends.
+SpareBlock& Spare() {
+  static auto* spare = new SpareBlock;
+  return *spare;
+}
+
+// A pixel block. Fresh memory comes from calloc, which gets it zeroed from
+// the system without a pass over it; a kept block is cleared here.
 std::shared_ptr<uint8_t[]> NewBlock(size_t bytes, bool zeroed) {
-  void* p = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
+  if (bytes < SpareBlock::kKeptFrom) {
+    void* p = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
+    if (!p) throw std::bad_alloc();
+    return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(p), std::free);
+  }
+  void* p = Spare().Take(bytes);
+  if (p && zeroed) std::memset(p, 0, bytes);
+  if (!p) p = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
   if (!p) throw std::bad_alloc();
-  return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(p), std::free);
+  return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(p), [bytes](uint8_t* q) { Spare().Give(q, bytes); });
 }
 
 }  // namespace

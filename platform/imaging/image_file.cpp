@@ -1,10 +1,12 @@
 #include "platform/imaging/image_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/imaging/edits.h"
 #include "platform/imaging/pixo_members.h"
@@ -35,10 +37,11 @@ int16_t CodecFor(const ImageSource& src, const ImageCodec*& codec) {
     got = std::min(head.size(), src.bytes().size());
     std::copy_n(src.bytes().begin(), got, head.begin());
   } else {
-    std::ifstream in(src.path(), std::ios::binary);
-    if (!in) return kPixoFileNotFound;
-    in.read(reinterpret_cast<char*>(head.data()), head.size());
-    got = static_cast<size_t>(in.gcount());
+    const int fd = ::open(src.path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return kPixoFileNotFound;
+    const ssize_t n = ::pread(fd, head.data(), head.size(), 0);
+    ::close(fd);
+    got = n > 0 ? static_cast<size_t>(n) : 0;
   }
   for (const ImageCodec* c : kCodecs) {
     if (c->Sniff(std::span<const uint8_t>(head.data(), got))) {
@@ -49,34 +52,17 @@ int16_t CodecFor(const ImageSource& src, const ImageCodec*& codec) {
   return kPixoUnknownFormat;
 }
 
-// Page count first, then the page asked for, held inside 1..count.
-int16_t ClampedInfo(const ImageCodec& codec, const ImageSource& src, int32_t page, FileInfo& info) {
-  int16_t rc = codec.ReadInfo(src, 1, info);
-  if (rc != kPixoOk) return rc;
-  const int32_t clamped = std::clamp(page, 1, std::max(info.pageCount, 1));
-  if (clamped != 1) rc = codec.ReadInfo(src, clamped, info);
-  info.page = clamped;
-  return rc;
-}
-
 int16_t ReadInfoFrom(const ImageSource& src, int32_t page, FileInfo& info) {
   info = FileInfo();
   const ImageCodec* codec = nullptr;
   const int16_t rc = CodecFor(src, codec);
-  return rc == kPixoOk ? ClampedInfo(*codec, src, page, info) : rc;
+  return rc == kPixoOk ? codec->ReadNearestInfo(src, page, info) : rc;
 }
 
-int16_t ReadFrom(const ImageSource& src, int32_t page, Image& out) {
+int16_t ReadFrom(const ImageSource& src, int32_t page, int32_t bits, Image& out) {
   const ImageCodec* codec = nullptr;
-  int16_t rc = CodecFor(src, codec);
-  if (rc != kPixoOk) return rc;
-  FileInfo info;
-  rc = ClampedInfo(*codec, src, page, info);
-  if (rc != kPixoOk) return rc;
-  Image img;
-  rc = codec->Read(src, info.page, img);
-  if (rc == kPixoOk) out = std::move(img);
-  return rc;
+  const int16_t rc = CodecFor(src, codec);
+  return rc == kPixoOk ? codec->ReadAs(src, page, bits, out) : rc;
 }
 
 int16_t WriteTo(ImageSink& sink, const Image& img, int32_t format, int32_t bits, int32_t quality, bool append) {
@@ -98,6 +84,28 @@ int16_t WriteTo(ImageSink& sink, const Image& img, int32_t format, int32_t bits,
 
 }  // namespace
 
+// Page count first, then the page asked for, held inside 1..count.
+int16_t ImageCodec::ReadNearestInfo(const ImageSource& src, int32_t page, FileInfo& info) const {
+  int16_t rc = ReadInfo(src, 1, info);
+  if (rc != kPixoOk) return rc;
+  const int32_t clamped = std::clamp(page, 1, std::max(info.pageCount, 1));
+  if (clamped != 1) rc = ReadInfo(src, clamped, info);
+  info.page = clamped;
+  return rc;
+}
+
+// The page count comes from page 1; the page read is checked by its read.
+int16_t ImageCodec::ReadAs(const ImageSource& src, int32_t page, int32_t bits, Image& out) const {
+  FileInfo info;
+  int16_t rc = ReadInfo(src, 1, info);
+  if (rc != kPixoOk) return rc;
+  Image img;
+  rc = Read(src, std::clamp(page, 1, std::max(info.pageCount, 1)), img);
+  if (rc == kPixoOk && bits != 0 && bits != img.bits()) rc = ChangeDepth(img, bits, 0, 0, {});
+  if (rc == kPixoOk) out = std::move(img);
+  return rc;
+}
+
 double DpiFromPerMetre(double perMetre) { return std::round(perMetre * 0.0254 * 100) / 100; }
 
 int16_t ReadImageInfo(const std::string& path, int32_t page, FileInfo& info) {
@@ -109,7 +117,11 @@ int16_t ReadImageInfo(const std::string& path, int32_t page, FileInfo& info) {
 }
 
 int16_t ReadImageFile(const std::string& path, int32_t page, Image& out) {
-  return ReadFrom(ImageSource::File(path), page, out);
+  return ReadFrom(ImageSource::File(path), page, 0, out);
+}
+
+int16_t ReadImageFile(const std::string& path, int32_t page, int32_t bits, Image& out) {
+  return ReadFrom(ImageSource::File(path), page, bits, out);
 }
 
 int16_t WriteImageFile(const std::string& path, const Image& img, int32_t format, int32_t bits,
@@ -125,7 +137,7 @@ int16_t ReadImageInfoMemory(std::span<const uint8_t> bytes, int32_t page, FileIn
 }
 
 int16_t ReadImageMemory(std::span<const uint8_t> bytes, int32_t page, Image& out) {
-  return ReadFrom(ImageSource::Memory(bytes), page, out);
+  return ReadFrom(ImageSource::Memory(bytes), page, 0, out);
 }
 
 int16_t WriteImageMemory(std::vector<uint8_t>& out, const Image& img, int32_t format, int32_t bits,

@@ -87,6 +87,13 @@ class ImageCodec {
   virtual int16_t ReadInfo(const ImageSource& src, int32_t page, FileInfo& info) const = 0;
   virtual int16_t Read(const ImageSource& src, int32_t page, Image& out) const = 0;
   virtual int16_t Write(ImageSink& sink, const Image& img, const SaveRequest& req) const = 0;
+  // ReadInfo of page `page` held inside 1 .. the page count; info.page
+  // tells which page was described.
+  virtual int16_t ReadNearestInfo(const ImageSource& src, int32_t page, FileInfo& info) const;
+  // Read of page `page` held inside 1 .. the page count, brought to `bits`
+  // bits per pixel (0: as stored) as ChangeDepth(bits, 0, 0) would; a codec
+  // may convert while it decodes.
+  virtual int16_t ReadAs(const ImageSource& src, int32_t page, int32_t bits, Image& out) const;
 };
 
 const ImageCodec& TiffCodec();
@@ -99,6 +106,8 @@ const ImageCodec& BmpCodec();
 int16_t ReadImageInfo(const std::string& path, int32_t page, FileInfo& info);
 // Reads page `page` (clamped the same way) as stored.
 int16_t ReadImageFile(const std::string& path, int32_t page, Image& out);
+// The same brought to `bits` bits per pixel (0: as stored).
+int16_t ReadImageFile(const std::string& path, int32_t page, int32_t bits, Image& out);
 // Writes `img` with format code `format` at `bits` bits per pixel (0: as
 // held), converting a copy first: fewer bits take the nearest colours (grey
 // images stay grey; 1 bit is black below grey level 128, else white), JPEG's

@@ -76,11 +76,6 @@ V NoArgs(S& s, Args a, bool geometry, void (*f)(Image&)) {
   });
 }
 
-int16_t BitsForLoad(Image& img, int32_t bits) {
-  if (bits == 0 || bits == img.bits()) return kPixoOk;
-  return ChangeDepth(img, bits, 0, 0, {});
-}
-
 V ImageKindOf(const Image* img) {
   if (!img) return Int(0);
   if (img->IsBitonal()) return Int(1);
@@ -132,8 +127,7 @@ V LoadFile(S& s, Args a) {
   const int32_t bits = Lng(a, 1, 0), page = Lng(a, 2, 1);
   if (bits != 0 && bits != 1 && bits != 4 && bits != 8 && bits != 24) return Result(kPixoBadArgument);
   Image img;
-  int16_t rc = ReadImageFile(path, page, img);
-  if (rc == kPixoOk) rc = BitsForLoad(img, bits);
+  const int16_t rc = ReadImageFile(path, page, bits, img);
   if (rc == kPixoOk) s.SetImage(std::move(img));
   return Result(rc);
 }
