@@ -166,9 +166,14 @@ bool RowsFit(const Bytes& f, const Header& h) {
 // One stored row into a held row: B, G, R (and X) to R, G, B; packed
 // indices to one byte each.
 void DecodeRow(const uint8_t* s, int32_t width, int bits, uint8_t* d) {
-  if (bits >= 24) {
-    const int step = bits / 8;
-    for (int32_t x = 0; x < width; ++x, s += step, d += 3) {
+  if (bits == 24) {
+    for (int32_t x = 0; x < width; ++x, s += 3, d += 3) {
+      d[0] = s[2];
+      d[1] = s[1];
+      d[2] = s[0];
+    }
+  } else if (bits == 32) {
+    for (int32_t x = 0; x < width; ++x, s += 4, d += 3) {
       d[0] = s[2];
       d[1] = s[1];
       d[2] = s[0];

@@ -96,7 +96,10 @@ struct MemoryFile {
 class Tif {
  public:
   // A file on disk by its path, or the memory file `memory` (kept alive by
-  // the caller) when it is given.
+  // the caller) when it is given. Files are read without mapping them
+  // ("rm"): a page needs a few strips, and mapping and unmapping the file
+  // for every page read costs more; uncompressed strips are still read
+  // straight into the caller's rows.
   Tif(const std::string& path, const char* mode, MemoryFile* memory = nullptr) {
     static QuietLibtiff quiet;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
@@ -230,16 +233,27 @@ class SampleRows {
   std::vector<uint8_t> table_;
 };
 
-// Packs one byte-per-sample row into `bits`-bit samples, MSB first.
-void Pack(const uint8_t* in, uint32_t width, int bits, uint8_t* out, size_t outBytes) {
+// Packs one byte-per-sample row into `bits`-bit samples, MSB first;
+// `sampleOf` gives the sample of each byte.
+void Pack(const uint8_t* in, uint32_t width, int bits, const uint8_t* sampleOf, uint8_t* out, size_t outBytes) {
   if (bits == 8) {
-    std::memcpy(out, in, width);
+    for (uint32_t x = 0; x < width; ++x) out[x] = sampleOf[in[x]];
     return;
   }
   std::memset(out, 0, outBytes);
+  if (bits == 1) {
+    const uint32_t whole = width / 8;
+    for (uint32_t i = 0; i < whole; ++i, in += 8) {
+      uint32_t b = 0;
+      for (int k = 0; k < 8; ++k) b = b << 1 | (sampleOf[in[k]] & 1);
+      out[i] = static_cast<uint8_t>(b);
+    }
+    for (uint32_t k = 0; k < width % 8; ++k) out[whole] |= static_cast<uint8_t>((sampleOf[in[k]] & 1) << (7 - k));
+    return;
+  }
   const uint32_t perByte = 8 / bits;
   for (uint32_t x = 0; x < width; ++x) {
-    out[x / perByte] |= static_cast<uint8_t>(in[x] << (8 - bits - (x % perByte) * bits));
+    out[x / perByte] |= static_cast<uint8_t>(sampleOf[in[x]] << (8 - bits - (x % perByte) * bits));
   }
 }
 
@@ -469,7 +483,6 @@ int16_t WritePage(TIFF* tif, const Image& img, const SaveRequest& req) {
     return TIFFWriteDirectory(tif) ? kPixoOk : kPixoWriteFailed;
   }
   std::vector<uint8_t> strip(lineBytes * perStrip);
-  std::vector<uint8_t> samplesOfRow(w);
   // Held index -> sample written. Min-is-white: 0 is white, any other
   // colour (an index beyond the palette reads black) is 1.
   std::array<uint8_t, 256> sampleOf;
@@ -491,12 +504,7 @@ int16_t WritePage(TIFF* tif, const Image& img, const SaveRequest& req) {
         d[3] = k;
       }
     } else if (img.indexed()) {
-      if (bitonal) {
-        for (uint32_t x = 0; x < w; ++x) samplesOfRow[x] = sampleOf[s[x]];
-        Pack(samplesOfRow.data(), w, bits, line, lineBytes);
-      } else {
-        Pack(s, w, bits, line, lineBytes);
-      }
+      Pack(s, w, bits, sampleOf.data(), line, lineBytes);
     } else {
       std::memcpy(line, s, static_cast<size_t>(w) * 3);
     }

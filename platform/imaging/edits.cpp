@@ -152,6 +152,38 @@ Image MapToPalette(const Image& img, int32_t bits, std::vector<Colour> palette) 
   return out;
 }
 
+// Column sums of a row. The sums and the row never overlap (restrict lets
+// the compiler add many bytes at once); 16-bit sums hold up to 257 rows and
+// add twice as many bytes at once as 32-bit ones.
+template <typename Sum>
+void AddBytes(Sum* __restrict sum, const uint8_t* __restrict row, size_t n) {
+  for (size_t i = 0; i < n; ++i) sum[i] = static_cast<Sum>(sum[i] + row[i]);
+}
+template <typename Sum>
+void AddLevels(Sum* __restrict sum, const uint8_t* __restrict row, const uint8_t* __restrict level, size_t n) {
+  for (size_t i = 0; i < n; ++i) sum[i] = static_cast<Sum>(sum[i] + level[row[i]]);
+}
+constexpr int32_t kRowsIn16Bits = 65535 / 255;
+
+// The column sums of rows y0 .. y1 - 1 of `src` (grey levels through
+// `level` when it is given) into `column`.
+void SumColumns(const Image& src, int32_t y0, int32_t y1, const uint8_t* level, std::vector<uint16_t>& part,
+                std::vector<uint32_t>& column) {
+  std::fill(column.begin(), column.end(), 0u);
+  for (int32_t sy = y0; sy < y1;) {
+    const int32_t end = std::min(y1, sy + kRowsIn16Bits);
+    std::fill(part.begin(), part.end(), uint16_t{0});
+    for (; sy < end; ++sy) {
+      if (level) {
+        AddLevels(part.data(), src.crow(sy), level, part.size());
+      } else {
+        AddBytes(part.data(), src.crow(sy), part.size());
+      }
+    }
+    for (size_t i = 0; i < column.size(); ++i) column[i] += part[i];
+  }
+}
+
 // The image's own colours when at most `n`, sorted by value; else the mean
 // colours of the `n` fullest cells of a 5-5-5 histogram (ties to the lower cell).
 std::vector<Colour> OptimisedPalette(const Image& img, size_t n) {
@@ -305,7 +337,9 @@ int16_t Resize(Image& img, double width, double height, int32_t mode) {
   if (grey) {
     for (size_t i = 0; i < src.palette().size(); ++i) level[i] = RedOf(src.palette()[i]);
   }
-  std::vector<int64_t> column(static_cast<size_t>(w) * (grey ? 1 : 3));
+  // A column sum covers at most 65535 rows of 255: 32 bits hold it.
+  std::vector<uint32_t> column(static_cast<size_t>(w) * (grey ? 1 : 3));
+  std::vector<uint16_t> part(column.size());
   for (int32_t y = 0; y < nh; ++y) {
     const int32_t y0 = static_cast<int32_t>(int64_t{y} * h / nh);
     const int32_t y1 = std::max(y0 + 1, static_cast<int32_t>(int64_t{y + 1} * h / nh));
@@ -317,15 +351,7 @@ int16_t Resize(Image& img, double width, double height, int32_t mode) {
     }
     // Column sums over the source rows of this target row, then the sums
     // over each target pixel's columns: every source pixel is read once.
-    std::fill(column.begin(), column.end(), 0);
-    for (int32_t sy = y0; sy < y1; ++sy) {
-      const uint8_t* p = src.crow(sy);
-      if (grey) {
-        for (int32_t sx = 0; sx < w; ++sx) column[sx] += level[p[sx]];
-      } else {
-        for (size_t i = 0; i < column.size(); ++i) column[i] += p[i];
-      }
-    }
+    SumColumns(src, y0, y1, grey ? level.data() : nullptr, part, column);
     for (int32_t x = 0; x < nw; ++x) {
       const int64_t count = int64_t{x1[x] - x0[x]} * (y1 - y0);
       if (grey) {
@@ -358,21 +384,36 @@ int16_t ConvertToGrey(Image& img, int32_t bits) {
   for (int g = 0; g < 256; ++g) {
     held[g] = bits == 1 ? (g >= 128 ? 1 : 0) : bits == 4 ? static_cast<uint8_t>((g * 15 + 127) / 255) : static_cast<uint8_t>(g);
   }
-  std::array<uint8_t, 256> byIndex{};  // indexed source: index -> grey level
-  if (src.indexed()) {
-    const std::array<Colour, 256> colours = ColoursOf(src);
-    for (size_t i = 0; i < byIndex.size(); ++i) byIndex[i] = GreyOf(colours[i]);
-  }
   const int32_t w = src.width();
-  for (int32_t y = 0; y < src.height(); ++y) {
-    const uint8_t* s = src.crow(y);
-    uint8_t* d = out.row(y);
-    for (int32_t x = 0; x < w; ++x) {
-      const uint8_t g = src.indexed() ? byIndex[s[x]] : GreyOf(s[3 * x], s[3 * x + 1], s[3 * x + 2]);
-      if (bits == 24) {
-        d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = g;
+  if (src.indexed()) {
+    // Index -> what the target holds, through the index's grey level.
+    const std::array<Colour, 256> colours = ColoursOf(src);
+    std::array<uint8_t, 3 * 256> to;
+    const int n = bits == 24 ? 3 : 1;
+    for (size_t i = 0; i < 256; ++i) {
+      const uint8_t g = GreyOf(colours[i]);
+      for (int k = 0; k < n; ++k) to[n * i + k] = bits == 24 ? g : held[g];
+    }
+    for (int32_t y = 0; y < src.height(); ++y) {
+      const uint8_t* s = src.crow(y);
+      uint8_t* d = out.row(y);
+      if (n == 3) {
+        for (int32_t x = 0; x < w; ++x, d += 3) std::memcpy(d, &to[3 * s[x]], 3);
       } else {
-        d[x] = held[g];
+        for (int32_t x = 0; x < w; ++x) d[x] = to[s[x]];
+      }
+    }
+  } else {
+    for (int32_t y = 0; y < src.height(); ++y) {
+      const uint8_t* s = src.crow(y);
+      uint8_t* d = out.row(y);
+      if (bits == 1) {
+        // Level 128 and up is white: (weighted sum + 500) / 1000 >= 128.
+        for (int32_t x = 0; x < w; ++x, s += 3) d[x] = 299u * s[0] + 587u * s[1] + 114u * s[2] >= 127500u;
+      } else if (bits == 24) {
+        for (int32_t x = 0; x < w; ++x, s += 3, d += 3) d[0] = d[1] = d[2] = GreyOf(s[0], s[1], s[2]);
+      } else {
+        for (int32_t x = 0; x < w; ++x, s += 3) d[x] = held[GreyOf(s[0], s[1], s[2])];
       }
     }
   }
