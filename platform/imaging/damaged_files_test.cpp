@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 
 #include "platform/imaging/edits.h"
 #include "platform/imaging/image_file.h"
@@ -92,6 +93,12 @@ TEST(ORN_DAMAGED_SUITE, EveryTruncationOfEveryFormatFails) {
       EXPECT_EQ(img, Marker());
       FileInfo info;
       ReadImageInfo(part.string(), 1, info);  // may succeed on a whole header; must not crash
+      // The same bytes held in memory.
+      const std::span<const uint8_t> held(reinterpret_cast<const uint8_t*>(bytes.data()), cut);
+      Image fromMemory = Marker();
+      EXPECT_NE(ReadImageMemory(held, 1, fromMemory), kPixoOk) << c.format << "/" << c.bits << " cut at " << cut;
+      EXPECT_EQ(fromMemory, Marker());
+      ReadImageInfoMemory(held, 1, info);
     }
   }
   fs::remove_all(dir);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -147,6 +148,43 @@ TEST(Resize, SmoothAveragesNearestCopies) {
   EXPECT_EQ(Resize(near, 0, 5, 2), kPixoBadArgument);
 }
 
+// The averaging resize against its definition: each target pixel is the
+// rounded mean of the source cells it covers (a 600-row source shrunk to 2
+// rows puts 300 rows into one sum).
+TEST(Resize, AveragesEveryCoveredPixel) {
+  Image colour = Pattern(13, 600), grey = Pattern(13, 600);
+  ASSERT_EQ(ConvertToGrey(grey, 8), kPixoOk);
+  const struct {
+    Image* img;
+    int32_t w, h;
+  } cases[] = {{&colour, 3, 2}, {&colour, 5, 7}, {&grey, 4, 3}, {&colour, 26, 601}};
+  for (const auto& c : cases) {
+    const Image src = *c.img;
+    Image out = src;
+    ASSERT_EQ(Resize(out, c.w, c.h, 2), kPixoOk);
+    ASSERT_EQ(out.width(), c.w);
+    for (int32_t y = 0; y < c.h; ++y) {
+      const int32_t y0 = y * src.height() / c.h, y1 = std::max(y0 + 1, (y + 1) * src.height() / c.h);
+      for (int32_t x = 0; x < c.w; ++x) {
+        const int32_t x0 = x * src.width() / c.w, x1 = std::max(x0 + 1, (x + 1) * src.width() / c.w);
+        int64_t sum[3] = {0, 0, 0};
+        for (int32_t sy = y0; sy < y1; ++sy) {
+          for (int32_t sx = x0; sx < x1; ++sx) {
+            const Colour p = src.At(sx, sy);
+            sum[0] += RedOf(p);
+            sum[1] += GreenOf(p);
+            sum[2] += BlueOf(p);
+          }
+        }
+        const int64_t n = int64_t{x1 - x0} * (y1 - y0);
+        auto mean = [n](int64_t s) { return static_cast<uint8_t>((s + n / 2) / n); };
+        ASSERT_EQ(out.At(x, y), MakeColour(mean(sum[0]), mean(sum[1]), mean(sum[2])))
+            << c.w << "x" << c.h << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(ConvertToGrey, LevelsPerBits) {
   struct Case {
     Colour c;
@@ -158,6 +196,8 @@ TEST(ConvertToGrey, LevelsPerBits) {
       {kWhite, 4, kWhite},
       {MakeColour(128, 128, 128), 1, kWhite},  // 128 is white, 127 black
       {MakeColour(127, 127, 127), 1, kBlack},
+      {MakeColour(0, 204, 68), 1, kWhite},  // 299 R + 587 G + 114 B = 127500: level 128
+      {MakeColour(2, 209, 37), 1, kBlack},  // 127499: level 127
       {MakeColour(136, 136, 136), 4, MakeColour(136, 136, 136)},
   };
   for (const Case& c : cases) {

@@ -1,14 +1,18 @@
 #include "platform/imaging/image_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <tiffio.h>
-
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <tuple>
+#include <vector>
 // clang-format off
 #include <jpeglib.h>
 // clang-format on
@@ -327,6 +331,113 @@ TEST_F(ImageFileTest, FilesAreKnownByTheirContentNotTheirName) {
   EXPECT_EQ(ReadImageInfo(Path("absent.tif"), 1, info), kPixoFileNotFound);
   EXPECT_EQ(back, img);  // failed reads leave the target alone
 }
+
+// The same bytes whether a codec writes a file or memory, and the same
+// image and description read back from either.
+TEST_F(ImageFileTest, MemoryAndFilesHoldTheSameBytes) {
+  const struct {
+    int32_t format;
+    Kind kind;
+    int32_t bits;
+  } cases[] = {
+      {kFormatTiff, Kind::Colour, 24},     {kFormatTiffLzw, Kind::Palette8, 8}, {kFormatTiffG4, Kind::Bitonal, 1},
+      {kFormatTiffPackBits, Kind::Grey4, 4}, {kFormatJpeg, Kind::Smooth, 24},  {kFormatJpeg, Kind::SmoothGrey, 8},
+      {kFormatPng, Kind::Colour, 24},      {kFormatPng, Kind::Palette4, 4},     {kFormatBmp, Kind::Colour, 24},
+      {kFormatBmpRle, Kind::Palette8, 8},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE("format " + std::to_string(c.format) + " bits " + std::to_string(c.bits));
+    const Image src = Fixture(c.kind);
+    const std::string path = Path("case" + std::to_string(n++));
+    ASSERT_EQ(WriteImageFile(path, src, c.format, c.bits, 80, false), kPixoOk);
+    std::vector<uint8_t> bytes = {'x'};  // the file follows what the vector held
+    ASSERT_EQ(WriteImageMemory(bytes, src, c.format, c.bits, 80), kPixoOk);
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(std::vector<uint8_t>(bytes.begin() + 1, bytes.end()), file);
+    bytes.erase(bytes.begin());
+
+    Image fromFile, fromMemory = Fixture(Kind::Bitonal);
+    ASSERT_EQ(ReadImageFile(path, 1, fromFile), kPixoOk);
+    ASSERT_EQ(ReadImageMemory(bytes, 1, fromMemory), kPixoOk);
+    EXPECT_EQ(fromMemory, fromFile);
+    FileInfo a, b;
+    ASSERT_EQ(ReadImageInfo(path, 1, a), kPixoOk);
+    ASSERT_EQ(ReadImageInfoMemory(bytes, 1, b), kPixoOk);
+    EXPECT_EQ(std::tie(a.width, a.height, a.bits, a.page, a.pageCount, a.xdpi, a.ydpi, a.sizeOnDisk),
+              std::tie(b.width, b.height, b.bits, b.page, b.pageCount, b.xdpi, b.ydpi, b.sizeOnDisk));
+  }
+  Image untouched = Fixture(Kind::Colour);
+  const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
+  EXPECT_EQ(ReadImageMemory(text, 1, untouched), kPixoUnknownFormat);
+  EXPECT_EQ(untouched, Fixture(Kind::Colour));
+}
+
+// Grey and palette pages asked for in true colour come as ChangeDepth to 24
+// bits makes them, whether a codec converts as it decodes or afterwards.
+TEST_F(ImageFileTest, PagesReadInTrueColourAsTheConversionMakesThem) {
+  const struct {
+    int32_t format;
+    Kind kind;
+    int32_t bits;
+  } cases[] = {
+      {kFormatTiffG4, Kind::Bitonal, 1},   {kFormatTiffLzw, Kind::Bitonal, 1}, {kFormatTiffLzw, Kind::Grey4, 4},
+      {kFormatTiff, Kind::Grey8, 8},       {kFormatTiffLzw, Kind::Palette4, 4}, {kFormatTiff, Kind::Palette8, 8},
+      {kFormatBmp, Kind::Bitonal, 1},      {kFormatPng, Kind::Palette8, 8},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE("format " + std::to_string(c.format) + " bits " + std::to_string(c.bits));
+    const std::string path = Path("page" + std::to_string(n++));
+    ASSERT_EQ(WriteImageFile(path, Fixture(c.kind), c.format, c.bits, 0, false), kPixoOk);
+    Image expected;
+    ASSERT_EQ(ReadImageFile(path, 1, expected), kPixoOk);
+    ASSERT_EQ(expected.bits(), c.bits);
+    ASSERT_EQ(ChangeDepth(expected, 24, 0, 0, {}), kPixoOk);
+    Image read;
+    ASSERT_EQ(ReadImageFile(path, 1, 24, read), kPixoOk);
+    EXPECT_EQ(read, expected);
+  }
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Ends the process with 0 when, in 256 MB of address space, `huge` reads
+// as `img` and `claims` is refused as damaged.
+[[noreturn]] void ReadWithLittleMemory(const std::string& huge, const std::string& claims, const Image& img) {
+  const rlimit limit{256u << 20, 256u << 20};
+  setrlimit(RLIMIT_AS, &limit);
+  Image back;
+  FileInfo info;
+  const bool hugeRead = ReadImageInfo(huge, 1, info) == kPixoOk && info.width == 3 &&
+                        ReadImageFile(huge, 1, back) == kPixoOk && back == img;
+  const bool claimRefused = ReadImageFile(claims, 1, back) == kPixoDamagedFile && back == img;
+  std::exit(hugeRead && claimRefused ? 0 : 1);
+}
+
+// A BMP far longer than its image is read only as far as the image needs,
+// and a header that asks for more pixels than the file holds is refused
+// before anything is allocated: neither needs more memory than the image.
+// (Run in a child with little address space; sanitizers need more.)
+TEST_F(ImageFileTest, BmpReadsOnlyWhatItsHeaderPromisesAndTheFileHolds) {
+  Image img;
+  img.Create(3, 2, 24);
+  img.Set(2, 1, MakeColour(1, 2, 3));
+  img.SetResolution(300, 300);  // 11811 pixels a metre read back as 300
+  const std::string huge = Path("huge.bmp"), claims = Path("claims.bmp");
+  ASSERT_EQ(WriteImageFile(huge, img, kFormatBmp, 24, 0, false), kPixoOk);
+  fs::resize_file(huge, uint64_t{1} << 30);  // sparse: a gigabyte that takes no disk
+  {
+    std::vector<uint8_t> head(1024);
+    std::ifstream(huge, std::ios::binary).read(reinterpret_cast<char*>(head.data()), 54);
+    const uint32_t w = 20000, h = 6000;  // 360 MB of pixels
+    std::memcpy(&head[18], &w, 4);
+    std::memcpy(&head[22], &h, 4);
+    std::ofstream(claims, std::ios::binary).write(reinterpret_cast<const char*>(head.data()), head.size());
+  }
+  EXPECT_EXIT(ReadWithLittleMemory(huge, claims, img), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace
 }  // namespace imaging

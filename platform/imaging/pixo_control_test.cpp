@@ -659,16 +659,22 @@ TEST(PixoControl, JournalRecordsEveryInvokeInOrder) {
 
 TEST_F(TempDir, JournalFileFromTheEnvironment) {
   auto c = RedBlue("Thumb(2)");
-  const std::string file = Path("journal.txt");
+  const std::string file = Path("journal.txt"), other = Path("other.txt");
   ::setenv("ORN_PIXO_JOURNAL", file.c_str(), 1);
   Get(*c, Pixo::ImageHeight);
+  ::setenv("ORN_PIXO_JOURNAL", other.c_str(), 1);  // the variable changes its value
+  Get(*c, Pixo::ImageBits);
   ::unsetenv("ORN_PIXO_JOURNAL");
   Get(*c, Pixo::ImageWidth);
-  std::ifstream in(file);
-  std::string line, rest;
-  std::getline(in, line);
-  EXPECT_EQ(line, "Thumb(2)#" + std::to_string(c->Serial()) + " get 11 ImageHeight -> 2&");
-  EXPECT_FALSE(std::getline(in, rest));
+  const std::string me = "Thumb(2)#" + std::to_string(c->Serial());
+  for (const auto& [path, expected] : {std::pair{file, me + " get 11 ImageHeight -> 2&"},
+                                       std::pair{other, me + " get 12 ImageBits -> 24%"}}) {
+    std::ifstream in(path);
+    std::string line, rest;
+    std::getline(in, line);
+    EXPECT_EQ(line, expected);
+    EXPECT_FALSE(std::getline(in, rest)) << rest;
+  }
 }
 
 }  // namespace

@@ -94,8 +94,9 @@ class Rowset;
 
 // A stream on a long field. It reads the value the field had when the
 // stream was made: `data` when given, else the stored value, fetched from
-// the table as it is read (the rowset hands the stream its value before an
-// update changes it).
+// the table as it is read (the rowset hands a stream that has not written
+// its value before an update changes it; one that has written reads what
+// is stored).
 class BlobStream final : public ISequentialStream, public ax::RefCounted {
  public:
   BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Value data, size_t storedLength = 0);
@@ -115,7 +116,8 @@ class BlobStream final : public ISequentialStream, public ax::RefCounted {
   HRESULT Read(void* buffer, uint32_t bytes, uint32_t* read) override;
   HRESULT Write(const void* buffer, uint32_t bytes, uint32_t* written) override;
 
-  // Fetches the stored value that Read has not yet taken.
+  // Fetches the stored value for the reads to come, unless the stream has
+  // written: then it is the writer of the change, not a reader of the old.
   void KeepStoredValue();
   HROW row() const { return row_; }
   DBORDINAL ordinal() const { return ordinal_; }
@@ -555,7 +557,7 @@ BlobStream::~BlobStream() {
 }
 
 void BlobStream::KeepStoredValue() {
-  if (data_) return;
+  if (data_ || written_) return;
   auto value = std::make_shared<Bytes>(storedLength_);
   if (!rowset_->ReadStored(row_, ordinal_, 0, value->data(), value->size())) value->clear();
   data_ = std::move(value);

@@ -164,6 +164,16 @@ TEST_F(SqliteSource, AStreamReadsTheValueAsItWasWhenTheStreamWasMade) {
   ASSERT_EQ(writer->Write("v", 1, &written), ax::S_OK);
   ASSERT_EQ(up->Update(0, 0, nullptr), ax::S_OK);
   EXPECT_EQ(Stored(1), "X'78797A7776'");
+  // A stream made on the stored value reads it also after an update has
+  // replaced it.
+  ISequentialStream* before = stream();
+  ISequentialStream* rewriter = stream();
+  ASSERT_EQ(rewriter->Write("AB", 2, &written), ax::S_OK);
+  ASSERT_EQ(up->Update(0, 0, nullptr), ax::S_OK);
+  EXPECT_EQ(Stored(1), "X'4142'");
+  EXPECT_EQ(readAll(before), "xyzwv");
+  rewriter->Release();
+  before->Release();
   reader->Release();
   writer->Release();
   up->Release();

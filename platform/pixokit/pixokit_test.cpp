@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/pixokit/pixoann.h"
@@ -58,6 +60,61 @@ TEST(Pixoio, SavesAndLoadsAGreyBitmapThroughMemory) {
   EXPECT_EQ(PXIO_LoadBitmapMemory(junk, sizeof junk, &none, sizeof none, 0, nullptr, nullptr), -9);
   PXC_FreeBitmap(&b);
   PXC_FreeBitmap(&back);
+}
+
+// Saving and loading work in memory: no temporary folder is needed. A
+// load at other bits gives grey levels (299 R + 587 G + 114 B + 500) / 1000
+// or a grey level's three equal bytes.
+TEST(Pixoio, LoadsAtTheBitsAskedWithoutATemporaryFolder) {
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string saved = tmp ? tmp : "";
+  ::setenv("TMPDIR", "/nonexistent/orn", 1);
+  PXBITMAP colour, grey;
+  ASSERT_EQ(PXC_CreateBitmap(&colour, 3, 2, 24), 1);
+  ASSERT_EQ(PXC_CreateBitmap(&grey, 3, 2, 8), 1);
+  const uint8_t rgb[9] = {255, 0, 0, 0, 255, 0, 10, 20, 30};
+  const uint8_t levels[3] = {0, 77, 255};
+  for (int32_t y = 0; y < 2; ++y) {
+    PXC_PutBitmapRow(&colour, rgb, y, 9);
+    PXC_PutBitmapRow(&grey, levels, y, 3);
+  }
+  struct Case {
+    PXBITMAP* source;
+    int32_t format, loadBits;
+    std::vector<uint8_t> row;
+  } cases[] = {
+      {&colour, 5, 0, {255, 0, 0, 0, 255, 0, 10, 20, 30}},
+      {&colour, 3, 8, {76, 150, 18}},
+      {&colour, 6, 8, {76, 150, 18}},
+      {&grey, 5, 0, {0, 77, 255}},
+      {&grey, 3, 24, {0, 0, 0, 77, 77, 77, 255, 255, 255}},
+      {&grey, 75, 24, {0, 0, 0, 77, 77, 77, 255, 255, 255}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("format " + std::to_string(c.format) + " loaded at " + std::to_string(c.loadBits));
+    ax::HGLOBAL mem = nullptr;
+    uint32_t len = 0;
+    ASSERT_EQ(PXIO_SaveBitmapMemory(c.source, &mem, c.format, 0, 255, CopyRows, nullptr, &len), 1);
+    const std::vector<uint8_t> file = Bytes(mem, len);
+    ax::GlobalFree(mem);
+    PXBITMAP back;
+    PXC_InitBitmap(&back, sizeof back);
+    ASSERT_EQ(PXIO_LoadBitmapMemory(file.data(), len, &back, sizeof back, c.loadBits, nullptr, nullptr), 1);
+    ASSERT_EQ(back.BytesPerLine, static_cast<int32_t>(c.row.size()));
+    for (int32_t y = 0; y < 2; ++y) {
+      std::vector<uint8_t> row(c.row.size());
+      PXC_GetBitmapRow(&back, row.data(), y, back.BytesPerLine);
+      EXPECT_EQ(row, c.row) << "row " << y;
+    }
+    PXC_FreeBitmap(&back);
+  }
+  PXC_FreeBitmap(&colour);
+  PXC_FreeBitmap(&grey);
+  if (tmp) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
 }
 
 TEST(Pixoann, SavedBlockLoadsBackAndDamagedBlocksAreRefused) {
