@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# The benchmark: Quillet, Glimpra and the binding control against small
+# programs that call the codec libraries (and SQLite) directly, on A4 sheets
+# at 300 dpi made for the run. Prints one table of times and ratios.
+#   bench/run-bench.sh BUILD_DIR [RUNS]
+#
+# BUILD_DIR holds a Release build (`./kit bench` makes one). Each Quillet
+# and Glimpra figure is the median over RUNS pairs (default 7) of a run of
+# the whole program less a run of it doing everything but the step
+# measured, the two run in turn: the commit is a run that drops the ten
+# sheets and presses OK less one that only drops them; a drop is a run with
+# ten drops less one with none, divided by ten; paging is a run with 19
+# PageDown keys less one with none. The floor programs time their own work
+# (median of three runs).
+# Files and the database live in a folder on tmpfs where there is one, so a
+# database sync costs what the page cache costs, not what the disk does.
+set -euo pipefail
+build=$(cd "${1:?usage: run-bench.sh BUILD_DIR [RUNS]}" && pwd)
+runs=${2:-7}
+bin=$build/bin
+for p in Quillet Glimpra bench_sheets bench_floor bench_run_timed bench_bind; do
+  [[ -x $bin/$p ]] || { echo "run-bench: $bin/$p is not built" >&2; exit 2; }
+done
+base=/dev/shm
+[[ -d $base && -w $base ]] || base=${TMPDIR:-/tmp}
+work=$(mktemp -d "$base/orn-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+sheets=$work/sheets out=$work/out prog=$work/prog
+mkdir -p "$sheets" "$out" "$prog" "$work/tmp" "$work/c" "$work/floor"
+
+echo "making the sheets ..." >&2
+"$bin/bench_sheets" "$sheets"
+
+export ORN_SCANNER=none ORN_UI_TIMEOUT=0 ORN_UI_TRANSCRIPT=/dev/null
+export ORN_TEMP_PATH=$work/tmp/ ORN_DRIVE_C=$work/c ORN_EVENTLOG=$work/events.txt
+export ORN_PROGRAM_DIR=$prog ORN_REGISTRY_DIR=$work/registry
+scan=() clean=()
+for i in 01 02 03 04 05 06 07 08 09 10; do scan+=("$sheets/scan-$i.bmp"); clean+=("$sheets/clean-$i.bmp"); done
+
+# Quillet's profile: two document types of five sheets each, both saved
+# with FORMAT and OPTIONS; no checks, so a dropped sheet is accepted.
+profile() {
+  {
+    printf '[General]\r\nDebugLevel=1\r\nLogFile={APP.PATH}/Quillet.log\r\nForceSequence=no\r\n'
+    printf '[Text]\r\nMessage_20=Saved {SIZE}\r\n'
+    for t in 1 2; do
+      printf '[BENCH_%s]\r\nPages=5\r\nType=SHEET%s\r\nFormat=%s\r\nOptions=%s\r\n' "$t" "$t" "$1" "$2"
+      printf 'OleDrop=BMP/TIF/\r\nBitmapDPI=300\r\nCheck=00000000000\r\n'
+    done
+  } >"$prog/Quillet.ini"
+}
+# An operator script dropping FILES on the sheets in turn, then STEP.
+script() {
+  local name=$1 step=$2 k=0
+  shift 2
+  : >"$work/$name"
+  for f in "$@"; do echo "drop Page($k) $f" >>"$work/$name"; k=$((k + 1)); done
+  [[ -n $step ]] && echo "$step" >>"$work/$name"
+  echo "$work/$name"
+}
+# Median seconds and peak KiB of Quillet with script $1, less Quillet with
+# script $2.
+quillet() {
+  "$bin/bench_run_timed" "$runs" env ORN_UI_SCRIPT="$1" "$bin/Quillet" BENCH 1 "$out" \
+    --less env ORN_UI_SCRIPT="$2" "$bin/Quillet" BENCH 1 "$out"
+}
+glimpra() {
+  "$bin/bench_run_timed" "$runs" env ORN_UI_SCRIPT="$1" "$bin/Glimpra" "$sheets/pages-g4.tif" \
+    --less env ORN_UI_SCRIPT="$2" "$bin/Glimpra" "$sheets/pages-g4.tif"
+}
+# Median of three runs of a floor case: "<seconds> [<bytes>]".
+floor() {
+  local r
+  for r in 1 2 3; do "$bin/bench_floor" "$@"; done | sort -n | sed -n 2p
+}
+sub() { awk -v a="$1" -v b="$2" -v d="${3:-1}" 'BEGIN { printf "%.4f", (a - b) / d }'; }
+
+rows=()
+row() { rows+=("$(printf '| %s | %s | %s | %s | %s |' "$@")"); }
+secs() { awk -v s="$1" 'BEGIN { if (s < 1) printf "%.1f ms", s * 1000; else printf "%.2f s", s }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+echo "Quillet: drops ..." >&2
+profile TIF ENC-LZW
+none=$(script none.txt "")
+drops=$(script drops.txt "" "${scan[@]}")
+cleanDrops=$(script drops-clean.txt "" "${clean[@]}")
+tiffs=()
+for i in 1 2 3 4 5 6 7 8 9 10; do tiffs+=("$sheets/scan.tif"); done
+read -r drop peak _ < <(quillet "$drops" "$none")
+drop=$(sub "$drop" 0 10)
+dropFloor=$(sub "$(floor read-bmp - "${scan[@]}")" 0 10)
+row "BMP drop, one sheet (import)" "$(secs "$drop")" "$(secs "$dropFloor") read and decode" "$(ratio "$drop" "$dropFloor")" "≤ 1.5"
+tiffDrop=$(sub "$(quillet "$(script drops-tiff.txt "" "${tiffs[@]}")" "$none" | cut -d' ' -f1)" 0 10)
+tiffFloor=$(sub "$(floor read-tiff - "${tiffs[@]}")" 0 10)
+row "TIFF drop, one sheet (uncompressed)" "$(secs "$tiffDrop")" "$(secs "$tiffFloor") libtiff decode" "$(ratio "$tiffDrop" "$tiffFloor")" "≤ 1.5"
+pixels=$((10 * 2480 * 3508 * 3))
+row "peak memory, 10 sheets held" "$((peak / 1024)) MiB" "$((pixels / 1048576)) MiB of pixels" \
+  "$(awk -v p="$peak" -v r="$pixels" 'BEGIN { printf "%.2f", p * 1024 / r }')" "≤ 1.3"
+
+# commit CASE FORMAT OPTIONS FLOORCASE SHEETSET: Quillet's commit against the floor.
+commit() {
+  local label=$1 format=$2 options=$3 case=$4 set=$5 base
+  local files=("${scan[@]}")
+  base=$drops
+  if [[ $set == clean ]]; then files=("${clean[@]}"); base=$cleanDrops; fi
+  echo "commit: $label ..." >&2
+  rm -f "$out"/*
+  profile "$format" "$options"
+  local q f fb
+  q=$(quillet "$(script commit.txt "click DoOK" "${files[@]}")" "$base" | cut -d' ' -f1)
+  qBytes=$(cat "$out"/* | wc -c)
+  read -r f fb < <(floor "$case" "$work/floor" "${files[@]}")
+  rm -f "$work/floor"/*
+  row "commit, $label" "$(secs "$q")" "$(secs "$f") $6" "$(ratio "$q" "$f")" "${7:-≤ 1.3}"
+  commitSeconds=$q floorBytes=$fb
+}
+commit "TIFF LZW 24-bit" TIF ENC-LZW tiff-lzw scan "libtiff"
+commit "TIFF G4 1-bit from colour" TIF ENC-G4 tiff-g4 scan "libtiff"
+commit "JPEG q75" JPG QUAL-4B jpeg scan "libjpeg"
+commit "GRAY-8, TIFF LZW" TIF "ENC-LZW GRAY-8" gray8 scan "grey + libtiff"
+commit "COL-8, TIFF LZW" TIF "ENC-LZW COL-8" col8 scan "nearest colour + libtiff"
+commit "COL-1 B&W, TIFF G4" TIF "ENC-G4 COL-1 B&W" bw scan "black/white + libtiff"
+for set in scan clean; do
+  name=scan-like
+  [[ $set == clean ]] && name=clean
+  commit "PNG, $name sheets" PNG "" png $set "libpng, same settings"
+  pngSeconds=$commitSeconds pngBytes=$qBytes
+  read -r dflt dfltBytes < <(
+    if [[ $set == scan ]]; then "$bin/bench_floor" png-default "$work/floor" "${scan[@]}"; else floor png-default "$work/floor" "${clean[@]}"; fi
+  )
+  rm -f "$work/floor"/*
+  row "PNG save time, $name, against libpng's defaults" "$(secs "$pngSeconds")" "$(secs "$dflt") libpng defaults" \
+    "$(ratio "$pngSeconds" "$dflt")" "≤ 0.33"
+  row "PNG file size, $name, against libpng's defaults" "$((pngBytes / 1024)) KiB" "$((dfltBytes / 1024)) KiB" \
+    "$(ratio "$pngBytes" "$dfltBytes")" "≤ 1.15"
+done
+
+echo "Glimpra: paging ..." >&2
+: >"$work/keys.txt"
+for i in $(seq 19); do echo "key PageDown" >>"$work/keys.txt"; done
+pages=$(glimpra "$work/keys.txt" "$none" | cut -d' ' -f1)
+pagesFloor=$(floor pages - "$sheets/pages-g4.tif")
+row "Glimpra, 19 G4 pages paged through" "$(secs "$pages")" "$(secs "$pagesFloor") libtiff decode" "$(ratio "$pages" "$pagesFloor")" "≤ 2"
+
+echo "binding control ..." >&2
+mkdir -p "$work/bind"
+read -r control raw recordBytes < <(
+  for r in 1 2 3; do rm -rf "$work/bind"/*; "$bin/bench_bind" "$work/bind" 200; done | sort -n | sed -n 2p
+)
+row "binding control, $((recordBytes / 1024)) KiB bitmap save+load x 200 rows" "$(secs "$control")" "$(secs "$raw") SQLite" \
+  "$(ratio "$control" "$raw")" "≤ 1.5"
+
+echo
+echo "| case | program | floor | ratio | goal |"
+echo "|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
+echo
+echo "$(nproc) processors ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')), $(free -g | awk '/Mem:/ { print $2 }') GiB," \
+  "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; medians of $runs runs."
