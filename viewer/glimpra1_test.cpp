@@ -71,7 +71,7 @@ class Glimpra1Test : public ::testing::Test {
     words.insert(words.begin(), "Glimpra");
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
-    win32::SetCommandLine(static_cast<int>(argv.size()), argv.data());
+    win32::SetCommandLine(static_cast<int>(argv.size()), argv.data(), kSwitchNames);
     form_ = std::make_unique<Glimpra1>();
     form_->LoadForm();
     return *form_;

@@ -264,6 +264,15 @@ TEST_F(LumoretTest, KindThreeIsAPukLetterClosedWithoutQuestion) {
   EXPECT_TRUE(o.Starting("msgbox").empty());
 }
 
+TEST_F(LumoretTest, CaptionWithQuotesOrATrailingBackslashArrivesUnchanged) {
+  fs::path doc = Doc("puk.rtf", "{\\rtf1 PUK 12345678}");
+  for (const std::string caption : {"Mein Ordner\\", "Sag \"Hallo\"", "C:\\a b\\\\"}) {
+    SCOPED_TRACE(caption);
+    Outcome o = Run({"-t", "3", "-f", doc.string(), "-c", caption}, {});
+    EXPECT_TRUE(o.Has("caption | ORN RTF Viewer | PUK - " + caption));
+  }
+}
+
 TEST_F(LumoretTest, StartUpFailureBeforeTheWindowEndsWithZero) {
   Outcome o = Run({"-f", Lines(2).string()}, {}, {{"ORN_FAIL_LOAD", "RichEd20.dll"}});
   EXPECT_EQ(o.exitCode, 0);
