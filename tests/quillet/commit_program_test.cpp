@@ -119,6 +119,9 @@ TEST_F(CommitRun, OkSavesEverySheetAndEndsWithOne) {
   EXPECT_NE(tiff.find("Image Width: 32 Image Length: 20"), std::string::npos) << tiff;
   EXPECT_NE(tiff.find("Compression Scheme: LZW"), std::string::npos) << tiff;
   EXPECT_NE(tiff.find("Resolution: 300, 300"), std::string::npos) << tiff;
+  // Both pages, the first one too, are marked as pages of one document.
+  const std::string page = "Subfile Type: multi-page document";
+  EXPECT_NE(tiff.find(page), tiff.rfind(page)) << tiff;
   EXPECT_EQ(Info("ID_12345.TIF").pageCount, 2);
   EXPECT_EQ(Info("FORM_12345.JPG").bits, 8);  // GRAY-8 writes grey
   EXPECT_EQ(Info("FORM_12345.JPG").width, 48);
@@ -269,8 +272,8 @@ TEST_F(CommitRun, EveryRowOfTheFormatTableSaves) {
     const char* format;
     const char* options;
   } rows[] = {
-      {"JBIG", "TIF", "ENC-JBIG"},  {"G4", "TIF", "ENC-G4"},       {"JG4", "JPG", "GRAY-4"},
-      {"JC1", "JPG", "COL-1"},      {"JC4", "JPG", "COL-4"},        {"JC8", "JPG", "COL-8"},
+      {"JBIG", "TIF", "ENC-JBIG"},  {"G4", "TIF", "ENC-G4"},       {"JG4", "JPG", "GRAY-4"}, {"JG1", "JPG", "GRAY-1"},
+      {"JC4", "JPG", "COL-4"},        {"JC8", "JPG", "COL-8"},
       {"RLE", "BMP", "ENC-RLE COL-24"}, {"CMYKG", "TIF", "ENC-LZW CMYK GRAY-8"}, {"CMYK", "TIF", "ENC-LZW CMYK"},
   };
   std::string ini = "[General]\r\nDebugLevel=3\r\nDebugging=yes\r\n";
@@ -282,7 +285,7 @@ TEST_F(CommitRun, EveryRowOfTheFormatTableSaves) {
   Ini(ini);
   Script("click DoOK\n");
   ASSERT_EQ(Run(), 1) << Diagnostics() << ReadText(Bin() / "Quillet.log");
-  ASSERT_EQ(Saved().size(), 9u);
+  ASSERT_EQ(Saved().size(), 9u);  // the nine document types a profile can have
   // The CCITT and JBIG codes: black and white, cut at the check's middle level 128.
   for (const char* name : {"JBIG_12345.TIF", "G4_12345.TIF"}) {
     SCOPED_TRACE(name);
@@ -294,7 +297,7 @@ TEST_F(CommitRun, EveryRowOfTheFormatTableSaves) {
   EXPECT_NE(jbig.find("Compression Scheme: ISO JBIG"), std::string::npos) << jbig;
   // JPEG: grey and black and white become 8-bit grey, palettes of colour 24 bits.
   EXPECT_EQ(Info("JG4_12345.JPG").bits, 8);
-  EXPECT_EQ(Info("JC1_12345.JPG").bits, 8);
+  EXPECT_EQ(Info("JG1_12345.JPG").bits, 8);
   EXPECT_EQ(Info("JC4_12345.JPG").bits, 24);
   EXPECT_EQ(Info("JC8_12345.JPG").bits, 24);
   imaging::Image jc8;
@@ -359,6 +362,11 @@ TEST_F(FailedSaveRun, ProcessKilledWhileSavingLeavesThePreviousFileAsItWas) {
   EXPECT_EQ(Bytes("ID_12345.TIF"), tif);
   const std::string info = Output("tiffinfo " + (Out() / "ID_12345.TIF").string() + " 2>&1");
   EXPECT_NE(info.find("Image Width: 32 Image Length: 20"), std::string::npos) << info;
+  // The next commit replaces the part the killed one left.
+  FileSizeLimit(0);
+  EXPECT_EQ(Run(), 1) << Diagnostics();
+  EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));
+  EXPECT_EQ(Info("ID_12345.TIF", 2).width, 400);
 }
 
 }  // namespace
