@@ -263,7 +263,8 @@ TEST_F(TempDir, ASaveSetToFailStopsHalfWayLikeAFullDisk) {
   const std::string path = Path("pages.tif");
   FailSaveForTest(2);
   Put(*c, Pixo::SaveOption266, int16_t{1});
-  ASSERT_EQ(Long(Call(*c, Pixo::SaveImageFile, {path, int16_t{kFormatTiff}, int16_t{24}, int16_t{0}, int16_t{1}})), kPixoOk);
+  ASSERT_EQ(Long(Call(*c, Pixo::SaveImageFile, {path, int16_t{kFormatTiff}, int16_t{24}, int16_t{0}, int16_t{1}})),
+            kPixoOk);
   const auto onePage = fs::file_size(path);
   Put(*c, Pixo::SaveOption266, int16_t{2});
   EXPECT_EQ(Long(Call(*c, Pixo::SaveImageFile, {path, int16_t{kFormatTiff}, int16_t{24}, int16_t{0}, int16_t{1}})),

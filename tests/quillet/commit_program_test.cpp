@@ -31,6 +31,19 @@ std::string Output(const std::string& command) {
   return out;
 }
 
+// Two document types: a TIF with two sheets and a JPG with one, every
+// sheet pre-loaded; with Debugging on, the re-check of OK checks them.
+std::string Profile(const std::string& general, const std::string& file2 = "b.bmp") {
+  return "[General]\r\nDebugLevel=3\r\n" + general +
+         "[Text]\r\nMessage_20=Saved {SIZE}{CR}[28800]\r\nMessage_18=Not all sheets OK. Save anyway?\r\n"
+         "[DEMO_1]\r\nPages=2\r\nFormat=TIF\r\nOptions=ENC-LZW\r\nType=ID\r\nBitmapDPI=300\r\n"
+         "Check=00000000000\r\nFile_1={APP.PATH}/a.bmp\r\nFile_2={APP.PATH}/" +
+         file2 +
+         "\r\n"
+         "[DEMO_2]\r\nPages=1\r\nFormat=JPG\r\nOptions=QUAL-50 GRAY-8\r\nType=FORM\r\nCheck=00000000000\r\n"
+         "File_1={APP.PATH}/c.bmp\r\n";
+}
+
 class CommitRun : public QuilletRun {
  protected:
   CommitRun() : QuilletRun("commit") {}
@@ -81,6 +94,15 @@ class CommitRun : public QuilletRun {
               imaging::kPixoOk);
   }
   std::string Bytes(const std::string& name) const { return ReadText(Out() / name); }
+  // Sheets of three sizes, every one checked: OK saves them, ends with 1.
+  void SaveThreeSheets() {
+    Bmp("a.bmp", 64, 40);
+    Bmp("b.bmp", 32, 20);
+    Bmp("c.bmp", 48, 48, 0xC0);
+    Ini(Profile("Debugging=yes\r\n"));
+    Script("click DoOK\n");
+    ASSERT_EQ(Run(), 1) << Diagnostics();
+  }
   // The pixel (x, y) of a TIFF as libtiff's own RGBA reader sees it.
   imaging::Colour LibtiffPixel(const std::string& name, int32_t x, int32_t y) const {
     const fs::path rgba = Root() / (name + ".rgba.tif");
@@ -91,26 +113,8 @@ class CommitRun : public QuilletRun {
   }
 };
 
-// Two document types: a TIF with two sheets and a JPG with one, every
-// sheet pre-loaded; with Debugging on, the re-check of OK checks them.
-std::string Profile(const std::string& general, const std::string& file2 = "b.bmp") {
-  return "[General]\r\nDebugLevel=3\r\n" + general +
-         "[Text]\r\nMessage_20=Saved {SIZE}{CR}[28800]\r\nMessage_18=Not all sheets OK. Save anyway?\r\n"
-         "[DEMO_1]\r\nPages=2\r\nFormat=TIF\r\nOptions=ENC-LZW\r\nType=ID\r\nBitmapDPI=300\r\n"
-         "Check=00000000000\r\nFile_1={APP.PATH}/a.bmp\r\nFile_2={APP.PATH}/" +
-         file2 +
-         "\r\n"
-         "[DEMO_2]\r\nPages=1\r\nFormat=JPG\r\nOptions=QUAL-50 GRAY-8\r\nType=FORM\r\nCheck=00000000000\r\n"
-         "File_1={APP.PATH}/c.bmp\r\n";
-}
-
 TEST_F(CommitRun, OkSavesEverySheetAndEndsWithOne) {
-  Bmp("a.bmp", 64, 40);
-  Bmp("b.bmp", 32, 20);
-  Bmp("c.bmp", 48, 48, 0xC0);
-  Ini(Profile("Debugging=yes\r\n"));
-  Script("click DoOK\n");
-  ASSERT_EQ(Run(), 1) << Diagnostics();
+  SaveThreeSheets();
   ASSERT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));
 
   // tiffinfo reads the two sheets of the type as the two pages of one file.
@@ -322,12 +326,7 @@ TEST_F(CommitRun, EveryRowOfTheFormatTableSaves) {
 class FailedSaveRun : public CommitRun {
  protected:
   void FirstRun() {
-    Bmp("a.bmp", 64, 40);
-    Bmp("b.bmp", 32, 20);
-    Bmp("c.bmp", 48, 48, 0xC0);
-    Ini(Profile("Debugging=yes\r\n"));
-    Script("click DoOK\n");
-    ASSERT_EQ(Run(), 1) << Diagnostics();
+    SaveThreeSheets();
     tif = Bytes("ID_12345.TIF");
     ASSERT_FALSE(tif.empty());
     fs::remove(Root() / "transcript.txt");

@@ -31,6 +31,11 @@ class ViewRun : public QuilletRun {
                     "Tools=CHEK/ZFAC/ZWID/ZHEI/ZOPT/MOVE/ZWIN/ZOOM/CROP/\r\n"
                     "Size=" + size + "\r\n");
   }
+  // The profile's sheet of width x height pixels, larger than the view.
+  void LargeSheet(int32_t width, int32_t height, const std::string& size = "") {
+    WriteBmp(Bin() / "large.bmp", width, height);
+    Ini("DebugLevel=1", size, "large.bmp");
+  }
   // Runs the demo command line with the script; returns the exit status.
   int Run(const std::string& script) {
     Script(script);
@@ -75,18 +80,17 @@ TEST_F(ViewRun, ShownCropComesBackWithTheThumbnail) {
   EXPECT_EQ(d["Quillet1.ZoomFact.Tag"], "\"0\"");
 }
 
-// A sheet larger than the view, shown at 100 percent and panned with MOVE
-// by 200 display pixels left and 100 up.
+// The sheet at 100 percent with the MOVE tool.
+constexpr char kMoveAt100[] = "click Thumb(0)\ntype ZoomFact 100\nclick Tool(0)\n";
+// Then panned by 200 display pixels left and 100 up.
 constexpr char kPanned[] =
-    "click Thumb(0)\ntype ZoomFact 100\nclick Tool(0)\n"
     "mousedown L1 left 0 6000 6000\nmousemove L1 left 0 3000 4500\nmouseup L1 left 0 3000 4500\n";
 
 TEST_F(ViewRun, CropOnAScrolledViewTakesTheScrollIntoAccount) {
-  WriteBmp(Bin() / "large.bmp", 1800, 1400);
-  Ini("DebugLevel=1", "0004.0003.1200.0900.9999.9999", "large.bmp");
+  LargeSheet(1800, 1400, "0004.0003.1200.0900.9999.9999");
   // A click at 300 x 300 display pixels lays the minimum rectangle there,
   // which is image pixel 500 x 400 on the scrolled view.
-  EXPECT_EQ(Run(std::string(kPanned) +
+  EXPECT_EQ(Run(std::string(kMoveAt100) + kPanned +
                 "dump panned.txt\nclick Tool(3)\nmousedown L1 left 0 4500 4500\nmouseup L1 left 0 4500 4500\n"
                 "dump crop.txt\n"),
             256 - 9)
@@ -99,10 +103,9 @@ TEST_F(ViewRun, CropOnAScrolledViewTakesTheScrollIntoAccount) {
 }
 
 TEST_F(ViewRun, MoveWithShiftPansOneAxisOnly) {
-  WriteBmp(Bin() / "large.bmp", 1800, 1400);
-  Ini("DebugLevel=1", "", "large.bmp");
+  LargeSheet(1800, 1400);
   // 200 display pixels left and 50 up with Shift: only the left offset follows.
-  EXPECT_EQ(Run("click Thumb(0)\ntype ZoomFact 100\nclick Tool(0)\n"
+  EXPECT_EQ(Run(std::string(kMoveAt100) +
                 "mousedown L1 left 0 6000 6000\nmousemove L1 left shift 3000 5250\ndump moved.txt\n"
                 "mousemove L1 left shift 4500 4500\ndump equal.txt\nmouseup L1 left shift 4500 4500\n"),
             256 - 9)
@@ -114,9 +117,8 @@ TEST_F(ViewRun, MoveWithShiftPansOneAxisOnly) {
 TEST_F(ViewRun, PressFarIntoALargeViewIsNoOverflow) {
   // On a large screen the view is wider than 32767 twips.
   Env("ORN_SCREEN", "3840x2160");
-  WriteBmp(Bin() / "large.bmp", 4000, 1400);
-  Ini("DebugLevel=1", "", "large.bmp");
-  EXPECT_EQ(Run("click Thumb(0)\ntype ZoomFact 100\nclick Tool(0)\n"
+  LargeSheet(4000, 1400);
+  EXPECT_EQ(Run(std::string(kMoveAt100) +
                 "mousedown L1 left 0 45000 1500\nmousemove L1 left 0 42000 1500\n"
                 "mousemove L1 0 alt 45000 1500\nmouseup L1 left 0 42000 1500\ndump far.txt\n"),
             256 - 9)
