@@ -22,7 +22,7 @@ constexpr double kTwipsPerInch = 1440;
 // No sane line is longer than this; a device announcing more is broken.
 constexpr int64_t kMaxLineBytes = int64_t{1} << 24;
 
-// A scan frame in the device's unit: corners left, top, right, bottom.
+// A scan frame in twips: corners left, top, right, bottom.
 struct Frame {
   double left = 0, top = 0, right = 0, bottom = 0;
 };
@@ -243,8 +243,8 @@ double FromScale(double v, std::pair<double, double> r) {
 }
 
 // Sets the device's mode of the kind the pixel type asks for, chosen from
-// its own list. Black and white falls back to grey at 1 bit. False when the
-// device offers no mode of the kind.
+// its own list. Black and white falls back to grey, at 1 bit where the
+// device offers it. False when the device offers no mode of the kind.
 bool SetMode(SANE_Handle h, int32_t pixelType) {
   const std::vector<std::string> modes = Choices(h, SANE_NAME_SCAN_MODE);
   // A device without a mode list scans the one way it can.
@@ -262,11 +262,10 @@ bool SetMode(SANE_Handle h, int32_t pixelType) {
       SetString(h, SANE_NAME_SCAN_MODE, *lineart);
       return true;
     }
-    const std::vector<double> depths = DepthChoices(h);
-    const bool oneBit = std::find(depths.begin(), depths.end(), 1.0) != depths.end();
-    if (!grey || !oneBit) return false;
+    if (!grey) return false;
     SetString(h, SANE_NAME_SCAN_MODE, *grey);
-    SetNumber(h, SANE_NAME_BIT_DEPTH, 1);
+    const std::vector<double> depths = DepthChoices(h);
+    SetNumber(h, SANE_NAME_BIT_DEPTH, std::find(depths.begin(), depths.end(), 1.0) != depths.end() ? 1 : 8);
     return true;
   }
   if (!grey) return false;
@@ -275,15 +274,17 @@ bool SetMode(SANE_Handle h, int32_t pixelType) {
   return true;
 }
 
+// The device's frame now, in twips.
 std::optional<Frame> FrameOf(SANE_Handle h) {
-  const std::optional<double> left = GetNumber(h, SANE_NAME_SCAN_TL_X);
+  SANE_Unit unit = SANE_UNIT_MM;
+  const std::optional<double> left = GetNumber(h, SANE_NAME_SCAN_TL_X, &unit);
   if (!left) return std::nullopt;
-  Frame f;
-  f.left = *left;
-  f.top = GetNumber(h, SANE_NAME_SCAN_TL_Y).value_or(0);
-  f.right = GetNumber(h, SANE_NAME_SCAN_BR_X).value_or(f.left);
-  f.bottom = GetNumber(h, SANE_NAME_SCAN_BR_Y).value_or(f.top);
-  return f;
+  const double dpi = GetNumber(h, SANE_NAME_SCAN_RESOLUTION).value_or(0);
+  const double top = GetNumber(h, SANE_NAME_SCAN_TL_Y).value_or(0);
+  const double right = GetNumber(h, SANE_NAME_SCAN_BR_X).value_or(*left);
+  const double bottom = GetNumber(h, SANE_NAME_SCAN_BR_Y).value_or(top);
+  return Frame{ToTwips(*left, unit, dpi), ToTwips(top, unit, dpi), ToTwips(right, unit, dpi),
+               ToTwips(bottom, unit, dpi)};
 }
 
 // The frame asked for; a value not asked for is the device's own as it was
@@ -295,24 +296,24 @@ void SetFrame(SANE_Handle h, const Request& r, const std::optional<Frame>& defau
   if (r.frameLeft) {
     SetNumber(h, SANE_NAME_SCAN_TL_X, FromTwips(*r.frameLeft, unit, dpi));
   } else if (defaults) {
-    SetNumber(h, SANE_NAME_SCAN_TL_X, defaults->left);
+    SetNumber(h, SANE_NAME_SCAN_TL_X, FromTwips(defaults->left, unit, dpi));
   }
   if (r.frameTop) {
     SetNumber(h, SANE_NAME_SCAN_TL_Y, FromTwips(*r.frameTop, unit, dpi));
   } else if (defaults) {
-    SetNumber(h, SANE_NAME_SCAN_TL_Y, defaults->top);
+    SetNumber(h, SANE_NAME_SCAN_TL_Y, FromTwips(defaults->top, unit, dpi));
   }
   const double left = GetNumber(h, SANE_NAME_SCAN_TL_X).value_or(0);
   const double top = GetNumber(h, SANE_NAME_SCAN_TL_Y).value_or(0);
   if (r.frameWidth) {
     SetNumber(h, SANE_NAME_SCAN_BR_X, left + FromTwips(*r.frameWidth, unit, dpi));
   } else if (defaults) {
-    SetNumber(h, SANE_NAME_SCAN_BR_X, defaults->right);
+    SetNumber(h, SANE_NAME_SCAN_BR_X, FromTwips(defaults->right, unit, dpi));
   }
   if (r.frameHeight) {
     SetNumber(h, SANE_NAME_SCAN_BR_Y, top + FromTwips(*r.frameHeight, unit, dpi));
   } else if (defaults) {
-    SetNumber(h, SANE_NAME_SCAN_BR_Y, defaults->bottom);
+    SetNumber(h, SANE_NAME_SCAN_BR_Y, FromTwips(defaults->bottom, unit, dpi));
   }
 }
 
@@ -480,15 +481,11 @@ std::optional<Capabilities> Current() {
   c.pixelType = PixelTypeOf(mode, depth);
   c.bits = c.pixelType == kRgb ? 24 : c.pixelType == kBlackWhite ? 1 : 8;
   c.resolution = GetNumber(h, SANE_NAME_SCAN_RESOLUTION).value_or(0);
-  SANE_Unit unit = SANE_UNIT_MM;
-  if (auto left = GetNumber(h, SANE_NAME_SCAN_TL_X, &unit)) {
-    const double top = GetNumber(h, SANE_NAME_SCAN_TL_Y).value_or(0);
-    const double right = GetNumber(h, SANE_NAME_SCAN_BR_X).value_or(*left);
-    const double bottom = GetNumber(h, SANE_NAME_SCAN_BR_Y).value_or(top);
-    c.frameLeft = ToTwips(*left, unit, c.resolution);
-    c.frameTop = ToTwips(top, unit, c.resolution);
-    c.frameWidth = ToTwips(right - *left, unit, c.resolution);
-    c.frameHeight = ToTwips(bottom - top, unit, c.resolution);
+  if (const std::optional<Frame> f = FrameOf(h)) {
+    c.frameLeft = f->left;
+    c.frameTop = f->top;
+    c.frameWidth = f->right - f->left;
+    c.frameHeight = f->bottom - f->top;
   }
   if (auto r = Range(h, SANE_NAME_BRIGHTNESS)) c.brightness = ToScale(*GetNumber(h, SANE_NAME_BRIGHTNESS), *r);
   if (auto r = Range(h, SANE_NAME_CONTRAST)) c.contrast = ToScale(*GetNumber(h, SANE_NAME_CONTRAST), *r);
