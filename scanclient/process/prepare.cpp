@@ -236,7 +236,7 @@ void Quillet1::SetSaveOptions(int32_t r) {
   // A resolution that is not a positive number of dots per inch keeps the
   // image's own.
   const double dpi = rt::Val(row[Doc::BitmapDPI]);
-  if (dpi >= 0.5 && dpi < 2147483647.5) {
+  if (dpi > 0.5 && dpi < 2147483647.5) {  // CLng rounds 0.5 down to 0
     PixPut(L2, Pixo::XResolution, rt::CLng(dpi));
     PixPut(L2, Pixo::YResolution, rt::CLng(dpi));
   }
