@@ -28,6 +28,8 @@ class ComboWidget : public ControlWidget {
                      }),
                      this);
     if (GtkWidget* entry = Entry()) {
+      // The field takes the width the model gives, not a theme's minimum.
+      gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
       TakeFocus(entry);
       g_signal_connect(entry, "changed", G_CALLBACK(+[](GtkEditable* e, ComboWidget* self) {
                          if (self->Syncing() || gtk_combo_box_get_active(GTK_COMBO_BOX(self->widget())) >= 0) return;

@@ -7,6 +7,7 @@
 
 #include "platform/forms/ole_control.h"
 #include "platform/forms/screen.h"
+#include "platform/screen/clip_box.h"
 #include "platform/screen/form_paint.h"
 #include "platform/screen/forms_display.h"
 #include "platform/screen/input_map.h"
@@ -53,14 +54,14 @@ void SetCursor(GtkWidget* w, const char* name) {
 // ---- ControlWidget
 
 ControlWidget::ControlWidget(FormWindow& window, const forms::Control& control, GtkWidget* widget)
-    : window_(window), name_(control.FullName()), widget_(widget) {
-  g_object_ref_sink(widget_);
+    : window_(window), name_(control.FullName()), widget_(widget), box_(NewClipBox(widget)) {
+  g_object_ref_sink(box_);
 }
 
 ControlWidget::~ControlWidget() {
   for (auto& [w, style] : styles_) g_object_unref(style.first);
-  gtk_widget_destroy(widget_);
-  g_object_unref(widget_);
+  gtk_widget_destroy(box_);
+  g_object_unref(box_);
 }
 
 void ControlWidget::Act(const forms::OperatorAction& action) { window_.Act(name_, action); }
@@ -273,7 +274,7 @@ void FormWindow::UpdateControls() {
     if (it == widgets_.end()) {
       std::unique_ptr<ControlWidget> made = NewWidget(*c);
       if (!made) continue;
-      gtk_layout_put(GTK_LAYOUT(layout_), made->widget(), 0, 0);
+      gtk_layout_put(GTK_LAYOUT(layout_), made->box(), 0, 0);
       it = widgets_.emplace(c, std::move(made)).first;
     }
     seen.insert(c);
@@ -287,19 +288,19 @@ void FormWindow::UpdateControls() {
     focused_ = active;
     auto it = widgets_.find(active);
     if (it != widgets_.end() && gtk_widget_is_sensitive(it->second->widget()) &&
-        gtk_widget_get_visible(it->second->widget()))
+        gtk_widget_get_visible(it->second->box()))
       gtk_widget_grab_focus(it->second->FocusWidget());
   }
 }
 
 void FormWindow::Place(ControlWidget& cw, const forms::VisibleControl& c) {
   const double tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
-  GtkWidget* w = cw.widget();
+  GtkWidget* w = cw.box();
   gtk_layout_move(GTK_LAYOUT(layout_), w, TwipsToPixels(c.Left, tx), TwipsToPixels(c.Top, ty));
   gtk_widget_set_size_request(w, std::max(1, TwipsToPixels(c.Width, tx)), std::max(1, TwipsToPixels(c.Height, ty)));
   gtk_widget_set_sensitive(w, c.Enabled);
   const std::string& tip = c.ToolTipText.Get();
-  gtk_widget_set_tooltip_text(w, tip.empty() ? nullptr : tip.c_str());
+  gtk_widget_set_tooltip_text(cw.widget(), tip.empty() ? nullptr : tip.c_str());
   if (c.Visible) gtk_widget_show(w);
   else gtk_widget_hide(w);
 }

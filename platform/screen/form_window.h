@@ -32,7 +32,10 @@ class ControlWidget {
   ControlWidget(const ControlWidget&) = delete;
   ControlWidget& operator=(const ControlWidget&) = delete;
 
+  // The control's own widget, and the box that holds it at the model's
+  // place and size (clip_box.h).
   GtkWidget* widget() const { return widget_; }
+  GtkWidget* box() const { return box_; }
   // The part that takes the keyboard focus (a combo box's entry).
   virtual GtkWidget* FocusWidget() const { return widget_; }
   // Whether this widget can show `control` (else it is made anew).
@@ -70,6 +73,7 @@ class ControlWidget {
 
  private:
   GtkWidget* widget_;
+  GtkWidget* box_;
   std::map<GtkWidget*, std::pair<GtkCssProvider*, std::string>> styles_;
   MouseActions mouse_;
   MouseMode mouseMode_ = MouseMode::kView;
