@@ -332,7 +332,11 @@ bool ScreenSession::Click(unsigned long window, int x, int y) {
 }
 
 bool ScreenSession::Key(unsigned long window, const std::string& keys) {
-  return Xdotool({"windowfocus", "--sync", std::to_string(window)}) && Xdotool({"key", keys});
+  if (!Xdotool({"windowfocus", "--sync", std::to_string(window)})) return false;
+  // The toolkit takes the focus a moment after the server gave it; a key
+  // before that can miss a window that has just appeared.
+  std::this_thread::sleep_for(300ms);
+  return Xdotool({"key", keys});
 }
 
 void ScreenSession::CloseBox(unsigned long window) {
