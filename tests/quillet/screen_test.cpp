@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -146,6 +147,25 @@ TEST_F(QuilletScreenTest, TheCloseBoxEndsAsHeadless) {
   EXPECT_EQ(*code, headless);
   EXPECT_EQ(MessageBoxes(), headlessBoxes);
   EXPECT_TRUE(fs::is_empty(Out())) << "ended without saving";
+}
+
+TEST_F(QuilletScreenTest, TheSourceDialogListsTheScannersToChooseFrom) {
+  std::ofstream(Root() / "sane" / "test.conf") << "number_of_devices 2\nmode Color\ndepth 8\nresolution 75\n";
+  Child quillet = Start();
+  const unsigned long w = x_.WaitForWindow("^Quillet 2[.]14");
+  ASSERT_NE(w, 0u);
+  ASSERT_TRUE(ClickOn(w, "DoSelect"));
+  const unsigned long dialog = x_.WaitForWindow("^Select Source$");
+  ASSERT_NE(dialog, 0u) << "no source dialog";
+  // The first source is marked; the operator takes the second.
+  ASSERT_TRUE(x_.Key(dialog, "Down"));
+  ASSERT_TRUE(x_.Key(dialog, "Return"));
+  ASSERT_TRUE(x_.WaitForNoWindow("^Select Source$", 10s));
+  const Lines t = Transcript();
+  EXPECT_NE(std::find(t.begin(), t.end(), "dialog | Select Source | test:0;test:1 | test:1"), t.end())
+      << ReadText(Root() / "transcript.txt");
+  x_.CloseBox(w);
+  quillet.Kill();
 }
 
 }  // namespace
