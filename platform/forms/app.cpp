@@ -506,7 +506,8 @@ void App::OperatorKeyUp(Form& f, int16_t key, int16_t shift) {
 }
 
 void App::OperatorResize(Form& f, int32_t w, int32_t h) {
-  if (f.WindowState != kNormal) throw OperatorError("form " + f.Name() + " is minimized or maximized; restore it first");
+  if (f.WindowState != kNormal)
+    throw OperatorError("form " + f.Name() + " is minimized or maximized; restore it first");
   if (f.BorderStyle != 2 && f.BorderStyle != 5) throw OperatorError("form " + f.Name() + " has a fixed border");
   float tw = static_cast<float>(w) * Screen().TwipsPerPixelX();
   float th = static_cast<float>(h) * Screen().TwipsPerPixelY();

@@ -37,8 +37,9 @@ void PaintImage(cairo_t* cr, const Image& img, const View& view) {
   if (!(zoom > 0)) return;
   const int32_t x0 = std::max(0, static_cast<int32_t>(std::floor(view.dstLeft())));
   const int32_t y0 = std::max(0, static_cast<int32_t>(std::floor(view.dstTop())));
-  const int32_t x1 = std::min<int32_t>(view.clientWidth(), static_cast<int32_t>(std::ceil(view.dstLeft() + view.dstWidth())));
-  const int32_t y1 = std::min<int32_t>(view.clientHeight(), static_cast<int32_t>(std::ceil(view.dstTop() + view.dstHeight())));
+  const auto ceil32 = [](double v) { return static_cast<int32_t>(std::ceil(v)); };
+  const int32_t x1 = std::min<int32_t>(view.clientWidth(), ceil32(view.dstLeft() + view.dstWidth()));
+  const int32_t y1 = std::min<int32_t>(view.clientHeight(), ceil32(view.dstTop() + view.dstHeight()));
   if (x1 <= x0 || y1 <= y0) return;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, x1 - x0, y1 - y0);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {

@@ -104,8 +104,8 @@ void ControlWidget::TakeMouse(GtkWidget* w, MouseMode mode) {
                      } else if (self->mouseMode_ != MouseMode::kButton && DoublePressFollows(e)) {
                        return static_cast<gboolean>(view);
                      }
-                     self->window_.Act(self->name_,
-                                       self->mouse_.Press(e->button, e->state, e->x, e->y, second, self->TwipsPerPixel()));
+                     const double tpp = self->TwipsPerPixel();
+                     self->window_.Act(self->name_, self->mouse_.Press(e->button, e->state, e->x, e->y, second, tpp));
                      return static_cast<gboolean>(view);
                    }),
                    this);

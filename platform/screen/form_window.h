@@ -79,6 +79,13 @@ class ControlWidget {
   MouseMode mouseMode_ = MouseMode::kView;
 };
 
+// The outside control of class T that `c` hosts; null for anything else.
+template <class T>
+T* HostedBy(const forms::Control* c) {
+  const auto* host = dynamic_cast<const forms::OleControl*>(c);
+  return host ? dynamic_cast<T*>(host->Object()) : nullptr;
+}
+
 std::unique_ptr<ControlWidget> NewButtonWidget(FormWindow& window, const forms::CommandButton& button);
 std::unique_ptr<ControlWidget> NewComboWidget(FormWindow& window, const forms::ComboBox& combo);
 std::unique_ptr<ControlWidget> NewTextWidget(FormWindow& window, const forms::TextBox& text);

@@ -23,7 +23,8 @@ void UseCompactLook() {
   gtk_css_provider_load_from_data(css,
                                   "button { padding: 0 2px; min-height: 0; min-width: 0; border-radius: 0; }"
                                   "entry { min-height: 0; padding: 0 2px; border-radius: 0; }"
-                                  "combobox button, combobox entry { min-height: 0; padding-top: 0; padding-bottom: 0; }"
+                                  "combobox button, combobox entry {"
+                                  " min-height: 0; padding-top: 0; padding-bottom: 0; }"
                                   "combobox button { padding-left: 2px; padding-right: 2px; }"
                                   "scale { padding: 4px 6px; }",
                                   -1, nullptr);

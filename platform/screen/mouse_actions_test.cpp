@@ -15,8 +15,9 @@ std::string Text(const std::vector<forms::OperatorAction>& actions) {
     out += out.empty() ? "" : ", ";
     out += forms::ActionName(a.kind);
     if (a.eventOnly) out += " event";
-    else out += " " + std::to_string(a.button) + "/" + std::to_string(a.shift) + " " + std::to_string(static_cast<int>(a.x)) +
-                "," + std::to_string(static_cast<int>(a.y));
+    else
+      out += " " + std::to_string(a.button) + "/" + std::to_string(a.shift) + " " +
+             std::to_string(static_cast<int>(a.x)) + "," + std::to_string(static_cast<int>(a.y));
   }
   return out;
 }

@@ -8,11 +8,6 @@
 namespace screen {
 namespace {
 
-imaging::PixoControl* PixoOf(const forms::Control* c) {
-  const auto* host = dynamic_cast<const forms::OleControl*>(c);
-  return host ? dynamic_cast<imaging::PixoControl*>(host->Object()) : nullptr;
-}
-
 class PixoWidget : public ControlWidget {
  public:
   PixoWidget(FormWindow& window, const forms::OleControl& host)
@@ -20,13 +15,13 @@ class PixoWidget : public ControlWidget {
     TakeMouse(widget(), MouseMode::kView);
     TakeDrops(widget());
     g_signal_connect(widget(), "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, PixoWidget* self) {
-                       if (imaging::PixoControl* pixo = PixoOf(self->Find())) pixo->Paint(cr);
+                       if (imaging::PixoControl* pixo = HostedBy<imaging::PixoControl>(self->Find())) pixo->Paint(cr);
                        return FALSE;
                      }),
                      this);
   }
 
-  bool Shows(const forms::Control& c) const override { return PixoOf(&c) != nullptr; }
+  bool Shows(const forms::Control& c) const override { return HostedBy<imaging::PixoControl>(&c) != nullptr; }
 
   // The view may change with any event: it is painted anew after each.
   void Update(forms::Control&) override { gtk_widget_queue_draw(widget()); }
@@ -35,7 +30,7 @@ class PixoWidget : public ControlWidget {
 }  // namespace
 
 std::unique_ptr<ControlWidget> NewPixoWidget(FormWindow& window, const forms::OleControl& host) {
-  if (!PixoOf(&host)) return nullptr;
+  if (!HostedBy<imaging::PixoControl>(&host)) return nullptr;
   return std::make_unique<PixoWidget>(window, host);
 }
 

@@ -12,11 +12,6 @@
 namespace screen {
 namespace {
 
-slider::Slider* SliderOf(const forms::Control* c) {
-  const auto* host = dynamic_cast<const forms::OleControl*>(c);
-  return host ? dynamic_cast<slider::Slider*>(host->Object()) : nullptr;
-}
-
 class SliderWidget : public ControlWidget {
  public:
   SliderWidget(FormWindow& window, const forms::OleControl& host)
@@ -45,10 +40,10 @@ class SliderWidget : public ControlWidget {
                      this);
   }
 
-  bool Shows(const forms::Control& c) const override { return SliderOf(&c) != nullptr; }
+  bool Shows(const forms::Control& c) const override { return HostedBy<slider::Slider>(&c) != nullptr; }
 
   void Update(forms::Control& control) override {
-    slider::Slider* s = SliderOf(&control);
+    slider::Slider* s = HostedBy<slider::Slider>(&control);
     const double min = rt::CLng(s->Get(slider::kMin)), max = rt::CLng(s->Get(slider::kMax));
     GtkRange* range = GTK_RANGE(widget());
     GtkAdjustment* adj = gtk_range_get_adjustment(range);
@@ -73,7 +68,7 @@ class SliderWidget : public ControlWidget {
 }  // namespace
 
 std::unique_ptr<ControlWidget> NewSliderWidget(FormWindow& window, const forms::OleControl& host) {
-  if (!SliderOf(&host)) return nullptr;
+  if (!HostedBy<slider::Slider>(&host)) return nullptr;
   return std::make_unique<SliderWidget>(window, host);
 }
 

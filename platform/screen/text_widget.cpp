@@ -39,7 +39,8 @@ class TextWidget : public ControlWidget {
     }
     gtk_editable_set_editable(GTK_EDITABLE(entry), !t.Locked);
     Style(widget(), "entry { background-image: none; background-color: " + CssColour(t.BackColor) +
-                        "; color: " + CssColour(t.ForeColor) + "; " + CssFont(t.FontName.Get(), t.FontSize, t.FontBold) +
+                        "; color: " + CssColour(t.ForeColor) + "; " +
+                        CssFont(t.FontName.Get(), t.FontSize, t.FontBold) +
                         " }");
   }
 

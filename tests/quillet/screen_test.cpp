@@ -78,6 +78,12 @@ class QuilletScreenTest : public QuilletRun {
     return ok;
   }
 
+  // Answers the message box titled `title` (a regular expression) with `keys`.
+  bool Answer(const std::string& title, const std::string& keys) {
+    const unsigned long box = x_.WaitForWindow("^" + title + "$");
+    return box != 0 && x_.Key(box, keys);
+  }
+
   bool ClickOn(unsigned long window, const std::string& control) {
     const orn_test::WindowBox c = Place(control);
     return x_.Click(window, c.x + c.width / 2, c.y + c.height / 2);
@@ -107,12 +113,8 @@ TEST_F(QuilletScreenTest, ScansTakesADroppedFileAndSavesOnOk) {
 
   ASSERT_TRUE(ClickOn(w, "DoOK"));
   // "Back to the window?" No: save. Then the closing report, OK.
-  const unsigned long ask = x_.WaitForWindow("^Frage !$");
-  ASSERT_NE(ask, 0u);
-  ASSERT_TRUE(x_.Key(ask, "alt+n"));
-  const unsigned long done = x_.WaitForWindow("^Quillet$");
-  ASSERT_NE(done, 0u);
-  ASSERT_TRUE(x_.Key(done, "Return"));
+  ASSERT_TRUE(Answer("Frage !", "alt+n"));
+  ASSERT_TRUE(Answer("Quillet", "Return"));
   const std::optional<int> code = quillet.Wait(30s);
   ASSERT_TRUE(code.has_value()) << "Quillet still runs after OK";
   EXPECT_EQ(*code, 1) << "every sheet accepted and saved";
@@ -136,12 +138,8 @@ TEST_F(QuilletScreenTest, TheCloseBoxEndsAsHeadless) {
   const unsigned long w = x_.WaitForWindow("^Quillet 2[.]14");
   ASSERT_NE(w, 0u);
   x_.CloseBox(w);
-  const unsigned long ask = x_.WaitForWindow("^Frage !$");
-  ASSERT_NE(ask, 0u);
-  ASSERT_TRUE(x_.Key(ask, "alt+n"));
-  const unsigned long warn = x_.WaitForWindow("^Warning !$");
-  ASSERT_NE(warn, 0u);
-  ASSERT_TRUE(x_.Key(warn, "alt+y"));
+  ASSERT_TRUE(Answer("Frage !", "alt+n"));
+  ASSERT_TRUE(Answer("Warning !", "alt+y"));
   const std::optional<int> code = quillet.Wait(30s);
   ASSERT_TRUE(code.has_value()) << "the close box did not end Quillet";
   EXPECT_EQ(*code, headless);
