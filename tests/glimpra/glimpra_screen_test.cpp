@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "tests/support/scratch_dir.h"
 #include "tests/support/screen_session.h"
@@ -125,6 +126,63 @@ TEST_F(GlimpraScreenTest, TheWatermarkTilesShowOverThePage) {
       20s, &last);
   if (!tiled) last.SavePng(dir_ / "screen.png");
   EXPECT_TRUE(tiled);
+}
+
+// A 24-bit BMP, black left of column `edge` and white from it on.
+void WriteHalves(const std::filesystem::path& p, int32_t width, int32_t height, int32_t edge) {
+  const int32_t row = (width * 3 + 3) / 4 * 4;
+  std::string b = "BM";
+  auto u16 = [&b](uint32_t v) { b.append({static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}); };
+  auto u32 = [&u16](uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  for (uint32_t v : {static_cast<uint32_t>(54 + row * height), 0u, 54u, 40u, static_cast<uint32_t>(width),
+                     static_cast<uint32_t>(height)})
+    u32(v);
+  u16(1);
+  u16(24);
+  for (uint32_t v : {0u, static_cast<uint32_t>(row * height), 3780u, 3780u, 0u, 0u}) u32(v);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) b.append(3, x < edge ? '\0' : '\xFF');
+    b.append(static_cast<size_t>(row - width * 3), '\0');
+  }
+  std::ofstream(p, std::ios::binary) << b;
+}
+
+TEST_F(GlimpraScreenTest, AClickZoomsButAButtonHeldPastTheClickTimerDoesNot) {
+  WriteHalves(dir_ / "halves.bmp", 300, 200, 150);
+  Child glimpra = Start({"halves.bmp"});
+  const unsigned long w = x_.WaitForWindow("^halves[.]bmp:");
+  ASSERT_NE(w, 0u);
+  // At 100 % the edge stands at column 150; at 125 % (anchored at the top
+  // left corner) at 187, so column 170 turns from white to black.
+  auto columnIs = [&](uint32_t rgb) {
+    Shot last;
+    const bool ok = x_.WaitForScreen(
+        [&](const Shot& s) {
+          const orn_test::WindowBox b = x_.Box(w);
+          // Below the pointer's tooltip, which tells the file's name and size.
+          return s.Count(b.x + 165, b.y + 120, 10, 70, rgb) == 700;
+        },
+        10s, &last);
+    if (!ok) last.SavePng(dir_ / "screen.png");
+    return ok;
+  };
+  EXPECT_TRUE(columnIs(0xFFFFFF));
+  ASSERT_TRUE(x_.Click(w, 40, 40));
+  EXPECT_TRUE(columnIs(0x000000)) << "a click zooms in by a quarter";
+  // Held longer than the click timer's 300 ms on the real clock: a press,
+  // not a click, and no zoom. The right button then zooms out.
+  ASSERT_TRUE(x_.Xdotool({"mousedown", "3"}));
+  std::this_thread::sleep_for(900ms);
+  ASSERT_TRUE(x_.Xdotool({"mouseup", "3"}));
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(columnIs(0x000000)) << "the held button zoomed out";
+  ASSERT_TRUE(x_.Xdotool({"click", "3"}));
+  EXPECT_TRUE(columnIs(0xFFFFFF)) << "a right click zooms out";
+  x_.CloseBox(w);
+  EXPECT_TRUE(glimpra.Wait(20s).has_value());
 }
 
 }  // namespace
