@@ -59,6 +59,8 @@ class QuilletRun : public ::testing::Test {
   void Script(std::string text) const;
   // Sets (or overrides) a variable of the run's environment.
   void Env(const std::string& name, const std::string& value) { env_[name] = value; }
+  // The variables the harness sets for a run.
+  const std::map<std::string, std::string>& Variables() const { return env_; }
 
   // Lets the runs write files of at most `bytes` bytes (0: no limit): a
   // write beyond that kills the process with SIGXFSZ in the middle of it.
