@@ -310,6 +310,16 @@ bool TextOutW(HDC hdc, int x, int y, const wchar_t* text, int length) {
   return true;
 }
 
+cairo_t* PageCairoContext(HDC hdc) {
+  DC* dc = Find(hdc);
+  if (!dc || !dc->printer || !dc->job || !dc->job->pageOpen) return nullptr;
+  cairo_t* cr = dc->job->cr;
+  cairo_identity_matrix(cr);
+  cairo_scale(cr, 72.0 / dc->info.dpiX, 72.0 / dc->info.dpiY);
+  cairo_translate(cr, dc->info.offsetX, dc->info.offsetY);
+  return cr;
+}
+
 int SetAbortProc(HDC hdc, ABORTPROC proc) {
   DC* dc = FindPrinter(hdc);
   if (!dc) return SP_ERROR;

@@ -25,6 +25,8 @@
 // Calls that fail set the last error; StartDocW, StartPage, EndPage, EndDoc
 // and AbortDoc set it to 0 when they succeed.
 
+#include <cairo.h>
+
 #include <string>
 #include <vector>
 
@@ -79,6 +81,12 @@ bool SelectFontHeight(HDC hdc, int height);
 // Draws text with its cell's top-left corner at (x, y), device pixels of
 // the printable area. On a printer only between StartPage and EndPage.
 bool TextOutW(HDC hdc, int x, int y, const wchar_t* text, int length);
+
+// The cairo context of the page open on a printer context, its user space
+// in device pixels of the printable area; null when no page is open (and
+// on the display). Drawing there that fails leaves the context in an error
+// state, which EndPage reports as the page's failure.
+cairo_t* PageCairoContext(HDC hdc);
 
 using ABORTPROC = BOOL (*)(HDC, int);
 // The abort procedure runs in every EndPage; when it answers 0 the document
