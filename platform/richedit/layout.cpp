@@ -396,6 +396,7 @@ Layout::Laid& Layout::Get(size_t index, int32_t width) {
         }
       }
       laid->height = std::max(laid->height, y);
+      x = right;
     }
   }
   kept_.emplace_front(index, std::move(laid));
