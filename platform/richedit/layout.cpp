@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/richedit/picture.h"
+#include "platform/windows/text.h"
 
 namespace win::rich {
 
@@ -37,24 +38,6 @@ int32_t FromPango(int v) { return static_cast<int32_t>((static_cast<int64_t>(v) 
 int ToPango(int64_t twips) { return static_cast<int>(std::clamp<int64_t>(twips, -2000000, 2000000) * PANGO_SCALE); }
 
 bool EndsParagraph(char32_t c) { return c == kParagraphEnd || c == kCellEnd || c == kPageBreak; }
-
-void AppendUtf8(std::string& s, char32_t c) {
-  if (c < 0x80) {
-    s += static_cast<char>(c);
-  } else if (c < 0x800) {
-    s += static_cast<char>(0xC0 | (c >> 6));
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    s += static_cast<char>(0xE0 | (c >> 12));
-    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | (c >> 18));
-    s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 PangoFontDescription* Describe(const CharFormat& f) {
   PangoFontDescription* d = pango_font_description_from_string("");
@@ -207,14 +190,7 @@ std::unique_ptr<Layout::Para> Layout::SetParagraph(int32_t start, int32_t end, i
     char32_t c = t[static_cast<size_t>(i)];
     if (c == kLineBreak) c = U'\u2028';
     else if (c == kPageBreak || c == kCellEnd || c == kParagraphEnd || (c < 0x20 && c != U'\t') || c == 0x7F) c = U' ';
-    if (c >= 0xD800 && c < 0xE000) {
-      AppendUtf8(text, U'\uFFFD');
-      p->raw += static_cast<char>(0xE0 | (c >> 12));
-      p->raw += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      p->raw += static_cast<char>(0x80 | (c & 0x3F));
-      continue;
-    }
-    AppendUtf8(text, c);
+    AppendUtf8(text, c >= 0xD800 && c < 0xE000 ? U'\uFFFD' : c);
     AppendUtf8(p->raw, c);
   }
   p->offsets.push_back(static_cast<int32_t>(text.size()));

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/richedit/picture.h"
+#include "platform/windows/text.h"
 
 namespace win::rtf {
 
@@ -113,6 +114,7 @@ struct State {
   int object = -1;
   bool pictOwner = false;  // this group began the picture
   bool inUpr = false;
+  Target outer = Target::Main;  // in \upr: where its Unicode part goes
 };
 
 const std::set<std::string_view>& SkippedDestinations() {
@@ -264,19 +266,6 @@ class Reader {
         if (ch < 0x80 || fontName_.size() < 256) AppendUtf8(fontName_, ch);
         return;
       default: return;
-    }
-  }
-
-  static void AppendUtf8(std::string& s, char32_t c) {
-    if (c < 0x80) {
-      s += static_cast<char>(c);
-    } else if (c < 0x800) {
-      s += static_cast<char>(0xC0 | (c >> 6));
-      s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      s += static_cast<char>(0xE0 | (c >> 12));
-      s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      s += static_cast<char>(0x80 | (c & 0x3F));
     }
   }
 
@@ -597,14 +586,7 @@ class Reader {
       return;
     }
     // ---- destinations
-    if (w == "bin") {  // binary data: a picture's bytes, else skipped
-      size_t n = hasParam && param > 0 ? static_cast<size_t>(param) : 0;
-      n = std::min(n, in_.size() - pos_);
-      if (s.target == Target::Pict)
-        for (size_t i = 0; i < n; ++i) pict_.data.push_back(static_cast<char>(in_[pos_ + i]));
-      pos_ += n;
-      return;
-    }
+    if (w == "bin") return Binary(hasParam ? param : 0);
     if (w == "fonttbl") return void(s.target = Target::FontTable);
     if (w == "colortbl") {
       colors_.clear();
@@ -624,10 +606,11 @@ class Reader {
     if (w == "shppict") return;  // the picture inside is read
     if (w == "upr") {
       s.inUpr = true;
+      s.outer = s.target;
       return void(s.target = Target::Drop);
     }
-    if (w == "ud" && s.inUpr && stack_.size() >= 2) {
-      s.target = stack_[stack_.size() - 2].target;
+    if (w == "ud" && s.inUpr) {
+      s.target = s.outer;
       s.inUpr = false;
       return;
     }
@@ -656,6 +639,14 @@ class Reader {
     if (starred || SkippedDestinations().count(w)) s.target = Target::Drop;
   }
 
+  // \binN: N bytes of binary data, a picture's or else skipped.
+  void Binary(long count) {
+    size_t n = std::min(count > 0 ? static_cast<size_t>(count) : 0, in_.size() - pos_);
+    if (Cur().target == Target::Pict)
+      for (size_t i = 0; i < n; ++i) pict_.data.push_back(static_cast<char>(in_[pos_ + i]));
+    pos_ += n;
+  }
+
   void PictWord(const std::string& w, bool hasParam, long param) {
     long v = hasParam ? param : 0;
     if (w == "pngblip") pict_.kind = Picture::Kind::kPng;
@@ -669,7 +660,7 @@ class Reader {
     else if (w == "pichgoal") goalH_ = Clamp(v, 0);
     else if (w == "picscalex") scaleX_ = Clamp(v, 1, 10000);
     else if (w == "picscaley") scaleY_ = Clamp(v, 1, 10000);
-    else if (w == "bin") Word(w, hasParam, param);
+    else if (w == "bin") Binary(v);
     // Metafile kinds give their size in hundredths of a millimetre.
     if (w == "wmetafile" || w == "emfblip" || w == "pmmetafile") metric_ = true;
   }

@@ -155,7 +155,7 @@ TEST(Plain, LineEndsAndEncodings) {
       {"\xEF\xBB\xBF\xC3\xA4\xE2\x82\xAC", L"ä€"},
       {"\xEF\xBB\xBF\xC3", L"\uFFFD"},
       {"\xED\xA0\x80", L"\u00ED\u00A0\u20AC"},  // an encoded surrogate is no UTF-8
-      {std::string("\xFF\xFE" "a\0\xE4\0\r\0\n\0=\xD8\0\xDE", 12), L"aä\r\U0001F600"},
+      {std::string("\xFF\xFE" "a\0\xE4\0\r\0\n\0=\xD8\0\xDE", 14), L"aä\r\U0001F600"},
       {std::string("\xFE\xFF\0a\0\xE4", 6), L"aä"},
       {std::string("a\0b\r\nc", 6), std::wstring(L"a\0b\rc", 5)},  // a NUL is a character
       {"", L""},
