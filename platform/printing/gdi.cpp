@@ -189,11 +189,14 @@ DWORD ErrorOfCairo(cairo_status_t status, const SpoolStream* stream) {
   }
 }
 
-// The first error of the job's drawing or writing so far, or success.
-cairo_status_t JobStatus(const Job& job) {
+// The first error of the job's drawing or writing so far, or success. A
+// write that failed counts even where cairo lets it pass.
+DWORD JobError(const Job& job) {
   cairo_status_t s = job.cr ? cairo_status(job.cr) : CAIRO_STATUS_SUCCESS;
   if (s == CAIRO_STATUS_SUCCESS && job.surface) s = cairo_surface_status(job.surface);
-  return s;
+  if (s != CAIRO_STATUS_SUCCESS) return ErrorOfCairo(s, job.stream.get());
+  if (job.stream && job.stream->error) return ErrorFromErrno(job.stream->error, ERROR_WRITE_FAULT);
+  return ERROR_SUCCESS;
 }
 
 struct DC {
@@ -264,15 +267,12 @@ std::string FileName(const std::wstring& doc, int job) {
 // Finishes the PDF and closes its file: the first error on the way, or
 // success.
 DWORD CloseSurface(Job& job) {
-  DWORD error = ERROR_SUCCESS;
-  if (job.cr) {
-    if (cairo_status(job.cr) != CAIRO_STATUS_SUCCESS) error = ErrorOfCairo(cairo_status(job.cr), job.stream.get());
-    cairo_destroy(job.cr);
-  }
+  DWORD error = JobError(job);
+  if (job.cr) cairo_destroy(job.cr);
+  job.cr = nullptr;
   if (job.surface) {
     cairo_surface_finish(job.surface);
-    cairo_status_t s = cairo_surface_status(job.surface);
-    if (!error && s != CAIRO_STATUS_SUCCESS) error = ErrorOfCairo(s, job.stream.get());
+    if (!error) error = JobError(job);
     cairo_surface_destroy(job.surface);
   }
   if (job.stream && job.stream->fd >= 0) {
@@ -502,8 +502,8 @@ int EndPage(HDC hdc) {
   cairo_show_page(dc->job->cr);
   dc->job->pageOpen = false;
   // What failed on the page (a write, a character the PDF refuses) fails it.
-  if (cairo_status_t status = JobStatus(*dc->job); status != CAIRO_STATUS_SUCCESS) {
-    SetLastError(ErrorOfCairo(status, dc->job->stream.get()));
+  if (DWORD error = JobError(*dc->job)) {
+    SetLastError(error);
     return SP_ERROR;
   }
   SetLastError(ERROR_SUCCESS);
