@@ -4,22 +4,30 @@
 # device, one is imported from a small generated image, and OK saves them.
 # Prints the log, the event-log records, the message boxes, the saved files
 # with their sizes and formats, and the exit code (1: everything saved).
-#   demo/run-demo.sh BUILD_DIR
+#   demo/run-demo.sh DIR      DIR: a build folder or an installation prefix
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:?usage: run-demo.sh BUILD_DIR}
-bin="$build/bin"
-[[ -x "$bin/Quillet" ]] || { echo "run-demo: $bin/Quillet is not built" >&2; exit 2; }
+dir=$(cd "${1:?usage: run-demo.sh BUILD_DIR|PREFIX}" && pwd)
+quillet="$dir/bin/Quillet"
+[[ -x "$quillet" ]] || { echo "run-demo: $quillet is not built or installed" >&2; exit 2; }
+# The program's own folder, where it reads its profile and writes its log:
+# the folder of the program itself, also when bin/Quillet links to it.
+progdir=$(dirname "$(readlink -f "$quillet")")
 
 work=$(mktemp -d)
-trap 'rm -rf "$work" "$bin/demo-finish.bmp"' EXIT
+trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/out" "$work/c" "$work/sane"
-rm -f "$bin/Quillet.log"
-# The profile of this folder, also when the build copied an older one.
-cp "$here/Quillet.ini" "$bin/Quillet.ini"
+# A build folder gets the profile of this folder, also when the build copied
+# an older one, and a fresh log; an installation keeps its own.
+if [[ -f "$dir/CMakeCache.txt" ]]; then
+  cp "$here/Quillet.ini" "$here/demo-finish.png" "$progdir/"
+  rm -f "$progdir/Quillet.log"
+fi
+# Only this run's lines of the log are shown.
+log_before=$(stat -c %s "$progdir/Quillet.log" 2>/dev/null || echo 0)
 
 # Little-endian fields and a 24-bit BMP: white paper with dark bars of
-# "text" every 12 rows, the form to import and the finish image's canvas.
+# "text" every 12 rows, the form to import.
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
 repeat() { local i; for ((i = 0; i < $2; i++)); do printf '%s' "$1"; done; }
@@ -38,7 +46,6 @@ bmp() {  # FILE WIDTH HEIGHT PAPER(hex byte) INK(hex byte or "")
   } > "$f"
 }
 bmp "$work/antrag.bmp" 120 170 f0 30
-bmp "$bin/demo-finish.bmp" 320 120 c8 ""
 
 # The scanner stack's test device, configured for this run only.
 printf 'test\n' > "$work/sane/dll.conf"
@@ -57,15 +64,15 @@ grep -v '^#' "$ORN_UI_SCRIPT"
 echo
 echo "\$ Quillet DEMO 4711 $work/out"
 set +e
-(cd "$work" && "$bin/Quillet" DEMO 4711 "$work/out")
+(cd "$work" && "$quillet" DEMO 4711 "$work/out")
 rc=$?
 set -e
 # The process exit code carries the low 8 bits of the result code.
 (( signed = rc > 127 ? rc - 256 : rc ))
 
 echo
-echo "== log ($bin/Quillet.log)"
-[[ -f "$bin/Quillet.log" ]] && tr -d '\r' < "$bin/Quillet.log"
+echo "== log ($progdir/Quillet.log)"
+[[ -f "$progdir/Quillet.log" ]] && tail -c +$((log_before + 1)) "$progdir/Quillet.log" | tr -d '\r'
 if [[ -f "$work/c/Quillet.log" ]]; then
   echo "== start-up log (drive C)"
   tr -d '\r' < "$work/c/Quillet.log"
