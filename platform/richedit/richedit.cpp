@@ -77,7 +77,7 @@ void ReleaseEmbedded(Embedded& e, bool close) {
 // Replaces [from, to) with `insert`, whose marks stand for `inserted` in
 // order. Objects inside the removed range are announced to the callback and
 // released.
-void Replace(Control& c, LONG from, LONG to, const rich::Document& insert, std::vector<Embedded> inserted) {
+void Replace(Control& c, LONG from, LONG to, rich::Document insert, std::vector<Embedded> inserted) {
   from = std::clamp<LONG>(from, 0, c.Length());
   to = std::clamp<LONG>(to, from, c.Length());
   size_t firstObj = c.doc.MarksBefore(from);
@@ -91,8 +91,11 @@ void Replace(Control& c, LONG from, LONG to, const rich::Document& insert, std::
   objAt = c.objects.erase(objAt, objAt + static_cast<ptrdiff_t>(removedObjs));
   inserted.resize(insert.marks.size());
   c.objects.insert(objAt, inserted.begin(), inserted.end());
-  c.doc.Replace(from, to, insert);
-  c.anchor = c.caret = from + insert.Length();
+  LONG length = insert.Length();
+  // A whole new document is moved in, not copied: a large one is held once.
+  if (from == 0 && to == c.Length()) c.doc = std::move(insert);
+  else c.doc.Replace(from, to, insert);
+  c.anchor = c.caret = from + length;
   c.Changed();
 }
 
@@ -149,8 +152,9 @@ LONG Insert(Control& c, LONG from, LONG to, rtf::Parsed parsed) {
     inserted.push_back(m.object >= 0 && static_cast<size_t>(m.object) < taken.size() ? taken[static_cast<size_t>(m.object)]
                                                                                      : Embedded{});
   for (rich::Mark& m : doc.marks) m.object = -1;
-  Replace(c, from, to, doc, std::move(inserted));
-  return doc.Length();
+  LONG length = doc.Length();
+  Replace(c, from, to, std::move(doc), std::move(inserted));
+  return length;
 }
 
 // Text typed, pasted or set as plain text: CR LF and LF become paragraph
