@@ -94,6 +94,26 @@ TEST(Layout, AlignmentAndIndentsPlaceTheInk) {
   }
 }
 
+TEST(Layout, SpaceAroundParagraphsAndBetweenLines) {
+  auto lines = [](const std::string& para) {
+    Document doc = rtf::ReadRtf("{\\rtf1\\pard" + para + " a\\line b\\par\\pard c\\par}").doc;
+    Layout layout(&doc);
+    return layout.Fill(Page(0, 9000, -1), nullptr).lines;
+  };
+  auto single = lines("");
+  ASSERT_EQ(single.size(), 3u);
+  int32_t h = single[0].height;
+  EXPECT_EQ(single[1].top, h);  // \line breaks inside the paragraph
+  auto exact = lines("\\sl-600");
+  EXPECT_EQ(exact[0].height, 600);
+  EXPECT_EQ(exact[1].top, 600);
+  EXPECT_EQ(lines("\\sl100")[0].height, h);  // "at least" below the natural height
+  EXPECT_EQ(lines("\\sl480\\slmult1")[0].height, 2 * h);  // double spacing
+  EXPECT_EQ(lines("\\sb300")[0].top, 300);
+  auto after = lines("\\sa500");
+  EXPECT_EQ(after[2].top, after[1].top + after[1].height + 500);
+}
+
 TEST(Layout, TabStopsSetTheTextAtTheirPositions) {
   for (auto [rtf, from, to] : std::vector<std::tuple<std::string, double, double>>{
            {"a\\tab X", 720, 900},                   // the default stop
