@@ -4,10 +4,13 @@
 # device, one is imported from a small generated image, and OK saves them.
 # Prints the log, the event-log records, the message boxes, the saved files
 # with their sizes and formats, and the exit code (1: everything saved).
-#   demo/run-demo.sh DIR      DIR: a build folder or an installation prefix
+# With "window" Quillet opens its real window instead and the operator does
+# the steps (the form to drop lies in the working folder it names).
+#   demo/run-demo.sh DIR [window]   DIR: a build folder or an installation prefix
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-dir=$(cd "${1:?usage: run-demo.sh BUILD_DIR|PREFIX}" && pwd)
+dir=$(cd "${1:?usage: run-demo.sh BUILD_DIR|PREFIX [window]}" && pwd)
+mode=${2:-script}
 quillet="$dir/bin/Quillet"
 [[ -x "$quillet" ]] || { echo "run-demo: $quillet is not built or installed" >&2; exit 2; }
 # The program's own folder, where it reads its profile and writes its log:
@@ -53,14 +56,20 @@ printf '%s\n' 'number_of_devices 1' 'mode Color' 'depth 8' 'resolution 75' \
   'geometry_max 300.0' 'br_x 86.0' 'br_y 54.0' 'test-picture "Grid"' > "$work/sane/test.conf"
 export SANE_CONFIG_DIR="$work/sane"
 
-export ORN_UI_SCRIPT="$here/operator.script"
 export ORN_UI_TRANSCRIPT="$work/transcript.txt"
 export ORN_EVENTLOG="$work/eventlog.txt"
 export ORN_DRIVE_C="$work/c"
-export ORN_UI_TIMEOUT=${ORN_UI_TIMEOUT:-60}
-
-echo "== operator script ($ORN_UI_SCRIPT)"
-grep -v '^#' "$ORN_UI_SCRIPT"
+if [[ $mode == window ]]; then
+  unset ORN_UI_SCRIPT
+  export ORN_DISPLAY=screen
+  echo "== Quillet opens its window: click the sheet buttons to scan, drag"
+  echo "   $work/antrag.bmp onto the third sheet, press OK."
+else
+  export ORN_UI_SCRIPT="$here/operator.script"
+  export ORN_UI_TIMEOUT=${ORN_UI_TIMEOUT:-60}
+  echo "== operator script ($ORN_UI_SCRIPT)"
+  grep -v '^#' "$ORN_UI_SCRIPT"
+fi
 echo
 echo "\$ Quillet DEMO 4711 $work/out"
 set +e
