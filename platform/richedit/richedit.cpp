@@ -595,6 +595,16 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case EM_GETLINECOUNT: return static_cast<LRESULT>(ScreenLines(*c).size());
     case EM_GETFIRSTVISIBLELINE: return c->firstLine;
+    case EM_LINEINDEX: {
+      // -1: the line of the caret.
+      const auto& lines = ScreenLines(*c);
+      auto line = static_cast<intptr_t>(wParam) < 0 ? LineOf(lines, c->caret) : static_cast<size_t>(wParam);
+      return line < lines.size() ? lines[line].start : -1;
+    }
+    case EM_LINEFROMCHAR: {
+      LONG cp = static_cast<intptr_t>(wParam) < 0 ? c->Sel().cpMin : static_cast<LONG>(wParam);
+      return static_cast<LRESULT>(LineOf(ScreenLines(*c), cp));
+    }
     case EM_LINESCROLL: ScrollTo(*c, c->firstLine + static_cast<LONG>(lParam)); return 1;
     case WM_VSCROLL:
       switch (LOWORD(wParam)) {
@@ -602,6 +612,8 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
         case SB_LINEDOWN: ScrollTo(*c, c->firstLine + 1); break;
         case SB_PAGEUP: ScrollTo(*c, c->firstLine - VisibleLines(*c)); break;
         case SB_PAGEDOWN: ScrollTo(*c, c->firstLine + VisibleLines(*c)); break;
+        case SB_THUMBPOSITION:
+        case SB_THUMBTRACK: ScrollTo(*c, HIWORD(wParam)); break;
         case SB_TOP: ScrollTo(*c, 0); break;
         case SB_BOTTOM: ScrollTo(*c, static_cast<LONG>(ScreenLines(*c).size())); break;
         default: break;
@@ -715,7 +727,7 @@ bool PaintRichEdit(HWND control, const RichEditPaint& p, RichEditPainted* out) {
   if (!c || p.dpiX <= 0 || p.dpiY <= 0) return false;
   int32_t width = static_cast<int32_t>((p.area.right - p.area.left) * 1440.0 / p.dpiX);
   int32_t height = static_cast<int32_t>((p.area.bottom - p.area.top) * 1440.0 / p.dpiY);
-  int32_t wrap = p.lineWidth > 0 ? p.lineWidth : width;
+  int32_t wrap = p.lineWidth > 0 ? p.lineWidth : p.lineWidth == kControlLineWidth ? ScreenWidth(*c) : width;
   rich::FillResult r = Paint(*c, p, p.area.left, p.area.top, width, std::max(height, 0), wrap, false);
   if (out) {
     out->next = r.next;

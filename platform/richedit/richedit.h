@@ -35,8 +35,12 @@
 // click selects the word, a move with the button down extends the
 // selection); keys move the caret (arrows, Home/End, with Ctrl the whole
 // text, with Shift selecting), Ctrl+A selects all, Ctrl+C copies, Ctrl+V
-// pastes; typing, Backspace and Delete edit unless read-only. WM_VSCROLL and
-// the wheel (three lines a notch) scroll; on the screen a twip is 1/15 pixel.
+// pastes; typing, Backspace and Delete edit unless read-only. WM_VSCROLL,
+// EM_LINESCROLL, PageUp/PageDown and the wheel (three lines a notch) scroll
+// by whole lines of the screen's layout, whose first shown line
+// EM_GETFIRSTVISIBLELINE gives; EM_LINEINDEX gives a line's first character
+// and EM_LINEFROMCHAR the line of a character. On the screen a twip is 1/15
+// pixel.
 // A right click asks the callback for a context menu (GetContextMenu); none
 // is shown.
 
@@ -72,6 +76,8 @@ enum EditMessage : UINT {
   EM_GETMODIFY = 0x00B8,
   EM_SETMODIFY = 0x00B9,
   EM_GETLINECOUNT = 0x00BA,
+  EM_LINEINDEX = 0x00BB,
+  EM_LINEFROMCHAR = 0x00C9,
   EM_GETFIRSTVISIBLELINE = 0x00CE,
   EM_SETREADONLY = 0x00CF,
   EM_EXGETSEL = WM_USER + 52,
@@ -84,7 +90,12 @@ enum EditMessage : UINT {
   EM_GETTEXTRANGE = WM_USER + 75,
 };
 
-enum ScrollCode : WPARAM { SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_TOP = 6, SB_BOTTOM = 7 };
+// WM_VSCROLL's low word; with SB_THUMBPOSITION and SB_THUMBTRACK the high
+// word is the line to show first.
+enum ScrollCode : WPARAM {
+  SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5,
+  SB_TOP = 6, SB_BOTTOM = 7,
+};
 
 struct CHARRANGE {
   LONG cpMin = 0;
@@ -127,7 +138,10 @@ struct RichEditPaint {
   cairo_t* cr = nullptr;        // null: measure only
   double dpiX = 96, dpiY = 96;  // device units an inch
   RECT area;                    // device units on cr: the column's top-left corner and the clip
-  LONG lineWidth = 0;           // twips; 0: the area's width
+  // Twips; 0: the area's width; kControlLineWidth: the width the control
+  // wraps its own screen lines at (its target device's line width, else
+  // its window's width), so that the lines are the ones EM_LINEINDEX counts.
+  LONG lineWidth = 0;
   LONG first = 0, last = -1;    // characters; last -1: to the end
   // Screen: twips of the layout from `first` that are scrolled off above
   // area.top; lines partly in the area are drawn clipped and page breaks are
@@ -135,6 +149,7 @@ struct RichEditPaint {
   LONG scroll = 0;
   bool screen = false;
 };
+inline constexpr LONG kControlLineWidth = -1;
 struct RichEditPainted {
   LONG next = 0;    // the first character not placed
   LONG bottom = 0;  // twips from the top of the first line to the bottom of the last

@@ -10,6 +10,8 @@
 //
 // When GetMessageW finds the queue empty it runs the next step of the
 // operator script (script.h); PeekMessageW runs only steps marked "nested".
+// On a real screen (display.h) both run the screen's events first, and an
+// operator's session without a script waits in GetMessageW for real input.
 // One UI thread: none of these calls may be made from another thread.
 //
 // Non-client metrics (fixed): a top-level window with a caption has a
@@ -328,6 +330,8 @@ bool GetClientRect(HWND hwnd, RECT* out);
 bool ClientToScreen(HWND hwnd, POINT* pt);
 bool ScreenToClient(HWND hwnd, POINT* pt);
 // Positions are in the parent's client coordinates (screen for top-level).
+// A maximised or minimised top-level window keeps its state and the normal
+// rectangle that GetWindowPlacement reports.
 bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 bool MoveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint);
 bool GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* out);
@@ -369,8 +373,10 @@ bool PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 // Returns 0 for WM_QUIT (its wParam is the exit code), else 1. Filters are
 // not supported (hwnd must be null, range 0/0). An empty queue runs the
-// next script step (script.h); when nothing is left to do and no top-level
-// window exists, it answers WM_QUIT with code 0 instead of waiting for ever.
+// screen's events (display.h), then the next script step (script.h), then,
+// in an operator's session on the screen, waits for real input; when
+// nothing is left to do and no top-level window exists, it answers WM_QUIT
+// with code 0 instead of waiting for ever.
 int GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 bool PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
 // WM_KEYDOWN of a character key posts WM_CHAR (Ctrl+letter: the control
