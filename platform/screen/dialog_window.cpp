@@ -16,6 +16,7 @@ using namespace win;
 
 int ShowDialogWindow(HWND dialog, int defaultButton) {
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_widget_set_name(window, "orn-dialog");
   gtk_window_set_title(GTK_WINDOW(window), ToUtf8(GetWindowTextW(dialog)).c_str());
   gtk_window_set_modal(GTK_WINDOW(window), TRUE);
   gtk_window_set_resizable(GTK_WINDOW(window), FALSE);

@@ -15,8 +15,11 @@ using namespace win;
 
 namespace {
 
-// The standard print image, 16 x 16: paper above and below a printer.
-gboolean DrawPrinter(GtkWidget*, cairo_t* cr, gpointer) {
+// The standard print image, 16 x 16: paper above and below a printer;
+// faded on a greyed button.
+gboolean DrawPrinter(GtkWidget* w, cairo_t* cr, gpointer) {
+  const bool greyed = !gtk_widget_is_sensitive(w);
+  if (greyed) cairo_push_group(cr);
   cairo_set_line_width(cr, 1);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_rectangle(cr, 4.5, 1.5, 7, 5);
@@ -32,6 +35,10 @@ gboolean DrawPrinter(GtkWidget*, cairo_t* cr, gpointer) {
   cairo_set_source_rgb(cr, 0.1, 0.7, 0.1);
   cairo_rectangle(cr, 11, 8, 2, 1.5);
   cairo_fill(cr);
+  if (greyed) {
+    cairo_pop_group_to_source(cr);
+    cairo_paint_with_alpha(cr, 0.35);
+  }
   return TRUE;
 }
 

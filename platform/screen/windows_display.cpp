@@ -20,7 +20,8 @@ using namespace win;
 namespace {
 
 // The classic desktop's bars: the menu colour behind the toolbar and the
-// status bar, a line above the status text, compact flat buttons.
+// status bar, a line above the status text, compact flat buttons; and the
+// dialogs' font.
 void UseClassicBars() {
   static bool done = false;
   if (done) return;
@@ -29,7 +30,10 @@ void UseClassicBars() {
   gtk_css_provider_load_from_data(css,
                                   "#orn-client, #orn-toolbar, #orn-status { background-color: #f0f0f0; }"
                                   "#orn-status { border-top: 1px solid #a0a0a0; padding: 0 4px; }"
-                                  "#orn-toolbar button { padding: 0 2px; min-height: 0; min-width: 0; }",
+                                  "#orn-toolbar button { padding: 0 2px; min-height: 0; min-width: 0; }"
+                                  // Dialogs are laid out for the classic 8-point dialog font.
+                                  "#orn-dialog label, #orn-dialog button { font-size: 8pt; }"
+                                  "#orn-dialog button { padding: 0 2px; min-height: 0; min-width: 0; }",
                                   -1, nullptr);
   gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);

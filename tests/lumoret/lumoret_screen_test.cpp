@@ -161,6 +161,68 @@ TEST_F(LumoretScreenTest, AltF4AndTheCloseBoxAskTheCloseQuestionAndEndAsHeadless
   EXPECT_EQ(*code, 255);  // -1: loaded and not printed
 }
 
+TEST_F(LumoretScreenTest, TheToolbarButtonAndTheMenuPrintOnlyALoadedDocument) {
+  auto count = [this](const std::string& prefix) {
+    int n = 0;
+    for (const std::string& l : Transcript()) n += l.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  };
+  // The toolbar's "Drucken" below the menu bar: dark text while it prints.
+  auto buttonText = [this](unsigned long w, const Shot& s) {
+    const WindowBox b = x_.Box(w);
+    return CountIf(s, b.x, b.y + 26, 64, 24, &Dark);
+  };
+  {
+    Child lumoret = Start({"-f", "letter.rtf"});
+    const unsigned long w = x_.WaitForWindow(kLetterWindow);
+    ASSERT_NE(w, 0u);
+    EXPECT_TRUE(ScreenShows([&](const Shot& s) { return buttonText(w, s) > 15; })) << "the button is greyed";
+    // The toolbar button, then the menu's first item by the keyboard: the
+    // print dialog each time, cancelled with Escape.
+    ASSERT_TRUE(x_.Click(w, 30, 39));
+    unsigned long dialog = x_.WaitForWindow("^Print$");
+    ASSERT_NE(dialog, 0u) << "the toolbar button showed no print dialog";
+    ASSERT_TRUE(x_.Key(dialog, "Escape"));
+    ASSERT_TRUE(x_.WaitForNoWindow("^Print$"));
+    ASSERT_TRUE(x_.Key(w, "alt+d"));
+    ASSERT_TRUE(x_.Key(w, "Return"));
+    dialog = x_.WaitForWindow("^Print$");
+    ASSERT_NE(dialog, 0u) << "Datei / Drucken... showed no print dialog";
+    ASSERT_TRUE(x_.Key(dialog, "Escape"));
+    ASSERT_TRUE(x_.WaitForNoWindow("^Print$"));
+    EXPECT_EQ(count("printdlg | Office A4,Archiv | cancel"), 2);
+    // Datei / Schließen: the close question.
+    ASSERT_TRUE(x_.Key(w, "alt+d"));
+    ASSERT_TRUE(x_.Xdotool({"key", "Down", "Return"}));
+    AnswerYes();
+    const std::optional<int> code = lumoret.Wait(20s);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 255);
+  }
+  // Nothing loaded: the button is greyed and a click on it does nothing;
+  // closing asks nothing.
+  Child lumoret = Start({"-f", "missing.rtf"});
+  const unsigned long box = x_.WaitForWindow(kQuestionBox);
+  ASSERT_NE(box, 0u) << "no error box for the missing file";
+  ASSERT_TRUE(x_.Key(box, "Return"));
+  // The frame has the box's title; it shows once the box has gone.
+  unsigned long w = 0;
+  ASSERT_TRUE(x_.WaitForScreen([&](const Shot&) {
+    w = x_.WaitForWindow("^ORN RTF Viewer$", 0ms);
+    return w != 0 && w != box;
+  }));
+  Shot shot;
+  EXPECT_TRUE(ScreenShows([&](const Shot& s) { return buttonText(w, s) == 0; }, &shot))
+      << buttonText(w, shot) << " dark pixels on the greyed button";
+  ASSERT_TRUE(x_.Click(w, 30, 39));
+  EXPECT_EQ(x_.WaitForWindow("^Print$", 2s), 0u) << "a greyed button printed";
+  x_.CloseBox(w);
+  const std::optional<int> code = lumoret.Wait(20s);
+  ASSERT_TRUE(code.has_value()) << "closing without a document asked";
+  EXPECT_EQ(*code, 254);
+  EXPECT_EQ(count("printdlg"), 2);
+}
+
 TEST_F(LumoretScreenTest, PageDownScrollsAndTheMovedWindowIsRememberedAndRestored) {
   std::string text;
   for (int i = 1; i <= 300; ++i) text += "Zeile " + std::to_string(i) + "\n";
