@@ -5,6 +5,7 @@
 
 #include "platform/richedit/richedit.h"
 #include "platform/screen/input_map.h"
+#include "platform/screen/pump.h"
 #include "platform/screen/widgets.h"
 #include "platform/screen/window_input.h"
 #include "platform/screen/windows_display.h"
@@ -17,6 +18,9 @@ namespace screen {
 using namespace win;
 
 namespace {
+
+// How long a window may take to stand where it was asked to.
+constexpr int64_t kAnswerMs = 1000;
 
 int SizeStateOf(HWND hwnd) {
   return IsIconic(hwnd) ? SIZE_MINIMIZED : IsZoomed(hwnd) ? SIZE_MAXIMIZED : SIZE_RESTORED;
@@ -110,6 +114,7 @@ int FrameWindow::MenuBarHeight() const {
 void FrameWindow::UpdatePlacement() {
   GtkWindow* w = GTK_WINDOW(window_);
   const int state = SizeStateOf(hwnd_);
+  bool asked = false;
   // A window that starts maximised or minimised gets its normal place first,
   // to come back to.
   if (state == SIZE_RESTORED || !shown_) {
@@ -120,15 +125,18 @@ void FrameWindow::UpdatePlacement() {
     if (r != rect_) {
       rect_ = r;
       const RECT frame = NonClientOf(hwnd_);
-      const int width = std::max<int>(1, r.right - r.left - frame.left - frame.right);
-      const int height = std::max<int>(1, r.bottom - r.top - frame.top - frame.bottom) + MenuBarHeight();
-      gtk_window_move(w, r.left, r.top);
-      if (shown_) gtk_window_resize(w, width, height);
-      else gtk_window_set_default_size(w, width, height);
+      place_.x = r.left;
+      place_.y = r.top;
+      place_.width = std::max<int>(1, r.right - r.left - frame.left - frame.right);
+      place_.height = std::max<int>(1, r.bottom - r.top - frame.top - frame.bottom) + MenuBarHeight();
+      gtk_window_move(w, place_.x, place_.y);
+      if (shown_) gtk_window_resize(w, place_.width, place_.height);
+      else gtk_window_set_default_size(w, place_.width, place_.height);
+      asked = true;
     }
   }
-  if (state != state_) {
-    state_ = state;
+  if (state != place_.state) {
+    place_.state = state;
     if (state == SIZE_MAXIMIZED) {
       gtk_window_maximize(w);
     } else if (state == SIZE_MINIMIZED) {
@@ -137,6 +145,19 @@ void FrameWindow::UpdatePlacement() {
       gtk_window_unmaximize(w);
       gtk_window_deiconify(w);
     }
+    asked = true;
+  }
+  if (asked) {
+    // The window reports its way there (a move before the size, say), and
+    // a window manager may refuse: until it stands where it was asked, or
+    // the time for that is up, its reports are not the operator's.
+    asked_ = true;
+    askedUntil_ = ClockMs() + kAnswerMs;
+    recheck_.Set(askedUntil_, [this] {
+      int width = 0, height = 0;
+      gtk_window_get_size(GTK_WINDOW(window_), &width, &height);
+      ReadPlacement(width, height);
+    });
   }
 }
 
@@ -171,25 +192,37 @@ void FrameWindow::ReadPlacement(int width, int height) {
   GdkWindow* gw = gtk_widget_get_window(window_);
   if (!gw) return;
   const GdkWindowState s = gdk_window_get_state(gw);
-  const int real = (s & GDK_WINDOW_STATE_ICONIFIED)                                  ? SIZE_MINIMIZED
-                   : (s & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN)) ? SIZE_MAXIMIZED
-                                                                                      : SIZE_RESTORED;
+  RealPlace real;
+  real.state = (s & GDK_WINDOW_STATE_ICONIFIED)                                  ? SIZE_MINIMIZED
+               : (s & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN)) ? SIZE_MAXIMIZED
+                                                                                  : SIZE_RESTORED;
+  gtk_window_get_position(GTK_WINDOW(window_), &real.x, &real.y);
+  real.width = width;
+  real.height = height;
+  if (asked_) {
+    if (!(real == place_) && ClockMs() < askedUntil_) return;  // on its way
+    asked_ = false;
+    recheck_.Cancel();
+  }
   HWND hwnd = hwnd_;
   WindowsDisplay& display = display_;
-  if (real != SizeStateOf(hwnd)) {
-    state_ = real;
+  if (real.state != SizeStateOf(hwnd)) {
+    place_.state = real.state;
     // The window manager's own buttons: the system menu's commands, sent as
     // the platform sends them from the caption.
-    const WPARAM command = real == SIZE_MINIMIZED ? SC_MINIMIZE : real == SIZE_MAXIMIZED ? SC_MAXIMIZE : SC_RESTORE;
+    const WPARAM command = real.state == SIZE_MINIMIZED   ? SC_MINIMIZE
+                           : real.state == SIZE_MAXIMIZED ? SC_MAXIMIZE
+                                                          : SC_RESTORE;
     display.Input([hwnd, command] {
       if (IsWindow(hwnd)) SendMessageW(hwnd, WM_SYSCOMMAND, command, 0);
     });
   }
-  if (real == SIZE_MINIMIZED || !IsWindow(hwnd) || SizeStateOf(hwnd) != real) return;
-  int x = 0, y = 0;
-  gtk_window_get_position(GTK_WINDOW(window_), &x, &y);
-  const RECT r = ModelRectOf(x, y, width, std::max(0, height - MenuBarHeight()), NonClientOf(hwnd));
-  if (real == SIZE_RESTORED) rect_ = r;
+  if (real.state == SIZE_MINIMIZED || !IsWindow(hwnd) || SizeStateOf(hwnd) != real.state) return;
+  const RECT r = ModelRectOf(real.x, real.y, width, std::max(0, height - MenuBarHeight()), NonClientOf(hwnd));
+  if (real.state == SIZE_RESTORED) {
+    rect_ = r;
+    place_ = real;
+  }
   RECT now;
   GetWindowRect(hwnd, &now);
   if (r == now) return;

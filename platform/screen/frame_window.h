@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/screen/alarm.h"
 #include "platform/windows/window.h"
 
 namespace screen {
@@ -99,12 +100,28 @@ class FrameWindow {
   GtkWidget* layout_ = nullptr;
   MenuBar menu_;
   std::map<win::HWND, std::unique_ptr<ChildView>> children_;
+  // A window's place as GTK has it: the position of its frame, its size
+  // (menu bar included) and its show state (SIZE_RESTORED ...); the
+  // position and size count only for a normal window.
+  struct RealPlace {
+    int x = 0, y = 0, width = 0, height = 0;
+    int state = -1;
+    bool operator==(const RealPlace& o) const {
+      return state == o.state &&
+             (state != win::SIZE_RESTORED || (x == o.x && y == o.y && width == o.width && height == o.height));
+    }
+  };
   // What the window was last given or reported, so that only the tree's
   // changes reach GTK and the window's own reports of them are not taken
   // for the operator's.
   std::wstring title_;
-  win::RECT rect_{-1, -1, -1, -1};
-  int state_ = -1;  // SIZE_RESTORED, SIZE_MINIMIZED, SIZE_MAXIMIZED
+  win::RECT rect_{-1, -1, -1, -1};  // the tree's normal rectangle
+  RealPlace place_;
+  // Asked to go to place_ until askedUntil_ (ClockMs); recheck_ reads the
+  // place when the time is up.
+  bool asked_ = false;
+  int64_t askedUntil_ = 0;
+  Alarm recheck_;
   bool busy_ = false;
   bool shown_ = false;
 };
