@@ -424,6 +424,31 @@ struct Handle {
 };
 
 std::mutex g_mutex;  // guards everything below and serialises this process's calls
+thread_local bool t_inCall = false;
+
+// The lock of one call. A call made on a thread that is already inside one
+// can only come from a processor-exception translator running on top of a
+// call that faulted (writing into the caller's buffer, say): it must not
+// wait for the lock its own thread holds, so it fails with kBusy at once.
+class CallLock {
+ public:
+  CallLock() : reentered_(t_inCall) {
+    if (reentered_) return;
+    g_mutex.lock();
+    t_inCall = true;
+  }
+  ~CallLock() {
+    if (reentered_) return;
+    t_inCall = false;
+    g_mutex.unlock();
+  }
+  CallLock(const CallLock&) = delete;
+  CallLock& operator=(const CallLock&) = delete;
+  bool reentered() const { return reentered_; }
+
+ private:
+  bool reentered_;
+};
 // Made on first use and never destroyed: programs reach this from their
 // static constructors and destructors too.
 std::map<Key, Handle>& Handles() {
@@ -520,7 +545,8 @@ Status OpenOrCreate(Hive hive, std::string_view path, Key* out, bool create) {
   *out = 0;
   auto parts = SplitPath(path);
   if (!parts) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   Status st = OnHive(hive, false, [&](Node& root, bool*) {
     return Resolve(&root, *parts) ? kSuccess : kFileNotFound;
   });
@@ -551,7 +577,8 @@ Status CreateKey(Hive hive, std::string_view path, Key* out) {
 }
 
 Status CloseKey(Key key) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   auto it = Handles().find(key);
   if (it == Handles().end()) return kInvalidHandle;
   Status fail = FailFor(it->second.hive);
@@ -560,7 +587,8 @@ Status CloseKey(Key key) {
 }
 
 Status QueryValue(Key key, std::string_view name, ValueType* type, uint8_t* buffer, uint32_t* size) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, false, [&](Node&, Node& node, bool*) {
     const Value* v = node.FindValue(name);
     return v ? CopyData(*v, type, buffer, size) : kFileNotFound;
@@ -569,7 +597,8 @@ Status QueryValue(Key key, std::string_view name, ValueType* type, uint8_t* buff
 
 Status SetValue(Key key, std::string_view name, ValueType type, const uint8_t* data, uint32_t size) {
   if ((!data && size) || name.size() > kMaxValueName) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, true, [&](Node&, Node& node, bool* changed) {
     Value* v = node.FindValue(name);
     if (!v) {
@@ -584,7 +613,8 @@ Status SetValue(Key key, std::string_view name, ValueType type, const uint8_t* d
 }
 
 Status DeleteValue(Key key, std::string_view name) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, true, [&](Node&, Node& node, bool* changed) {
     for (auto it = node.values.begin(); it != node.values.end(); ++it) {
       if (SameText(it->name, name)) {
@@ -600,7 +630,8 @@ Status DeleteValue(Key key, std::string_view name) {
 Status DeleteKey(Key parent, std::string_view subkey) {
   auto parts = SplitPath(subkey);
   if (!parts || parts->empty()) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(parent, true, [&](Node&, Node& node, bool* changed) {
     Path up(parts->begin(), parts->end() - 1);
     Node* owner = Resolve(&node, up);
@@ -616,7 +647,8 @@ Status DeleteKey(Key parent, std::string_view subkey) {
 Status EnumValue(Key key, uint32_t index, char* name, uint32_t* nameSize, ValueType* type,
                  uint8_t* data, uint32_t* dataSize) {
   if (!name || !nameSize) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, false, [&](Node&, Node& node, bool*) {
     if (index >= node.values.size()) return kNoMoreItems;
     const Value& v = node.values[index];
@@ -629,7 +661,8 @@ Status EnumValue(Key key, uint32_t index, char* name, uint32_t* nameSize, ValueT
 
 Status EnumKey(Key key, uint32_t index, std::string* name) {
   if (!name) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, false, [&](Node&, Node& node, bool*) {
     if (index >= node.subkeys.size()) return kNoMoreItems;
     auto it = node.subkeys.begin();
@@ -656,7 +689,8 @@ Status SetBinary(Key key, std::string_view name, const std::vector<uint8_t>& byt
 }
 
 void FailHiveForTest(Hive hive, Status status) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return;
   FailFor(hive) = status;
 }
 
