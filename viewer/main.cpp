@@ -3,6 +3,7 @@
 
 #include "platform/forms/app.h"
 #include "platform/imaging/pixo_control.h"
+#include "platform/screen/forms_display.h"
 #include "platform/win32/environment.h"
 #include "viewer/glimpra1.h"
 
@@ -12,5 +13,5 @@ int main(int argc, char** argv) {
   forms::App& app = forms::App::Instance();
   app.Title = "Glimpra";
   viewer::Glimpra1 form;
-  return app.Run(form);
+  return screen::RunForms(form);
 }

@@ -12,6 +12,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "platform/screen/backend.h"
+#include "platform/screen/list_dialog.h"
 #include "platform/uiscript/uiscript.h"
 
 namespace twain {
@@ -377,15 +379,24 @@ int16_t SelectSource() {
     throw uiscript::ScriptError("the source dialog takes ok or cancel, not " +
                                 std::string(uiscript::AnswerName(*answer)));
   }
-  const bool cancel = answer == uiscript::kCancel;
+  bool cancel = answer == uiscript::kCancel;
   if (m.devices.empty()) {
     uiscript::Transcript::Write({"dialog", "Select Source", names, "none"});
     return kNoSource;
   }
-  uiscript::Transcript::Write({"dialog", "Select Source", names, cancel ? "cancel" : m.devices.front()});
+  std::string chosen = m.devices.front();
+  if (!answer && screen::OnScreen()) {
+    // On a real screen the operator chooses from the list, the current source marked.
+    const size_t marked = static_cast<size_t>(
+        std::find(m.devices.begin(), m.devices.end(), m.selected) - m.devices.begin());
+    const std::optional<size_t> pick = screen::ChooseFromList("Select Source", "Sources:", m.devices, marked);
+    cancel = !pick;
+    if (pick) chosen = m.devices[*pick];
+  }
+  uiscript::Transcript::Write({"dialog", "Select Source", names, cancel ? "cancel" : chosen});
   if (cancel) return kCancelled;
-  if (m.selected != m.devices.front()) Close();
-  m.selected = m.devices.front();
+  if (m.selected != chosen) Close();
+  m.selected = chosen;
   return kOk;
 }
 

@@ -69,9 +69,11 @@ std::vector<std::string> Sources();
 // The selected source's name, "" when none is reachable.
 std::string CurrentSource();
 
-// The source dialog. Headless, it takes the operator script's next queued
-// answer: "cancel" keeps the selection (kCancelled), "ok" or none selects
-// the configured source (ORN_SCANNER, else the first). Writes the
+// The source dialog. It takes the operator script's next queued answer:
+// "cancel" keeps the selection (kCancelled), "ok" selects the configured
+// source (ORN_SCANNER, else the first). Without an answer, on a real screen
+// the operator chooses from the list of sources (Cancel keeps the
+// selection); headless the configured source is selected. Writes the
 // transcript line "dialog | Select Source | <sources joined by ;> | <chosen or cancel>".
 int16_t SelectSource();
 

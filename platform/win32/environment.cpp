@@ -149,6 +149,7 @@ bool GetUserName(std::string* out, uint32_t* size) {
 std::string ProgramDirectory() {
   std::string dir = Env("ORN_PROGRAM_DIR");
   if (dir.empty()) {
+    // The kernel's name of the executable has every link resolved.
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n > 0) {

@@ -33,7 +33,9 @@ bool GetComputerName(std::string* out, uint32_t* size);
 bool GetUserName(std::string* out, uint32_t* size);
 
 // The folder of the running program (or ORN_PROGRAM_DIR), without a
-// trailing "/".
+// trailing "/": the folder of the executable file itself, so a program
+// started through a link (bin/Quillet in an installation) finds the files
+// that lie beside it.
 std::string ProgramDirectory();
 // The program's command-line text after its name, rebuilt from argv: words
 // joined by one blank; a word is put in double quotes when it holds a blank,

@@ -59,6 +59,8 @@ class QuilletRun : public ::testing::Test {
   void Script(std::string text) const;
   // Sets (or overrides) a variable of the run's environment.
   void Env(const std::string& name, const std::string& value) { env_[name] = value; }
+  // The variables the harness sets for a run.
+  const std::map<std::string, std::string>& Variables() const { return env_; }
 
   // Runs Quillet with `args`; returns its exit status (0..255), -1 with a
   // failure if it cannot start or does not exit normally. The caller's
