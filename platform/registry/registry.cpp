@@ -509,6 +509,17 @@ Key NewHandle(Hive hive, Path path) {
   return k;
 }
 
+// Copies into a buffer of the caller's with plain stores. A buffer that
+// cannot be written faults here, and the fault leaves the call as the
+// caller's processor exception through this library's unwind tables (it is
+// built with -fnon-call-exceptions); the C library's memcpy is declared
+// never to throw, so a fault inside it could not leave a frame with cleanups.
+void CopyOut(void* to, const void* from, size_t n) {
+  auto* out = static_cast<volatile uint8_t*>(to);
+  auto* in = static_cast<const uint8_t*>(from);
+  for (size_t i = 0; i < n; ++i) out[i] = in[i];
+}
+
 // Copies data the way the value queries do: buffer may be null to ask for
 // the size; kMoreData and the needed size when it is too small.
 Status CopyData(const Value& v, ValueType* type, uint8_t* buffer, uint32_t* size) {
@@ -519,7 +530,7 @@ Status CopyData(const Value& v, ValueType* type, uint8_t* buffer, uint32_t* size
     *size = need;
     return kMoreData;
   }
-  if (buffer && need) std::memcpy(buffer, v.data.data(), need);
+  if (buffer && need) CopyOut(buffer, v.data.data(), need);
   *size = need;
   return kSuccess;
 }
@@ -653,7 +664,7 @@ Status EnumValue(Key key, uint32_t index, char* name, uint32_t* nameSize, ValueT
     if (index >= node.values.size()) return kNoMoreItems;
     const Value& v = node.values[index];
     if (*nameSize < v.name.size() + 1) return kMoreData;
-    std::memcpy(name, v.name.c_str(), v.name.size() + 1);
+    CopyOut(name, v.name.c_str(), v.name.size() + 1);
     *nameSize = static_cast<uint32_t>(v.name.size());
     return CopyData(v, type, data, dataSize);
   });
