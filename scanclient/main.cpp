@@ -10,7 +10,7 @@
 #include "scanclient/core/quillet1.h"
 
 int main(int argc, char** argv) {
-  win32::SetCommandLine(argc, argv);
+  win32::SetCommandLine(argc, argv, quillet::kSwitchNames);
   imaging::RegisterPixoControl();
   slider::RegisterSliderClass();
   forms::App::Instance().Title = "Quillet";

@@ -8,7 +8,7 @@
 #include "viewer/glimpra1.h"
 
 int main(int argc, char** argv) {
-  win32::SetCommandLine(argc, argv);
+  win32::SetCommandLine(argc, argv, viewer::kSwitchNames);
   imaging::RegisterPixoControl();
   forms::App& app = forms::App::Instance();
   app.Title = "Glimpra";
