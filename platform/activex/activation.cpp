@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/activex/categories.h"
-#include "platform/activex/regscript.h"
+#include "platform/com/errorinfo.h"
 #include "platform/dynload/dynload.h"
 #include "platform/registry/registry.h"
 
@@ -27,7 +27,7 @@ std::map<std::string, dynload::Library>& Servers() {
 HRESULT CLSIDFromProgID(std::string_view progId, CLSID* out) {
   if (!out) return E_POINTER;
   std::string text;
-  if (progId.empty() || !ReadDefaultValue(std::string(progId) + "\\CLSID", &text) || !GuidFromText(text, out))
+  if (progId.empty() || !com::ReadClassesRootDefault(std::string(progId) + "\\CLSID", &text) || !GuidFromText(text, out))
     return CO_E_CLASSSTRING;
   return S_OK;
 }
@@ -36,7 +36,7 @@ HRESULT CoGetClassObject(const CLSID& clsid, const IID& iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   std::string path;
-  if (!ReadDefaultValue("CLSID\\" + com::GuidText(clsid) + "\\InprocServer32", &path) || path.empty())
+  if (!com::ReadClassesRootDefault("CLSID\\" + com::GuidText(clsid) + "\\InprocServer32", &path) || path.empty())
     return REGDB_E_CLASSNOTREG;
   dynload::Library lib = nullptr;
   {

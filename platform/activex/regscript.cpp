@@ -1,7 +1,5 @@
 #include "platform/activex/regscript.h"
 
-#include <vector>
-
 #include "platform/registry/registry.h"
 
 namespace ax {
@@ -88,24 +86,6 @@ HRESULT DeleteKeyTree(const std::string& path) {
   st = reg::DeleteKey(root, path);
   reg::CloseKey(root);
   return st == reg::kSuccess || st == reg::kFileNotFound ? S_OK : HrFromStatus(st);
-}
-
-bool ReadDefaultValue(const std::string& path, std::string* out) {
-  reg::Key key = 0;
-  if (reg::OpenKey(reg::Hive::ClassesRoot, path, &key) != reg::kSuccess) return false;
-  uint32_t size = 0;
-  reg::ValueType type = reg::kNone;
-  bool ok = false;
-  if (reg::QueryValue(key, "", &type, nullptr, &size) == reg::kSuccess && type == reg::kString && size > 0) {
-    std::vector<uint8_t> data(size);
-    if (reg::QueryValue(key, "", &type, data.data(), &size) == reg::kSuccess) {
-      out->assign(reinterpret_cast<const char*>(data.data()), size);
-      while (!out->empty() && out->back() == '\0') out->pop_back();
-      ok = true;
-    }
-  }
-  reg::CloseKey(key);
-  return ok;
 }
 
 HRESULT UpdateRegistryFromScript(const std::vector<ScriptKey>& script, const Replacements& vars, bool doRegister) {

@@ -42,8 +42,4 @@ HRESULT UpdateRegistryFromScript(const std::vector<ScriptKey>& script, const Rep
 // Removes a key with all its sub-keys (missing: S_OK).
 HRESULT DeleteKeyTree(const std::string& path);
 
-// The default value of a key below HKEY_CLASSES_ROOT as text; false when the
-// key or its string value is missing.
-bool ReadDefaultValue(const std::string& path, std::string* out);
-
 }  // namespace ax

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/activex/regscript.h"
+#include "platform/com/errorinfo.h"
 #include "platform/dynload/dynload.h"
 #include "platform/registry/registry.h"
 
@@ -34,7 +35,7 @@ HRESULT SetKey(const std::string& path, const std::string& name, const std::stri
 // The library id an interface key names, or an empty text.
 std::string InterfaceLibrary(const std::string& iidKey) {
   std::string out;
-  ReadDefaultValue("Interface\\" + iidKey + "\\TypeLib", &out);
+  com::ReadClassesRootDefault("Interface\\" + iidKey + "\\TypeLib", &out);
   return out;
 }
 
@@ -95,7 +96,7 @@ HRESULT LoadRegTypeLib(const Guid& libid, uint16_t major, uint16_t minor, uint32
   if (!out) return E_POINTER;
   *out = nullptr;
   std::string path;
-  if (!ReadDefaultValue("TypeLib\\" + com::GuidText(libid) + "\\" + Version(major, minor) + "\\0\\win32", &path) ||
+  if (!com::ReadClassesRootDefault("TypeLib\\" + com::GuidText(libid) + "\\" + Version(major, minor) + "\\0\\win32", &path) ||
       path.empty())
     return TYPE_E_LIBNOTREGISTERED;
   // Loaded once per path and kept, as the platform keeps a library while
