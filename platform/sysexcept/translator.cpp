@@ -113,8 +113,8 @@ extern "C" [[noreturn, gnu::visibility("hidden"), gnu::used]] void RaisePendingF
 
 #if defined(__x86_64__)
 // The signal handler leaves the faulting thread's registers in a block on
-// its stack (below the red zone of the faulting frame) and makes the thread
-// resume here, with rbp at the block. This frame's unwind information says
+// its stack (see RedirectToResume) and makes the thread resume here, with
+// rbp at the block. This frame's unwind information says
 // where the faulting frame's registers are, as the kernel's own signal
 // frame does, and is marked as a signal frame, so the unwinder looks the
 // faulting instruction itself up in the faulting function's tables.
