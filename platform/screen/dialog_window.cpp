@@ -6,7 +6,7 @@
 
 #include "platform/screen/message_box.h"
 #include "platform/screen/mnemonic.h"
-#include "platform/screen/pump.h"
+#include "platform/screen/widgets.h"
 #include "platform/windows/dialog.h"
 #include "platform/windows/text.h"
 
@@ -70,15 +70,8 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
                      return TRUE;
                    }),
                    &answer);
-  gtk_widget_show_all(window);
   if (focus) gtk_widget_grab_focus(focus);
-  gtk_window_present(GTK_WINDOW(window));
-  try {
-    RunUntil([&answer] { return answer != 0; });
-  } catch (...) {
-    gtk_widget_destroy(window);
-    throw;
-  }
+  RunModal(window, [&answer] { return answer != 0; });
   gtk_widget_destroy(window);
   return answer;
 }

@@ -9,6 +9,7 @@
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/widgets.h"
 
 namespace screen {
 namespace {
@@ -19,18 +20,13 @@ void UseCompactLook() {
   static bool done = false;
   if (done) return;
   done = true;
-  GtkCssProvider* css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css,
-                                  "button { padding: 0 2px; min-height: 0; min-width: 0; border-radius: 0; }"
-                                  "entry { min-height: 0; padding: 0 2px; border-radius: 0; }"
-                                  "combobox button, combobox entry {"
-                                  " min-height: 0; padding-top: 0; padding-bottom: 0; }"
-                                  "combobox button { padding-left: 2px; padding-right: 2px; }"
-                                  "scale { padding: 4px 6px; }",
-                                  -1, nullptr);
-  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
-                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  g_object_unref(css);
+  AddScreenStyle(
+      "button { padding: 0 2px; min-height: 0; min-width: 0; border-radius: 0; }"
+      "entry { min-height: 0; padding: 0 2px; border-radius: 0; }"
+      "combobox button, combobox entry {"
+      " min-height: 0; padding-top: 0; padding-bottom: 0; }"
+      "combobox button { padding-left: 2px; padding-right: 2px; }"
+      "scale { padding: 4px 6px; }");
 }
 
 }  // namespace

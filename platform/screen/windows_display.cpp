@@ -11,6 +11,7 @@
 #include "platform/screen/frame_window.h"
 #include "platform/screen/list_dialog.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/widgets.h"
 #include "platform/windows/text.h"
 
 namespace screen {
@@ -26,18 +27,13 @@ void UseClassicBars() {
   static bool done = false;
   if (done) return;
   done = true;
-  GtkCssProvider* css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css,
-                                  "#orn-client, #orn-toolbar, #orn-status { background-color: #f0f0f0; }"
-                                  "#orn-status { border-top: 1px solid #a0a0a0; padding: 0 4px; }"
-                                  "#orn-toolbar button { padding: 0 2px; min-height: 0; min-width: 0; }"
-                                  // Dialogs are laid out for the classic 8-point dialog font.
-                                  "#orn-dialog label, #orn-dialog button { font-size: 8pt; }"
-                                  "#orn-dialog button { padding: 0 2px; min-height: 0; min-width: 0; }",
-                                  -1, nullptr);
-  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
-                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  g_object_unref(css);
+  AddScreenStyle(
+      "#orn-client, #orn-toolbar, #orn-status { background-color: #f0f0f0; }"
+      "#orn-status { border-top: 1px solid #a0a0a0; padding: 0 4px; }"
+      "#orn-toolbar button { padding: 0 2px; min-height: 0; min-width: 0; }"
+      // Dialogs are laid out for the classic 8-point dialog font.
+      "#orn-dialog label, #orn-dialog button { font-size: 8pt; }"
+      "#orn-dialog button { padding: 0 2px; min-height: 0; min-width: 0; }");
 }
 
 // Dialogs show themselves while they are answered (AnswerDialog).

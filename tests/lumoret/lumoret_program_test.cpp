@@ -206,18 +206,13 @@ TEST_F(LumoretTest, PlacementIsWrittenOnCloseAndRestoredAtStart) {
   fs::path doc = Lines(2);
   Outcome o = Run({"-f", doc.string()}, {"move 100 120 700 620", "answer yes", "close"});
   ASSERT_EQ(o.exitCode, 255);
-  reg::Key key = 0;
-  ASSERT_EQ(reg::OpenKey(reg::Hive::CurrentUser, "Software\\Kalmoor\\Lumoret", &key), reg::kSuccess);
-  int32_t record[11] = {};
-  uint32_t size = sizeof record;
-  reg::ValueType type = reg::kNone;
-  ASSERT_EQ(reg::QueryValue(key, "placement", &type, reinterpret_cast<uint8_t*>(record), &size), reg::kSuccess);
-  reg::CloseKey(key);
-  EXPECT_EQ(type, reg::kBinary);
-  EXPECT_EQ(size, 44u);
-  EXPECT_EQ(record[0], 44);
-  EXPECT_EQ(record[2], 1);  // shown normally
-  EXPECT_EQ(std::vector<int32_t>(record + 7, record + 11), (std::vector<int32_t>{100, 120, 700, 620}));
+  lumoret_test::Placement p;
+  ASSERT_TRUE(lumoret_test::ReadPlacement(&p));
+  EXPECT_EQ(p.type, reg::kBinary);
+  EXPECT_EQ(p.size, 44u);
+  EXPECT_EQ(p.fields[0], 44);
+  EXPECT_EQ(p.fields[2], 1);  // shown normally
+  EXPECT_EQ(std::vector<int32_t>(p.fields.begin() + 7, p.fields.end()), (std::vector<int32_t>{100, 120, 700, 620}));
 
   o = Run({"-f", doc.string()}, {"state", "answer yes", "close"});
   EXPECT_EQ(o.State()["rect"], "100,120,700,620");

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry/registry.h"
 #include "tests/lumoret/lumoret_run.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/screen_session.h"
@@ -265,19 +264,15 @@ TEST_F(LumoretScreenTest, PageDownScrollsAndTheMovedWindowIsRememberedAndRestore
   }
   // The model's frame (4 pixels a side, caption and menu bar 44 above) around
   // the real window's client area.
-  reg::Key key = 0;
-  ASSERT_EQ(reg::OpenKey(reg::Hive::CurrentUser, "software\\kalmoor\\lumoret", &key), reg::kSuccess);
-  int32_t record[11] = {};
-  uint32_t size = sizeof record;
-  reg::ValueType type = reg::kNone;
-  ASSERT_EQ(reg::QueryValue(key, "placement", &type, reinterpret_cast<uint8_t*>(record), &size), reg::kSuccess);
-  reg::CloseKey(key);
-  EXPECT_EQ(record[2], 1) << "shown normally";
-  EXPECT_EQ(record[7], 200);
-  EXPECT_EQ(record[8], 150);
-  EXPECT_EQ(record[9], 200 + 4 + 700 + 4);
-  EXPECT_GT(record[10], 150 + 44 + 400);
-  EXPECT_LE(record[10], 150 + 44 + 500 + 4);
+  lumoret_test::Placement p;
+  ASSERT_TRUE(lumoret_test::ReadPlacement(&p));
+  EXPECT_EQ(p.fields[2], 1) << "shown normally";
+  EXPECT_EQ(p.fields[7], 200);
+  EXPECT_EQ(p.fields[8], 150);
+  EXPECT_EQ(p.fields[9], 200 + 4 + 700 + 4);
+  // Less the menu bar, which the model counts in its frame.
+  EXPECT_GT(p.fields[10], 150 + 44 + 400);
+  EXPECT_LE(p.fields[10], 150 + 44 + 500 + 4);
 
   // The next start comes back where the operator left the window.
   Child again = Start({"-f", "lines.txt"});
