@@ -15,6 +15,7 @@
 #include "platform/printing/gdi.h"
 #include "platform/uiscript/uiscript.h"
 #include "platform/printing/printdlg.h"
+#include "platform/windows/fake_display.h"
 #include "platform/windows/script.h"
 
 namespace win {
@@ -283,6 +284,29 @@ TEST_F(PrintingTest, WithoutConfigurationAndWithoutCupsThePdfPrinterIsAll) {
   EXPECT_EQ(list[0].name, L"ORN PDF");
   EXPECT_EQ(DefaultPrinter(), &list[0]);
   unsetenv("CUPS_SERVER");
+}
+
+TEST_F(PrintingTest, OnAScreenTheOperatorChoosesThePrinterUnlessTheScriptDid) {
+  FakeDisplay screen;
+  screen.printer = 0;
+  SetDisplay(&screen);
+  PRINTDLGW pd;
+  pd.Flags = PD_RETURNDC;
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | Office A4");
+  DeleteDC(pd.hDC);
+  screen.printer = std::nullopt;  // cancelled
+  EXPECT_FALSE(PrintDlgW(&pd));
+  EXPECT_EQ(CommDlgExtendedError(), 0u);
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | cancel");
+  SetScriptForTest({{1, "printer", {"Jammed"}}});
+  MSG m;
+  GetMessageW(&m, nullptr, 0, 0);  // the loop runs the script
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | Jammed");
+  DeleteDC(pd.hDC);
+  SetDisplay(nullptr);
+  EXPECT_EQ(screen.printDialogs, 2);
 }
 
 TEST_F(PrintingTest, PrintDialogFollowsTheScriptOrItsDefault) {

@@ -247,7 +247,8 @@ gboolean FrameWindow::OnKey(GtkWidget*, GdkEventKey* e, FrameWindow* self) {
     PostKey(focus && GetAncestor(focus, GA_ROOT) == top ? focus : top, vk, down, alt);
   });
   // The menu bar keeps its own keys: Alt with a letter opens a menu, F10 the bar.
-  if ((alt && vk >= 'A' && vk <= 'Z') || vk == VK_F1 + 9) return FALSE;
+  constexpr int kF10 = VK_F1 + 9;
+  if ((alt && vk >= 'A' && vk <= 'Z') || vk == kF10) return FALSE;
   return TRUE;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/uiscript/uiscript.h"
 #include "platform/windows/commctrl.h"
 #include "platform/windows/dialog.h"
+#include "platform/windows/fake_display.h"
 #include "platform/windows/resources.h"
 #include "platform/windows/script.h"
 
@@ -182,6 +183,18 @@ TEST_F(DialogTest, DialogEndsWithTheDefaultButtonOrTheQueuedAnswer) {
   EXPECT_EQ(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(103), parent_, AboutProc, 0), IDOK);
   EXPECT_EQ(Lines().back(), "dialog | About | Kalmoor ORN\\nORN RTF Viewer | ok");
   EXPECT_EQ(FindWindowExW(nullptr, nullptr, L"#32770", nullptr), nullptr);
+}
+
+TEST_F(DialogTest, OnAScreenTheOperatorAnswersUnlessTheScriptQueuedAnAnswer) {
+  FakeDisplay screen;
+  screen.dialogAnswer = IDCANCEL;  // Escape or the close box
+  SetDisplay(&screen);
+  EXPECT_EQ(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(103), parent_, AboutProc, 0), IDCANCEL);
+  EXPECT_EQ(Lines().back(), "dialog | About | Kalmoor ORN\\nORN RTF Viewer | cancel");
+  uiscript::AnswerQueue::Instance().Push(uiscript::kOk);
+  EXPECT_EQ(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(103), parent_, AboutProc, 0), IDOK);
+  SetDisplay(nullptr);
+  EXPECT_EQ(screen.dialogs, 1);
 }
 
 TEST_F(DialogTest, AnswerTheDialogDoesNotOfferIsAScriptError) {

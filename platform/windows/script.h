@@ -32,6 +32,10 @@
 // ORN_UI_TIMEOUT (seconds, default 120, 0 = none) ends a run that takes
 // longer with exit code 125 too, so a program caught in a loop cannot hang a
 // test. A bad step throws uiscript::ScriptError; programs end with 124 on it.
+// On a real screen (display.h) without ORN_UI_SCRIPT there is no script: no
+// watchdog and no close at the end; the operator works until the program
+// ends. With a script on the screen, a box or print dialog that no queued
+// answer or "printer" step answers waits for the operator.
 
 #include <optional>
 #include <string>

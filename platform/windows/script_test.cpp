@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "platform/windows/commctrl.h"
+#include "platform/windows/fake_display.h"
 #include "platform/windows/menu.h"
+#include "platform/windows/operator.h"
 #include "platform/windows/window.h"
 
 namespace win {
@@ -140,6 +142,31 @@ TEST_F(ScriptTest, NestedStepWaitsForTheNestedPump) {
   EXPECT_EQ(g.events[1], "pumped " + std::to_string(WM_SYSCOMMAND));
   EXPECT_EQ(g.events[2], "close");  // inside the command, not after it
   EXPECT_EQ(g.events[3], "pump done");
+}
+
+TEST_F(ScriptTest, OnAScreenWithoutAScriptTheLoopWaitsForTheOperator) {
+  unsetenv("ORN_UI_SCRIPT");
+  FakeDisplay screen;
+  screen.inputs = {[this] {
+                     // Ctrl+P as the keyboard gives it, key by key.
+                     PostKey(frame_, VK_CONTROL, true, false);
+                     PostKey(frame_, 'P', true, false);
+                     PostKey(frame_, 'P', false, false);
+                     PostKey(frame_, VK_CONTROL, false, false);
+                   },
+                   [this] { PostSysCommand(frame_, SC_CLOSE); }};
+  g.pumpOnCommand = true;  // the command pumps as the print abort procedure does
+  SetDisplay(&screen);
+  const int code = Loop();
+  SetDisplay(nullptr);
+  EXPECT_EQ(code, 7);
+  // The keys' releases, still queued, come in the command's nested pump.
+  const std::string keyUp = "pumped " + std::to_string(WM_KEYUP);
+  const std::vector<std::string> expected = {"command 501", keyUp, keyUp, "pump done", "close", "destroy"};
+  EXPECT_EQ(g.events, expected);
+  EXPECT_EQ(screen.waits, 2);
+  EXPECT_GE(screen.pumps, 3);  // before each wait and in the nested pump
+  for (const std::string& l : Lines()) EXPECT_EQ(l.rfind("script", 0), std::string::npos) << l;
 }
 
 TEST_F(ScriptTest, WindowThatOutlivesTheClosingEndsTheRun) {
