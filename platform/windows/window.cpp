@@ -25,6 +25,7 @@ constexpr int kFrame = 4;
 constexpr int kCaption = 20;
 constexpr int kMenuBar = 20;
 constexpr int kTaskBar = 40;
+constexpr int kScrollBar = 17;
 
 std::wstring Upper(std::wstring_view s) {
   std::wstring out(s);
@@ -117,6 +118,10 @@ RECT NonClient(const Window& w) {
     nc = {kFrame, kFrame + kCaption + (w.menu ? kMenuBar : 0), kFrame, kFrame};
   } else if (w.style & WS_BORDER) {
     nc = {1, 1, 1, 1};
+  }
+  if (!IsTopLevel(w)) {
+    if (w.style & WS_VSCROLL) nc.right += kScrollBar;
+    if (w.style & WS_HSCROLL) nc.bottom += kScrollBar;
   }
   return nc;
 }

@@ -16,7 +16,9 @@
 //
 // Non-client metrics (fixed): a top-level window with a caption has a
 // 4-pixel frame on every side, a 20-pixel caption and, with a menu, a
-// 20-pixel menu bar above its client area; child windows have none.
+// 20-pixel menu bar above its client area; a child window has a 1-pixel
+// border with WS_BORDER, and its scroll bars (WS_VSCROLL, WS_HSCROLL) stand
+// outside its client area, 17 pixels at the right and at the bottom.
 // ORN_SCREEN="WxH" sets the screen size in pixels (default 1280x1024; a
 // malformed value throws std::runtime_error at first use); the full-screen
 // client area (SM_CXFULLSCREEN, SM_CYFULLSCREEN) is the screen less a

@@ -298,6 +298,24 @@ TEST_F(WindowTest, DefaultPlacementAndScreenMetrics) {
   EXPECT_EQ(GetSystemMetrics(SM_CYFULLSCREEN), 1024 - 60);
 }
 
+TEST_F(WindowTest, AChildsScrollBarsStandOutsideItsClientArea) {
+  HWND top = Top();
+  struct Case {
+    DWORD style;
+    RECT client;
+  };
+  for (const Case& c : std::vector<Case>{{0, {0, 0, 200, 100}},
+                                         {WS_VSCROLL, {0, 0, 183, 100}},
+                                         {WS_VSCROLL | WS_HSCROLL, {0, 0, 183, 83}},
+                                         {WS_BORDER | WS_HSCROLL, {0, 0, 198, 81}}}) {
+    HWND child = CreateWindowExW(0, L"Rec", L"", WS_CHILD | c.style, 0, 0, 200, 100, top, nullptr, nullptr, nullptr);
+    RECT r;
+    GetClientRect(child, &r);
+    EXPECT_EQ(r, c.client) << c.style;
+    DestroyWindow(child);
+  }
+}
+
 TEST_F(WindowTest, ChildRectanglesAreInParentClientCoordinates) {
   HWND top = Top();
   HWND child = Child(top, 1);
