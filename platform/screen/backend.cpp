@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <stdexcept>
@@ -49,6 +50,15 @@ Backend StartBackend() {
   if (b == Backend::kScreen) InstallMessageBoxes();
   chosen = b;
   return b;
+}
+
+std::optional<Backend> StartBackendOrComplain(const char* who) {
+  try {
+    return StartBackend();
+  } catch (const std::runtime_error& e) {
+    std::fprintf(stderr, "%s: %s\n", who, e.what());
+    return std::nullopt;
+  }
 }
 
 bool OnScreen() { return Chosen() == Backend::kScreen; }

@@ -9,6 +9,7 @@
 //                        headless otherwise
 // Any other value of ORN_DISPLAY is refused rather than guessed.
 
+#include <optional>
 #include <string>
 
 namespace screen {
@@ -30,6 +31,11 @@ Backend ChooseBackend(const BackendEnvironment& env);
 // does not open leaves the run headless. The first call decides; later
 // calls return the same answer.
 Backend StartBackend();
+
+// StartBackend at a program's start: its refusal (a malformed ORN_DISPLAY,
+// or ORN_DISPLAY=screen without a display) is written on standard error
+// after "`who`: " and gives nullopt; the program then ends with 124.
+std::optional<Backend> StartBackendOrComplain(const char* who);
 
 // True once StartBackend opened the screen.
 bool OnScreen();

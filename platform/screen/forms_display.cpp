@@ -3,8 +3,6 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <stdexcept>
 
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
@@ -109,14 +107,9 @@ int64_t FormsDisplay::Clock() const { return ClockMs(); }
 
 int RunForms(forms::Form& main) {
   forms::App& app = forms::App::Instance();
-  Backend backend;
-  try {
-    backend = StartBackend();
-  } catch (const std::runtime_error& e) {
-    std::fprintf(stderr, "forms: %s\n", e.what());
-    return 124;
-  }
-  if (backend == Backend::kHeadless) return app.Run(main);
+  const std::optional<Backend> backend = StartBackendOrComplain("forms");
+  if (!backend) return 124;
+  if (*backend == Backend::kHeadless) return app.Run(main);
   FormsDisplay display(app);
   app.SetDisplay(&display);
   const int code = app.Run(main);

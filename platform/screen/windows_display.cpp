@@ -2,9 +2,7 @@
 
 #include <gtk/gtk.h>
 
-#include <cstdio>
 #include <set>
-#include <stdexcept>
 
 #include "platform/screen/backend.h"
 #include "platform/screen/dialog_window.h"
@@ -97,14 +95,9 @@ std::optional<size_t> WindowsDisplay::ChoosePrinter(const std::vector<std::wstri
 }
 
 int RunWindows(const std::function<int()>& program) {
-  Backend backend;
-  try {
-    backend = StartBackend();
-  } catch (const std::runtime_error& e) {
-    std::fprintf(stderr, "windows: %s\n", e.what());
-    return 124;
-  }
-  if (backend == Backend::kHeadless) return program();
+  const std::optional<Backend> backend = StartBackendOrComplain("windows");
+  if (!backend) return 124;
+  if (*backend == Backend::kHeadless) return program();
   WindowsDisplay display;
   struct Installed {
     explicit Installed(WindowsDisplay* d) { SetDisplay(d); }
