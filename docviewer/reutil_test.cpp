@@ -15,6 +15,7 @@
 #include "platform/windows/resources.h"
 #include "platform/windows/script.h"
 #include "platform/windows/text.h"
+#include "tests/support/scratch_dir.h"
 
 using namespace win;
 namespace fs = std::filesystem;
@@ -49,9 +50,7 @@ class REUtilTest : public ::testing::Test {
   void SetUp() override {
     ResetWindowsForTest();
     SetScriptForTest({});
-    dir_ = fs::temp_directory_path() / ("reutil-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
     setenv("ORN_SPOOL_DIR", (dir_ / "spool").c_str(), 1);
     setenv("ORN_REGISTRY_DIR", (dir_ / "reg").c_str(), 1);
     RegisterRichEditLibrary();
@@ -81,7 +80,6 @@ class REUtilTest : public ::testing::Test {
     ResetPrintersForTest();
     unsetenv("ORN_SPOOL_DIR");
     unsetenv("ORN_REGISTRY_DIR");
-    fs::remove_all(dir_);
   }
 
   std::wstring Path(const std::string& name) { return FromUtf8((dir_ / name).string()); }
@@ -110,6 +108,7 @@ class REUtilTest : public ::testing::Test {
     return in.formatCached;
   }
 
+  orn_test::ScratchDir scratch_{"reutil"};
   fs::path dir_;
   HWND host_ = nullptr, edit_ = nullptr;
 };

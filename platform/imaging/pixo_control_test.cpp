@@ -14,6 +14,7 @@
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
 #include "platform/twain/twain.h"
+#include "tests/support/scratch_dir.h"
 
 namespace imaging {
 namespace {
@@ -71,12 +72,10 @@ std::shared_ptr<PixoControl> RedBlue(const char* name = "L1") {
 class TempDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("orn_pixo_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& n) const { return (dir_ / n).string(); }
+  orn_test::ScratchDir scratch_{"orn-pixo"};
   fs::path dir_;
 };
 
@@ -198,7 +197,8 @@ TEST(PixoControl, ImageKindAndBitonalFlag) {
 
 TEST(PixoControl, MethodsOnAnEmptyInstanceReportNoImage) {
   auto c = New("empty");
-  const std::string none = (fs::temp_directory_path() / ("orn_pixo_none_" + std::to_string(::getpid()) + ".bmp")).string();
+  const orn_test::ScratchDir scratch("orn-pixo");
+  const std::string none = (scratch / "none.bmp").string();
   const std::pair<Pixo, std::vector<V>> calls[] = {
       {Pixo::RotateImage, {9000}},          {Pixo::MirrorImage, {}},
       {Pixo::CropToRect, {0.0, 0.0, 1.0, 1.0}}, {Pixo::SaveImageFile, {none, int16_t{6}}},

@@ -13,6 +13,7 @@
 #include "platform/printing/gdi.h"
 #include "platform/printing/printdlg.h"
 #include "platform/windows/script.h"
+#include "tests/support/scratch_dir.h"
 
 namespace win {
 namespace {
@@ -33,9 +34,7 @@ std::string Shell(const std::string& cmd) {
 class PrintingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("printing-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
     setenv("ORN_SPOOL_DIR", (dir_ / "spool").c_str(), 1);
     setenv("ORN_UI_TRANSCRIPT", (dir_ / "transcript.txt").c_str(), 1);
     PrinterInfo a4;
@@ -56,7 +55,6 @@ class PrintingTest : public ::testing::Test {
     unsetenv("ORN_SPOOL_DIR");
     unsetenv("ORN_UI_TRANSCRIPT");
     unsetenv("ORN_PRINTERS");
-    fs::remove_all(dir_);
   }
   std::string LastLine() {
     std::ifstream in(dir_ / "transcript.txt");
@@ -64,6 +62,7 @@ class PrintingTest : public ::testing::Test {
     for (std::string l; std::getline(in, l);) last = l;
     return last;
   }
+  orn_test::ScratchDir scratch_{"printing"};
   fs::path dir_;
 };
 

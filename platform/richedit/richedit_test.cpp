@@ -13,6 +13,7 @@
 #include "platform/richedit/richedit.h"
 #include "platform/windows/resources.h"
 #include "platform/windows/script.h"
+#include "tests/support/scratch_dir.h"
 
 namespace win {
 namespace {
@@ -218,7 +219,8 @@ TEST_F(RichEditTest, FormatRangeFillsTheRectangleAndReturnsTheNextCharacter) {
 TEST_F(RichEditTest, RenderingDrawsEachLineAtItsDevicePosition) {
   HDC dc = TwipPrinter();
   DOCINFOW di;
-  setenv("ORN_SPOOL_DIR", (std::filesystem::temp_directory_path() / ("re-" + std::to_string(::getpid()))).c_str(), 1);
+  orn_test::ScratchDir spool("re-spool");
+  setenv("ORN_SPOOL_DIR", spool.str().c_str(), 1);
   ASSERT_GT(StartDocW(dc, &di), 0);
   StartPage(dc);
   Stream("{\\rtf1 one two\\par\\fs40 big}", SF_RTF);

@@ -1,4 +1,5 @@
 #include "platform/uiscript/uiscript.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +24,7 @@ std::string ReadFile(const fs::path& p) {
 class TranscriptFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = fs::path(::testing::TempDir()) /
-            (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt");
-    fs::remove(path_);
+    path_ = scratch_ / "transcript.txt";
     setenv("ORN_UI_TRANSCRIPT", path_.c_str(), 1);
     AnswerQueue::Instance().Clear();
   }
@@ -34,6 +33,7 @@ class TranscriptFile : public ::testing::Test {
     AnswerQueue::Instance().Clear();
   }
   std::string Text() const { return ReadFile(path_); }
+  orn_test::ScratchDir scratch_{"uiscript"};
   fs::path path_;
 };
 
@@ -86,7 +86,8 @@ TEST(ParseScript, MalformedQuotesNameTheLine) {
 }
 
 TEST(LoadScript, ReadsFileNamedByEnvironment) {
-  fs::path p = fs::path(::testing::TempDir()) / "load_script.txt";
+  const orn_test::ScratchDir scratch("uiscript");
+  fs::path p = scratch / "load_script.txt";
   { std::ofstream(p) << "click DoOK\nclose\n"; }
   setenv("ORN_UI_SCRIPT", p.c_str(), 1);
   auto steps = LoadScriptFromEnvironment();

@@ -1,4 +1,5 @@
 #include "platform/win32/environment.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -171,7 +172,8 @@ TEST(EnvironmentTest, ExitProcessKeepsLowByteAndFlushes) {
     int32_t code;
     int status;
   } cases[] = {{0, 0}, {1, 1}, {-5, 251}, {-2, 254}, {-9, 247}, {300, 44}};
-  std::string out = fs::temp_directory_path() / ("orn-exit-" + std::to_string(getpid()));
+  const orn_test::ScratchDir scratch("orn-exit");
+  std::string out = scratch / "stdout.txt";
   for (const auto& c : cases) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
@@ -191,8 +193,8 @@ TEST(EnvironmentTest, ExitProcessKeepsLowByteAndFlushes) {
 
 TEST(EnvironmentTest, StartProgramRecordsAndStartsTheEditor) {
   EnvGuard env;
-  fs::path dir = fs::temp_directory_path() / ("orn-start-" + std::to_string(getpid()));
-  fs::create_directories(dir);
+  const orn_test::ScratchDir scratch("orn-start");
+  const fs::path& dir = scratch.path();
   std::string record = dir / "started.txt";
   env.Set("ORN_STARTED", record.c_str());
 

@@ -12,6 +12,7 @@
 #include "platform/windows/commctrl.h"
 #include "platform/windows/menu.h"
 #include "platform/windows/window.h"
+#include "tests/support/scratch_dir.h"
 
 namespace win {
 namespace {
@@ -61,8 +62,7 @@ class ScriptTest : public ::testing::Test {
   void SetUp() override {
     ResetWindowsForTest();
     g = Log{};
-    transcript_ = std::filesystem::temp_directory_path() / ("win-script-" + std::to_string(::getpid()) + ".txt");
-    std::filesystem::remove(transcript_);
+    transcript_ = scratch_ / "transcript.txt";
     setenv("ORN_UI_TRANSCRIPT", transcript_.c_str(), 1);
     INITCOMMONCONTROLSEX icc;
     icc.dwICC = ICC_BAR_CLASSES;
@@ -87,7 +87,6 @@ class ScriptTest : public ::testing::Test {
   void TearDown() override {
     ResetWindowsForTest();
     unsetenv("ORN_UI_TRANSCRIPT");
-    std::filesystem::remove(transcript_);
   }
   int Loop() {
     MSG m;
@@ -106,6 +105,7 @@ class ScriptTest : public ::testing::Test {
     return out;
   }
 
+  orn_test::ScratchDir scratch_{"win-script"};
   std::filesystem::path transcript_;
   HWND frame_ = nullptr;
   HMENU menu_ = nullptr;
