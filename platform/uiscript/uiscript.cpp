@@ -8,6 +8,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/settings/settings.h"
+
 namespace uiscript {
 namespace {
 
@@ -210,7 +212,9 @@ Answer MessageBox(std::string_view text, int32_t style, std::string_view caption
 
 bool DesktopVisible() {
   const char* desktop = std::getenv("ORN_DESKTOP");
-  return desktop == nullptr || std::string_view(desktop) != "hidden";
+  if (desktop == nullptr || !*desktop || std::string_view(desktop) == "visible") return true;
+  if (std::string_view(desktop) != "hidden") settings::BadSetting("ORN_DESKTOP", "hidden or visible", desktop);
+  return false;
 }
 
 namespace {
@@ -237,7 +241,7 @@ ScreenPixels ScreenFromEnvironment() {
   long w = 0, h = 0;
   if (x == std::string::npos || !ParseWhole(s.substr(0, x), 1, 100000, &w) ||
       !ParseWhole(s.substr(x + 1), 1, 100000, &h))
-    throw std::runtime_error("ORN_SCREEN must be WIDTHxHEIGHT in pixels, not '" + s + "'");
+    settings::BadSetting("ORN_SCREEN", "WIDTHxHEIGHT in pixels, such as 1280x1024", s);
   screen.width = static_cast<int32_t>(w);
   screen.height = static_cast<int32_t>(h);
   return screen;
@@ -249,7 +253,7 @@ void StartWatchdog(const char* who) {
   long seconds = 120;
   if (const char* v = std::getenv("ORN_UI_TIMEOUT"); v && *v) {
     if (!ParseWhole(v, 0, 86400, &seconds))
-      throw ScriptError(std::string("ORN_UI_TIMEOUT must be a number of seconds, not '") + v + "'");
+      settings::BadSetting("ORN_UI_TIMEOUT", "a number of seconds from 0 (no limit) to 86400", v);
   }
   started = true;
   if (seconds == 0) return;

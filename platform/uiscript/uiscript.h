@@ -86,8 +86,8 @@ enum BoxStyle : int32_t {
 Answer MessageBox(std::string_view text, int32_t style, std::string_view caption);
 
 // The screen of every windowed program, in pixels: ORN_SCREEN = "WxH"
-// (default 1280x1024), read anew on each call. A malformed value throws
-// std::runtime_error rather than being guessed.
+// (default 1280x1024), read anew on each call. A malformed value is not
+// guessed: settings::BadSetting ends the run with 124.
 struct ScreenPixels {
   int32_t width = 1280, height = 1024;
 };
@@ -95,12 +95,13 @@ ScreenPixels ScreenFromEnvironment();
 
 // Starts, once per process, the watchdog that ends a run lasting longer than
 // ORN_UI_TIMEOUT seconds (default 120, 0 = no limit) with exit code 125 and
-// a line on standard error that begins with `who`. A malformed value throws
-// ScriptError.
+// a line on standard error that begins with `who`. A malformed value ends
+// the run with 124 (settings::BadSetting).
 void StartWatchdog(const char* who);
 
 // Whether the desktop window is visible, i.e. an operator could see a box:
-// true unless ORN_DESKTOP is "hidden" (a service or batch session).
+// true unless ORN_DESKTOP is "hidden" (a service or batch session); any
+// value but "hidden", "visible" or empty ends the run with 124.
 bool DesktopVisible();
 
 }  // namespace uiscript

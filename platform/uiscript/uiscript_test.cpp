@@ -210,7 +210,8 @@ TEST(ScreenTest, SizeComesFromTheEnvironmentAndABadValueIsRefused) {
       unsetenv("ORN_SCREEN");
     }
     if (c.refused) {
-      EXPECT_THROW(ScreenFromEnvironment(), std::runtime_error);
+      EXPECT_EXIT(ScreenFromEnvironment(), ::testing::ExitedWithCode(124),
+                  "^ORN_SCREEN must be WIDTHxHEIGHT in pixels, such as 1280x1024, not '.+'\n$");
     } else {
       const ScreenPixels s = ScreenFromEnvironment();
       EXPECT_EQ(s.width, c.width);

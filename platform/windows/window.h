@@ -16,7 +16,7 @@
 // 4-pixel frame on every side, a 20-pixel caption and, with a menu, a
 // 20-pixel menu bar above its client area; child windows have none.
 // ORN_SCREEN="WxH" sets the screen size in pixels (default 1280x1024; a
-// malformed value throws std::runtime_error at first use); the full-screen
+// malformed value ends the run with 124 at first use); the full-screen
 // client area (SM_CXFULLSCREEN, SM_CYFULLSCREEN) is the screen less a
 // 40-pixel task bar and the 20-pixel caption in height. The desktop window
 // is visible unless ORN_DESKTOP is "hidden" (uiscript::DesktopVisible).

@@ -1,0 +1,39 @@
+#include "platform/settings/settings.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+namespace {
+
+TEST(SettingsDeathTest, BadSettingIsOneLineAndExitCode124) {
+  EXPECT_EXIT(settings::BadSetting("ORN_SCREEN", "WIDTHxHEIGHT in pixels", "big"), ::testing::ExitedWithCode(124),
+              "^ORN_SCREEN must be WIDTHxHEIGHT in pixels, not 'big'\n$");
+}
+
+TEST(SettingsTest, ListNamesFindsKnownWords) {
+  struct Case {
+    const char* value;  // null: unset
+    const char* word;
+    bool named;
+  } cases[] = {
+      {nullptr, "report", false},     {"", "report", false},          {"report", "report", true},
+      {"register", "report", false},  {" Report , register", "register", true},
+      {"register,,report", "report", true}, {",", "report", false},
+  };
+  for (const Case& c : cases) {
+    if (c.value) setenv("ORN_LIST_TEST", c.value, 1);
+    else unsetenv("ORN_LIST_TEST");
+    EXPECT_EQ(settings::ListNames("ORN_LIST_TEST", {"register", "report"}, c.word), c.named)
+        << (c.value ? c.value : "(unset)") << " / " << c.word;
+  }
+  unsetenv("ORN_LIST_TEST");
+}
+
+TEST(SettingsDeathTest, ListWithAnUnknownWordIsABadSetting) {
+  setenv("ORN_LIST_TEST", "report,regster", 1);
+  EXPECT_EXIT(settings::ListNames("ORN_LIST_TEST", {"register", "report"}, "report"), ::testing::ExitedWithCode(124),
+              "^ORN_LIST_TEST must be a comma list of register, report, not 'report,regster'\n$");
+  unsetenv("ORN_LIST_TEST");
+}
+
+}  // namespace

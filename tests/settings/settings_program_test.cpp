@@ -1,0 +1,95 @@
+// Runs each program with one malformed ORN_ variable and reads its exit code
+// and standard error: one line that names the variable, what it takes and
+// the value, and exit code 124, before the program does anything else.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/scratch_dir.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Case {
+  const char* program;
+  const char* variable;
+  const char* value;
+  const char* takes;
+};
+
+// Runs `exe` with `args` in `dir`, the caller's environment without its ORN_
+// variables, plus `extra`; standard error goes to dir/stderr.txt.
+int RunProgram(const fs::path& dir, const std::string& exe, std::vector<std::string> args, std::vector<std::string> extra) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (std::string(*e).rfind("ORN_", 0) != 0) env.emplace_back(*e);
+  env.insert(env.end(), extra.begin(), extra.end());
+  args.insert(args.begin(), exe);
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(a.data());
+  for (auto& e : env) envp.push_back(e.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  pid_t pid = 0;
+  int status = -1;
+  if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) waitpid(pid, &status, 0);
+  posix_spawn_file_actions_destroy(&actions);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(BadSettings, EveryProgramNamesTheVariableAndEndsWith124) {
+  const Case cases[] = {
+      {"Quillet", "ORN_FIXED_TIME", "gestern", "a time \"yyyy-mm-dd hh:nn:ss\""},
+      {"Quillet", "ORN_SCREEN", "big", "WIDTHxHEIGHT in pixels, such as 1280x1024"},
+      {"Quillet", "ORN_TWIPS_PER_PIXEL", "x", "a whole number of twips per pixel from 1 to 1440"},
+      {"Quillet", "ORN_UI_TIMEOUT", "soon", "a number of seconds from 0 (no limit) to 86400"},
+      {"Quillet", "ORN_FAIL", "tempath", "a comma list of temppath, computername, username"},
+      {"Quillet", "ORN_EVENTLOG_FAIL", "all", "a comma list of register, report"},
+      {"Glimpra", "ORN_SCREEN", "1280", "WIDTHxHEIGHT in pixels, such as 1280x1024"},
+      {"Glimpra", "ORN_TWIPS_PER_PIXEL", "0", "a whole number of twips per pixel from 1 to 1440"},
+      {"Glimpra", "ORN_FAIL", "user", "a comma list of temppath, computername, username"},
+      {"Lumoret", "ORN_SCREEN", "1280x", "WIDTHxHEIGHT in pixels, such as 1280x1024"},
+      {"Lumoret", "ORN_UI_TIMEOUT", "-1", "a number of seconds from 0 (no limit) to 86400"},
+      {"Lumoret", "ORN_DESKTOP", "hide", "hidden or visible"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.program) + " " + c.variable + "=" + c.value);
+    const orn_test::ScratchDir dir("bad-setting");
+    fs::copy_file(DEMO_INI, dir / "Quillet.ini");
+    std::ofstream(dir / "letter.rtf") << "{\\rtf1 Hallo}";
+    std::vector<std::string> env = {
+        std::string(c.variable) + "=" + c.value,
+        "ORN_PROGRAM_DIR=" + dir.str(),
+        "ORN_DRIVE_C=" + dir.str(),
+        "ORN_EVENTLOG=" + (dir / "events.txt").string(),
+        "ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+    };
+    if (std::string(c.variable) != "ORN_UI_TIMEOUT") env.push_back("ORN_UI_TIMEOUT=30");
+    const std::string program = c.program;
+    const int code = program == "Quillet"   ? RunProgram(dir.path(), QUILLET_EXE, {"DEMO", "4711", "out"}, env)
+                     : program == "Glimpra" ? RunProgram(dir.path(), GLIMPRA_EXE, {"letter.rtf"}, env)
+                                            : RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env);
+    std::ifstream err(dir / "stderr.txt");
+    std::stringstream text;
+    text << err.rdbuf();
+    EXPECT_EQ(code, 124);
+    EXPECT_EQ(text.str(), std::string(c.variable) + " must be " + c.takes + ", not '" + c.value + "'\n");
+  }
+}
+
+}  // namespace
