@@ -161,9 +161,14 @@ std::optional<Answer> AnswerQueue::Take() {
   return a;
 }
 
-void Transcript::Write(const std::vector<std::string>& fields) {
+bool Transcript::Enabled() {
   const char* path = std::getenv("ORN_UI_TRANSCRIPT");
-  if (!path || !*path) return;
+  return path != nullptr && *path != 0;
+}
+
+void Transcript::Write(const std::vector<std::string>& fields) {
+  if (!Enabled()) return;
+  const char* path = std::getenv("ORN_UI_TRANSCRIPT");
   std::string line;
   for (size_t i = 0; i < fields.size(); ++i) {
     if (i) line += " | ";
@@ -207,6 +212,19 @@ Answer MessageBox(std::string_view text, int32_t style, std::string_view caption
     answerField = std::string(AnswerName(answer)) + " (default)";
   }
   Transcript::Write({"msgbox", std::string(caption), std::to_string(style), std::string(text), answerField});
+  if (!Transcript::Enabled()) {
+    // Headless, nobody sees the box: without a transcript it goes to
+    // standard error, so that what went wrong is not lost in silence.
+    std::string line = std::string(caption) + ": ";
+    for (size_t i = 0; i < text.size(); ++i) {
+      const bool lineEnd = text[i] == '\r' || text[i] == '\n';
+      if (!lineEnd) line += text[i];
+      else if (i + 1 == text.size() || (text[i + 1] != '\r' && text[i + 1] != '\n')) line += ' ';
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+  }
   return answer;
 }
 

@@ -67,6 +67,7 @@ class AnswerQueue {
 // carriage returns as \r, "|" as \|.
 class Transcript {
  public:
+  static bool Enabled();  // ORN_UI_TRANSCRIPT names a file
   static void Write(const std::vector<std::string>& fields);
 };
 
@@ -81,6 +82,8 @@ enum BoxStyle : int32_t {
 // Shows a message box headless: takes the queued answer when it fits the
 // box's buttons, else the box's default button. Writes the transcript line
 //   msgbox | caption | style | text | answer [(default)]
+// or, without a transcript, the line "caption: text" on standard error (each
+// line break of the text a blank).
 // A queued answer that the box does not offer is an error of the script:
 // throws ScriptError.
 Answer MessageBox(std::string_view text, int32_t style, std::string_view caption);

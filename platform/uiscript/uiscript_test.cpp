@@ -186,10 +186,24 @@ TEST(TranscriptBroken, UnwritableFileIsReportedOnce) {
   unsetenv("ORN_UI_TRANSCRIPT");
 }
 
-TEST(TranscriptOff, NothingWrittenWithoutVariable) {
+TEST(TranscriptOff, WithoutTranscriptEachBoxIsOneLineOnStandardError) {
   unsetenv("ORN_UI_TRANSCRIPT");
   AnswerQueue::Instance().Clear();
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(MessageBox("x", kYesNo | kDefaultButton2, "c"), kNo);
+  EXPECT_EQ(MessageBox("Run-time error '53':\r\n\r\nFile not found\n", kOkOnly, "Glimpra"), kOk);
+  EXPECT_EQ(MessageBox("a\rb\nc", kOkOnly, ""), kOk);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "c: x\n"
+            "Glimpra: Run-time error '53': File not found\n"
+            ": a b c\n");
+}
+
+TEST_F(MessageBoxTest, WithTranscriptNothingGoesToStandardError) {
+  ::testing::internal::CaptureStderr();
+  MessageBox("x", kOkOnly, "c");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(Text(), "msgbox | c | 0 | x | ok (default)\n");
 }
 
 TEST(ScreenTest, SizeComesFromTheEnvironmentAndABadValueIsRefused) {

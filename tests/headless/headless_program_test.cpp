@@ -1,6 +1,5 @@
-// Runs each program with one malformed ORN_ variable and reads its exit code
-// and standard error: one line that names the variable, what it takes and
-// the value, and exit code 124, before the program does anything else.
+// Runs the programs as a newcomer does, headless and without an operator
+// script or a transcript, and reads their exit code and standard error.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,13 +19,6 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Case {
-  const char* program;
-  const char* variable;
-  const char* value;
-  const char* takes;
-};
 
 // Runs `exe` with `args` in `dir`, the caller's environment without its ORN_
 // variables, plus `extra`; standard error goes to dir/stderr.txt.
@@ -52,8 +44,22 @@ int RunProgram(const fs::path& dir, const std::string& exe, std::vector<std::str
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A malformed setting: one line that names the variable, what it takes and
+// the value, and exit code 124.
 TEST(BadSettings, EveryProgramNamesTheVariableAndEndsWith124) {
-  const Case cases[] = {
+  struct Case {
+    const char* program;
+    const char* variable;
+    const char* value;
+    const char* takes;
+  } cases[] = {
       {"Quillet", "ORN_FIXED_TIME", "gestern", "a time \"yyyy-mm-dd hh:nn:ss\""},
       {"Quillet", "ORN_SCREEN", "big", "WIDTHxHEIGHT in pixels, such as 1280x1024"},
       {"Quillet", "ORN_TWIPS_PER_PIXEL", "x", "a whole number of twips per pixel from 1 to 1440"},
@@ -84,11 +90,42 @@ TEST(BadSettings, EveryProgramNamesTheVariableAndEndsWith124) {
     const int code = program == "Quillet"   ? RunProgram(dir.path(), QUILLET_EXE, {"DEMO", "4711", "out"}, env)
                      : program == "Glimpra" ? RunProgram(dir.path(), GLIMPRA_EXE, {"letter.rtf"}, env)
                                             : RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env);
-    std::ifstream err(dir / "stderr.txt");
-    std::stringstream text;
-    text << err.rdbuf();
     EXPECT_EQ(code, 124);
-    EXPECT_EQ(text.str(), std::string(c.variable) + " must be " + c.takes + ", not '" + c.value + "'\n");
+    EXPECT_EQ(ReadText(dir / "stderr.txt"), std::string(c.variable) + " must be " + c.takes + ", not '" + c.value + "'\n");
+  }
+}
+
+// Without a transcript nobody would see a message box: each goes to
+// standard error as one line, caption and text.
+TEST(HeadlessBoxes, WithoutTranscriptGoToStandardError) {
+  const orn_test::ScratchDir dir("headless-box");
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30"};
+  EXPECT_EQ(RunProgram(dir.path(), GLIMPRA_EXE, {"missing.png"}, env), 0);
+  EXPECT_EQ(ReadText(dir / "stderr.txt"), "ERROR: File not found\n");
+  EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "missing.rtf"}, env), 254);  // -2: nothing loaded
+  EXPECT_EQ(ReadText(dir / "stderr.txt"), "ORN RTF Viewer: The system cannot find the file specified.\n");
+}
+
+// Without a script the operator's session ends at once: Lumoret's window
+// goes without the close question and the program ends with its own code.
+TEST(HeadlessEnd, LumoretEndsWithTheCodeOfItsState) {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+  } cases[] = {
+      {{"-f", "letter.rtf"}, 255},             // -1: loaded, not printed
+      {{"-t", "3", "-f", "letter.rtf"}, 255},  // a PUK letter, which asks nothing anyway
+      {{"-f", "letter.rtf", "-n"}, 255},
+      {{}, 254},                               // -2: nothing loaded
+  };
+  for (const Case& c : cases) {
+    const orn_test::ScratchDir dir("headless-end");
+    std::ofstream(dir / "letter.rtf") << "{\\rtf1 Sehr geehrte Frau M\\'fcller}";
+    const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                          "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30"};
+    EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, c.args, env), c.code) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(ReadText(dir / "stderr.txt"), "") << ::testing::PrintToString(c.args);
   }
 }
 
