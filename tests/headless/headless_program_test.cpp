@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/eventlog/eventlog.h"
+#include "platform/registry/registry.h"
 #include "tests/support/scratch_dir.h"
 
 extern char** environ;
@@ -127,6 +129,39 @@ TEST(HeadlessEnd, LumoretEndsWithTheCodeOfItsState) {
     EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, c.args, env), c.code) << ::testing::PrintToString(c.args);
     EXPECT_EQ(ReadText(dir / "stderr.txt"), "") << ::testing::PrintToString(c.args);
   }
+}
+
+// Lumoret on a machine as a fresh installation leaves it: orn-setup has
+// registered the message catalogue and the SysParam defaults, so a start
+// logs nothing; before it, the two missing pieces are two warnings.
+TEST(Installation, SetUpMachineLogsNothingAtLumoretsStart) {
+  const orn_test::ScratchDir dir("installation");
+  std::ofstream(dir / "letter.rtf") << "{\\rtf1 Hallo}";
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30"};
+  ASSERT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env), 255);
+  const std::string before = ReadText(dir / "events.txt");
+  EXPECT_NE(before.find("Read RegKey"), std::string::npos) << before;
+  EXPECT_NE(before.find("AppError (id=C02000A7)"), std::string::npos) << before;
+  fs::remove(dir / "events.txt");
+
+  ASSERT_EQ(RunProgram(dir.path(), ORN_SETUP_EXE, {}, env), 0) << ReadText(dir / "stderr.txt");
+  ASSERT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env), 255);
+  EXPECT_FALSE(fs::exists(dir / "events.txt")) << ReadText(dir / "events.txt");
+
+  // A real problem still shows, now with the catalogue's text.
+  setenv("ORN_REGISTRY_DIR", (dir / "reg").c_str(), 1);
+  reg::Key key = 0;
+  ASSERT_EQ(reg::OpenKey(reg::Hive::LocalMachine, "SOFTWARE\\Dornvale\\ORN\\SysParam", &key), reg::kSuccess);
+  EXPECT_EQ(reg::DeleteValue(key, "LogLevel"), reg::kSuccess);
+  reg::CloseKey(key);
+  unsetenv("ORN_REGISTRY_DIR");
+  ASSERT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env), 255);
+  const std::vector<evlog::Record> events = evlog::ReadLog((dir / "events.txt").string());
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].type, evlog::kWarning);
+  ASSERT_GE(events[0].strings.size(), 4u);
+  EXPECT_EQ(events[0].strings[3], "The registry value SOFTWARE\\Dornvale\\ORN\\SysParam\\LogLevel cannot be read");
 }
 
 }  // namespace
