@@ -124,6 +124,11 @@ TEST(EnvironmentTest, ComputerAndUserName) {
     EXPECT_FALSE(c.query(&out, &size));
     EXPECT_EQ(size, 9u);
 
+    env.Set(c.variable, "m\xC3\xBCller-pc");  // the platform's capitals beyond ASCII too
+    size = 64;
+    EXPECT_TRUE(c.query(&out, &size)) << c.variable;
+    EXPECT_EQ(out, "M\xC3\x9CLLER-PC");
+
     env.Set(c.variable, nullptr);  // host's own name, upper case
     size = 256;
     EXPECT_TRUE(c.query(&out, &size)) << c.variable;

@@ -131,6 +131,20 @@ TEST(HeadlessEnd, LumoretEndsWithTheCodeOfItsState) {
   }
 }
 
+// Quillet's log names the computer and the user in capitals, also beyond
+// ASCII, as the platform's case mapping gives them.
+TEST(Names, UpperCasedBeyondAscii) {
+  const orn_test::ScratchDir dir("names");
+  fs::copy_file(DEMO_INI, dir / "Quillet.ini");
+  const std::vector<std::string> env = {"ORN_PROGRAM_DIR=" + dir.str(), "ORN_DRIVE_C=" + dir.str(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
+                                        "ORN_USER_NAME=m\xC3\xBCller", "ORN_COMPUTER_NAME=b\xC3\xBCro-7"};
+  fs::create_directory(dir / "out");
+  EXPECT_EQ(RunProgram(dir.path(), QUILLET_EXE, {"DEMO", "4711", "out"}, env), 256 - 9);  // -9: closed by the system
+  const std::string log = ReadText(dir / "Quillet.log");
+  EXPECT_NE(log.find(";B\xC3\x9CRO-7;M\xC3\x9CLLER;"), std::string::npos) << log;
+}
+
 // Lumoret on a machine as a fresh installation leaves it: orn-setup has
 // registered the message catalogue and the SysParam defaults, so a start
 // logs nothing; before it, the two missing pieces are two warnings.
