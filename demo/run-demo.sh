@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
 # Runs Quillet headless on the bundled demo profile with the operator script
 # demo/operator.script: two sheets are scanned from the scanner stack's test
-# device, one is imported from a small generated image, and OK saves them.
-# Prints the log, the event-log records, the message boxes, the saved files
-# with their sizes and formats, and the exit code (1: everything saved).
+# device (demo/sane), one is imported from a small generated image, and OK
+# saves them. Prints the log, the event-log records, the message boxes, the
+# saved files with their pages, and the exit code. The run's files stay in
+# BUILD_DIR/demo-run (replaced by the next run).
+# Exit status 0 only when Quillet ended with 1 and saved both files: the ID
+# card as a two-page TIFF and the form as a JPEG; otherwise 1.
 #   demo/run-demo.sh BUILD_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:?usage: run-demo.sh BUILD_DIR}
+[[ -d "${1:?usage: run-demo.sh BUILD_DIR}" ]] || { echo "run-demo: no build folder $1" >&2; exit 2; }
+build=$(cd "$1" && pwd)
 bin="$build/bin"
 [[ -x "$bin/Quillet" ]] || { echo "run-demo: $bin/Quillet is not built" >&2; exit 2; }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work" "$bin/demo-finish.bmp"' EXIT
-mkdir -p "$work/out" "$work/c" "$work/sane"
+work="$build/demo-run"
+rm -rf "$work"
+trap 'rm -f "$bin/demo-finish.bmp"' EXIT
+mkdir -p "$work/out" "$work/c"
 rm -f "$bin/Quillet.log"
 # The profile of this folder, also when the build copied an older one.
 cp "$here/Quillet.ini" "$bin/Quillet.ini"
@@ -40,11 +45,8 @@ bmp() {  # FILE WIDTH HEIGHT PAPER(hex byte) INK(hex byte or "")
 bmp "$work/antrag.bmp" 120 170 f0 30
 bmp "$bin/demo-finish.bmp" 320 120 c8 ""
 
-# The scanner stack's test device, configured for this run only.
-printf 'test\n' > "$work/sane/dll.conf"
-printf '%s\n' 'number_of_devices 1' 'mode Color' 'depth 8' 'resolution 75' \
-  'geometry_max 300.0' 'br_x 86.0' 'br_y 54.0' 'test-picture "Grid"' > "$work/sane/test.conf"
-export SANE_CONFIG_DIR="$work/sane"
+# The scanner stack's test device.
+export SANE_CONFIG_DIR="$here/sane"
 
 export ORN_UI_SCRIPT="$here/operator.script"
 export ORN_UI_TRANSCRIPT="$work/transcript.txt"
@@ -75,6 +77,7 @@ echo "== event log"
 echo "== transcript"
 [[ -f "$ORN_UI_TRANSCRIPT" ]] && cat "$ORN_UI_TRANSCRIPT"
 echo "== saved files ($work/out)"
+saved=0
 for f in "$work/out"/*; do
   [[ -f "$f" ]] || { echo "(none)"; break; }
   magic=$(head -c 4 "$f" | od -An -tx1 | tr -d ' \n')
@@ -85,12 +88,30 @@ for f in "$work/out"/*; do
     424d*) kind=BMP ;;
     *) kind="unknown ($magic)" ;;
   esac
-  line="$(basename "$f"): $(stat -c %s "$f") bytes, $kind"
+  echo "$(basename "$f"): $(stat -c %s "$f") bytes, $kind"
   if [[ $kind == TIFF ]] && command -v tiffinfo >/dev/null; then
-    pages=$(tiffinfo "$f" 2>/dev/null | grep -c '^TIFF Directory')
-    sizes=$(tiffinfo "$f" 2>/dev/null | sed -n 's/.*Image Width: \([0-9]*\) Image Length: \([0-9]*\).*/\1x\2/p' | paste -sd' ')
-    line+=", $pages page(s): $sizes"
+    # One line per page: the scans of the sheets, in their order.
+    tiffinfo "$f" 2>/dev/null | awk -v names="Vorderseite Rückseite" '
+      function flush() { if (page) printf "  page %d (%s): %s, %s, %s bits, %s, %s dpi\n", page, side[page], size, colour, bits, packing, dpi }
+      BEGIN { split(names, side, " ") }
+      /^TIFF Directory/ { flush(); page++ }
+      /Image Width:/ { size = $3 "x" $6 }
+      /Bits\/Sample:/ { bits = $2 }
+      /Photometric Interpretation:/ { colour = $0; sub(/.*Interpretation: /, "", colour) }
+      /Compression Scheme:/ { packing = $0; sub(/.*Scheme: /, "", packing) }
+      /Resolution:/ { dpi = $0; sub(/.*Resolution: /, "", dpi); sub(/,.*/, "", dpi) }
+      END { flush() }'
   fi
-  echo "$line"
+  case "$(basename "$f"):$kind" in
+    AUSWEIS_4711.TIF:TIFF)
+      pages=$(tiffinfo "$f" 2>/dev/null | grep -c '^TIFF Directory' || true)
+      [[ $pages == 2 ]] && saved=$((saved + 1)) ;;
+    ANTRAG_4711.JPG:JPEG) saved=$((saved + 1)) ;;
+  esac
 done
 echo "== exit code $rc ($signed)"
+echo "The run's files stay in $work: out/ (the saved files), transcript.txt, eventlog.txt."
+if ((signed != 1 || saved != 2)); then
+  echo "run-demo: FAILED: Quillet ended with $signed (1 expected) and saved $saved of the 2 files" >&2
+  exit 1
+fi
