@@ -21,19 +21,19 @@ TEST(SettingsTest, ListNamesFindsKnownWords) {
       {"register,,report", "report", true}, {",", "report", false},
   };
   for (const Case& c : cases) {
-    if (c.value) setenv("ORN_LIST_TEST", c.value, 1);
-    else unsetenv("ORN_LIST_TEST");
-    EXPECT_EQ(settings::ListNames("ORN_LIST_TEST", {"register", "report"}, c.word), c.named)
+    if (c.value) setenv("SETTINGS_TEST_LIST", c.value, 1);
+    else unsetenv("SETTINGS_TEST_LIST");
+    EXPECT_EQ(settings::ListNames("SETTINGS_TEST_LIST", {"register", "report"}, c.word), c.named)
         << (c.value ? c.value : "(unset)") << " / " << c.word;
   }
-  unsetenv("ORN_LIST_TEST");
+  unsetenv("SETTINGS_TEST_LIST");
 }
 
 TEST(SettingsDeathTest, ListWithAnUnknownWordIsABadSetting) {
-  setenv("ORN_LIST_TEST", "report,regster", 1);
-  EXPECT_EXIT(settings::ListNames("ORN_LIST_TEST", {"register", "report"}, "report"), ::testing::ExitedWithCode(124),
-              "^ORN_LIST_TEST must be a comma list of register, report, not 'report,regster'\n$");
-  unsetenv("ORN_LIST_TEST");
+  setenv("SETTINGS_TEST_LIST", "report,regster", 1);
+  EXPECT_EXIT(settings::ListNames("SETTINGS_TEST_LIST", {"register", "report"}, "report"), ::testing::ExitedWithCode(124),
+              "^SETTINGS_TEST_LIST must be a comma list of register, report, not 'report,regster'\n$");
+  unsetenv("SETTINGS_TEST_LIST");
 }
 
 }  // namespace

@@ -159,7 +159,7 @@ TEST(Installation, SetUpMachineLogsNothingAtLumoretsStart) {
   EXPECT_NE(before.find("AppError (id=C02000A7)"), std::string::npos) << before;
   fs::remove(dir / "events.txt");
 
-  ASSERT_EQ(RunProgram(dir.path(), ORN_SETUP_EXE, {}, env), 0) << ReadText(dir / "stderr.txt");
+  ASSERT_EQ(RunProgram(dir.path(), SETUP_EXE, {}, env), 0) << ReadText(dir / "stderr.txt");
   ASSERT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env), 255);
   EXPECT_FALSE(fs::exists(dir / "events.txt")) << ReadText(dir / "events.txt");
 
