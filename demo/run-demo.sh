@@ -3,28 +3,43 @@
 # demo/operator.script: two sheets are scanned from the scanner stack's test
 # device (demo/sane), one is imported from a small generated image, and OK
 # saves them. Prints the log, the event-log records, the message boxes, the
-# saved files with their pages, and the exit code. The run's files stay in
-# BUILD_DIR/demo-run (replaced by the next run).
+# saved files with their pages, and the exit code. With "window" Quillet
+# opens its real window instead and the operator does the steps (the form to
+# drop lies in the working folder it names).
+# The run's files stay in BUILD_DIR/demo-run (replaced by the next run); run
+# from an installation, they go to a temporary folder removed at the end.
 # Exit status 0 only when Quillet ended with 1 and saved both files: the ID
 # card as a two-page TIFF and the form as a JPEG; otherwise 1.
-#   demo/run-demo.sh BUILD_DIR
+#   demo/run-demo.sh DIR [window]   DIR: a build folder or an installation prefix
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-[[ -d "${1:?usage: run-demo.sh BUILD_DIR}" ]] || { echo "run-demo: no build folder $1" >&2; exit 2; }
-build=$(cd "$1" && pwd)
-bin="$build/bin"
-[[ -x "$bin/Quillet" ]] || { echo "run-demo: $bin/Quillet is not built" >&2; exit 2; }
+dir=$(cd "${1:?usage: run-demo.sh BUILD_DIR|PREFIX [window]}" && pwd)
+mode=${2:-script}
+quillet="$dir/bin/Quillet"
+[[ -x "$quillet" ]] || { echo "run-demo: $quillet is not built or installed" >&2; exit 2; }
+# The program's own folder, where it reads its profile and writes its log:
+# the folder of the program itself, also when bin/Quillet links to it.
+progdir=$(dirname "$(readlink -f "$quillet")")
 
-work="$build/demo-run"
-rm -rf "$work"
-trap 'rm -f "$bin/demo-finish.bmp"' EXIT
+if [[ -f "$dir/CMakeCache.txt" ]]; then
+  work="$dir/demo-run"
+  rm -rf "$work"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
 mkdir -p "$work/out" "$work/c"
-rm -f "$bin/Quillet.log"
-# The profile of this folder, also when the build copied an older one.
-cp "$here/Quillet.ini" "$bin/Quillet.ini"
+# A build folder gets the profile of this folder, also when the build copied
+# an older one, and a fresh log; an installation keeps its own.
+if [[ -f "$dir/CMakeCache.txt" ]]; then
+  cp "$here/Quillet.ini" "$here/demo-finish.png" "$progdir/"
+  rm -f "$progdir/Quillet.log"
+fi
+# Only this run's lines of the log are shown.
+log_before=$(stat -c %s "$progdir/Quillet.log" 2>/dev/null || echo 0)
 
 # Little-endian fields and a 24-bit BMP: white paper with dark bars of
-# "text" every 12 rows, the form to import and the finish image's canvas.
+# "text" every 12 rows, the form to import.
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
 repeat() { local i; for ((i = 0; i < $2; i++)); do printf '%s' "$1"; done; }
@@ -43,31 +58,36 @@ bmp() {  # FILE WIDTH HEIGHT PAPER(hex byte) INK(hex byte or "")
   } > "$f"
 }
 bmp "$work/antrag.bmp" 120 170 f0 30
-bmp "$bin/demo-finish.bmp" 320 120 c8 ""
 
 # The scanner stack's test device.
 export SANE_CONFIG_DIR="$here/sane"
 
-export ORN_UI_SCRIPT="$here/operator.script"
 export ORN_UI_TRANSCRIPT="$work/transcript.txt"
 export ORN_EVENTLOG="$work/eventlog.txt"
 export ORN_DRIVE_C="$work/c"
-export ORN_UI_TIMEOUT=${ORN_UI_TIMEOUT:-60}
-
-echo "== operator script ($ORN_UI_SCRIPT)"
-grep -v '^#' "$ORN_UI_SCRIPT"
+if [[ $mode == window ]]; then
+  unset ORN_UI_SCRIPT
+  export ORN_DISPLAY=screen
+  echo "== Quillet opens its window: click the sheet buttons to scan, drag"
+  echo "   $work/antrag.bmp onto the third sheet, press OK."
+else
+  export ORN_UI_SCRIPT="$here/operator.script"
+  export ORN_UI_TIMEOUT=${ORN_UI_TIMEOUT:-60}
+  echo "== operator script ($ORN_UI_SCRIPT)"
+  grep -v '^#' "$ORN_UI_SCRIPT"
+fi
 echo
 echo "\$ Quillet DEMO 4711 $work/out"
 set +e
-(cd "$work" && "$bin/Quillet" DEMO 4711 "$work/out")
+(cd "$work" && "$quillet" DEMO 4711 "$work/out")
 rc=$?
 set -e
 # The process exit code carries the low 8 bits of the result code.
 (( signed = rc > 127 ? rc - 256 : rc ))
 
 echo
-echo "== log ($bin/Quillet.log)"
-[[ -f "$bin/Quillet.log" ]] && tr -d '\r' < "$bin/Quillet.log"
+echo "== log ($progdir/Quillet.log)"
+[[ -f "$progdir/Quillet.log" ]] && tail -c +$((log_before + 1)) "$progdir/Quillet.log" | tr -d '\r'
 if [[ -f "$work/c/Quillet.log" ]]; then
   echo "== start-up log (drive C)"
   tr -d '\r' < "$work/c/Quillet.log"
@@ -110,7 +130,11 @@ for f in "$work/out"/*; do
   esac
 done
 echo "== exit code $rc ($signed)"
-echo "The run's files stay in $work: out/ (the saved files), transcript.txt, eventlog.txt."
+if [[ $work == "$dir/demo-run" ]]; then
+  echo "The run's files stay in $work: out/ (the saved files), transcript.txt, eventlog.txt."
+else
+  echo "The run's files in $work are removed now."
+fi
 if ((signed != 1 || saved != 2)); then
   echo "run-demo: FAILED: Quillet ended with $signed (1 expected) and saved $saved of the 2 files" >&2
   exit 1
