@@ -113,13 +113,7 @@ int64_t FormsDisplay::Clock() const { return ClockMs(); }
 
 int RunForms(forms::Form& main) {
   forms::App& app = forms::App::Instance();
-  Backend backend;
-  try {
-    backend = StartBackend();
-  } catch (const std::runtime_error& e) {
-    std::fprintf(stderr, "forms: %s\n", e.what());
-    return 124;
-  }
+  const Backend backend = StartBackend();
   if (backend == Backend::kHeadless) return app.Run(main);
   FormsDisplay display(app);
   app.SetDisplay(&display);

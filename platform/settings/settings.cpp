@@ -24,10 +24,12 @@ std::string_view Trimmed(std::string_view s) {
 
 }  // namespace
 
-void BadSetting(std::string_view variable, std::string_view takes, std::string_view value) {
+void BadSetting(std::string_view variable, std::string_view takes, std::string_view value,
+                std::string_view detail) {
+  std::string line = std::string(variable) + " must be " + std::string(takes) + ", not '" + std::string(value) + "'";
+  if (!detail.empty()) line += " (" + std::string(detail) + ")";
   std::fflush(nullptr);
-  std::fprintf(stderr, "%.*s must be %.*s, not '%.*s'\n", static_cast<int>(variable.size()), variable.data(),
-               static_cast<int>(takes.size()), takes.data(), static_cast<int>(value.size()), value.data());
+  std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
   // No exit handlers: a setting can be read on any thread and inside static
   // construction, where running destructors would not be safe.

@@ -12,8 +12,10 @@
 
 namespace settings {
 
-// Reports `value` of `variable` as malformed and ends the process (124).
-[[noreturn]] void BadSetting(std::string_view variable, std::string_view takes, std::string_view value);
+// Reports `value` of `variable` as malformed and ends the process (124);
+// a `detail` is added in parentheses: "..., not 'p.txt' (line 3: ...)".
+[[noreturn]] void BadSetting(std::string_view variable, std::string_view takes, std::string_view value,
+                             std::string_view detail = {});
 
 // Whether the comma list in `variable` names `word` (blanks around items and
 // case ignored; an unset or empty variable names nothing). An item that is

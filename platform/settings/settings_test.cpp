@@ -8,6 +8,8 @@ namespace {
 TEST(SettingsDeathTest, BadSettingIsOneLineAndExitCode124) {
   EXPECT_EXIT(settings::BadSetting("ORN_SCREEN", "WIDTHxHEIGHT in pixels", "big"), ::testing::ExitedWithCode(124),
               "^ORN_SCREEN must be WIDTHxHEIGHT in pixels, not 'big'\n$");
+  EXPECT_EXIT(settings::BadSetting("ORN_PRINTERS", "a file of printers", "p.txt", "line 3: no name"),
+              ::testing::ExitedWithCode(124), "^ORN_PRINTERS must be a file of printers, not 'p.txt' \\(line 3: no name\\)\n$");
 }
 
 TEST(SettingsTest, ListNamesFindsKnownWords) {

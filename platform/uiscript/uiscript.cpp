@@ -232,7 +232,7 @@ Answer MessageBox(std::string_view text, int32_t style, std::string_view caption
     answerField = std::string(AnswerName(answer)) + " (default)";
   }
   Transcript::Write({"msgbox", std::string(caption), std::to_string(style), std::string(text), answerField});
-  if (!Transcript::Enabled()) {
+  if (!Presenter() && !Transcript::Enabled()) {
     // Headless, nobody sees the box: without a transcript it goes to
     // standard error, so that what went wrong is not lost in silence.
     std::string line = std::string(caption) + ": ";

@@ -89,8 +89,8 @@ size_t BoxDefaultButton(int32_t style);
 // buttons; else, on a real screen, the button the operator presses; else
 // (headless) the box's default button. Writes the transcript line
 //   msgbox | caption | style | text | answer [(default)]
-// or, without a transcript, the line "caption: text" on standard error (each
-// line break of the text a blank).
+// or, headless and without a transcript, the line "caption: text" on
+// standard error (each line break of the text a blank).
 // A queued answer that the box does not offer is an error of the script:
 // throws ScriptError.
 Answer MessageBox(std::string_view text, int32_t style, std::string_view caption);

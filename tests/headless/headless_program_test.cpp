@@ -71,6 +71,7 @@ TEST(BadSettings, EveryProgramNamesTheVariableAndEndsWith124) {
       {"Glimpra", "ORN_SCREEN", "1280", "WIDTHxHEIGHT in pixels, such as 1280x1024"},
       {"Glimpra", "ORN_TWIPS_PER_PIXEL", "0", "a whole number of twips per pixel from 1 to 1440"},
       {"Glimpra", "ORN_FAIL", "user", "a comma list of temppath, computername, username"},
+      {"Glimpra", "ORN_DISPLAY", "x11", "none or screen"},
       {"Lumoret", "ORN_SCREEN", "1280x", "WIDTHxHEIGHT in pixels, such as 1280x1024"},
       {"Lumoret", "ORN_UI_TIMEOUT", "-1", "a number of seconds from 0 (no limit) to 86400"},
       {"Lumoret", "ORN_DESKTOP", "hide", "hidden or visible"},
