@@ -6,7 +6,8 @@
 //       LogLevel = 4 (warnings and errors reach the event log), unless set
 // Without them every start of Lumoret logs two warnings: no message library
 // and no SysParam key.
-//   orn-setup [CATALOGUE]   default: ORN4.msg beside this program
+//   orn-setup [CATALOGUE]   default: ORN4.msg beside this program (a build),
+//                           else ../share/orn/ORN4.msg from it (an installation)
 // Exit code 0 when both are in place, 1 otherwise (a line on stderr says why).
 
 #include <unistd.h>
@@ -75,7 +76,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::error_code error;
-  const fs::path catalogue = fs::absolute(argc == 2 ? fs::path(argv[1]) : OwnFolder() / "ORN4.msg", error);
+  fs::path given = argc == 2 ? fs::path(argv[1]) : OwnFolder() / "ORN4.msg";
+  if (argc == 1 && !fs::exists(given)) given = (OwnFolder() / ".." / "share" / "orn" / "ORN4.msg").lexically_normal();
+  const fs::path catalogue = fs::absolute(given, error);
   if (error || !fs::is_regular_file(catalogue)) {
     std::fprintf(stderr, "orn-setup: no message catalogue at %s\n", catalogue.c_str());
     return 1;
