@@ -277,6 +277,15 @@ TEST_F(TempDir, ASaveSetToFailStopsHalfWayLikeAFullDisk) {
   EXPECT_NE(Long(Get(*view, Pixo::InfoPageCount)), 2);
 }
 
+TEST(SaveFaultsDeathTest, ACountThatIsNotANumberIsABadSetting) {
+  // A fresh process: the variable is read once, at the first save.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  setenv("ORN_PIXO_FAIL_SAVE", "zwei", 1);
+  EXPECT_EXIT(SaveWithFaults("unused.tif", [] { return int16_t{0}; }), ::testing::ExitedWithCode(124),
+              "^ORN_PIXO_FAIL_SAVE must be the number of the save that fails, 0 for none, not 'zwei'\n$");
+  unsetenv("ORN_PIXO_FAIL_SAVE");
+}
+
 TEST(PixoControl, CropSequenceThroughTheRegion) {
   auto l2 = RedBlue("L2");
   Call(*l2, Pixo::ResizeImage, {10.0, 8.0, int16_t{0}});
