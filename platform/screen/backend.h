@@ -9,7 +9,6 @@
 //                        headless otherwise
 // Any other value of ORN_DISPLAY is refused rather than guessed.
 
-#include <optional>
 #include <string>
 
 namespace screen {
@@ -22,20 +21,16 @@ struct BackendEnvironment {
   static BackendEnvironment FromProcess();
 };
 
-// The rule above. Throws std::runtime_error for a malformed ORN_DISPLAY.
+// The rule above. A malformed ORN_DISPLAY ends the run with 124
+// (settings::BadSetting).
 Backend ChooseBackend(const BackendEnvironment& env);
 
 // Chooses from the process environment and, for the screen, opens the
 // display (GTK) and puts message boxes on it. Forced real windows without a
-// display that opens throw std::runtime_error; otherwise a display that
-// does not open leaves the run headless. The first call decides; later
+// display that opens end the run with 124; otherwise a display that does
+// not open leaves the run headless. The first call decides; later
 // calls return the same answer.
 Backend StartBackend();
-
-// StartBackend at a program's start: its refusal (a malformed ORN_DISPLAY,
-// or ORN_DISPLAY=screen without a display) is written on standard error
-// after "`who`: " and gives nullopt; the program then ends with 124.
-std::optional<Backend> StartBackendOrComplain(const char* who);
 
 // True once StartBackend opened the screen.
 bool OnScreen();

@@ -107,9 +107,8 @@ int64_t FormsDisplay::Clock() const { return ClockMs(); }
 
 int RunForms(forms::Form& main) {
   forms::App& app = forms::App::Instance();
-  const std::optional<Backend> backend = StartBackendOrComplain("forms");
-  if (!backend) return 124;
-  if (*backend == Backend::kHeadless) return app.Run(main);
+  const Backend backend = StartBackend();
+  if (backend == Backend::kHeadless) return app.Run(main);
   FormsDisplay display(app);
   app.SetDisplay(&display);
   const int code = app.Run(main);

@@ -95,9 +95,7 @@ std::optional<size_t> WindowsDisplay::ChoosePrinter(const std::vector<std::wstri
 }
 
 int RunWindows(const std::function<int()>& program) {
-  const std::optional<Backend> backend = StartBackendOrComplain("windows");
-  if (!backend) return 124;
-  if (*backend == Backend::kHeadless) return program();
+  if (StartBackend() == Backend::kHeadless) return program();
   WindowsDisplay display;
   struct Installed {
     explicit Installed(WindowsDisplay* d) { SetDisplay(d); }

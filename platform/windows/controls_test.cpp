@@ -13,6 +13,7 @@
 #include "platform/windows/fake_display.h"
 #include "platform/windows/resources.h"
 #include "platform/windows/script.h"
+#include "tests/support/scratch_dir.h"
 
 namespace win {
 namespace {
@@ -31,9 +32,7 @@ class ControlsTest : public ::testing::Test {
     SetScriptForTest({});
     uiscript::AnswerQueue::Instance().Clear();
     g_commands.clear();
-    transcript_ = std::filesystem::temp_directory_path() /
-                  ("win-controls-" + std::to_string(::getpid()) + ".txt");
-    std::filesystem::remove(transcript_);
+    transcript_ = scratch_ / "transcript.txt";
     setenv("ORN_UI_TRANSCRIPT", transcript_.c_str(), 1);
     INITCOMMONCONTROLSEX icc;
     icc.dwICC = ICC_BAR_CLASSES;
@@ -49,7 +48,6 @@ class ControlsTest : public ::testing::Test {
   void TearDown() override {
     ResetWindowsForTest();
     unsetenv("ORN_UI_TRANSCRIPT");
-    std::filesystem::remove(transcript_);
   }
   std::vector<std::string> Lines() {
     std::ifstream in(transcript_);
@@ -62,6 +60,7 @@ class ControlsTest : public ::testing::Test {
                            nullptr);
   }
 
+  orn_test::ScratchDir scratch_{"win-controls"};
   std::filesystem::path transcript_;
   HWND parent_ = nullptr;
 };

@@ -250,6 +250,25 @@ void Run(const uiscript::Step& step) {
   }
 }
 
+// The operator's session ends, as at log-off: every top-level window is
+// asked (WM_QUERYENDSESSION); when none refuses, each is told
+// (WM_ENDSESSION) and destroyed, without the close question of its close
+// box. A program then ends with its own exit code. A refusal keeps every
+// window.
+void EndSession() {
+  std::vector<HWND> tops;
+  for (HWND h = FindWindowExW(nullptr, nullptr, nullptr, nullptr); h;
+       h = FindWindowExW(nullptr, h, nullptr, nullptr))
+    tops.push_back(h);
+  bool ending = true;
+  for (HWND h : tops) ending = ending && (!IsWindow(h) || SendMessageW(h, WM_QUERYENDSESSION, 0, 0) != 0);
+  for (HWND h : tops)
+    if (IsWindow(h)) SendMessageW(h, WM_ENDSESSION, ending ? 1 : 0, 0);
+  if (!ending) return;
+  for (HWND h : tops)
+    if (IsWindow(h)) DestroyWindow(h);
+}
+
 void Load() {
   Driver& d = D();
   if (d.loaded) return;
@@ -302,12 +321,12 @@ bool RunScriptIdle(bool nested) {
   if (!top) return false;
   if (d.endPhase == 0) {
     d.endPhase = 1;
-    uiscript::Transcript::Write({"script", "end", "close"});
-    PostSysCommand(top, SC_CLOSE);
+    uiscript::Transcript::Write({"script", "end", "endsession"});
+    EndSession();
     return true;
   }
   uiscript::Transcript::Write({"script", "end", "still open"});
-  std::fprintf(stderr, "windows: the program still runs after the close at the end of the script, "
+  std::fprintf(stderr, "windows: the program still runs after the session ended at the end of the script, "
                        "ended with exit code 125\n");
   if (d.onStillOpen) d.onStillOpen();
   win32::ExitProcess(125);

@@ -20,7 +20,7 @@
 // border with WS_BORDER, and its scroll bars (WS_VSCROLL, WS_HSCROLL) stand
 // outside its client area, 17 pixels at the right and at the bottom.
 // ORN_SCREEN="WxH" sets the screen size in pixels (default 1280x1024; a
-// malformed value throws std::runtime_error at first use); the full-screen
+// malformed value ends the run with 124 at first use); the full-screen
 // client area (SM_CXFULLSCREEN, SM_CYFULLSCREEN) is the screen less a
 // 40-pixel task bar and the 20-pixel caption in height. The desktop window
 // is visible unless ORN_DESKTOP is "hidden" (uiscript::DesktopVisible).
@@ -153,7 +153,9 @@ enum Message : UINT {
   WM_GETTEXTLENGTH = 0x000E,
   WM_PAINT = 0x000F,
   WM_CLOSE = 0x0010,
+  WM_QUERYENDSESSION = 0x0011,
   WM_QUIT = 0x0012,
+  WM_ENDSESSION = 0x0016,
   WM_SHOWWINDOW = 0x0018,
   WM_SETCURSOR = 0x0020,
   WM_NCCREATE = 0x0081,

@@ -91,11 +91,12 @@ TEST_F(LumoretTest, LoadedDocumentAsksBeforeClosingAndTakesEitherAnswer) {
                                                               std::string(kQuestion) + "yes"}));
 }
 
-TEST_F(LumoretTest, EndOfScriptClosesAndTheQuestionDefaultsToNo) {
-  Outcome o = Run({"-f", Lines(3).string()}, {});
-  EXPECT_TRUE(o.Has(std::string(kQuestion) + "no (default)"));
-  EXPECT_TRUE(o.Has("script | end | still open"));
-  EXPECT_EQ(o.exitCode, 125);
+TEST_F(LumoretTest, EndOfScriptEndsTheSessionWithoutTheCloseQuestion) {
+  Outcome o = Run({"-f", Lines(3).string()}, {"answer yes"});
+  EXPECT_TRUE(o.Has("script | end | endsession"));
+  EXPECT_TRUE(o.Starting("msgbox").empty());  // the queued yes stays unused
+  EXPECT_EQ(o.exitCode, 255) << o.stderrText;  // -1: loaded, not printed
+  EXPECT_EQ(o.stderrText, "");
 }
 
 TEST_F(LumoretTest, PrintsOnTheChosenPrinterAndEndsWithOne) {
@@ -283,12 +284,12 @@ TEST_F(LumoretTest, CloseAndPrintDuringPrintingWaitForThePrintToEnd) {
   EXPECT_TRUE(std::regex_search(Shell("pdfinfo '" + Spooled()[0].string() + "'"), std::regex("Pages: +3\n")));
 
   // A print that fails: the waiting close comes after the error and asks.
-  o = Run({"-f", Lines(150).string()}, {"printer Jammed", "menu 501", "nested close", "answer yes"});
+  o = Run({"-f", Lines(150).string()}, {"printer Jammed", "menu 501", "nested close", "answer yes", "close"});
   auto boxes = o.Starting("msgbox");
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_NE(boxes[0].find("The device is not ready."), std::string::npos);
   EXPECT_EQ(boxes[1], std::string(kQuestion) + "no (default)");
-  EXPECT_EQ(boxes[2], std::string(kQuestion) + "yes");  // the script's yes, at its end
+  EXPECT_EQ(boxes[2], std::string(kQuestion) + "yes");  // the script's own close
   EXPECT_EQ(o.exitCode, 255);
 }
 
