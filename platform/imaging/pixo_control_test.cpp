@@ -1,4 +1,5 @@
 #include "platform/imaging/pixo_control.h"
+#include "platform/imaging/save_faults.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
 #include "platform/twain/twain.h"
+#include "tests/support/scratch_dir.h"
 
 namespace imaging {
 namespace {
@@ -71,12 +73,10 @@ std::shared_ptr<PixoControl> RedBlue(const char* name = "L1") {
 class TempDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("orn_pixo_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& n) const { return (dir_ / n).string(); }
+  orn_test::ScratchDir scratch_{"orn-pixo"};
   fs::path dir_;
 };
 
@@ -198,7 +198,8 @@ TEST(PixoControl, ImageKindAndBitonalFlag) {
 
 TEST(PixoControl, MethodsOnAnEmptyInstanceReportNoImage) {
   auto c = New("empty");
-  const std::string none = (fs::temp_directory_path() / ("orn_pixo_none_" + std::to_string(::getpid()) + ".bmp")).string();
+  const orn_test::ScratchDir scratch("orn-pixo");
+  const std::string none = (scratch / "none.bmp").string();
   const std::pair<Pixo, std::vector<V>> calls[] = {
       {Pixo::RotateImage, {9000}},          {Pixo::MirrorImage, {}},
       {Pixo::CropToRect, {0.0, 0.0, 1.0, 1.0}}, {Pixo::SaveImageFile, {none, int16_t{6}}},
@@ -255,6 +256,34 @@ TEST_F(TempDir, FailedLoadsAndSavesReportAndKeepTheImage) {
   EXPECT_EQ(Long(Get(*c, Pixo::InfoWidth)), 0);
   EXPECT_EQ(Long(Get(*c, Pixo::ImageWidth)), 4);
   EXPECT_EQ(PixelAt(*c, 3, 0), kBlue);
+}
+
+TEST_F(TempDir, ASaveSetToFailStopsHalfWayLikeAFullDisk) {
+  auto c = RedBlue();
+  const std::string path = Path("pages.tif");
+  FailSaveForTest(2);
+  Put(*c, Pixo::SaveOption266, int16_t{1});
+  ASSERT_EQ(Long(Call(*c, Pixo::SaveImageFile, {path, int16_t{kFormatTiff}, int16_t{24}, int16_t{0}, int16_t{1}})),
+            kPixoOk);
+  const auto onePage = fs::file_size(path);
+  Put(*c, Pixo::SaveOption266, int16_t{2});
+  EXPECT_EQ(Long(Call(*c, Pixo::SaveImageFile, {path, int16_t{kFormatTiff}, int16_t{24}, int16_t{0}, int16_t{1}})),
+            kPixoWriteFailed);
+  FailSaveForTest(0);
+  // Part of the second page reached the file: it is longer than one page and torn.
+  EXPECT_GT(fs::file_size(path), onePage);
+  auto view = New("view");
+  Call(*view, Pixo::GetFileInfo, {path, 1, 1});
+  EXPECT_NE(Long(Get(*view, Pixo::InfoPageCount)), 2);
+}
+
+TEST(SaveFaultsDeathTest, ACountThatIsNotANumberIsABadSetting) {
+  // A fresh process: the variable is read once, at the first save.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  setenv("ORN_PIXO_FAIL_SAVE", "zwei", 1);
+  EXPECT_EXIT(SaveWithFaults("unused.tif", [] { return int16_t{0}; }), ::testing::ExitedWithCode(124),
+              "^ORN_PIXO_FAIL_SAVE must be the number of the save that fails, 0 for none, not 'zwei'\n$");
+  unsetenv("ORN_PIXO_FAIL_SAVE");
 }
 
 TEST(PixoControl, CropSequenceThroughTheRegion) {

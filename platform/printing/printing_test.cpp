@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,8 +13,11 @@
 #include <vector>
 
 #include "platform/printing/gdi.h"
+#include "platform/uiscript/uiscript.h"
 #include "platform/printing/printdlg.h"
+#include "platform/windows/fake_display.h"
 #include "platform/windows/script.h"
+#include "tests/support/scratch_dir.h"
 
 namespace win {
 namespace {
@@ -33,9 +38,7 @@ std::string Shell(const std::string& cmd) {
 class PrintingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("printing-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
     setenv("ORN_SPOOL_DIR", (dir_ / "spool").c_str(), 1);
     setenv("ORN_UI_TRANSCRIPT", (dir_ / "transcript.txt").c_str(), 1);
     PrinterInfo a4;
@@ -56,7 +59,6 @@ class PrintingTest : public ::testing::Test {
     unsetenv("ORN_SPOOL_DIR");
     unsetenv("ORN_UI_TRANSCRIPT");
     unsetenv("ORN_PRINTERS");
-    fs::remove_all(dir_);
   }
   std::string LastLine() {
     std::ifstream in(dir_ / "transcript.txt");
@@ -64,6 +66,7 @@ class PrintingTest : public ::testing::Test {
     for (std::string l; std::getline(in, l);) last = l;
     return last;
   }
+  orn_test::ScratchDir scratch_{"printing"};
   fs::path dir_;
 };
 
@@ -89,21 +92,29 @@ TEST_F(PrintingTest, ConfigurationFileIsReadAndBadLinesAreRefused) {
     std::string line, message;
   };
   std::vector<Case> bad = {
-      {"name=X; dpi=300", "ORN_PRINTERS line 1: name, dpi and size are required"},
-      {"name=X; dpi=abc; size=1x1", "ORN_PRINTERS line 1: 'abc' is not a number"},
-      {"name=X; dpi=300; size=100x100; offset=50x10", "ORN_PRINTERS line 1: the offsets leave no printable area"},
-      {"name=X; dpi=300; size=100x100; colour", "ORN_PRINTERS line 1: unknown field 'colour'"},
+      {"name=X; dpi=300", "line 1: name, dpi and size are required"},
+      {"name=X; dpi=abc; size=1x1", "line 1: 'abc' is not a number"},
+      {"name=X; dpi=300; size=100x100; offset=50x10", "line 1: the offsets leave no printable area"},
+      {"name=X; dpi=300; size=100x100; colour", "line 1: unknown field 'colour'"},
+  };
+  // Each is a bad setting: one line on standard error that names the
+  // variable, what it takes, the file and the fault, and exit code 124.
+  auto refused = [&](const std::string& why) {
+    ResetPrintersForTest();
+    std::string pattern = "^ORN_PRINTERS must be a file of printers, one a line: name=NAME; dpi=.*, not '";
+    for (char c : std::string(getenv("ORN_PRINTERS")) + "' (" + why + ")") {
+      if (std::string_view(".[]{}()\\*+?^$|").find(c) != std::string_view::npos) pattern += '\\';
+      pattern += c;
+    }
+    EXPECT_EXIT(ConfiguredPrinters(), ::testing::ExitedWithCode(124), pattern + "\n$") << why;
   };
   for (const auto& c : bad) {
     std::ofstream(file) << c.line << "\n";
-    ResetPrintersForTest();
-    try {
-      ConfiguredPrinters();
-      ADD_FAILURE() << c.line;
-    } catch (const std::runtime_error& e) {
-      EXPECT_EQ(std::string(e.what()), c.message);
-    }
+    refused(c.message);
   }
+  setenv("ORN_PRINTERS", (dir_ / "missing").c_str(), 1);
+  refused("it cannot be read");
+  setenv("ORN_PRINTERS", file.c_str(), 1);
   std::ofstream(file) << "";  // no printers at all
   ResetPrintersForTest();
   EXPECT_EQ(DefaultPrinter(), nullptr);
@@ -204,6 +215,94 @@ TEST_F(PrintingTest, UnwritableSpoolFolderFailsTheDocument) {
   EXPECT_EQ(StartDocW(dc, &di), SP_ERROR);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
   DeleteDC(dc);
+}
+
+TEST_F(PrintingTest, WritesTheDiskRefusesFailTheirStep) {
+  // A file size limit stands for a full disk; the signal it sends is ignored
+  // so that the write itself fails, with EFBIG.
+  struct rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 3000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+  DOCINFOW di;
+  ASSERT_GT(StartDocW(dc, &di), 0);
+  int failed = 0;
+  DWORD error = 0;
+  for (int page = 1; page <= 20 && !failed; ++page) {
+    StartPage(dc);
+    for (int line = 0; line < 40; ++line) {
+      std::wstring text = L"Seite " + std::to_wstring(page) + L" Zeile " + std::to_wstring(line) + L" Grüße";
+      TextOutW(dc, 100, 100 + line * 60, text.c_str(), static_cast<int>(text.size()));
+    }
+    if (EndPage(dc) <= 0) {
+      failed = page;
+      error = GetLastError();
+    }
+  }
+  if (!failed && EndDoc(dc) <= 0) {
+    failed = -1;
+    error = GetLastError();
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldSignal);
+  EXPECT_NE(failed, 0);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_DISK_FULL));
+  if (failed > 0) AbortDoc(dc);
+  EXPECT_EQ(LastLine(), "spool | Office A4 | aborted");
+  EXPECT_TRUE(fs::is_empty(dir_ / "spool"));
+  DeleteDC(dc);
+}
+
+TEST_F(PrintingTest, CharacterThePdfRefusesFailsTheTextAndThePage) {
+  HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+  DOCINFOW di;
+  ASSERT_GT(StartDocW(dc, &di), 0);
+  StartPage(dc);
+  std::wstring lone = L"a\xD800" L"b";  // half a surrogate pair
+  EXPECT_FALSE(TextOutW(dc, 0, 0, lone.c_str(), 3));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_EQ(EndPage(dc), SP_ERROR);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_GT(AbortDoc(dc), 0);
+  EXPECT_TRUE(fs::is_empty(dir_ / "spool"));
+  DeleteDC(dc);
+}
+
+TEST_F(PrintingTest, WithoutConfigurationAndWithoutCupsThePdfPrinterIsAll) {
+  unsetenv("ORN_PRINTERS");
+  setenv("CUPS_SERVER", (dir_ / "no-cups.sock").c_str(), 1);
+  ResetPrintersForTest();
+  const auto& list = ConfiguredPrinters();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].name, L"ORN PDF");
+  EXPECT_EQ(DefaultPrinter(), &list[0]);
+  unsetenv("CUPS_SERVER");
+}
+
+TEST_F(PrintingTest, OnAScreenTheOperatorChoosesThePrinterUnlessTheScriptDid) {
+  FakeDisplay screen;
+  screen.printer = 0;
+  SetDisplay(&screen);
+  PRINTDLGW pd;
+  pd.Flags = PD_RETURNDC;
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | Office A4");
+  DeleteDC(pd.hDC);
+  screen.printer = std::nullopt;  // cancelled
+  EXPECT_FALSE(PrintDlgW(&pd));
+  EXPECT_EQ(CommDlgExtendedError(), 0u);
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | cancel");
+  SetScriptForTest({{1, "printer", {"Jammed"}}});
+  MSG m;
+  GetMessageW(&m, nullptr, 0, 0);  // the loop runs the script
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | Jammed");
+  DeleteDC(pd.hDC);
+  SetDisplay(nullptr);
+  EXPECT_EQ(screen.printDialogs, 2);
 }
 
 TEST_F(PrintingTest, PrintDialogFollowsTheScriptOrItsDefault) {

@@ -2,10 +2,26 @@
 // The rich edit control, window class "RichEdit20W" of the library
 // "RichEd20.dll": LoadLibraryW(L"RichEd20.dll") registers the class.
 //
-// The control keeps the text with a font size per character (rtf.h), lays
-// it out with fixed metrics (layout.h) and draws it onto a device context
-// for EM_FORMATRANGE. Paragraph ends are "\r" in the text and in
-// WM_GETTEXT and EM_GETTEXTRANGE; an embedded object is one U+FFFC.
+// The control keeps a rich-text document (document.h: characters with
+// character and paragraph formats, tables, pictures) read from RTF or plain
+// text (rtf.h), lays it out with Pango (layout.h) and draws it with cairo:
+// EM_FORMATRANGE onto a printer's page, PaintRichEdit onto any cairo
+// context. Positions count characters (code points). In the text, as
+// WM_GETTEXT and EM_GETTEXTRANGE give it: "\r" ends a paragraph or a table
+// row, "\v" is a line break, U+0007 ends a table cell, "\f" is a page break,
+// and a picture or embedded object is one U+FFFC.
+//
+// EM_FORMATRANGE fills the rectangle from chrg.cpMin with whole lines and
+// returns the first character that did not fit (a table row is not split;
+// a page break ends the page; a line higher than the whole page is printed
+// clipped, so that printing moves on); rc.bottom becomes the bottom of the
+// last line. It lays out only what the page needs, so printing a document
+// costs time in proportion to its pages. wParam 0 measures without
+// drawing; lParam 0 releases what was kept laid out. The lines wrap at the
+// rectangle's width.
+//
+// A stream that does not fit in memory loads nothing: EM_STREAMIN returns
+// 0 with dwError ERROR_NOT_ENOUGH_MEMORY.
 //
 // Embedded objects of streamed RTF are offered to the OLE callback: the
 // control asks it for storage (GetNewStorage), writes the object's data
@@ -19,10 +35,21 @@
 // click selects the word, a move with the button down extends the
 // selection); keys move the caret (arrows, Home/End, with Ctrl the whole
 // text, with Shift selecting), Ctrl+A selects all, Ctrl+C copies, Ctrl+V
-// pastes; typing, Backspace and Delete edit unless read-only. WM_VSCROLL and
-// the wheel (three lines a notch) scroll; on the screen a twip is 1/15 pixel.
+// pastes; typing, Backspace and Delete edit unless read-only. WM_VSCROLL,
+// EM_LINESCROLL, PageUp/PageDown and the wheel (three lines a notch) scroll
+// by whole lines of the screen's layout, whose first shown line
+// EM_GETFIRSTVISIBLELINE gives; EM_LINEINDEX gives a line's first character
+// and EM_LINEFROMCHAR the line of a character. WM_HSCROLL scrolls the lines
+// to the left by pixels, until their end stands at the window's right edge;
+// EM_GETSCROLLPOS gives the pixels scrolled off at the left and above. The
+// text keeps margins from the client area's edges (3 pixels at the sides, 2
+// at the top): EM_GETRECT gives the rectangle inside them, where the lines
+// stand, and mouse positions count from it. On the screen a twip is 1/15
+// pixel.
 // A right click asks the callback for a context menu (GetContextMenu); none
 // is shown.
+
+#include <cairo.h>
 
 #include <string>
 
@@ -50,10 +77,13 @@ inline constexpr DWORD ES_SELECTIONBAR = 0x01000000;
 
 enum EditMessage : UINT {
   EM_GETSEL = 0x00B0,
+  EM_GETRECT = 0x00B2,
   EM_LINESCROLL = 0x00B6,
   EM_GETMODIFY = 0x00B8,
   EM_SETMODIFY = 0x00B9,
   EM_GETLINECOUNT = 0x00BA,
+  EM_LINEINDEX = 0x00BB,
+  EM_LINEFROMCHAR = 0x00C9,
   EM_GETFIRSTVISIBLELINE = 0x00CE,
   EM_SETREADONLY = 0x00CF,
   EM_EXGETSEL = WM_USER + 52,
@@ -64,9 +94,17 @@ enum EditMessage : UINT {
   EM_SETTARGETDEVICE = WM_USER + 72,
   EM_STREAMIN = WM_USER + 73,
   EM_GETTEXTRANGE = WM_USER + 75,
+  EM_GETSCROLLPOS = WM_USER + 221,
 };
 
-enum ScrollCode : WPARAM { SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_TOP = 6, SB_BOTTOM = 7 };
+// The low word of WM_VSCROLL and WM_HSCROLL; with SB_THUMBPOSITION and
+// SB_THUMBTRACK the high word is the line to show first (WM_VSCROLL) or the
+// pixels to scroll off at the left (WM_HSCROLL).
+enum ScrollCode : WPARAM {
+  SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5,
+  SB_TOP = 6, SB_BOTTOM = 7,
+  SB_LINELEFT = 0, SB_LINERIGHT = 1, SB_PAGELEFT = 2, SB_PAGERIGHT = 3, SB_LEFT = 6, SB_RIGHT = 7,
+};
 
 struct CHARRANGE {
   LONG cpMin = 0;
@@ -96,6 +134,38 @@ struct EDITSTREAM {
   DWORD dwError = 0;  // the callback's non-zero answer, when it gave one
   EDITSTREAMCALLBACK pfnCallback = nullptr;
 };
+
+// ---- drawing: one layout for the page and the screen
+//
+// PaintRichEdit is the one way the control's document reaches a device:
+// EM_FORMATRANGE uses it for printer pages, and a screen view paints its
+// window with it, so both show the same lines. The lines wrap at
+// `lineWidth` (the target device's line width on a screen, the page's width
+// on a page); everything else is in the device units of `cr`, whose
+// resolution `dpiX` and `dpiY` give.
+struct RichEditPaint {
+  cairo_t* cr = nullptr;        // null: measure only
+  double dpiX = 96, dpiY = 96;  // device units an inch
+  RECT area;                    // device units on cr: the column's top-left corner and the clip
+  // Twips; 0: the area's width; kControlLineWidth: the width the control
+  // wraps its own screen lines at (its target device's line width, else
+  // its window's width), so that the lines are the ones EM_LINEINDEX counts.
+  LONG lineWidth = 0;
+  LONG first = 0, last = -1;    // characters; last -1: to the end
+  // Screen: twips of the layout from `first` that are scrolled off above
+  // area.top; lines partly in the area are drawn clipped and page breaks are
+  // no pages. Page (screen false): whole lines only, up to a page break.
+  LONG scroll = 0;
+  bool screen = false;
+};
+inline constexpr LONG kControlLineWidth = -1;
+struct RichEditPainted {
+  LONG next = 0;    // the first character not placed
+  LONG bottom = 0;  // twips from the top of the first line to the bottom of the last
+  LONG width = 0;   // twips the lines wrapped at
+};
+// False when `control` is not a rich edit control.
+bool PaintRichEdit(HWND control, const RichEditPaint& paint, RichEditPainted* out);
 
 // ---- OLE side
 
@@ -174,6 +244,7 @@ struct RichEditInspection {
   std::string hostApp, hostObject;
   IRichEditOleCallback* callback = nullptr;
   int contextMenuRequests = 0;
+  size_t documentBytes = 0;  // memory the document holds
 };
 // False when `control` is not a rich edit control.
 bool InspectRichEdit(HWND control, RichEditInspection* out);

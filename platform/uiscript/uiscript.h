@@ -12,6 +12,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -49,15 +51,17 @@ enum Answer : int32_t { kOk = 1, kCancel = 2, kAbort = 3, kRetry = 4, kIgnore = 
 std::optional<Answer> ParseAnswer(std::string_view word);
 std::string_view AnswerName(Answer a);  // "ok", "yes", ...
 
-// Answers queued by "answer" steps, taken by the next box or dialog.
+// Answers queued by "answer" steps, taken by the next box or dialog. Boxes
+// may be shown on any thread: each queued answer is taken exactly once.
 class AnswerQueue {
  public:
   static AnswerQueue& Instance();
-  void Push(Answer a) { queue_.push_back(a); }
+  void Push(Answer a);
   std::optional<Answer> Take();
-  void Clear() { queue_.clear(); }
+  void Clear();
 
  private:
+  std::mutex mutex_;
   std::deque<Answer> queue_;
 };
 
@@ -67,6 +71,7 @@ class AnswerQueue {
 // carriage returns as \r, "|" as \|.
 class Transcript {
  public:
+  static bool Enabled();  // ORN_UI_TRANSCRIPT names a file
   static void Write(const std::vector<std::string>& fields);
 };
 
@@ -78,16 +83,29 @@ enum BoxStyle : int32_t {
   kIconCritical = 0x10, kIconQuestion = 0x20, kIconExclamation = 0x30, kIconInformation = 0x40,
 };
 
-// Shows a message box headless: takes the queued answer when it fits the
-// box's buttons, else the box's default button. Writes the transcript line
+// The buttons of a box of `style` in their order on screen, and the index
+// of its default button (one beyond its buttons falls back to the first).
+std::vector<Answer> BoxButtons(int32_t style);
+size_t BoxDefaultButton(int32_t style);
+
+// Shows a message box: takes the queued answer when it fits the box's
+// buttons; else, on a real screen, the button the operator presses; else
+// (headless) the box's default button. Writes the transcript line
 //   msgbox | caption | style | text | answer [(default)]
+// or, headless and without a transcript, the line "caption: text" on
+// standard error (each line break of the text a blank).
 // A queued answer that the box does not offer is an error of the script:
 // throws ScriptError.
 Answer MessageBox(std::string_view text, int32_t style, std::string_view caption);
 
+// The real screen's box (platform/screen sets it at start-up): shows the box
+// modal and returns the button pressed, one the style offers. Null: headless.
+using BoxPresenter = std::function<Answer(std::string_view text, int32_t style, std::string_view caption)>;
+void SetBoxPresenter(BoxPresenter presenter);
+
 // The screen of every windowed program, in pixels: ORN_SCREEN = "WxH"
-// (default 1280x1024), read anew on each call. A malformed value throws
-// std::runtime_error rather than being guessed.
+// (default 1280x1024), read anew on each call. A malformed value is not
+// guessed: settings::BadSetting ends the run with 124.
 struct ScreenPixels {
   int32_t width = 1280, height = 1024;
 };
@@ -95,12 +113,13 @@ ScreenPixels ScreenFromEnvironment();
 
 // Starts, once per process, the watchdog that ends a run lasting longer than
 // ORN_UI_TIMEOUT seconds (default 120, 0 = no limit) with exit code 125 and
-// a line on standard error that begins with `who`. A malformed value throws
-// ScriptError.
+// a line on standard error that begins with `who`. A malformed value ends
+// the run with 124 (settings::BadSetting).
 void StartWatchdog(const char* who);
 
 // Whether the desktop window is visible, i.e. an operator could see a box:
-// true unless ORN_DESKTOP is "hidden" (a service or batch session).
+// true unless ORN_DESKTOP is "hidden" (a service or batch session); any
+// value but "hidden", "visible" or empty ends the run with 124.
 bool DesktopVisible();
 
 }  // namespace uiscript

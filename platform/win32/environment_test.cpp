@@ -1,4 +1,5 @@
 #include "platform/win32/environment.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -48,31 +49,35 @@ std::string ReadFile(const std::string& path) {
 }
 
 TEST(EnvironmentTest, CommandLineRebuilding) {
+  const std::vector<std::string> switches = {"Z", "OUT", "P"};
   struct Case {
     std::vector<std::string> words;
     const char* text;
   } cases[] = {
       {{"DEMO", "123", "/tmp/out", "/Z=9"}, "DEMO 123 \"/tmp/out\" /Z=9"},
+      // A single-level absolute path is a value, not a switch.
+      {{"P", "12", "/scans"}, "P 12 \"/scans\""},
+      {{"/photo.png"}, "\"/photo.png\","},
       {{"a b"}, "\"a b\","},
-      {{"/tmp/a.tif"}, "\"/tmp/a.tif\","},
       {{"/tmp/a", "x", "/tmp/b"}, "\"/tmp/a\" x \"/tmp/b\","},
       {{"/OUT=a b"}, "/OUT=\"a b\""},
-      {{"/OUT=/tmp/x"}, "/OUT=\"/tmp/x\""},
+      {{"/out=/tmp/x"}, "/out=\"/tmp/x\""},  // switch names in any case
       {{"/OUT=k=v"}, "/OUT=\"k=v\""},
-      {{"/Trace", "/P=C", "/Z="}, "/Trace /P=C /Z="},
+      {{"/P=C", "/Z=", "/z"}, "/P=C /Z= /z"},
+      // Words the program does not know as switches are values.
+      {{"/Trace", "/a-b=c"}, "\"/Trace\" \"/a-b=c\","},
       {{"x,y", "a=b", "rel/dir"}, "\"x,y\" \"a=b\" \"rel/dir\","},
-      {{"/a-b"}, "/a-b"},  // not a switch name, but no separator to protect
-      {{"/a-b=c"}, "\"/a-b=c\","},
       {{"tab\there"}, "tab\there"},  // tabs are ordinary to the parser
       {{""}, "\"\","},
       {{}, ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(win32::JoinCommandLine(c.words), c.text);
+  for (const auto& c : cases) EXPECT_EQ(win32::JoinCommandLine(c.words, switches), c.text);
 
-  char prog[] = "Quillet", a1[] = "DEMO", a2[] = "123", a3[] = "/tmp/out", a4[] = "/Z=9";
+  char prog[] = "Quillet", a1[] = "DEMO", a2[] = "123", a3[] = "/scans", a4[] = "/Z=9";
   char* argv[] = {prog, a1, a2, a3, a4, nullptr};
-  win32::SetCommandLine(5, argv);
-  EXPECT_EQ(win32::CommandLine(), "DEMO 123 \"/tmp/out\" /Z=9");
+  win32::SetCommandLine(5, argv, {"Z"});
+  EXPECT_EQ(win32::CommandLine(), "DEMO 123 \"/scans\" /Z=9");
+  EXPECT_EQ(win32::CommandLineWords(), (std::vector<std::string>{"DEMO", "123", "/scans", "/Z=9"}));
 }
 
 TEST(EnvironmentTest, TempPath) {
@@ -123,6 +128,11 @@ TEST(EnvironmentTest, ComputerAndUserName) {
     EXPECT_FALSE(c.query(&out, &size));
     EXPECT_EQ(size, 9u);
 
+    env.Set(c.variable, "m\xC3\xBCller-pc");  // the platform's capitals beyond ASCII too
+    size = 64;
+    EXPECT_TRUE(c.query(&out, &size)) << c.variable;
+    EXPECT_EQ(out, "M\xC3\x9CLLER-PC");
+
     env.Set(c.variable, nullptr);  // host's own name, upper case
     size = 256;
     EXPECT_TRUE(c.query(&out, &size)) << c.variable;
@@ -171,7 +181,8 @@ TEST(EnvironmentTest, ExitProcessKeepsLowByteAndFlushes) {
     int32_t code;
     int status;
   } cases[] = {{0, 0}, {1, 1}, {-5, 251}, {-2, 254}, {-9, 247}, {300, 44}};
-  std::string out = fs::temp_directory_path() / ("orn-exit-" + std::to_string(getpid()));
+  const orn_test::ScratchDir scratch("orn-exit");
+  std::string out = scratch / "stdout.txt";
   for (const auto& c : cases) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
@@ -191,8 +202,8 @@ TEST(EnvironmentTest, ExitProcessKeepsLowByteAndFlushes) {
 
 TEST(EnvironmentTest, StartProgramRecordsAndStartsTheEditor) {
   EnvGuard env;
-  fs::path dir = fs::temp_directory_path() / ("orn-start-" + std::to_string(getpid()));
-  fs::create_directories(dir);
+  const orn_test::ScratchDir scratch("orn-start");
+  const fs::path& dir = scratch.path();
   std::string record = dir / "started.txt";
   env.Set("ORN_STARTED", record.c_str());
 

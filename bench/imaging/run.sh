@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The benchmark: Quillet, Glimpra and the binding control against small
-# programs that call the codec libraries (and SQLite) directly, on A4 sheets
-# at 300 dpi made for the run. Prints one table of times and ratios.
-#   bench/run-bench.sh BUILD_DIR [RUNS]
+# Imaging at the speed of its codecs: Quillet, Glimpra and the binding
+# control against small programs that call the codec libraries (and SQLite)
+# directly, on A4 sheets at 300 dpi made for the run. Prints one table of
+# times and ratios.
+#   bench/imaging/run.sh [BUILD_DIR [RUNS]]
 #
-# BUILD_DIR holds a Release build (`./kit bench` makes one). Each Quillet
+# BUILD_DIR (default build-release) holds a Release build; `./kit bench`
+# makes one. Each Quillet
 # and Glimpra figure is the median over RUNS pairs (default 7) of a run of
 # the whole program less a run of it doing everything but the step
 # measured, the two run in turn: the commit is a run that drops the ten
@@ -15,11 +17,12 @@
 # Files and the database live in a folder on tmpfs where there is one, so a
 # database sync costs what the page cache costs, not what the disk does.
 set -euo pipefail
-build=$(cd "${1:?usage: run-bench.sh BUILD_DIR [RUNS]}" && pwd)
+build=$(cd "${1:-$(dirname "$0")/../../build-release}" && pwd)
 runs=${2:-7}
-bin=$build/bin
-for p in Quillet Glimpra bench_sheets bench_floor bench_run_timed bench_bind; do
-  [[ -x $bin/$p ]] || { echo "run-bench: $bin/$p is not built" >&2; exit 2; }
+bin=$build/bin tools=$build/bench
+for p in "$bin/Quillet" "$bin/Glimpra" "$tools/bench_sheets" "$tools/bench_floor" "$tools/bench_run_timed" \
+  "$tools/bench_bind"; do
+  [[ -x $p ]] || { echo "bench/imaging: $p is not built" >&2; exit 2; }
 done
 base=/dev/shm
 [[ -d $base && -w $base ]] || base=${TMPDIR:-/tmp}
@@ -28,8 +31,9 @@ trap 'rm -rf "$work"' EXIT
 sheets=$work/sheets out=$work/out prog=$work/prog
 mkdir -p "$sheets" "$out" "$prog" "$work/tmp" "$work/c" "$work/floor"
 
+echo "== Imaging: Quillet, Glimpra and the binding control against the codec libraries and SQLite alone"
 echo "making the sheets ..." >&2
-"$bin/bench_sheets" "$sheets"
+"$tools/bench_sheets" "$sheets"
 
 export ORN_SCANNER=none ORN_UI_TIMEOUT=0 ORN_UI_TRANSCRIPT=/dev/null
 export ORN_TEMP_PATH=$work/tmp/ ORN_DRIVE_C=$work/c ORN_EVENTLOG=$work/events.txt
@@ -61,17 +65,17 @@ script() {
 # Median seconds and peak KiB of Quillet with script $1, less Quillet with
 # script $2.
 quillet() {
-  "$bin/bench_run_timed" "$runs" env ORN_UI_SCRIPT="$1" "$bin/Quillet" BENCH 1 "$out" \
+  "$tools/bench_run_timed" "$runs" env ORN_UI_SCRIPT="$1" "$bin/Quillet" BENCH 1 "$out" \
     --less env ORN_UI_SCRIPT="$2" "$bin/Quillet" BENCH 1 "$out"
 }
 glimpra() {
-  "$bin/bench_run_timed" "$runs" env ORN_UI_SCRIPT="$1" "$bin/Glimpra" "$sheets/pages-g4.tif" \
+  "$tools/bench_run_timed" "$runs" env ORN_UI_SCRIPT="$1" "$bin/Glimpra" "$sheets/pages-g4.tif" \
     --less env ORN_UI_SCRIPT="$2" "$bin/Glimpra" "$sheets/pages-g4.tif"
 }
 # Median of three runs of a floor case: "<seconds> [<bytes>]".
 floor() {
   local r
-  for r in 1 2 3; do "$bin/bench_floor" "$@"; done | sort -n | sed -n 2p
+  for r in 1 2 3; do "$tools/bench_floor" "$@"; done | sort -n | sed -n 2p
 }
 sub() { awk -v a="$1" -v b="$2" -v d="${3:-1}" 'BEGIN { printf "%.4f", (a - b) / d }'; }
 
@@ -127,7 +131,7 @@ for set in scan clean; do
   commit "PNG, $name sheets" PNG "" png $set "libpng, same settings"
   pngSeconds=$commitSeconds pngBytes=$qBytes
   read -r dflt dfltBytes < <(
-    if [[ $set == scan ]]; then "$bin/bench_floor" png-default "$work/floor" "${scan[@]}"; else floor png-default "$work/floor" "${clean[@]}"; fi
+    if [[ $set == scan ]]; then "$tools/bench_floor" png-default "$work/floor" "${scan[@]}"; else floor png-default "$work/floor" "${clean[@]}"; fi
   )
   rm -f "$work/floor"/*
   row "PNG save time, $name, against libpng's defaults" "$(secs "$pngSeconds")" "$(secs "$dflt") libpng defaults" \
@@ -146,7 +150,7 @@ row "Glimpra, 19 G4 pages paged through" "$(secs "$pages")" "$(secs "$pagesFloor
 echo "binding control ..." >&2
 mkdir -p "$work/bind"
 read -r control raw recordBytes < <(
-  for r in 1 2 3; do rm -rf "$work/bind"/*; "$bin/bench_bind" "$work/bind" 200; done | sort -n | sed -n 2p
+  for r in 1 2 3; do rm -rf "$work/bind"/*; "$tools/bench_bind" "$work/bind" 200; done | sort -n | sed -n 2p
 )
 row "binding control, $((recordBytes / 1024)) KiB bitmap save+load x 200 rows" "$(secs "$control")" "$(secs "$raw") SQLite" \
   "$(ratio "$control" "$raw")" "≤ 1.5"
