@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -244,8 +245,17 @@ void Pack(const uint8_t* in, uint32_t width, int bits, const uint8_t* sampleOf, 
   }
   std::memset(out, 0, outBytes);
   if (bits == 1) {
+    // Eight bytes of 0 and 1 (the usual held indices) become one byte at
+    // once: the product gathers byte k's bit as bit 7 - k of its top byte.
+    const uint64_t flip = sampleOf[0] == 1 && sampleOf[1] == 0 ? 0xFF : sampleOf[0] == 0 && sampleOf[1] == 1 ? 0 : 2;
     const uint32_t whole = width / 8;
     for (uint32_t i = 0; i < whole; ++i, in += 8) {
+      uint64_t v;
+      std::memcpy(&v, in, 8);
+      if (flip != 2 && (v & ~uint64_t{0x0101010101010101}) == 0 && std::endian::native == std::endian::little) {
+        out[i] = static_cast<uint8_t>(((v * 0x8040201008040201) >> 56) ^ flip);
+        continue;
+      }
       uint32_t b = 0;
       for (int k = 0; k < 8; ++k) b = b << 1 | (sampleOf[in[k]] & 1);
       out[i] = static_cast<uint8_t>(b);
