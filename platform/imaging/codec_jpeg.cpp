@@ -50,26 +50,23 @@ double DpiOf(const jpeg_decompress_struct& d, bool x) {
 struct VectorDestination {
   jpeg_destination_mgr mgr;
   std::vector<uint8_t>* out;
-  size_t start;  // where the free block of the vector begins
 
   static constexpr size_t kBlock = 65536;
   static VectorDestination* Of(j_compress_ptr c) { return reinterpret_cast<VectorDestination*>(c->dest); }
+  // Opens a block at the vector's end for the encoder to fill.
   static void Init(j_compress_ptr c) {
     VectorDestination& d = *Of(c);
-    d.start = d.out->size();
-    d.out->resize(d.start + kBlock);
-    d.mgr.next_output_byte = d.out->data() + d.start;
+    const size_t start = d.out->size();
+    d.out->resize(start + kBlock);
+    d.mgr.next_output_byte = d.out->data() + start;
     d.mgr.free_in_buffer = kBlock;
   }
   // The block is full: keep it and open the next.
   static boolean Empty(j_compress_ptr c) {
-    VectorDestination& d = *Of(c);
-    d.start = d.out->size();
-    d.out->resize(d.start + kBlock);
-    d.mgr.next_output_byte = d.out->data() + d.start;
-    d.mgr.free_in_buffer = kBlock;
+    Init(c);
     return TRUE;
   }
+  // Only the part of the last block written stays.
   static void Term(j_compress_ptr c) {
     VectorDestination& d = *Of(c);
     d.out->resize(d.out->size() - d.mgr.free_in_buffer);
@@ -171,7 +168,7 @@ class Jpeg final : public ImageCodec {
     StdioFile file{sink.bytes ? nullptr : std::fopen(sink.path.c_str(), "wb")};
     if (!sink.bytes && !file.f) return kPixoWriteFailed;
     const size_t before = sink.bytes ? sink.bytes->size() : 0;
-    VectorDestination vector{{}, sink.bytes, before};
+    VectorDestination vector{{}, sink.bytes};
     jpeg_compress_struct c{};
     ErrorManager err{};
     std::vector<uint8_t> line(static_cast<size_t>(img.width()));
