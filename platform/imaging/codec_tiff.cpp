@@ -37,6 +37,20 @@ struct QuietLibtiff {
   }
 };
 
+// How many bytes to copy at once from `src` to `dst`: all `n`, or 2 KiB
+// when the destination lies 1 to 15 bytes past the source modulo a page.
+// glibc moves a larger piece with "rep movsb", which AMD Zen processors run
+// about ten times slower at such a distance (a 1 MB strip took 0.43 ms to
+// copy instead of 0.03): uncompressed strips after a file's 8-byte header,
+// from an image block into a vector both mapped at the same page offset, are
+// just that case. Pieces of 2 KiB stay under glibc's threshold for it and
+// copy at about 0.04 ms a megabyte there.
+size_t CopyPiece(const uint8_t* dst, const uint8_t* src, size_t n) {
+  constexpr size_t kPiece = 2048;
+  const auto distance = (reinterpret_cast<uintptr_t>(dst) - reinterpret_cast<uintptr_t>(src)) % 4096;
+  return distance == 0 || distance >= 16 ? n : std::min(n, kPiece);
+}
+
 // A TIFF in memory for libtiff: the bytes of one to read, or a vector that
 // receives one written from its current end on (`base`).
 struct MemoryFile {
@@ -67,8 +81,16 @@ struct MemoryFile {
     const uint64_t at = m.base + m.pos;
     if (at > v.size()) v.resize(at);
     const size_t over = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(n), v.size() - at));
-    std::memcpy(v.data() + at, p, over);
-    v.insert(v.end(), p + over, p + n);
+    for (size_t done = 0, piece = 0; done < over; done += piece) {
+      piece = CopyPiece(v.data() + at + done, p + done, over - done);
+      std::memcpy(v.data() + at + done, p + done, piece);
+    }
+    const auto total = static_cast<size_t>(n);
+    if (v.capacity() - v.size() < total - over) v.reserve(std::max(v.size() + total - over, 2 * v.capacity()));
+    for (size_t done = over, piece = 0; done < total; done += piece) {
+      piece = CopyPiece(v.data() + v.size(), p + done, total - done);
+      v.insert(v.end(), p + done, p + done + piece);
+    }
     m.pos += static_cast<uint64_t>(n);
     return n;
   }

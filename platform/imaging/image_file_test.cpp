@@ -406,6 +406,31 @@ TEST_F(ImageFileTest, MemoryAndFilesHoldTheSameBytes) {
   EXPECT_EQ(untouched, Fixture(Kind::Colour));
 }
 
+// An uncompressed TIFF appended to bytes is the same file wherever the
+// vector's room lies against the image's pixels: at a few bytes past them
+// modulo a page, strips are copied in pieces.
+TEST_F(ImageFileTest, AnUncompressedTiffIsTheSameFileWhereverItsBytesLie) {
+  Image src;
+  ASSERT_TRUE(src.Create(300, 300, 24));  // strips of 9 rows, 8100 bytes
+  for (int32_t y = 0; y < 300; ++y) {
+    uint8_t* p = src.row(y);
+    for (int32_t i = 0; i < src.stride(); ++i) p[i] = static_cast<uint8_t>(i * 13 + y);
+  }
+  std::vector<uint8_t> plain;
+  ASSERT_EQ(WriteImageMemory(plain, src, kFormatTiff, 24, 0), kPixoOk);
+  for (uintptr_t distance : {1, 8, 15, 16, 0}) {
+    SCOPED_TRACE("distance " + std::to_string(distance));
+    std::vector<uint8_t> bytes;
+    bytes.reserve(4096 + plain.size());
+    // The first strip follows the file's 8-byte header.
+    const uintptr_t start = reinterpret_cast<uintptr_t>(bytes.data()) + 8;
+    const size_t lead = (reinterpret_cast<uintptr_t>(src.crow(0)) + distance - start) % 4096;
+    bytes.assign(lead, 0xEE);
+    ASSERT_EQ(WriteImageMemory(bytes, src, kFormatTiff, 24, 0), kPixoOk);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(lead), bytes.end()), plain);
+  }
+}
+
 // Grey and palette pages asked for in true colour come as ChangeDepth to 24
 // bits makes them, whether a codec converts as it decodes or afterwards.
 TEST_F(ImageFileTest, PagesReadInTrueColourAsTheConversionMakesThem) {
