@@ -47,19 +47,25 @@ SpareBlock& Spare() {
   return *spare;
 }
 
-// A pixel block. Fresh memory comes from calloc, which gets it zeroed from
-// the system without a pass over it; a kept block is cleared here.
-std::shared_ptr<uint8_t[]> NewBlock(size_t bytes, bool zeroed) {
-  if (bytes < SpareBlock::kKeptFrom) {
-    void* p = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
-    if (!p) throw std::bad_alloc();
-    return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(p), std::free);
+// Gives a pixel block back: a large one is kept, a small one freed; one
+// handed over to a caller (ReleasePixels) is the caller's.
+struct BlockReturn {
+  size_t bytes;
+  bool handedOver = false;
+  void operator()(uint8_t* p) const {
+    if (!handedOver) GiveBackPixels(p, bytes);
   }
-  void* p = Spare().Take(bytes);
+};
+
+// A pixel block, from malloc. Fresh memory comes from calloc, which gets it
+// zeroed from the system without a pass over it; a kept block is cleared
+// here.
+std::shared_ptr<uint8_t[]> NewBlock(size_t bytes, bool zeroed) {
+  void* p = bytes < SpareBlock::kKeptFrom ? nullptr : Spare().Take(bytes);
   if (p && zeroed) std::memset(p, 0, bytes);
   if (!p) p = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
   if (!p) throw std::bad_alloc();
-  return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(p), [bytes](uint8_t* q) { Spare().Give(q, bytes); });
+  return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(p), BlockReturn{bytes});
 }
 
 }  // namespace
@@ -72,6 +78,15 @@ std::vector<Colour> GreyRamp(int32_t bits) {
     ramp[i] = MakeColour(g, g, g);
   }
   return ramp;
+}
+
+void GiveBackPixels(uint8_t* pixels, size_t bytes) {
+  if (!pixels) return;
+  if (bytes < SpareBlock::kKeptFrom) {
+    std::free(pixels);
+  } else {
+    Spare().Give(pixels, bytes);
+  }
 }
 
 bool ValidImageSize(int64_t width, int64_t height) {
@@ -95,6 +110,16 @@ bool Image::Make(int32_t width, int32_t height, int32_t bits, bool cleared) {
   if (bits <= 8) palette_ = GreyRamp(bits);
   data_ = NewBlock(static_cast<size_t>(stride()) * height, cleared);
   return true;
+}
+
+uint8_t* Image::ReleasePixels() {
+  if (!data_ || shared()) return nullptr;
+  auto* giveBack = std::get_deleter<BlockReturn>(data_);
+  if (!giveBack) return nullptr;
+  giveBack->handedOver = true;
+  uint8_t* pixels = data_.get();
+  *this = Image();
+  return pixels;
 }
 
 void Image::Unshare() {

@@ -88,6 +88,10 @@ class Image {
   const uint8_t* crow(int32_t y) const { return row(y); }
   // True while this image and `other` share one pixel block.
   bool SharesPixelsWith(const Image& other) const { return data_ && data_ == other.data_; }
+  // Hands the pixel block (stride() x height bytes from malloc) to a caller
+  // who frees it with std::free; the image is empty afterwards. Null, and
+  // the image unchanged, while a copy shares the block (see GiveBackPixels).
+  uint8_t* ReleasePixels();
 
   // Colour of a pixel (inside the image).
   Colour At(int32_t x, int32_t y) const;
@@ -118,5 +122,9 @@ class Image {
 std::vector<Colour> GreyRamp(int32_t bits);
 // True when width, height and bits make an image the control can hold.
 bool ValidImageSize(int64_t width, int64_t height);
+// Frees a pixel block of `bytes` from malloc that its holder is done with
+// (one from ReleasePixels, say), keeping a large one for the next image of
+// that size instead, as images do with their own.
+void GiveBackPixels(uint8_t* pixels, size_t bytes);
 
 }  // namespace imaging

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "platform/imaging/edits.h"
 
 namespace imaging {
@@ -49,6 +52,37 @@ TEST(Image, EqualityComparesWhatTheImagesHold) {
   EXPECT_NE(a, b);
   EXPECT_EQ(Image(), Image());
   EXPECT_NE(a, Image());
+}
+
+TEST(Image, PixelsAreHandedOverOnlyWhenNoCopySharesThem) {
+  for (int32_t width : {9, 800}) {  // a small block and a large one
+    Image img = Striped(width, 1000), copy = img;
+    EXPECT_EQ(img.ReleasePixels(), nullptr);
+    EXPECT_EQ(img, Striped(width, 1000));
+    copy = Image();
+    uint8_t* pixels = img.ReleasePixels();
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_TRUE(img.empty());
+    const Image expected = Striped(width, 1000);
+    EXPECT_EQ(std::memcmp(pixels, expected.crow(0), static_cast<size_t>(expected.stride()) * 1000), 0);
+    std::free(pixels);
+  }
+}
+
+TEST(Image, ALargeBlockGivenBackServesTheNextImageOfItsSize) {
+  const size_t bytes = size_t{1200} * 3 * 1000;
+  auto* block = static_cast<uint8_t*>(std::malloc(bytes));
+  ASSERT_NE(block, nullptr);
+  std::memset(block, 0x5A, bytes);
+  const auto where = reinterpret_cast<uintptr_t>(block);
+  GiveBackPixels(block, bytes);
+  GiveBackPixels(static_cast<uint8_t*>(std::malloc(16)), 16);  // small: freed
+  GiveBackPixels(nullptr, bytes);
+  Image img;
+  ASSERT_TRUE(img.Create(1200, 1000, 24));
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(img.crow(0)), where);
+  EXPECT_EQ(img.At(1199, 999), kBlack);
+  EXPECT_EQ(img.At(0, 0), kBlack);
 }
 
 TEST(Image, ANewImageIsBlackAlsoWhereALargeOneWasFreed) {

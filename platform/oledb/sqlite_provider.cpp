@@ -403,7 +403,10 @@ class Rowset final : public IRowset,
           sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
           return E_FAIL;
         }
-        if (value) lastLength_[ordinal] = value->size();
+        if (value) {
+          lastLength_[ordinal] = value->size();
+          spare_ = value;
+        }
       }
     }
     if (sqlite3_exec(db_->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -436,6 +439,16 @@ class Rowset final : public IRowset,
     return it == lastLength_.end() ? 0 : it->second;
   }
   void Unregister(BlobStream* s) { streams_.erase(s); }
+  // An empty value with room for `bytes`: the last value sent, when no one
+  // holds it any more, so that saving one large value after another does
+  // not ask the system for fresh memory each time.
+  Value NewValue(size_t bytes) {
+    Value v = spare_.use_count() == 1 ? std::move(spare_) : std::make_shared<Bytes>();
+    spare_.reset();
+    v->clear();
+    v->reserve(bytes);
+    return v;
+  }
   // Bytes `offset` .. of a stored text or BLOB value, straight into `out`.
   bool ReadStored(HROW row, DBORDINAL ordinal, size_t offset, void* out, size_t n) {
     sqlite3_blob* blob = nullptr;
@@ -542,6 +555,7 @@ class Rowset final : public IRowset,
   std::map<HROW, std::map<DBORDINAL, Value>> pending_;
   std::set<BlobStream*> streams_;  // open streams, not counted references
   std::map<DBORDINAL, size_t> lastLength_;  // of the value each column got last
+  Value spare_;  // the value sent last, for NewValue
 };
 
 BlobStream::BlobStream(Rowset* rowset, HROW row, DBORDINAL ordinal, Value data, size_t storedLength)
@@ -584,10 +598,7 @@ HRESULT BlobStream::Write(const void* buffer, uint32_t bytes, uint32_t* written)
   if (rowset_->FailWrites()) return STG_E_MEDIUMFULL;
   // Writing replaces the field's value: the first write starts it anew,
   // with room for as many bytes as the column's last value had.
-  if (!written_) {
-    written_ = std::make_shared<Bytes>();
-    written_->reserve(std::max<size_t>(bytes, rowset_->LastLength(ordinal_)));
-  }
+  if (!written_) written_ = rowset_->NewValue(std::max<size_t>(bytes, rowset_->LastLength(ordinal_)));
   const auto* p = static_cast<const uint8_t*>(buffer);
   written_->insert(written_->end(), p, p + bytes);
   rowset_->SetPending(row_, ordinal_, written_);

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "platform/activex/globalmem.h"
 #include "tests/support/scratch_dir.h"
@@ -178,6 +179,51 @@ TEST_F(SqliteSource, AStreamReadsTheValueAsItWasWhenTheStreamWasMade) {
   writer->Release();
   up->Release();
   rowset_->ReleaseRows(1, &row, 0, nullptr, nullptr);
+  acc_->ReleaseAccessor(h, nullptr);
+}
+
+// The value an update sent is lent to the next stream that writes only when
+// no stream still writes to it.
+TEST_F(SqliteSource, AStreamStillWritingAfterAnUpdateKeepsItsValueFromTheNextWriter) {
+  HACCESSOR h = StreamAccessor(3);
+  HROW first = 0;
+  ASSERT_EQ(pos_->GetRowPosition(nullptr, &first, nullptr), ax::S_OK);
+  std::vector<HROW> second;  // the row of id 5, whose value is empty
+  ASSERT_EQ(rowset_->GetNextRows(2, 1, &second), ax::S_OK);
+  ASSERT_EQ(second.size(), 1u);
+  auto stream = [&](HROW row) {
+    uint8_t buf[16] = {};
+    EXPECT_EQ(rowset_->GetData(row, h, buf), ax::S_OK);
+    ISequentialStream* s = nullptr;
+    std::memcpy(&s, buf + 8, sizeof s);
+    EXPECT_NE(s, nullptr);
+    return s;
+  };
+  IRowsetUpdate* up = nullptr;
+  ASSERT_EQ(rowset_->QueryInterface(IID_IRowsetUpdate, reinterpret_cast<void**>(&up)), ax::S_OK);
+  uint32_t written = 0;
+  ISequentialStream* one = stream(first);
+  ASSERT_EQ(one->Write("AAAA", 4, &written), ax::S_OK);
+  ASSERT_EQ(up->Update(0, 0, nullptr), ax::S_OK);
+  ISequentialStream* two = stream(second[0]);
+  ASSERT_EQ(two->Write("BB", 2, &written), ax::S_OK);
+  ASSERT_EQ(one->Write("CC", 2, &written), ax::S_OK);
+  ASSERT_EQ(up->Update(0, 0, nullptr), ax::S_OK);
+  EXPECT_EQ(Stored(1), "X'414141414343'");
+  EXPECT_EQ(Stored(5), "X'4242'");
+  // With the writers gone, the next value reuses the last one's room and
+  // is still a value of its own.
+  one->Release();
+  two->Release();
+  ISequentialStream* three = stream(first);
+  ASSERT_EQ(three->Write("D", 1, &written), ax::S_OK);
+  ASSERT_EQ(up->Update(0, 0, nullptr), ax::S_OK);
+  EXPECT_EQ(Stored(1), "X'44'");
+  EXPECT_EQ(Stored(5), "X'4242'");
+  three->Release();
+  up->Release();
+  rowset_->ReleaseRows(1, &first, 0, nullptr, nullptr);
+  rowset_->ReleaseRows(1, second.data(), 0, nullptr, nullptr);
   acc_->ReleaseAccessor(h, nullptr);
 }
 

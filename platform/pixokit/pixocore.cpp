@@ -21,6 +21,15 @@ constexpr int32_t kBadBitmap = -2;
 
 bool Allocated(const PXBITMAP* b) { return b && (b->Flags & BITMAP_ALLOCATED) && Data(b); }
 
+// 1 when the library holds an image of this size and bits, else its result.
+int32_t CheckShape(int32_t width, int32_t height, int32_t bits) {
+  if (bits != 8 && bits != 24) return -27;
+  if (width <= 0 || height <= 0 || width > 65535 || height > 65535 ||
+      static_cast<int64_t>(width) * height > (int64_t{1} << 27))
+    return -11;
+  return kOk;
+}
+
 }  // namespace
 
 extern "C" {
@@ -33,13 +42,19 @@ int32_t PXC_InitBitmap(PXBITMAP* bitmap, uint32_t size) {
 
 int32_t PXC_CreateBitmap(PXBITMAP* bitmap, int32_t width, int32_t height, int32_t bits) {
   if (!bitmap) return -13;
-  if (bits != 8 && bits != 24) return -27;
-  if (width <= 0 || height <= 0 || width > 65535 || height > 65535 ||
-      static_cast<int64_t>(width) * height > (int64_t{1} << 27))
-    return -11;
-  int32_t stride = width * (bits / 8);
-  auto* data = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(stride) * static_cast<size_t>(height), 1));
+  const int32_t shape = CheckShape(width, height, bits);
+  if (shape != kOk) return shape;
+  const size_t bytes = static_cast<size_t>(width) * (bits / 8) * static_cast<size_t>(height);
+  auto* data = static_cast<uint8_t*>(std::calloc(bytes, 1));
   if (!data) return -1;
+  return PXC_AdoptBitmapData(bitmap, width, height, bits, data);
+}
+
+int32_t PXC_AdoptBitmapData(PXBITMAP* bitmap, int32_t width, int32_t height, int32_t bits, uint8_t* data) {
+  if (!bitmap || !data) return -13;
+  const int32_t shape = CheckShape(width, height, bits);
+  if (shape != kOk) return shape;
+  const int32_t stride = width * (bits / 8);
   PXC_InitBitmap(bitmap, sizeof *bitmap);
   bitmap->Flags = BITMAP_ALLOCATED;
   bitmap->Width = width;
@@ -49,6 +64,15 @@ int32_t PXC_CreateBitmap(PXBITMAP* bitmap, int32_t width, int32_t height, int32_
   bitmap->XResolution = bitmap->YResolution = 96;
   SetData(bitmap, data);
   return kOk;
+}
+
+uint8_t* PXC_DetachBitmapData(PXBITMAP* bitmap) {
+  if (!Allocated(bitmap)) return nullptr;
+  uint8_t* data = Data(bitmap);
+  SetData(bitmap, nullptr);
+  bitmap->Flags &= ~BITMAP_ALLOCATED;
+  bitmap->Width = bitmap->Height = bitmap->BytesPerLine = 0;
+  return data;
 }
 
 int32_t PXC_FreeBitmap(PXBITMAP* bitmap) {

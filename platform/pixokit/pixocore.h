@@ -57,4 +57,12 @@ int32_t PXC_CreateBitmap(PXBITMAP* bitmap, int32_t width, int32_t height, int32_
 int32_t PXC_PutBitmapRow(PXBITMAP* bitmap, const uint8_t* buffer, int32_t row, int32_t bytes);
 // the image's bytes (null without image).
 uint8_t* PXC_BitmapData(const PXBITMAP* bitmap);
+// an image of `bits` 8 or 24 on `data` (width x bits / 8 bytes a row, from
+// malloc), which the bitmap owns from now on; -11 for a bad size, -27 for
+// bad bits (then `data` stays the caller's).
+int32_t PXC_AdoptBitmapData(PXBITMAP* bitmap, int32_t width, int32_t height, int32_t bits, uint8_t* data);
+// the image's bytes (BytesPerLine x Height, from malloc) handed to the
+// caller, who frees them; the bitmap is left without image. Null without
+// image.
+uint8_t* PXC_DetachBitmapData(PXBITMAP* bitmap);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -53,29 +54,9 @@ int32_t PXIO_SaveBitmapMemory(PXBITMAP* bitmap, ax::HGLOBAL* out, int32_t format
   if (!out || !length) return -13;
   *out = nullptr;
   *length = 0;
-  if (!bitmap || !(bitmap->Flags & BITMAP_ALLOCATED) || !callback) return kBadBitmap;
-  imaging::Image img;
-  if (!img.CreateForWriting(bitmap->Width, bitmap->Height, bitmap->BitsPerPixel)) return kBadBits;
-  // The callback's rows go straight into the image when their lines are
-  // as long as the image's; else through a band buffer.
-  const bool direct = bitmap->BytesPerLine == img.stride();
-  std::vector<uint8_t> band(direct ? 0 : static_cast<size_t>(bitmap->BytesPerLine) * kBandRows);
-  for (int32_t first = 0; first < bitmap->Height; first += kBandRows) {
-    int32_t count = std::min(kBandRows, bitmap->Height - first);
-    int32_t r = callback(bitmap, direct ? img.row(first) : band.data(), first, count, userData);
-    if (r != kOk) return r;
-    for (int32_t i = 0; !direct && i < count; ++i) {
-      std::memcpy(img.row(first + i), band.data() + static_cast<size_t>(i) * bitmap->BytesPerLine,
-                  static_cast<size_t>(std::min(img.stride(), bitmap->BytesPerLine)));
-    }
-  }
-  // 255 is the toolkit's "default quality".
-  int32_t q = quality >= 1 && quality <= 100 ? quality : 0;
-  // Room for the pixels as they are: an uncompressed file grows in place.
   std::vector<uint8_t> bytes;
-  bytes.reserve(static_cast<size_t>(img.stride()) * img.height() + 65536);
-  if (imaging::WriteImageMemory(bytes, img, format, bits, q) != imaging::kPixoOk || bytes.size() > UINT32_MAX)
-    return kWriteError;
+  const int32_t r = PXIO_SaveBitmapBytes(bitmap, bytes, format, bits, quality, callback, userData);
+  if (r != kOk) return r;
   ax::HGLOBAL mem = ax::GlobalAlloc(ax::GMEM_MOVEABLE, bytes.size());
   if (!mem) return kNoMemory;
   std::memcpy(ax::GlobalLock(mem), bytes.data(), bytes.size());
@@ -97,15 +78,26 @@ int32_t PXIO_LoadBitmapMemory(const uint8_t* data, uint32_t length, PXBITMAP* bi
     return kBadFormat;
   int32_t want = bits ? bits : (img.indexed() && img.IsGrey() ? 8 : 24);
   PXBITMAP loaded;
-  int32_t r = PXC_CreateBitmap(&loaded, img.width(), img.height(), want);
-  if (r != kOk) return r;
-  std::array<imaging::Colour, 256> colours;
-  colours.fill(imaging::kBlack);
-  std::copy(img.palette().begin(), img.palette().end(), colours.begin());
-  uint8_t* rows = PXC_BitmapData(&loaded);
-  for (int32_t y = 0; y < img.height(); ++y) {
-    BitmapRow(img, y, want, colours, rows + static_cast<size_t>(y) * loaded.BytesPerLine);
+  int32_t r = kOk;
+  // Pixels already laid out as the bitmap holds them (true colour; 256 grey
+  // levels, whose indices are their levels) become the bitmap's as they are.
+  const bool asHeld = (want == 24 && img.bits() == 24) || (want == 8 && img.bits() == 8 && img.IsGrey());
+  const int32_t w = img.width(), h = img.height();
+  uint8_t* pixels = asHeld ? img.ReleasePixels() : nullptr;
+  if (pixels) {
+    r = PXC_AdoptBitmapData(&loaded, w, h, want, pixels);
+    if (r != kOk) std::free(pixels);
+  } else {
+    r = PXC_CreateBitmap(&loaded, w, h, want);
+    std::array<imaging::Colour, 256> colours;
+    colours.fill(imaging::kBlack);
+    std::copy(img.palette().begin(), img.palette().end(), colours.begin());
+    uint8_t* rows = r == kOk ? PXC_BitmapData(&loaded) : nullptr;
+    for (int32_t y = 0; rows && y < h; ++y) {
+      BitmapRow(img, y, want, colours, rows + static_cast<size_t>(y) * loaded.BytesPerLine);
+    }
   }
+  if (r != kOk) return r;
   loaded.XResolution = static_cast<int32_t>(fi.xdpi + 0.5);
   loaded.YResolution = static_cast<int32_t>(fi.ydpi + 0.5);
   PXFILEINFO info{fi.width, fi.height, fi.bits, 0, length};
@@ -123,4 +115,41 @@ int32_t PXIO_LoadBitmapMemory(const uint8_t* data, uint32_t length, PXBITMAP* bi
   std::memcpy(bitmap, &loaded, sizeof loaded);
   return kOk;
 }
+}
+
+int32_t PXIO_SaveBitmapBytes(PXBITMAP* bitmap, std::vector<uint8_t>& out, int32_t format, int32_t bits,
+                             int32_t quality, PXSAVECALLBACK callback, void* userData) {
+  out.clear();
+  if (!bitmap || !(bitmap->Flags & BITMAP_ALLOCATED) || !callback) return kBadBitmap;
+  imaging::Image img;
+  if (!img.CreateForWriting(bitmap->Width, bitmap->Height, bitmap->BitsPerPixel)) return kBadBits;
+  // The callback's rows go straight into the image when their lines are
+  // as long as the image's; else through a band buffer.
+  const bool direct = bitmap->BytesPerLine == img.stride();
+  std::vector<uint8_t> band(direct ? 0 : static_cast<size_t>(bitmap->BytesPerLine) * kBandRows);
+  for (int32_t first = 0; first < bitmap->Height; first += kBandRows) {
+    int32_t count = std::min(kBandRows, bitmap->Height - first);
+    int32_t r = callback(bitmap, direct ? img.row(first) : band.data(), first, count, userData);
+    if (r != kOk) return r;
+    for (int32_t i = 0; !direct && i < count; ++i) {
+      std::memcpy(img.row(first + i), band.data() + static_cast<size_t>(i) * bitmap->BytesPerLine,
+                  static_cast<size_t>(std::min(img.stride(), bitmap->BytesPerLine)));
+    }
+  }
+  // 255 is the toolkit's "default quality".
+  int32_t q = quality >= 1 && quality <= 100 ? quality : 0;
+  // Room for the pixels as they are: an uncompressed file grows in place.
+  out.reserve(static_cast<size_t>(img.stride()) * img.height() + 65536);
+  if (imaging::WriteImageMemory(out, img, format, bits, q) != imaging::kPixoOk || out.size() > UINT32_MAX) {
+    out.clear();
+    return kWriteError;
+  }
+  return kOk;
+}
+
+int32_t PXIO_FreeBitmap(PXBITMAP* bitmap) {
+  if (!bitmap) return kBadBitmap;
+  const size_t bytes = static_cast<size_t>(bitmap->BytesPerLine) * static_cast<size_t>(bitmap->Height);
+  if (uint8_t* pixels = PXC_DetachBitmapData(bitmap)) imaging::GiveBackPixels(pixels, bytes);
+  return PXC_FreeBitmap(bitmap);
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/activex/globalmem.h"
 #include "platform/pixokit/pixocore.h"
@@ -45,3 +46,14 @@ int32_t PXIO_SaveBitmapMemory(PXBITMAP* bitmap, ax::HGLOBAL* out, int32_t format
 int32_t PXIO_LoadBitmapMemory(const uint8_t* data, uint32_t length, PXBITMAP* bitmap, uint32_t size, int32_t bits,
                               PXLOADCALLBACK callback, void* userData);
 }
+
+// PXIO_SaveBitmapMemory's file into `out` instead of a global block: its
+// bytes replace out's, whose room is kept, so a caller saving again and
+// again can give the same vector each time.
+int32_t PXIO_SaveBitmapBytes(PXBITMAP* bitmap, std::vector<uint8_t>& out, int32_t format, int32_t bits,
+                             int32_t quality, PXSAVECALLBACK callback, void* userData);
+// PXC_FreeBitmap, the image's block kept for the next image of its size
+// that a load or save makes: a caller loading one image after another into
+// a bitmap reuses one block instead of having the system clear fresh memory
+// for each.
+int32_t PXIO_FreeBitmap(PXBITMAP* bitmap);

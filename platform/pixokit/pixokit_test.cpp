@@ -117,6 +117,42 @@ TEST(Pixoio, LoadsAtTheBitsAskedWithoutATemporaryFolder) {
   }
 }
 
+// Saved into a vector, a bitmap gives the bytes of a saved block, in the
+// vector's room when it has enough. Freed through the file library, a
+// bitmap's pixel block is what the next load of its size decodes into.
+TEST(Pixoio, SavesIntoAVectorAndAFreedBlockServesTheNextLoad) {
+  PXBITMAP b;
+  ASSERT_EQ(PXC_CreateBitmap(&b, 600, 600, 24), 1);  // a block of over 1 MB
+  uint8_t* pixels = PXC_BitmapData(&b);
+  for (size_t i = 0; i < 600u * 600u * 3u; ++i) pixels[i] = static_cast<uint8_t>(i * 7 + i / 1800);
+  const std::vector<uint8_t> original(pixels, pixels + 600u * 600u * 3u);
+  ax::HGLOBAL mem = nullptr;
+  uint32_t len = 0;
+  ASSERT_EQ(PXIO_SaveBitmapMemory(&b, &mem, 3, 0, 255, CopyRows, nullptr, &len), 1);
+  const std::vector<uint8_t> file = Bytes(mem, len);
+  ax::GlobalFree(mem);
+  std::vector<uint8_t> out{1, 2, 3};
+  ASSERT_EQ(PXIO_SaveBitmapBytes(&b, out, 3, 0, 255, CopyRows, nullptr), 1);
+  EXPECT_EQ(out, file);
+  const uint8_t* room = out.data();
+  ASSERT_EQ(PXIO_SaveBitmapBytes(&b, out, 3, 0, 255, CopyRows, nullptr), 1);
+  EXPECT_EQ(out.data(), room);
+  EXPECT_EQ(out, file);
+  auto refuse = [](PXBITMAP*, uint8_t*, int32_t, int32_t, void*) { return int32_t{-100}; };
+  EXPECT_EQ(PXIO_SaveBitmapBytes(&b, out, 3, 0, 255, refuse, nullptr), -100);
+  EXPECT_TRUE(out.empty());
+
+  ASSERT_EQ(PXIO_FreeBitmap(&b), 1);
+  EXPECT_EQ(b.Flags & BITMAP_ALLOCATED, 0u);
+  EXPECT_EQ(PXC_BitmapData(&b), nullptr);
+  PXBITMAP back;
+  PXC_InitBitmap(&back, sizeof back);
+  ASSERT_EQ(PXIO_LoadBitmapMemory(file.data(), len, &back, sizeof back, 0, nullptr, nullptr), 1);
+  EXPECT_EQ(PXC_BitmapData(&back), pixels);
+  EXPECT_EQ(0, std::memcmp(PXC_BitmapData(&back), original.data(), original.size()));
+  PXC_FreeBitmap(&back);
+}
+
 TEST(Pixoann, SavedBlockLoadsBackAndDamagedBlocksAreRefused) {
   HANNOBJECT c = nullptr, r = nullptr;
   ASSERT_EQ(PX_AnnCreate(0, &c), 1);

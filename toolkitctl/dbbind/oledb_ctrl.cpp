@@ -584,14 +584,11 @@ int32_t PixoOleDBCtrl::SaveBitmapToField() {
     ReleaseBlobAccessor();
     return kNothingDone;
   }
-  ax::HGLOBAL image = nullptr;
-  uint32_t imageLength = 0;
-  int32_t r = PXIO_SaveBitmapMemory(bitmap_, &image, dataSaveFormat_, dataSaveBits_, dataSaveQuality_, DBSaveCB, this,
-                                    &imageLength);
+  int32_t r = PXIO_SaveBitmapBytes(bitmap_, record_, dataSaveFormat_, dataSaveBits_, dataSaveQuality_, DBSaveCB, this);
+  const auto imageLength = static_cast<uint32_t>(record_.size());
   if (r == kOk && jet && imageLength > kJetImageLimit) r = kWriteError;
   if (r != kOk) {
     ReleaseBlobAccessor();
-    ax::GlobalFree(image);
     ReleaseRow();
     Report(r, nullptr, true);
     return kWriteError;
@@ -600,7 +597,6 @@ int32_t PixoOleDBCtrl::SaveBitmapToField() {
     if (stream) stream->Release();
     ReleaseRow();
     ReleaseBlobAccessor();
-    ax::GlobalFree(image);
     return kWriteError;
   };
   std::memset(rowBuffer_, 0, sizeof rowBuffer_);
@@ -612,7 +608,6 @@ int32_t PixoOleDBCtrl::SaveBitmapToField() {
     if (ax::Failed(InitNullBlobField()) || ax::Failed(CreateBlobAccessor())) return fail(nullptr);
     if (!CurrentRow()) {
       ReleaseBlobAccessor();
-      ax::GlobalFree(image);
       return kNothingDone;
     }
     if (ax::Failed(rowset_->GetData(currentRow_, accessor_, rowBuffer_))) return fail(nullptr);
@@ -637,15 +632,12 @@ int32_t PixoOleDBCtrl::SaveBitmapToField() {
     ax::GlobalFree(annBlock);
     return fail(stream);
   };
-  {
-    Locked bytes(image);
-    for (uint32_t done = 0; done < imageLength;) {
-      uint32_t piece = std::min(kWritePiece, imageLength - done), written = 0;
-      // A write that reports no progress would never end the loop.
-      if (ax::Failed(stream->Write(bytes.get() + done, piece, &written)) || written == 0 || written > piece)
-        return failAll();
-      done += written;
-    }
+  for (uint32_t done = 0; done < imageLength;) {
+    uint32_t piece = std::min(kWritePiece, imageLength - done), written = 0;
+    // A write that reports no progress would never end the loop.
+    if (ax::Failed(stream->Write(record_.data() + done, piece, &written)) || written == 0 || written > piece)
+      return failAll();
+    done += written;
   }
   if (annBlock) {
     Locked ann(annBlock);
@@ -657,7 +649,6 @@ int32_t PixoOleDBCtrl::SaveBitmapToField() {
   }
   ax::HRESULT hr = CommitPendingRows();
   ReleaseRow();
-  ax::GlobalFree(image);
   ax::GlobalFree(annBlock);
   stream->Release();
   ReleaseBlobAccessor();
@@ -691,27 +682,26 @@ int32_t PixoOleDBCtrl::LoadBitmapFromField() {
   if (!stream) return done(kReadError);
   if (ann_.loaded() && annContainer_) ann_.Destroy(annContainer_, ANNFLAG_NOTTHIS);
 
-  ax::HGLOBAL buffer = ax::GlobalAlloc(ax::GMEM_MOVEABLE, length);
-  if (!buffer) {
-    stream->Release();
-    return done(kNoMemory);
+  // The record's room: only bytes it did not have yet are cleared first.
+  if (record_.size() < length) {
+    try {
+      record_.resize(length);
+    } catch (const std::bad_alloc&) {
+      stream->Release();
+      return done(kNoMemory);
+    }
   }
-  auto finish = [&](int32_t r) {
-    ax::GlobalFree(buffer);
-    return done(r);
-  };
-  Locked bytes(buffer);
   uint32_t read = 0;
-  hr = stream->Read(bytes.get(), length, &read);
+  hr = stream->Read(record_.data(), length, &read);
   stream->Release();
-  if (ax::Failed(hr) || read != length) return finish(kReadError);
+  if (ax::Failed(hr) || read != length) return done(kReadError);
 
   BlobParts parts;
   // A header whose offsets or lengths leave the record is a damaged record:
   // it cannot be read as it was written.
-  if (!SplitImageFieldBlob(bytes.get(), length, &parts)) {
+  if (!SplitImageFieldBlob(record_.data(), length, &parts)) {
     Report(kReadError, nullptr, true);
-    return finish(kReadError);
+    return done(kReadError);
   }
   PXBITMAP loaded;
   PXC_InitBitmap(&loaded, sizeof loaded);
@@ -719,15 +709,16 @@ int32_t PixoOleDBCtrl::LoadBitmapFromField() {
                                     dataLoadBits_, DBLoadCB, this);
   if (r != kOk) {
     Report(r, nullptr, true);
-    return finish(r);
+    return done(r);
   }
   if (Allocated(&loaded)) {
     if (!bitmap_ && !NewEmptyBitmap()) {
       PXC_FreeBitmap(&loaded);
       Report(kNoMemory, nullptr, true);
-      return finish(kReadError);
+      return done(kReadError);
     }
-    if (Allocated(bitmap_)) PXC_FreeBitmap(bitmap_);
+    // The old image's block is kept for the next load or save of its size.
+    if (Allocated(bitmap_)) PXIO_FreeBitmap(bitmap_);
     PXC_CopyBitmapHandle(bitmap_, &loaded, sizeof(PXBITMAP));
   }
   if (parts.annotations && ann_.loaded()) {
@@ -740,7 +731,7 @@ int32_t PixoOleDBCtrl::LoadBitmapFromField() {
         ann_.Insert(annContainer_, objects);
     }
   }
-  return finish(kOk);
+  return done(kOk);
 }
 
 // Bitmap exchange

@@ -108,6 +108,9 @@ class PixoOleDBCtrl final : public toolkitctl::ToolkitControl {
   oledb::DBBINDING binding_{};
   oledb::DBOBJECT streamObject_{0, oledb::IID_ISequentialStream};
   oledb::HROW currentRow_ = oledb::DB_NULL_HROW;
+  // The image file last saved or loaded, kept for its room: a save or load
+  // after another of the same size asks the system for no fresh memory.
+  std::vector<uint8_t> record_;
   ax::IUnknown* rowSink_ = nullptr;       // forwards row-position changes
   ax::IUnknown* listenerSink_ = nullptr;  // forwards data-member changes
 
