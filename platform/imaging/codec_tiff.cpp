@@ -124,6 +124,12 @@ Layout LayoutOf(TIFF* tif) {
   return l;
 }
 
+// The sample size and count a page may state: more would be no image any
+// reader shows, and their product, the depth, would overflow.
+bool PlausiblePixel(const Layout& l) {
+  return l.bits >= 1 && l.bits <= 64 && l.samples >= 1 && l.samples <= 32;
+}
+
 // Unpacks one row of `bits`-bit samples (MSB first) into one byte each.
 void Unpack(const uint8_t* in, uint32_t width, int bits, uint8_t* out) {
   for (uint32_t x = 0; x < width; ++x) {
@@ -252,7 +258,7 @@ int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
 
 int16_t ReadPage(TIFF* tif, Image& out) {
   const Layout l = LayoutOf(tif);
-  if (!ValidImageSize(l.width, l.height)) return kPixoDamagedFile;
+  if (!ValidImageSize(l.width, l.height) || !PlausiblePixel(l)) return kPixoDamagedFile;
   const bool simple = !TIFFIsTiled(tif) && l.planar == PLANARCONFIG_CONTIG;
   int16_t rc;
   if (simple && l.samples == 1 && (l.bits == 1 || l.bits == 2 || l.bits == 4 || l.bits == 8) &&
@@ -379,6 +385,7 @@ class Tiff final : public ImageCodec {
     info.pageCount = TIFFNumberOfDirectories(t.tif);
     if (!SelectPage(t.tif, page)) return kPixoDamagedFile;
     const Layout l = LayoutOf(t.tif);
+    if (!PlausiblePixel(l)) return kPixoDamagedFile;
     info.width = static_cast<int32_t>(l.width);
     info.height = static_cast<int32_t>(l.height);
     info.bits = l.bits * l.samples;
