@@ -1,5 +1,6 @@
 #include "platform/registry/registry.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -80,6 +81,19 @@ Load LoadHive(const std::string& file, Node* root) {
   return hive::Parse(text, root) ? Load::Ok : Load::Damaged;
 }
 
+// A writer killed (or failing) between writing aside and renaming leaves its
+// "<hive>.hive.tmp<pid>" behind. Called under the hive's lock, when no other
+// writer of the hive is at work: every such file is stale.
+void RemoveStaleWrites(const std::string& dir, const std::string& hiveFileName) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  const std::string prefix = hiveFileName + ".tmp";
+  while (const dirent* e = readdir(d)) {
+    if (std::string_view(e->d_name).substr(0, prefix.size()) == prefix) unlinkat(dirfd(d), e->d_name, 0);
+  }
+  closedir(d);
+}
+
 bool SaveHive(const std::string& file, const Node& root) {
   std::string tmp = file + ".tmp" + std::to_string(getpid());
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -127,7 +141,8 @@ Status& FailFor(Hive h) { return g_fail[static_cast<int>(h)]; }
 Status OnHive(Hive hive, bool write, const std::function<Status(Node& root, bool* changed)>& body) {
   if (FailFor(hive) != kSuccess) return FailFor(hive);
   std::string dir = RegistryDirectory();
-  std::string file = dir + "/" + HiveName(hive) + ".hive";
+  const std::string fileName = std::string(HiveName(hive)) + ".hive";
+  const std::string file = dir + "/" + fileName;
   int lock = -1;
   if (write) {
     if (!MakeDirs(dir)) return kAccessDenied;
@@ -139,6 +154,7 @@ Status OnHive(Hive hive, bool write, const std::function<Status(Node& root, bool
         return kIoFailed;
       }
     }
+    RemoveStaleWrites(dir, fileName);
   }
   Node root;
   Status st;

@@ -54,6 +54,13 @@ class RegistryTest : public ::testing::Test {
 
 std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
+// "k\k\...": a key path `levels` deep.
+std::string Nested(size_t levels) {
+  std::string path = "k";
+  for (size_t i = 1; i < levels; ++i) path += "\\k";
+  return path;
+}
+
 TEST_F(RegistryTest, ValuesOfEveryTypeRoundTripThroughTheFile) {
   struct Case {
     std::string name;
@@ -201,6 +208,14 @@ TEST_F(RegistryTest, DamagedHiveAnswersBadDbAndIsNeverOverwritten) {
       "; ORN registry hive, format 1\n[K]\n\"v\"=blob:00\n; end of hive\n",
       "; ORN registry hive, format 1\n[K]\n\"v\"=hex:01\n\"V\"=hex:02\n; end of hive\n",
       "; ORN registry hive, format 1\n[K]\n[k]\n; end of hive\n",
+      // One key named twice: a write would merge them into a file with the
+      // key once, and the values of both would no longer be told apart.
+      "; ORN registry hive, format 1\n[K]\n\"v\"=dword:00000001\n[K\\]\n\"v\"=dword:00000002\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K]\n[%4b]\n; end of hive\n",
+      "; ORN registry hive, format 1\n[A\\K]\n[\\a\\\\k]\n; end of hive\n",
+      // Deeper than the platform's 512 levels; 300000 once overflowed the stack.
+      "; ORN registry hive, format 1\n[K]\n[" + Nested(513) + "]\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K]\n[" + Nested(300000) + "]\n; end of hive\n",
       "; ORN registry hive, format 1\n[K%zz]\n; end of hive\n",
       std::string("; ORN registry hive, format 1\n[K]\n\"v\"=sz:\"unterminated\n; end of hive\n"),
   };
@@ -228,6 +243,36 @@ TEST_F(RegistryTest, DamagedHiveAnswersBadDbAndIsNeverOverwritten) {
   ValueType type;
   EXPECT_EQ(Query(early, "v", &type), (std::vector<uint8_t>{42, 0, 0, 0}));
   EXPECT_EQ(CloseKey(early), kSuccess);
+}
+
+TEST_F(RegistryTest, KeysNestAtMost512Levels) {
+  Key k = 0;
+  EXPECT_EQ(CreateKey(Hive::LocalMachine, Nested(513), &k), kInvalidParameter);
+  EXPECT_EQ(k, 0u);
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, Nested(300000), &k), kInvalidParameter);
+  k = Create(Nested(512));
+  ASSERT_EQ(SetDword(k, "deep", 7), kSuccess);
+  EXPECT_EQ(CloseKey(k), kSuccess);
+  ASSERT_EQ(OpenKey(Hive::LocalMachine, Nested(512), &k), kSuccess);  // read back from the file
+  ValueType type;
+  EXPECT_EQ(Query(k, "deep", &type), (std::vector<uint8_t>{7, 0, 0, 0}));
+  CloseKey(k);
+}
+
+TEST_F(RegistryTest, WritesLeftAsideByAKilledWriterAreRemovedByTheNextWrite) {
+  Key k = Create("K");
+  const fs::path stale[] = {fs::path(dir_) / "HKEY_LOCAL_MACHINE.hive.tmp4194303",
+                            fs::path(dir_) / "HKEY_LOCAL_MACHINE.hive.tmp1"};
+  for (const auto& p : stale) std::ofstream(p) << "; ORN registry hive, format 1\n[half";
+  const fs::path otherHive = fs::path(dir_) / "HKEY_USERS.hive.tmp1";
+  std::ofstream(otherHive) << "another hive's";
+  uint32_t size = 0;
+  EXPECT_EQ(QueryValue(k, "missing", nullptr, nullptr, &size), kFileNotFound);  // reading takes no lock
+  EXPECT_TRUE(fs::exists(stale[0]));
+  ASSERT_EQ(SetDword(k, "v", 1), kSuccess);
+  for (const auto& p : stale) EXPECT_FALSE(fs::exists(p)) << p;
+  EXPECT_TRUE(fs::exists(otherHive));  // its own hive's next write takes it
+  CloseKey(k);
 }
 
 TEST_F(RegistryTest, FailureSwitchPerHive) {
