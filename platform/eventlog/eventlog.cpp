@@ -12,6 +12,7 @@
 
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/error.h"
+#include "platform/runtime/shared_folder.h"
 #include "platform/win32/environment.h"
 
 namespace evlog {
@@ -205,11 +206,12 @@ bool ReportEvent(Source source, uint16_t type, uint16_t category, uint32_t event
 
   // One write on an O_APPEND descriptor: records of several processes never mix.
   std::string path = LogPath();
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  // The default file lies in the shared temporary folder.
+  int fd = rt::OpenForWriting(path, O_WRONLY | O_CREAT | O_APPEND, 0666);
   if (fd < 0) {
-    return Fail(errno == ENOENT || errno == ENOTDIR ? kErrorPathNotFound
-                : errno == EACCES || errno == EPERM ? kErrorAccessDenied
-                                                     : kErrorWriteFault);
+    return Fail(errno == ENOENT || errno == ENOTDIR                    ? kErrorPathNotFound
+                : errno == EACCES || errno == EPERM || errno == ELOOP ? kErrorAccessDenied
+                                                                       : kErrorWriteFault);
   }
   ssize_t n;
   do {

@@ -143,6 +143,21 @@ TEST_F(EventLogTest, DefaultFileIsInTheTemporaryDirectory) {
   auto records = evlog::ReadLog(dir_ + "/orn-eventlog.txt");
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].source, "Glimpra");
+
+  // The temporary folder is everyone's: a link planted under the log's name
+  // is not followed into another file.
+  const std::string shared = dir_ + "/shared", victim = dir_ + "/victim.txt";
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  std::ofstream(victim) << "precious";
+  fs::create_symlink(victim, shared + "/orn-eventlog.txt");
+  setenv("ORN_TEMP_PATH", shared.c_str(), 1);
+  s = evlog::RegisterEventSource("", "Glimpra");
+  EXPECT_FALSE(evlog::ReportEvent(s, evlog::kError, 1, 2, {"x"}, {}));
+  EXPECT_EQ(evlog::LastError(), 5u);
+  evlog::DeregisterEventSource(s);
+  EXPECT_EQ(ReadFile(victim), "precious");
+
   if (old) setenv("ORN_TEMP_PATH", saved.c_str(), 1);
   else unsetenv("ORN_TEMP_PATH");
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "platform/runtime/shared_folder.h"
 #include "platform/uiscript/uiscript.h"
 #include "platform/win32/environment.h"
 #include "platform/windows/text.h"
@@ -170,11 +171,20 @@ DC* FindPrinter(HDC hdc) {
 double PtX(const DC& dc, double px) { return px * 72.0 / dc.info.dpiX; }
 double PtY(const DC& dc, double px) { return px * 72.0 / dc.info.dpiY; }
 
-fs::path SpoolDir() {
-  if (const char* dir = std::getenv("ORN_SPOOL_DIR"); dir && *dir) return fs::path(dir);
+// The folder of the next document, made when missing; false when it cannot
+// be used. The default lies in the shared temporary folder, so it is a
+// folder of this user's own that no other user can have planted or write to.
+bool SpoolDir(fs::path* dir) {
+  if (const char* named = std::getenv("ORN_SPOOL_DIR"); named && *named) {
+    std::error_code ec;
+    *dir = named;
+    fs::create_directories(*dir, ec);
+    return true;  // a folder that cannot take the file fails its creation
+  }
   std::string temp;
   win32::GetTempPath(4096, &temp);
-  return fs::path(temp) / "orn-spool";
+  *dir = fs::path(temp) / ("orn-spool-" + std::to_string(::getuid()));
+  return rt::MakePrivateFolder(dir->string());
 }
 
 std::string FileName(const std::wstring& doc, int job) {
@@ -324,9 +334,11 @@ int StartDocW(HDC hdc, const DOCINFOW* info) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return SP_ERROR;
   }
-  std::error_code ec;
-  fs::path dir = SpoolDir();
-  fs::create_directories(dir, ec);
+  fs::path dir;
+  if (!SpoolDir(&dir)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return SP_ERROR;
+  }
   Job job;
   job.id = ++g_nextJob;
   job.path = (dir / FileName(info->lpszDocName ? info->lpszDocName : L"", job.id)).string();

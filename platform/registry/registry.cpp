@@ -18,6 +18,7 @@
 #include <set>
 
 #include "platform/registry/hive.h"
+#include "platform/runtime/shared_folder.h"
 
 namespace reg {
 
@@ -41,10 +42,25 @@ const char* HiveName(Hive h) {
 
 }  // namespace
 
-std::string RegistryDirectory() {
+namespace {
+
+// The folder of the hive files; *inTemp tells that it is the default in the
+// shared temporary folder, which must be this user's own (another user may
+// have planted the name with a hive of theirs, or a link to their folder).
+std::string Directory(bool* inTemp) {
+  *inTemp = false;
   if (const char* d = std::getenv("ORN_REGISTRY_DIR"); d && *d) return d;
   if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.orn-registry";
-  return "/tmp/orn-registry-" + std::to_string(getuid());
+  *inTemp = true;
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/orn-registry-" + std::to_string(getuid());
+}
+
+}  // namespace
+
+std::string RegistryDirectory() {
+  bool inTemp;
+  return Directory(&inTemp);
 }
 
 namespace {
@@ -140,7 +156,14 @@ Status& FailFor(Hive h) { return g_fail[static_cast<int>(h)]; }
 // the file is rewritten only when `body` sets *changed.
 Status OnHive(Hive hive, bool write, const std::function<Status(Node& root, bool* changed)>& body) {
   if (FailFor(hive) != kSuccess) return FailFor(hive);
-  std::string dir = RegistryDirectory();
+  bool inTemp;
+  const std::string dir = Directory(&inTemp);
+  if (inTemp) {
+    // A write makes the folder; a read before it was ever made finds no hive.
+    struct stat st;
+    const bool missing = lstat(dir.c_str(), &st) != 0 && errno == ENOENT;
+    if (!(write ? rt::MakePrivateFolder(dir) : missing || rt::IsPrivateFolder(dir))) return kAccessDenied;
+  }
   const std::string fileName = std::string(HiveName(hive)) + ".hive";
   const std::string file = dir + "/" + fileName;
   int lock = -1;

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/scratch_dir.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -336,18 +338,72 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
   }
 }
 
+// Sets an environment variable for one test and restores it after.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    const char* old = getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (value) setenv(name, value, 1);
+    else unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (had_) setenv(name_, old_.c_str(), 1);
+    else unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  bool had_;
+  std::string old_;
+};
+
 TEST(RegistryDirectoryTest, DefaultsFollowHome) {
-  const char* oldHome = getenv("HOME");
-  std::string saved = oldHome ? oldHome : "";
-  unsetenv("ORN_REGISTRY_DIR");
-  setenv("HOME", "/home/someone", 1);
+  ScopedEnv noDir("ORN_REGISTRY_DIR", nullptr), home("HOME", "/home/someone"), tmp("TMPDIR", "/var/tmp");
   EXPECT_EQ(RegistryDirectory(), "/home/someone/.orn-registry");
   unsetenv("HOME");
+  EXPECT_EQ(RegistryDirectory(), "/var/tmp/orn-registry-" + std::to_string(getuid()));
+  unsetenv("TMPDIR");
   EXPECT_EQ(RegistryDirectory(), "/tmp/orn-registry-" + std::to_string(getuid()));
   setenv("ORN_REGISTRY_DIR", "/x/reg", 1);
   EXPECT_EQ(RegistryDirectory(), "/x/reg");
-  unsetenv("ORN_REGISTRY_DIR");
-  if (oldHome) setenv("HOME", saved.c_str(), 1);
+}
+
+TEST(RegistryDirectoryTest, DefaultInTheTemporaryFolderMustBeTheUsersOwn) {
+  // The temporary folder is everyone's: another user may have planted the
+  // registry folder's name, as a link to a folder of theirs or as their own
+  // folder that others can write, with a hive of their choosing in it.
+  orn_test::ScratchDir scratch("orn-reg-default");
+  const fs::path temp = scratch / "tmp", theirs = scratch / "theirs";
+  fs::create_directories(temp);
+  fs::permissions(temp, fs::perms::all | fs::perms::sticky_bit);
+  fs::create_directories(theirs);
+  const std::string planted = "; ORN registry hive, format 1\n[]\n[Planted]\n; end of hive\n";
+  std::ofstream(theirs / "HKEY_LOCAL_MACHINE.hive") << planted;
+  ScopedEnv noDir("ORN_REGISTRY_DIR", nullptr), noHome("HOME", nullptr), tmp("TMPDIR", temp.c_str());
+  const fs::path dir = RegistryDirectory();
+  ASSERT_EQ(dir.parent_path(), temp);
+
+  fs::create_directory_symlink(theirs, dir);
+  Key k = 0;
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "Planted", &k), kAccessDenied);
+  EXPECT_EQ(CreateKey(Hive::LocalMachine, "Mine", &k), kAccessDenied);
+  fs::remove(dir);
+  fs::create_directory(dir);
+  fs::permissions(dir, fs::perms::all);
+  fs::copy_file(theirs / "HKEY_LOCAL_MACHINE.hive", dir / "HKEY_LOCAL_MACHINE.hive");
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "Planted", &k), kAccessDenied);
+  EXPECT_EQ(CreateKey(Hive::LocalMachine, "Mine", &k), kAccessDenied);
+  EXPECT_EQ(ReadFile(theirs / "HKEY_LOCAL_MACHINE.hive"), planted);
+  EXPECT_EQ(ReadFile(dir / "HKEY_LOCAL_MACHINE.hive"), planted);
+
+  // Not there yet: a read finds nothing, a write makes it for this user only.
+  fs::remove_all(dir);
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "Mine", &k), kFileNotFound);
+  ASSERT_EQ(CreateKey(Hive::LocalMachine, "Mine", &k), kSuccess);
+  EXPECT_EQ(fs::status(dir).permissions(), fs::perms::owner_all);
+  EXPECT_EQ(CloseKey(k), kSuccess);
 }
 
 }  // namespace
