@@ -12,10 +12,8 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
-#include <optional>
-#include <set>
+#include <string_view>
 
 #include "platform/registry/hive.h"
 #include "platform/runtime/shared_folder.h"
