@@ -14,6 +14,7 @@
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
 #include "platform/twain/twain.h"
+#include "tests/support/sanitizers.h"
 
 namespace imaging {
 namespace {
@@ -473,6 +474,7 @@ TEST(PixoControl, ScannerMembersAnswerNoScanner) {
 class PixoScanner : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    orn_test::KeepSaneTestBackendMapped();
     std::string pattern = (fs::temp_directory_path() / "pixo-scan-XXXXXX").string();
     dir_ = mkdtemp(pattern.data());
     std::ofstream(dir_ / "dll.conf") << "test\n";
