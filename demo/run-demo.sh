@@ -4,22 +4,33 @@
 # device, one is imported from a small generated image, and OK saves them.
 # Prints the log, the event-log records, the message boxes, the saved files
 # with their sizes and formats, and the exit code (1: everything saved).
-#   demo/run-demo.sh BUILD_DIR
+# With "window" Quillet opens its real window instead and the operator does
+# the steps (the form to drop lies in the working folder it names).
+#   demo/run-demo.sh DIR [window]   DIR: a build folder or an installation prefix
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:?usage: run-demo.sh BUILD_DIR}
-bin="$build/bin"
-[[ -x "$bin/Quillet" ]] || { echo "run-demo: $bin/Quillet is not built" >&2; exit 2; }
+dir=$(cd "${1:?usage: run-demo.sh BUILD_DIR|PREFIX [window]}" && pwd)
+mode=${2:-script}
+quillet="$dir/bin/Quillet"
+[[ -x "$quillet" ]] || { echo "run-demo: $quillet is not built or installed" >&2; exit 2; }
+# The program's own folder, where it reads its profile and writes its log:
+# the folder of the program itself, also when bin/Quillet links to it.
+progdir=$(dirname "$(readlink -f "$quillet")")
 
 work=$(mktemp -d)
-trap 'rm -rf "$work" "$bin/demo-finish.bmp"' EXIT
+trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/out" "$work/c" "$work/sane"
-rm -f "$bin/Quillet.log"
-# The profile of this folder, also when the build copied an older one.
-cp "$here/Quillet.ini" "$bin/Quillet.ini"
+# A build folder gets the profile of this folder, also when the build copied
+# an older one, and a fresh log; an installation keeps its own.
+if [[ -f "$dir/CMakeCache.txt" ]]; then
+  cp "$here/Quillet.ini" "$here/demo-finish.png" "$progdir/"
+  rm -f "$progdir/Quillet.log"
+fi
+# Only this run's lines of the log are shown.
+log_before=$(stat -c %s "$progdir/Quillet.log" 2>/dev/null || echo 0)
 
 # Little-endian fields and a 24-bit BMP: white paper with dark bars of
-# "text" every 12 rows, the form to import and the finish image's canvas.
+# "text" every 12 rows, the form to import.
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
 repeat() { local i; for ((i = 0; i < $2; i++)); do printf '%s' "$1"; done; }
@@ -38,7 +49,6 @@ bmp() {  # FILE WIDTH HEIGHT PAPER(hex byte) INK(hex byte or "")
   } > "$f"
 }
 bmp "$work/antrag.bmp" 120 170 f0 30
-bmp "$bin/demo-finish.bmp" 320 120 c8 ""
 
 # The scanner stack's test device, configured for this run only.
 printf 'test\n' > "$work/sane/dll.conf"
@@ -46,26 +56,32 @@ printf '%s\n' 'number_of_devices 1' 'mode Color' 'depth 8' 'resolution 75' \
   'geometry_max 300.0' 'br_x 86.0' 'br_y 54.0' 'test-picture "Grid"' > "$work/sane/test.conf"
 export SANE_CONFIG_DIR="$work/sane"
 
-export ORN_UI_SCRIPT="$here/operator.script"
 export ORN_UI_TRANSCRIPT="$work/transcript.txt"
 export ORN_EVENTLOG="$work/eventlog.txt"
 export ORN_DRIVE_C="$work/c"
-export ORN_UI_TIMEOUT=${ORN_UI_TIMEOUT:-60}
-
-echo "== operator script ($ORN_UI_SCRIPT)"
-grep -v '^#' "$ORN_UI_SCRIPT"
+if [[ $mode == window ]]; then
+  unset ORN_UI_SCRIPT
+  export ORN_DISPLAY=screen
+  echo "== Quillet opens its window: click the sheet buttons to scan, drag"
+  echo "   $work/antrag.bmp onto the third sheet, press OK."
+else
+  export ORN_UI_SCRIPT="$here/operator.script"
+  export ORN_UI_TIMEOUT=${ORN_UI_TIMEOUT:-60}
+  echo "== operator script ($ORN_UI_SCRIPT)"
+  grep -v '^#' "$ORN_UI_SCRIPT"
+fi
 echo
 echo "\$ Quillet DEMO 4711 $work/out"
 set +e
-(cd "$work" && "$bin/Quillet" DEMO 4711 "$work/out")
+(cd "$work" && "$quillet" DEMO 4711 "$work/out")
 rc=$?
 set -e
 # The process exit code carries the low 8 bits of the result code.
 (( signed = rc > 127 ? rc - 256 : rc ))
 
 echo
-echo "== log ($bin/Quillet.log)"
-[[ -f "$bin/Quillet.log" ]] && tr -d '\r' < "$bin/Quillet.log"
+echo "== log ($progdir/Quillet.log)"
+[[ -f "$progdir/Quillet.log" ]] && tail -c +$((log_before + 1)) "$progdir/Quillet.log" | tr -d '\r'
 if [[ -f "$work/c/Quillet.log" ]]; then
   echo "== start-up log (drive C)"
   tr -d '\r' < "$work/c/Quillet.log"

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/forms/controls.h"
 #include "platform/forms/form.h"
@@ -13,6 +14,9 @@
 #include "viewer/viewer_state.h"
 
 namespace viewer {
+
+// The switches of the command line: title, watermark, delete, debug level, placement.
+inline const std::vector<std::string> kSwitchNames = {"T", "W", "D", "Z", "P"};
 
 using imaging::Pixo;
 using imaging::PixCall;

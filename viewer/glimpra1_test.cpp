@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "guicommon/cmdline.h"
 #include "platform/forms/app.h"
 #include "platform/imaging/image.h"
 #include "platform/imaging/pixo_control.h"
@@ -71,7 +72,7 @@ class Glimpra1Test : public ::testing::Test {
     words.insert(words.begin(), "Glimpra");
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
-    win32::SetCommandLine(static_cast<int>(argv.size()), argv.data());
+    win32::SetCommandLine(static_cast<int>(argv.size()), argv.data(), kSwitchNames);
     form_ = std::make_unique<Glimpra1>();
     form_->LoadForm();
     return *form_;
@@ -198,6 +199,16 @@ TEST_F(Glimpra1Test, CtrlDragZoomsToTheDrawnRectangle) {
   EXPECT_EQ(rt::CDbl(PixGet(f.L1, Pixo::ZoomPercent)), 400);
   EXPECT_EQ(rt::CDbl(PixGet(f.L1, Pixo::DstLeft)), -80);
   EXPECT_EQ(f.State.MouseCode, 0);
+}
+
+TEST(Glimpra1CommandLine, AFileInTheRootIsTheFileNotASwitch) {
+  char prog[] = "Glimpra", file[] = "/photo.png", title[] = "/t=Akte", del[] = "/D";
+  char* argv[] = {prog, file, title, del, nullptr};
+  win32::SetCommandLine(4, argv, kSwitchNames);
+  EXPECT_EQ(guicommon::ParseCmd(win32::CommandLine()), 3);
+  EXPECT_EQ(guicommon::GetParam("1"), "/photo.png");
+  EXPECT_EQ(guicommon::GetParam("T"), "Akte");
+  EXPECT_EQ(guicommon::GetParam("D"), "1");
 }
 
 TEST_F(Glimpra1Test, SetsTheViewUpInOrderAndFreesItsImageOnClosing) {

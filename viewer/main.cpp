@@ -3,14 +3,15 @@
 
 #include "platform/forms/app.h"
 #include "platform/imaging/pixo_control.h"
+#include "platform/screen/forms_display.h"
 #include "platform/win32/environment.h"
 #include "viewer/glimpra1.h"
 
 int main(int argc, char** argv) {
-  win32::SetCommandLine(argc, argv);
+  win32::SetCommandLine(argc, argv, viewer::kSwitchNames);
   imaging::RegisterPixoControl();
   forms::App& app = forms::App::Instance();
   app.Title = "Glimpra";
   viewer::Glimpra1 form;
-  return app.Run(form);
+  return screen::RunForms(form);
 }

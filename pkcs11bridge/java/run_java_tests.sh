@@ -2,9 +2,9 @@
 # Runs the bridge's Java test runner under -Xcheck:jni against a SoftHSM2
 # token made in a temporary directory; fails on a failed check and on any
 # JNI warning in the output.
-# Usage: run_java_tests.sh JAVA CLASSES LIBDIR SOFTHSM2_MODULE SOFTHSM2_UTIL
+# Usage: run_java_tests.sh JAVA CLASSPATH LIBDIR SOFTHSM2_MODULE SOFTHSM2_UTIL
 set -euo pipefail
-java=$1 classes=$2 libdir=$3 softhsm=$4 util=$5
+java=$1 classpath=$2 libdir=$3 softhsm=$4 util=$5
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/brennix-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -24,7 +24,7 @@ label="ORN Test"
 # the runner sees their order.
 export ORN_DEBUG_OUTPUT=$work/trace.txt ORN_P11TEST_LOG=$work/trace.txt
 rc=0
-"$java" -Xcheck:jni -Djava.library.path="$libdir" -cp "$classes" \
+"$java" -Xcheck:jni -Djava.library.path="$libdir" -cp "$classpath" \
   BridgeTest "$softhsm" "$libdir" "$pin" "$label" "$work/trace.txt" >"$work/out.txt" 2>&1 || rc=$?
 cat "$work/out.txt"
 if grep -q "WARNING" "$work/out.txt"; then

@@ -96,6 +96,9 @@ int16_t ParseKey(const Step& step, const std::string& word) {
   Fail(step, "unknown key '" + word + "'");
 }
 
+constexpr int16_t kAltF4Key = 115;
+constexpr int16_t kAltMask = 4;
+
 // The character a key types, 0 for keys that type none.
 int16_t KeyAscii(int16_t key, int16_t shift) {
   if (shift & 4) return 0;
@@ -179,54 +182,36 @@ int App::Finish(int code) {
 
 int App::Run(Form& main) {
   std::vector<Step> steps;
+  const char* script = std::getenv("ORN_UI_SCRIPT");
   try {
     steps = uiscript::LoadScriptFromEnvironment();
   } catch (const uiscript::ScriptError& e) {
     Complain(e.what());
     return 124;
   }
-  return Run(main, steps);
+  scripted_ = script != nullptr && *script != 0;
+  int code = Run(main, steps);
+  scripted_ = true;
+  return code;
 }
 
 int App::Run(Form& main, const std::vector<Step>& steps) {
   main_ = &main;
   try {
-    uiscript::StartWatchdog("forms");
+    if (!display_ || scripted_) uiscript::StartWatchdog("forms");
     main.Show();
+    if (display_) display_->Sync();
     for (const Step& step : steps) {
       if (!Running()) Fail(step, "the program has ended; no window takes this step");
       RunStep(step);
+      if (display_) display_->Pump();
     }
-    if (Running()) {
-      // The session ends: every form is asked first, then each unloads.
-      std::vector<Form*> open = forms_;
-      bool cancelled = false;
-      for (Form* f : open) {
-        if (!f->loaded_) continue;
-        int16_t cancel = 0;
-        Raise(f->QueryUnload, cancel, int16_t{kAppWindows});
-        if (cancel != 0) {
-          cancelled = true;
-          break;
-        }
-      }
-      for (Form* f : open) {
-        if (cancelled || !f->loaded_) continue;
-        int16_t cancel = 0;
-        Raise(f->Unload, cancel);
-        if (cancel != 0) {
-          cancelled = true;
-          continue;
-        }
-        f->loaded_ = f->visible_ = f->shownOnce_ = false;
-        FormUnloaded(f);
-      }
-      if (Running()) {
-        Complain("forms: the program still runs after the system closed its windows, ended with exit code 125");
-        return Finish(125);
-      }
+    if (display_ && !scripted_) {
+      // The operator's own session: it ends when the program ends.
+      display_->RunUntil([this] { return !Running(); });
+      return Finish(0);
     }
-    return Finish(0);
+    return CloseAtScriptEnd();
   } catch (const EndProgram& e) {
     return Finish(e.code);
   } catch (const uiscript::ScriptError& e) {
@@ -249,18 +234,67 @@ int App::Run(Form& main, const std::vector<Step>& steps) {
   }
 }
 
+int App::CloseAtScriptEnd() {
+  if (!Running()) return Finish(0);
+  // The session ends: every form is asked first, then each unloads.
+  std::vector<Form*> open = forms_;
+  bool cancelled = false;
+  for (Form* f : open) {
+    if (!f->loaded_) continue;
+    int16_t cancel = 0;
+    Raise(f->QueryUnload, cancel, int16_t{kAppWindows});
+    if (cancel != 0) {
+      cancelled = true;
+      break;
+    }
+  }
+  for (Form* f : open) {
+    if (cancelled || !f->loaded_) continue;
+    int16_t cancel = 0;
+    Raise(f->Unload, cancel);
+    if (cancel != 0) {
+      cancelled = true;
+      continue;
+    }
+    f->loaded_ = f->visible_ = f->shownOnce_ = false;
+    FormUnloaded(f);
+  }
+  if (Running()) {
+    Complain("forms: the program still runs after the system closed its windows, ended with exit code 125");
+    return Finish(125);
+  }
+  return Finish(0);
+}
+
 void App::Wait(int64_t ms) {
-  int64_t target = now_ + ms;
+  if (display_) {
+    display_->RunFor(ms);
+    return;
+  }
+  FireTimersUntil(now_ + ms);
+}
+
+void App::FireTimersUntil(int64_t target) {
   while (true) {
     Timer* next = nullptr;
     for (Form* f : forms_)
       for (Timer* t : f->Timers())
         if (t->Armed() && t->Due() <= target && (!next || t->Due() < next->Due())) next = t;
     if (!next) break;
-    now_ = std::max(now_, next->Due());
+    if (!display_) now_ = std::max(now_, next->Due());
     next->Fire();
   }
-  now_ = target;
+  if (!display_) now_ = target;
+}
+
+void App::FireDueTimers() { FireTimersUntil(Now()); }
+
+std::optional<int64_t> App::NextTimerDue() const {
+  std::optional<int64_t> due;
+  for (Form* f : forms_)
+    for (Timer* t : f->Timers())
+      if (t->Armed() && (!due || t->Due() < *due)) due = t->Due();
+  return due;
 }
 
 std::string App::Dump() const {
@@ -354,11 +388,7 @@ void App::RunStep(const Step& step) {
   };
   auto operate = [&](const Target& t, const OperatorAction& a) {
     try {
-      if (t.control) {
-        t.control->Operate(a);
-      } else if (!RaiseMouseAction(*t.form, a, t.form->ScaleWidth() / 2, t.form->ScaleHeight() / 2, t.form->Name())) {
-        Fail(step, "form " + t.form->Name() + " does not take " + ActionName(a.kind));
-      }
+      OperatorAct(*t.form, t.control, a);
     } catch (const OperatorError& e) {
       Fail(step, e.what());
     }
@@ -380,24 +410,10 @@ void App::RunStep(const Step& step) {
     int16_t key = ParseKey(step, args[0]);
     int16_t shift = args.size() > 1 ? ParseShift(step, args[1]) : 0;
     Form& f = windowOf(2);
-    VisibleControl* active = f.ActiveControl();
-    KeyEvents<Event>* control = active && active->Reachable() ? dynamic_cast<KeyEvents<Event>*>(active) : nullptr;
-    auto route = [&](auto member, int16_t& first, auto&... rest) {
-      if (f.KeyPreview || !control) Raise(f.*member, first, rest...);
-      if (control && first != 0) Raise(control->*member, first, rest...);
-    };
-    int16_t code = key, sh = shift;
-    route(&KeyEvents<Event>::KeyDown, code, sh);
-    if (key == 115 && shift == 4) {  // Alt+F4: the system closes the window whatever KeyDown did
-      f.Close(kFormControlMenu);
-      return;
-    }
-    if (int16_t ascii = KeyAscii(key, shift)) route(&KeyEvents<Event>::KeyPress, ascii);
-    if (f.Loaded()) {
-      code = key;
-      sh = shift;
-      route(&KeyEvents<Event>::KeyUp, code, sh);
-    }
+    OperatorKeyDown(f, key, shift);
+    if (key == kAltF4Key && shift == kAltMask) return;
+    if (int16_t ascii = KeyAscii(key, shift)) OperatorKeyPress(f, ascii);
+    if (f.Loaded()) OperatorKeyUp(f, key, shift);
   } else if (verb == "type" || verb == "pick") {
     a.kind = verb == "type" ? OperatorAction::Type : OperatorAction::Pick;
     a.text = args[1];
@@ -418,21 +434,15 @@ void App::RunStep(const Step& step) {
     long w = 0, h = 0;
     if (!ParseLong(args[0], 1, 100000, &w) || !ParseLong(args[1], 1, 100000, &h))
       Fail(step, "WIDTH and HEIGHT must be whole numbers of pixels");
-    Form& f = windowOf(2);
-    if (f.WindowState != kNormal) Fail(step, "form " + f.Name() + " is minimized or maximized; restore it first");
-    if (f.BorderStyle != 2 && f.BorderStyle != 5) Fail(step, "form " + f.Name() + " has a fixed border");
-    float tw = static_cast<float>(w) * Screen().TwipsPerPixelX();
-    float th = static_cast<float>(h) * Screen().TwipsPerPixelY();
-    if (tw == f.Width && th == f.Height) return;
-    // One size change of the operator is one Resize, whatever changed.
-    f.Width.Init(tw);
-    f.Height.Init(th);
-    f.RaiseResize();
+    try {
+      OperatorResize(windowOf(2), static_cast<int32_t>(w), static_cast<int32_t>(h));
+    } catch (const OperatorError& e) {
+      Fail(step, e.what());
+    }
   } else if (verb == "maximize" || verb == "minimize" || verb == "restore") {
-    Form& f = windowOf(0);
-    f.WindowState = verb == "maximize" ? kMaximized : verb == "minimize" ? kMinimized : kNormal;
+    OperatorWindowState(windowOf(0), verb == "maximize" ? kMaximized : verb == "minimize" ? kMinimized : kNormal);
   } else if (verb == "close") {
-    windowOf(0).Close(kFormControlMenu);
+    OperatorClose(windowOf(0));
   } else if (verb == "wait") {
     long ms = 0;
     if (!ParseLong(args[0], 0, 86400000L, &ms)) Fail(step, "MS must be a whole number of milliseconds");
@@ -450,12 +460,77 @@ void App::RunStep(const Step& step) {
   }
 }
 
+void App::OperatorAct(Form& form, Control* control, const OperatorAction& a) {
+  if (control) {
+    control->Operate(a);
+  } else if (!RaiseMouseAction(form, a, form.ScaleWidth() / 2, form.ScaleHeight() / 2, form.Name())) {
+    throw OperatorError("form " + form.Name() + " does not take " + ActionName(a.kind));
+  }
+}
+
+namespace {
+
+// The control that has the focus when it takes keys, else null.
+KeyEvents<Event>* KeyControl(const Form& f) {
+  VisibleControl* active = f.ActiveControl();
+  return active && active->Reachable() ? dynamic_cast<KeyEvents<Event>*>(active) : nullptr;
+}
+
+// Raises a key event on the form (KeyPreview, or no control has the focus)
+// and then on the focused control unless the form swallowed the key.
+template <class M, class... A>
+void RouteKey(Form& f, M member, int16_t& first, A&... rest) {
+  KeyEvents<Event>* control = KeyControl(f);
+  if (f.KeyPreview || !control) Raise(f.*member, first, rest...);
+  if (control && first != 0) Raise(control->*member, first, rest...);
+}
+
+}  // namespace
+
+int16_t App::OperatorKeyDown(Form& f, int16_t key, int16_t shift) {
+  int16_t code = key, sh = shift;
+  RouteKey(f, &KeyEvents<Event>::KeyDown, code, sh);
+  // Alt+F4: the system closes the window whatever KeyDown did.
+  if (key == kAltF4Key && shift == kAltMask && f.Loaded()) OperatorClose(f);
+  return code;
+}
+
+int16_t App::OperatorKeyPress(Form& f, int16_t ascii) {
+  RouteKey(f, &KeyEvents<Event>::KeyPress, ascii);
+  return ascii;
+}
+
+void App::OperatorKeyUp(Form& f, int16_t key, int16_t shift) {
+  int16_t code = key, sh = shift;
+  RouteKey(f, &KeyEvents<Event>::KeyUp, code, sh);
+}
+
+void App::OperatorResize(Form& f, int32_t w, int32_t h) {
+  if (f.WindowState != kNormal)
+    throw OperatorError("form " + f.Name() + " is minimized or maximized; restore it first");
+  if (f.BorderStyle != 2 && f.BorderStyle != 5) throw OperatorError("form " + f.Name() + " has a fixed border");
+  float tw = static_cast<float>(w) * Screen().TwipsPerPixelX();
+  float th = static_cast<float>(h) * Screen().TwipsPerPixelY();
+  if (tw == f.Width && th == f.Height) return;
+  // One size change of the operator is one Resize, whatever changed.
+  f.Width.Init(tw);
+  f.Height.Init(th);
+  f.RaiseResize();
+}
+
+void App::OperatorWindowState(Form& f, int16_t state) { f.WindowState = state; }
+
+void App::OperatorClose(Form& f) { f.Close(kFormControlMenu); }
+
 int16_t MsgBox(std::string_view text, int32_t style, std::optional<std::string_view> caption) {
   std::string title = caption ? std::string(*caption) : App::Instance().Title;
   return static_cast<int16_t>(uiscript::MessageBox(text, style, title));
 }
 
-int16_t DoEvents() { return static_cast<int16_t>(App::Instance().Forms().size()); }
+int16_t DoEvents() {
+  if (Display* d = App::Instance().GetDisplay()) d->Pump();
+  return static_cast<int16_t>(App::Instance().Forms().size());
+}
 
 void End(int32_t code) { throw EndProgram{code}; }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The application: runs a forms program headless, driven by the operator
-// script, and the runtime's global functions (MsgBox, DoEvents, End).
+// script, or on a real screen (a Display), and the runtime's global
+// functions (MsgBox, DoEvents, End).
 //
 // App::Run(mainForm):
 //   1. loads the main form (its Load event) and shows it (Resize, Activate);
@@ -19,6 +20,12 @@
 //       120, 0 = no limit).
 // A handler may also end the process itself (the platform's process exit);
 // the transcript is complete at every moment, nothing is lost.
+//
+// On a screen (SetDisplay) the model is shown after the main form's showing
+// and after every step, and time is real: timers fire on the display's clock
+// and "wait MS" lets MS real milliseconds of input and timers run. Without a
+// script the operator works until the last form unloads (or End): no close
+// at the end of step 3 and no ORN_UI_TIMEOUT, which guard scripted runs only.
 //
 // The script's verbs (names of controls as "DoOK", "Page(2)", or
 // "Quillet2.L2" on another form; unqualified names are the main form's; a
@@ -60,6 +67,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/forms/display.h"
 #include "platform/forms/form.h"
 #include "platform/uiscript/uiscript.h"
 
@@ -85,16 +93,46 @@ class App {
   // Runs one script step; throws uiscript::ScriptError for a bad step.
   void RunStep(const uiscript::Step& step);
 
+  // The real screen the run shows (null: headless). Set before Run; the
+  // display must outlive the run.
+  void SetDisplay(Display* display) { display_ = display; }
+  Display* GetDisplay() const { return display_; }
+
+  // What the operator does, from a script step or a real screen; each
+  // throws OperatorError when the form or control does not take it.
+  // An action on `control`, or on the form itself when it is null.
+  void OperatorAct(Form& form, Control* control, const OperatorAction& action);
+  // A key goes down: KeyDown to the form when KeyPreview is on or no
+  // control has the focus, then to the control that has it unless the code
+  // became 0. Alt+F4 then closes the form through its control menu. Returns
+  // the code the handlers left (0: swallowed).
+  int16_t OperatorKeyDown(Form& form, int16_t key, int16_t shift);
+  // The character a key typed, routed as KeyDown; returns what is left.
+  int16_t OperatorKeyPress(Form& form, int16_t ascii);
+  void OperatorKeyUp(Form& form, int16_t key, int16_t shift);
+  // The operator sizes the window to width x height pixels (outer): one
+  // Resize, none when the size is the same.
+  void OperatorResize(Form& form, int32_t width, int32_t height);
+  void OperatorWindowState(Form& form, int16_t state);
+  // The close box: QueryUnload with UnloadMode 0, then Unload.
+  void OperatorClose(Form& form);
+
   Form* MainForm() const { return main_; }
   // The loaded forms in load order.
   const std::vector<Form*>& Forms() const { return forms_; }
   bool Running() const { return !forms_.empty(); }
 
-  // The runtime's clock in milliseconds; advanced only by Wait.
-  int64_t Now() const { return now_; }
+  // The runtime's clock in milliseconds: headless advanced only by Wait, on
+  // a screen the display's real clock.
+  int64_t Now() const { return display_ ? display_->Clock() : now_; }
   // Lets `ms` pass: every due timer fires in time order (ties: load and
-  // design order); a handler may change timers while this runs.
+  // design order); a handler may change timers while this runs. On a screen
+  // the input of those milliseconds runs too.
   void Wait(int64_t ms);
+  // Fires every timer that is due now, in time order (the display's alarm).
+  void FireDueTimers();
+  // The time the next armed timer is due; nullopt when none is armed.
+  std::optional<int64_t> NextTimerDue() const;
 
   // The state of every loaded form and the screen, one "name = value" line
   // per property.
@@ -109,8 +147,12 @@ class App {
   void FormUnloaded(Form* f);
   void FormDestroyed(Form* f);
   int Finish(int code);
+  int CloseAtScriptEnd();
+  void FireTimersUntil(int64_t target);
 
   Form* main_ = nullptr;
+  Display* display_ = nullptr;
+  bool scripted_ = true;
   std::vector<Form*> forms_;
   int64_t now_ = 0;
 };
@@ -118,8 +160,9 @@ class App {
 // Shows a message box (uiscript::MessageBox); without a caption the box
 // takes the application title. Returns the answer (1 ok ... 7 no).
 int16_t MsgBox(std::string_view text, int32_t style = 0, std::optional<std::string_view> caption = std::nullopt);
-// Lets pending events run: headless there are none between script steps, so
-// it only returns the number of loaded forms.
+// Lets pending events run: headless there are none between script steps;
+// on a screen the pending input and due timers run. Returns the number of
+// loaded forms.
 int16_t DoEvents();
 // Ends the program at once: no QueryUnload, no Unload (throws EndProgram).
 [[noreturn]] void End(int32_t code = 0);

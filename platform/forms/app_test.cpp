@@ -267,5 +267,97 @@ TEST_F(AppTest, ScreenSizeAndTwipsPerPixelComeFromTheEnvironment) {
   EXPECT_EQ(Screen().PointerHistory(), (std::vector<int16_t>{11, 0}));
 }
 
+// A screen that records what the runtime asks of it; its loop lets the
+// "operator" act through `operatorAct` until the loop's condition holds.
+class RecordingDisplay : public Display {
+ public:
+  void Sync() override { ++syncs; }
+  void Pump() override { ++pumps; }
+  void RunUntil(const std::function<bool()>& done) override {
+    ++loops;
+    while (!done() && operatorAct) operatorAct();
+  }
+  void RunFor(int64_t ms) override {
+    for (int64_t t = 0; t < ms; t += 50) {
+      clock += 50;
+      App::Instance().FireDueTimers();
+    }
+  }
+  int64_t Clock() const override { return clock; }
+
+  int syncs = 0, pumps = 0, loops = 0;
+  int64_t clock = 1000;
+  std::function<void()> operatorAct;
+};
+
+class AppOnScreenTest : public AppTest {
+ protected:
+  void TearDown() override {
+    App::Instance().SetDisplay(nullptr);
+    unsetenv("ORN_UI_SCRIPT");
+    AppTest::TearDown();
+  }
+  RecordingDisplay display;
+};
+
+TEST_F(AppOnScreenTest, AScriptedRunShowsTheModelAfterEachStepAndClosesAtItsEnd) {
+  MainForm f;
+  Record(f);
+  App::Instance().SetDisplay(&display);
+  EXPECT_EQ(Run(f, "click DoOK\nclick Page(0)\n"), 0);
+  EXPECT_EQ(display.syncs, 1) << "once after the main window showed";
+  EXPECT_EQ(display.pumps, 2) << "after every step";
+  EXPECT_EQ(display.loops, 0);
+  EXPECT_EQ(log.back(), "QueryUnload 2");
+}
+
+TEST_F(AppOnScreenTest, TheOperatorsRunLastsUntilTheProgramEndsWithoutTheScriptsClose) {
+  MainForm f;
+  Record(f);
+  App& app = App::Instance();
+  app.SetDisplay(&display);
+  unsetenv("ORN_UI_SCRIPT");
+  int acts = 0;
+  // The operator clicks OK, then the close box, which the program first refuses.
+  refuseClose = 1;
+  display.operatorAct = [&] {
+    ++acts;
+    if (acts == 1) app.OperatorAct(f, &f.DoOK, OperatorAction{});
+    if (acts == 2) app.OperatorClose(f);
+    if (acts == 3) {
+      refuseClose = 0;
+      app.OperatorClose(f);
+    }
+  };
+  EXPECT_EQ(app.Run(f), 0);
+  EXPECT_EQ(display.loops, 1);
+  EXPECT_EQ(acts, 3);
+  EXPECT_EQ(log, (std::vector<std::string>{"DoOK.MouseDown 1 0 600 187.5", "DoOK.MouseUp 1 0 600 187.5", "DoOK.Click",
+                                           "QueryUnload 0", "QueryUnload 0"}));
+  EXPECT_FALSE(f.Loaded());
+}
+
+TEST_F(AppOnScreenTest, TimeIsTheScreensClockAndWaitLetsRealTimePass) {
+  MainForm f;
+  int ticks = 0;
+  f.Tim.Tick = [&] { ++ticks; };
+  App& app = App::Instance();
+  app.SetDisplay(&display);
+  f.Load = [&] {
+    f.Tim.Enabled = true;  // due 300 ms after now on the screen's clock
+  };
+  EXPECT_EQ(Run(f, "wait 700\n"), 0);
+  EXPECT_EQ(ticks, 2);
+  EXPECT_EQ(app.Now(), 1700);
+}
+
+TEST_F(AppOnScreenTest, DoEventsLetsTheScreenRunPendingInput) {
+  MainForm f;
+  App::Instance().SetDisplay(&display);
+  f.DoOK.Click = [] { DoEvents(); };
+  EXPECT_EQ(Run(f, "click DoOK\n"), 0);
+  EXPECT_EQ(display.pumps, 2) << "DoEvents, then the pump after the step";
+}
+
 }  // namespace
 }  // namespace forms

@@ -165,6 +165,14 @@ void RaiseDrop(Events& events, const OperatorAction& a, const std::string& name)
 }  // namespace
 
 bool RaiseMouseAction(MouseEvents<Event>& ev, const OperatorAction& a, float cx, float cy, const std::string& name) {
+  if (a.eventOnly && a.kind == OperatorAction::Click) {
+    Raise(ev.Click);
+    return true;
+  }
+  if (a.eventOnly && a.kind == OperatorAction::DblClick) {
+    Raise(ev.DblClick);
+    return true;
+  }
   switch (a.kind) {
     case OperatorAction::Click:
       Raise(ev.MouseDown, a.button, a.shift, cx, cy);
@@ -201,6 +209,7 @@ void CommandButton::Operate(const OperatorAction& action) {
   // A press gives the button the focus, as a real click does.
   if (action.kind != OperatorAction::MouseMove && action.kind != OperatorAction::Drop && Parent())
     Parent()->SetActiveControl(this);
+  if (action.kind == OperatorAction::DblClick && action.eventOnly) return;  // its second press clicks
   if (action.kind == OperatorAction::DblClick) {
     // A button knows no double click: the second press is another click.
     OperatorAction click = action;

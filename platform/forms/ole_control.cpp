@@ -140,6 +140,10 @@ void OleControl::Operate(const OperatorAction& a) {
                    rt::Variant(static_cast<double>(y))});
   };
   float cx = Width / 2, cy = Height / 2;
+  if (a.eventOnly && (a.kind == OperatorAction::Click || a.kind == OperatorAction::DblClick)) {
+    raise(a.kind == OperatorAction::Click ? kEventClick : kEventDblClick, {});
+    return;
+  }
   switch (a.kind) {
     case OperatorAction::Click:
       mouse(kEventMouseDown, cx, cy);

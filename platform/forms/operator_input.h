@@ -21,6 +21,9 @@ struct OperatorAction {
   int32_t value = 0;               // Slide: the new position
   bool hold = false;               // Slide: the button stays down (no release yet)
   std::string text;                // Type: the text; Pick: the item
+  // Click, DblClick from a real mouse, whose press and release already came
+  // as MouseDown and MouseUp: only the Click (DblClick) event follows.
+  bool eventOnly = false;
 };
 
 // A control that cannot take an action, or an action that does not fit the

@@ -4,7 +4,9 @@
 // Black-and-white images are written min-is-white (the usual form for fax
 // compressions), grey images min-is-black, other palette images with a
 // colour map, true colour as RGB or, for the CMYK code, as separated CMYK
-// with the black taken out of the three colours.
+// in the standard reading: each colour is (255 - ink) x (255 - black) / 255,
+// as libtiff's RGBA reader and every other reader take it. Every page is
+// marked as a page of a multi-page document, the first one too.
 
 #include <tiffio.h>
 
@@ -238,6 +240,17 @@ int16_t ReadIndexed(TIFF* tif, const Layout& l, Image& out) {
   return kPixoOk;
 }
 
+// One colour of a CMYK pixel, truncated as libtiff's RGBA reader does.
+uint8_t CmykColour(uint8_t ink, uint8_t black) { return static_cast<uint8_t>((255 - ink) * (255 - black) / 255); }
+
+// The ink of one colour under `black`: the least ink that CmykColour reads
+// back as `colour` (colour <= 255 - black).
+uint8_t InkFor(uint8_t colour, uint8_t black) {
+  const int white = 255 - black;
+  if (white == 0) return 0;
+  return static_cast<uint8_t>(255 - (colour * 255 + white - 1) / white);
+}
+
 // 8-bit RGB or CMYK, contiguous samples.
 int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
   out.Create(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), 24);
@@ -250,7 +263,7 @@ int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
     uint8_t* d = out.row(static_cast<int32_t>(y));
     for (uint32_t x = 0; x < l.width; ++x) {
       const uint8_t* s = &line[static_cast<size_t>(x) * l.samples];
-      for (int i = 0; i < 3; ++i) d[3 * x + i] = cmyk ? static_cast<uint8_t>(255 - std::min(255, s[i] + s[3])) : s[i];
+      for (int i = 0; i < 3; ++i) d[3 * x + i] = cmyk ? CmykColour(s[i], s[3]) : s[i];
     }
   }
   return kPixoOk;
@@ -305,7 +318,7 @@ int16_t WritePage(TIFF* tif, const Image& img, const SaveRequest& req) {
   TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
   TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(img.xdpi()));
   TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(img.ydpi()));
-  if (req.append) TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+  TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
   std::vector<uint16_t> map[3];
   if (photometric == PHOTOMETRIC_PALETTE) {
     const size_t n = size_t{1} << bits;
@@ -330,12 +343,11 @@ int16_t WritePage(TIFF* tif, const Image& img, const SaveRequest& req) {
     const uint8_t* s = img.row(static_cast<int32_t>(y));
     if (cmyk) {
       for (uint32_t x = 0; x < w; ++x) {
-        const uint8_t c = 255 - s[3 * x], m = 255 - s[3 * x + 1], ye = 255 - s[3 * x + 2];
-        const uint8_t k = std::min({c, m, ye});
+        const uint8_t* rgb = s + 3 * x;
+        // The black is what the lightest colour lacks; the inks make up the rest.
+        const auto k = static_cast<uint8_t>(255 - std::max({rgb[0], rgb[1], rgb[2]}));
         uint8_t* d = line + 4 * x;
-        d[0] = c - k;
-        d[1] = m - k;
-        d[2] = ye - k;
+        for (int i = 0; i < 3; ++i) d[i] = InkFor(rgb[i], k);
         d[3] = k;
       }
     } else if (img.indexed()) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 // clang-format off
 #include <jpeglib.h>
 // clang-format on
@@ -297,6 +298,41 @@ TEST_F(ImageFileTest, MultiPageTiffWrittenAndReadPageByPage) {
     ++directories;
   }
   EXPECT_EQ(directories, 4u) << out;
+  // Each page, the first one too, is marked as a page of the document.
+  size_t marked = 0;
+  for (size_t at = out.find("Subfile Type: multi-page document"); at != std::string::npos;
+       at = out.find("Subfile Type: multi-page document", at + 1)) {
+    ++marked;
+  }
+  EXPECT_EQ(marked, 4u) << out;
+}
+
+TEST_F(ImageFileTest, CmykIsReadBackByLibtiffAsTheColoursWritten) {
+  const Colour colours[] = {MakeColour(192, 128, 40), MakeColour(0, 0, 0),     MakeColour(255, 255, 255),
+                            MakeColour(10, 200, 90),  MakeColour(1, 254, 127), MakeColour(0, 0, 1)};
+  Image src;
+  ASSERT_TRUE(src.Create(6, 2, 24));
+  for (int32_t x = 0; x < 6; ++x) {
+    src.Set(x, 0, colours[x]);
+    src.Set(x, 1, colours[5 - x]);
+  }
+  const std::string path = Path("cmyk.tif");
+  ASSERT_EQ(WriteImageFile(path, src, kFormatTiffLzwCmyk, 24, 0, false), kPixoOk);
+  // libtiff's own reading of the inks, as every other reader takes them.
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  ASSERT_NE(tif, nullptr);
+  std::vector<uint32_t> raster(12);
+  ASSERT_EQ(TIFFReadRGBAImageOriented(tif, 6, 2, raster.data(), ORIENTATION_TOPLEFT, 0), 1);
+  TIFFClose(tif);
+  for (int32_t y = 0; y < 2; ++y) {
+    for (int32_t x = 0; x < 6; ++x) {
+      const uint32_t p = raster[static_cast<size_t>(y) * 6 + x];
+      EXPECT_EQ(MakeColour(TIFFGetR(p), TIFFGetG(p), TIFFGetB(p)), src.At(x, y)) << x << "," << y;
+    }
+  }
+  Image back;
+  ASSERT_EQ(ReadImageFile(path, 1, back), kPixoOk);
+  EXPECT_EQ(MaxDifference(back, src), 0);
 }
 
 TEST_F(ImageFileTest, AppendingStartsAFileThatDoesNotExist) {

@@ -229,11 +229,19 @@ bool PixoControl::Operate(const forms::OperatorAction& a) {
     case Kind::MouseMove: UserMouseMove(a.button, a.shift, x, y); return true;
     case Kind::MouseUp: UserMouseUp(a.button, a.shift, x, y); return true;
     case Kind::Click:
+      if (a.eventOnly) {
+        UserClick();
+        return true;
+      }
       UserMouseDown(a.button, a.shift, cx, cy);
       UserMouseUp(a.button, a.shift, cx, cy);
       UserClick();
       return true;
     case Kind::DblClick:
+      if (a.eventOnly) {
+        UserDblClick();
+        return true;
+      }
       UserMouseDown(a.button, a.shift, cx, cy);
       UserMouseUp(a.button, a.shift, cx, cy);
       UserClick();

@@ -5,9 +5,9 @@
 //
 // Programs call RegisterPixoControl() once at start-up; the forms runtime
 // then creates instances with com::CreateControl(kPixoProgId), tells them
-// their display size (SetClientSize) and hosts their events. There is no
-// screen: the view is a set of numbers (zoom, offsets, rubber band, repaint
-// counts) that DumpState() shows and tests read.
+// their display size (SetClientSize) and hosts their events. The view is a
+// set of numbers (zoom, offsets, rubber band, repaint counts) that
+// DumpState() shows and tests read; Paint draws it on a real screen.
 
 #include <cstdint>
 #include <memory>
@@ -19,6 +19,8 @@
 #include "platform/com/control.h"
 #include "platform/forms/operator_input.h"
 #include "platform/imaging/pixo_members.h"
+
+typedef struct _cairo cairo_t;
 
 namespace imaging {
 
@@ -81,6 +83,12 @@ class PixoControl : public com::Control, public forms::OperatorInput {
   int32_t RepaintCalls() const;
   int32_t AutoPaints() const;
   const std::vector<OverlayShape>& Overlay() const;
+
+  // Paints the view on `cr`, one unit per display pixel with the origin at
+  // the view's top left corner (pixo_paint.cpp): the background colour, the
+  // image at the view's zoom and offsets, the outline of the image's region
+  // (a crop), the rubber band while it is active, and the overlay marks.
+  void Paint(cairo_t* cr) const;
 
   struct State;
 

@@ -1,4 +1,5 @@
 #include "platform/imaging/pixo_control.h"
+#include "platform/imaging/save_faults.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -256,6 +257,25 @@ TEST_F(TempDir, FailedLoadsAndSavesReportAndKeepTheImage) {
   EXPECT_EQ(Long(Get(*c, Pixo::InfoWidth)), 0);
   EXPECT_EQ(Long(Get(*c, Pixo::ImageWidth)), 4);
   EXPECT_EQ(PixelAt(*c, 3, 0), kBlue);
+}
+
+TEST_F(TempDir, ASaveSetToFailStopsHalfWayLikeAFullDisk) {
+  auto c = RedBlue();
+  const std::string path = Path("pages.tif");
+  FailSaveForTest(2);
+  Put(*c, Pixo::SaveOption266, int16_t{1});
+  ASSERT_EQ(Long(Call(*c, Pixo::SaveImageFile, {path, int16_t{kFormatTiff}, int16_t{24}, int16_t{0}, int16_t{1}})),
+            kPixoOk);
+  const auto onePage = fs::file_size(path);
+  Put(*c, Pixo::SaveOption266, int16_t{2});
+  EXPECT_EQ(Long(Call(*c, Pixo::SaveImageFile, {path, int16_t{kFormatTiff}, int16_t{24}, int16_t{0}, int16_t{1}})),
+            kPixoWriteFailed);
+  FailSaveForTest(0);
+  // Part of the second page reached the file: it is longer than one page and torn.
+  EXPECT_GT(fs::file_size(path), onePage);
+  auto view = New("view");
+  Call(*view, Pixo::GetFileInfo, {path, 1, 1});
+  EXPECT_NE(Long(Get(*view, Pixo::InfoPageCount)), 2);
 }
 
 TEST(PixoControl, CropSequenceThroughTheRegion) {

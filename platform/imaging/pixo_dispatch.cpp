@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "platform/imaging/pixo_state.h"
+#include "platform/imaging/save_faults.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
 #include "platform/twain/twain.h"
@@ -144,7 +145,9 @@ V SaveFile(S& s, Args a) {
   if (!img) return Result(kPixoNoImage);
   // A page number above 1 appends to the file its page 1 started.
   const bool append = Lng(a, 4, 0) != 0 && s.Number(Pixo::SaveOption266) > 1;
-  return Result(WriteImageFile(Str(a, 0), *img, Lng(a, 1), Lng(a, 2, 0), Lng(a, 3, 0), append));
+  const std::string path = Str(a, 0);
+  return Result(SaveWithFaults(
+      path, [&] { return WriteImageFile(path, *img, Lng(a, 1), Lng(a, 2, 0), Lng(a, 3, 0), append); }));
 }
 
 V CombineInto(S& s, Args a) {
@@ -234,6 +237,7 @@ V ScanResult(int16_t rc) {
     case twain::kOk: return Result(kPixoOk);
     case twain::kNoSource: return Result(kPixoNoScanner);
     case twain::kCancelled: return Result(kPixoScanCancelled);
+    case twain::kNoMode: return Result(kPixoScanModeMissing);
     default: return Result(kPixoScanFailed);
   }
 }

@@ -190,6 +190,7 @@ enum PixoResult : int16_t {
   kPixoNoScanner = -9,        // no scanner source is reachable
   kPixoScanFailed = -10,      // the scanner refused, jammed or sent an inconsistent image
   kPixoScanCancelled = -11,   // the operator cancelled the source dialog or the scan
+  kPixoScanModeMissing = -12, // the scanner offers no mode of the pixel type asked
 };
 
 // Save format codes of SaveImageFile.

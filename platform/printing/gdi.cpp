@@ -2,8 +2,10 @@
 
 #include <cairo-pdf.h>
 #include <cairo.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "platform/printing/cups.h"
 #include "platform/runtime/shared_folder.h"
 #include "platform/uiscript/uiscript.h"
 #include "platform/win32/environment.h"
@@ -30,8 +33,15 @@ std::string Trim(std::string s) {
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
+constexpr const char* kPrintersTake =
+    "ORN_PRINTERS takes a file of printers, one a line: name=NAME; dpi=N or XxY; size=WxH "
+    "[; offset=XxY] [; default] [; failpage=N] [; failerror=N]";
+
+// A bad setting is reported the way a bad operator script is: one line on
+// standard error, and the program ends with 124.
 [[noreturn]] void Bad(int line, const std::string& what) {
-  throw std::runtime_error("ORN_PRINTERS line " + std::to_string(line) + ": " + what);
+  throw uiscript::ScriptError(std::string("ORN_PRINTERS line ") + std::to_string(line) + ": " + what + " (" +
+                              kPrintersTake + ")");
 }
 
 int Number(int line, const std::string& text) {
@@ -95,16 +105,28 @@ PrinterInfo ParseLine(int line, const std::string& text) {
   return p;
 }
 
+// Without ORN_PRINTERS: the embedded PDF printer and the printers of a CUPS
+// server; CUPS's default printer is the default when it has one.
+std::vector<PrinterInfo> SystemPrinters() {
+  PrinterInfo pdf;
+  pdf.name = kPdfPrinter;
+  std::vector<PrinterInfo> list = {pdf};
+  bool haveDefault = false;
+  for (PrinterInfo& p : cups::Printers()) {
+    if (p.name == kPdfPrinter) continue;
+    haveDefault = haveDefault || p.isDefault;
+    list.push_back(std::move(p));
+  }
+  list.front().isDefault = !haveDefault;
+  return list;
+}
+
 std::vector<PrinterInfo> ReadPrinters() {
   const char* path = std::getenv("ORN_PRINTERS");
-  if (!path) {
-    PrinterInfo p;
-    p.name = L"ORN PDF";
-    p.isDefault = true;
-    return {p};
-  }
+  if (!path) return SystemPrinters();
   std::ifstream in(path);
-  if (!in) throw std::runtime_error(std::string("ORN_PRINTERS: cannot read '") + path + "'");
+  if (!in)
+    throw uiscript::ScriptError(std::string("ORN_PRINTERS: cannot read '") + path + "' (" + kPrintersTake + ")");
   std::vector<PrinterInfo> list;
   int line = 0;
   for (std::string text; std::getline(in, text);) {
@@ -123,14 +145,60 @@ std::optional<std::vector<PrinterInfo>>& Printers() {
 
 // ---- contexts
 
+// The spool file a job's PDF is written to; the first failed write keeps
+// its errno.
+struct SpoolStream {
+  int fd = -1;
+  int error = 0;
+};
+
+cairo_status_t WriteSpool(void* closure, const unsigned char* data, unsigned int length) {
+  auto* s = static_cast<SpoolStream*>(closure);
+  while (length > 0) {
+    ssize_t n = ::write(s->fd, data, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (!s->error) s->error = n < 0 ? errno : EIO;
+      return CAIRO_STATUS_WRITE_ERROR;
+    }
+    data += n;
+    length -= static_cast<unsigned int>(n);
+  }
+  return CAIRO_STATUS_SUCCESS;
+}
+
 struct Job {
   int id = 0;
   int pages = 0;
   bool pageOpen = false;
   std::string path;
+  std::string title;
+  std::unique_ptr<SpoolStream> stream;
   cairo_surface_t* surface = nullptr;
   cairo_t* cr = nullptr;
 };
+
+// The system error for a failed cairo step of a job.
+DWORD ErrorOfCairo(cairo_status_t status, const SpoolStream* stream) {
+  switch (status) {
+    case CAIRO_STATUS_WRITE_ERROR:
+      return stream && stream->error ? ErrorFromErrno(stream->error, ERROR_WRITE_FAULT) : ERROR_WRITE_FAULT;
+    case CAIRO_STATUS_NO_MEMORY: return ERROR_NOT_ENOUGH_MEMORY;
+    case CAIRO_STATUS_INVALID_STRING:
+    case CAIRO_STATUS_INVALID_CLUSTERS: return ERROR_NO_UNICODE_TRANSLATION;
+    default: return ERROR_GEN_FAILURE;
+  }
+}
+
+// The first error of the job's drawing or writing so far, or success. A
+// write that failed counts even where cairo lets it pass.
+DWORD JobError(const Job& job) {
+  cairo_status_t s = job.cr ? cairo_status(job.cr) : CAIRO_STATUS_SUCCESS;
+  if (s == CAIRO_STATUS_SUCCESS && job.surface) s = cairo_surface_status(job.surface);
+  if (s != CAIRO_STATUS_SUCCESS) return ErrorOfCairo(s, job.stream.get());
+  if (job.stream && job.stream->error) return ErrorFromErrno(job.stream->error, ERROR_WRITE_FAULT);
+  return ERROR_SUCCESS;
+}
 
 struct DC {
   bool printer = false;
@@ -171,20 +239,28 @@ DC* FindPrinter(HDC hdc) {
 double PtX(const DC& dc, double px) { return px * 72.0 / dc.info.dpiX; }
 double PtY(const DC& dc, double px) { return px * 72.0 / dc.info.dpiY; }
 
-// The folder of the next document, made when missing; false when it cannot
-// be used. The default lies in the shared temporary folder, so it is a
-// folder of this user's own that no other user can have planted or write to.
+// ---- the spool folder: every path and file of a job is made here
+
+// The folder of the next document; false when it cannot be used. The
+// default lies in the shared temporary folder, so it is a folder of this
+// user's own (made here) that no other user can have planted or write to.
 bool SpoolDir(fs::path* dir) {
   if (const char* named = std::getenv("ORN_SPOOL_DIR"); named && *named) {
-    std::error_code ec;
     *dir = named;
-    fs::create_directories(*dir, ec);
-    return true;  // a folder that cannot take the file fails its creation
+    return true;
   }
   std::string temp;
   win32::GetTempPath(4096, &temp);
   *dir = fs::path(temp) / ("orn-spool-" + std::to_string(::getuid()));
   return rt::MakePrivateFolder(dir->string());
+}
+
+// Creates the job's file in the spool folder (made when missing): the
+// open file, or -1 with errno.
+int OpenSpoolFile(const fs::path& path) {
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
 
 std::string FileName(const std::wstring& doc, int job) {
@@ -196,14 +272,26 @@ std::string FileName(const std::wstring& doc, int job) {
   return name + "-" + std::to_string(::getpid()) + "-" + std::to_string(job) + ".pdf";
 }
 
-void CloseSurface(Job& job) {
+// Finishes the PDF and closes its file: the first error on the way, or
+// success.
+DWORD CloseSurface(Job& job) {
+  DWORD error = JobError(job);
   if (job.cr) cairo_destroy(job.cr);
+  job.cr = nullptr;
   if (job.surface) {
     cairo_surface_finish(job.surface);
+    if (!error) error = JobError(job);
     cairo_surface_destroy(job.surface);
+  }
+  if (job.stream && job.stream->fd >= 0) {
+    // What the disk refuses may show only now.
+    if ((::fsync(job.stream->fd) != 0 && errno != EINVAL) || ::close(job.stream->fd) != 0)
+      if (!error) error = ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+    job.stream->fd = -1;
   }
   job.cr = nullptr;
   job.surface = nullptr;
+  return error;
 }
 
 }  // namespace
@@ -308,16 +396,34 @@ bool TextOutW(HDC hdc, int x, int y, const wchar_t* text, int length) {
       return false;
     }
     cairo_t* cr = dc->job->cr;
+    cairo_identity_matrix(cr);
     double size = PtY(*dc, dc->fontHeight);
     cairo_set_font_size(cr, size);
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
     // The cell's top is at y; cairo places the baseline.
     cairo_move_to(cr, PtX(*dc, dc->info.offsetX + x), PtY(*dc, dc->info.offsetY + y) + fe.ascent);
-    cairo_show_text(cr, ToUtf8(t).c_str());
+    // The text as it is: a character the PDF cannot take fails the call.
+    std::string utf8;
+    for (wchar_t wc : t) AppendUtf8(utf8, static_cast<char32_t>(wc));
+    cairo_show_text(cr, utf8.c_str());
+    if (cairo_status_t status = cairo_status(cr); status != CAIRO_STATUS_SUCCESS) {
+      SetLastError(ErrorOfCairo(status, dc->job->stream.get()));
+      return false;
+    }
   }
   dc->drawn.push_back({dc->printer ? dc->job->pages : 0, x, y, dc->fontHeight, std::move(t)});
   return true;
+}
+
+cairo_t* PageCairoContext(HDC hdc) {
+  DC* dc = Find(hdc);
+  if (!dc || !dc->printer || !dc->job || !dc->job->pageOpen) return nullptr;
+  cairo_t* cr = dc->job->cr;
+  cairo_identity_matrix(cr);
+  cairo_scale(cr, 72.0 / dc->info.dpiX, 72.0 / dc->info.dpiY);
+  cairo_translate(cr, dc->info.offsetX, dc->info.offsetY);
+  return cr;
 }
 
 int SetAbortProc(HDC hdc, ABORTPROC proc) {
@@ -341,11 +447,22 @@ int StartDocW(HDC hdc, const DOCINFOW* info) {
   }
   Job job;
   job.id = ++g_nextJob;
+  job.title = ToUtf8(info->lpszDocName ? info->lpszDocName : L"");
   job.path = (dir / FileName(info->lpszDocName ? info->lpszDocName : L"", job.id)).string();
-  job.surface = cairo_pdf_surface_create(job.path.c_str(), PtX(*dc, dc->info.width), PtY(*dc, dc->info.height));
+  job.stream = std::make_unique<SpoolStream>();
+  job.stream->fd = OpenSpoolFile(job.path);
+  if (job.stream->fd < 0) {
+    SetLastError(ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND));
+    return SP_ERROR;
+  }
+  job.surface = cairo_pdf_surface_create_for_stream(WriteSpool, job.stream.get(), PtX(*dc, dc->info.width),
+                                                    PtY(*dc, dc->info.height));
   if (cairo_surface_status(job.surface) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(job.surface);
-    SetLastError(ERROR_PATH_NOT_FOUND);
+    DWORD error = ErrorOfCairo(cairo_surface_status(job.surface), job.stream.get());
+    CloseSurface(job);
+    std::error_code ec;
+    fs::remove(job.path, ec);
+    SetLastError(error);
     return SP_ERROR;
   }
   if (info->lpszDocName)
@@ -394,8 +511,14 @@ int EndPage(HDC hdc) {
     SetLastError(ERROR_PRINT_CANCELLED);
     return SP_ERROR;
   }
+  cairo_identity_matrix(dc->job->cr);
   cairo_show_page(dc->job->cr);
   dc->job->pageOpen = false;
+  // What failed on the page (a write, a character the PDF refuses) fails it.
+  if (DWORD error = JobError(*dc->job)) {
+    SetLastError(error);
+    return SP_ERROR;
+  }
   SetLastError(ERROR_SUCCESS);
   return 1;
 }
@@ -409,10 +532,33 @@ int EndDoc(HDC hdc) {
   }
   Job job = std::move(*dc->job);
   dc->job.reset();
-  CloseSurface(job);
+  std::string printer = ToUtf8(dc->info.name);
+  std::error_code ec;
+  DWORD error = CloseSurface(job);
+  if (error) {
+    fs::remove(job.path, ec);
+    uiscript::Transcript::Write({"spool", printer, "aborted"});
+    SetLastError(error);
+    return SP_ERROR;
+  }
+  if (dc->info.cups) {
+    // The finished PDF goes to the printer's queue; the spool file was only
+    // the way there.
+    int id = 0;
+    std::string why;
+    bool sent = cups::Submit(dc->info.name, job.path, job.title, &id, &error, &why);
+    fs::remove(job.path, ec);
+    if (!sent) {
+      uiscript::Transcript::Write({"spool", printer, "aborted", why});
+      SetLastError(error);
+      return SP_ERROR;
+    }
+    uiscript::Transcript::Write({"spool", printer, "cups job " + std::to_string(id), std::to_string(job.pages)});
+    SetLastError(ERROR_SUCCESS);
+    return 1;
+  }
   dc->lastSpool = job.path;
-  uiscript::Transcript::Write(
-      {"spool", ToUtf8(dc->info.name), fs::path(job.path).filename().string(), std::to_string(job.pages)});
+  uiscript::Transcript::Write({"spool", printer, fs::path(job.path).filename().string(), std::to_string(job.pages)});
   SetLastError(ERROR_SUCCESS);
   return 1;
 }

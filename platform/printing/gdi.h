@@ -1,30 +1,44 @@
 #pragma once
 // Device contexts of the display and of printers, and printer documents.
 //
-// Printers come from the file named by ORN_PRINTERS, one a line ("#" starts
-// a comment line), fields separated by ";":
+// Printers: without ORN_PRINTERS, the embedded printer "ORN PDF" (300 dpi,
+// A4 of 2480x3508 pixels, offset 50x50), which keeps each job as a PDF in the
+// spool folder, and the printers of a reachable CUPS server (cups.h) with
+// their page size and resolution; CUPS's default printer is the default,
+// else "ORN PDF". Tests name their printers in the file ORN_PRINTERS names
+// instead, one a line ("#" starts a comment line), fields separated by ";":
 //   name=Office A4; dpi=300; size=2480x3508; offset=50x50; default
 //   name=Jammed; dpi=600x300; size=4960x3508; offset=0x0; failpage=2; failerror=21
 // dpi is one value or X x Y; size is the physical page and offset the
 // printable area's origin on it, both in device pixels; "default" marks the
 // default printer (else the first one is); failpage=N makes StartPage of
 // page N fail with last error `failerror` (default 21, "device not ready").
-// A malformed line throws std::runtime_error at the first use. Without
-// ORN_PRINTERS there is one printer: "ORN PDF", 300 dpi, 2480x3508, offset
-// 50x50, the default.
+// A file that cannot be read or a malformed line throws
+// uiscript::ScriptError at the first use, naming ORN_PRINTERS and what it
+// takes (the programs end with 124).
 //
 // A printer document is written as a PDF (cairo) into the folder named by
 // ORN_SPOOL_DIR (created when missing; default: orn-spool-<uid> in the
 // temporary path, a folder only this user may write, else StartDocW fails
 // with ERROR_ACCESS_DENIED), named after the document with the process id and the job
-// number: "ORN_-_RichEdit-4711-1.pdf". One PDF page per StartPage/EndPage;
-// each TextOutW at its device position (the printable origin offset by the
-// printer's offsets), in Liberation Mono of the selected cell height. EndDoc
-// writes the transcript line  spool | <printer> | <file> | <pages>; AbortDoc
-// removes the file and writes  spool | <printer> | aborted.
+// number: "ORN_-_RichEdit-4711-1.pdf". One PDF page per StartPage/EndPage.
+// EndDoc keeps the file for "ORN PDF" and writes the transcript line
+//   spool | <printer> | <file> | <pages>
+// and for a CUPS printer submits it as a PDF job and removes it:
+//   spool | <printer> | cups job <number> | <pages>
+// AbortDoc, and a failed EndDoc, remove the file and write
+// spool | <printer> | aborted.
+//
+// A failure is the failure of its step: a spool file that cannot be made
+// fails StartDocW, a write the disk refuses or a character the PDF cannot
+// take fails EndPage (or EndDoc, when it shows only there), a job CUPS does
+// not take fails EndDoc, each with its system error code (ERROR_DISK_FULL,
+// ERROR_ACCESS_DENIED, ERROR_NO_UNICODE_TRANSLATION, ...).
 //
 // Calls that fail set the last error; StartDocW, StartPage, EndPage, EndDoc
 // and AbortDoc set it to 0 when they succeed.
+
+#include <cairo.h>
 
 #include <string>
 #include <vector>
@@ -32,6 +46,8 @@
 #include "platform/windows/window.h"
 
 namespace win {
+
+inline constexpr const wchar_t* kPdfPrinter = L"ORN PDF";
 
 struct PrinterInfo {
   std::wstring name;
@@ -41,6 +57,7 @@ struct PrinterInfo {
   bool isDefault = false;
   int failPage = 0;                 // 0 = never
   DWORD failError = ERROR_NOT_READY;
+  bool cups = false;                // a printer of the CUPS server
 };
 
 // The configured printers (read once from ORN_PRINTERS).
@@ -77,9 +94,16 @@ enum BkMode : int { TRANSPARENT = 1, OPAQUE = 2 };
 int SetBkMode(HDC hdc, int mode);  // the previous mode, 0 on failure
 // Selects a fixed-pitch font whose cell is `height` device pixels high.
 bool SelectFontHeight(HDC hdc, int height);
-// Draws text with its cell's top-left corner at (x, y), device pixels of
-// the printable area. On a printer only between StartPage and EndPage.
+// Draws text (Liberation Mono) with its cell's top-left corner at (x, y),
+// device pixels of the printable area. On a printer only between StartPage
+// and EndPage; a character the PDF refuses fails it.
 bool TextOutW(HDC hdc, int x, int y, const wchar_t* text, int length);
+
+// The cairo context of the page open on a printer context, its user space
+// in device pixels of the printable area; null when no page is open (and
+// on the display). Drawing there that fails leaves the context in an error
+// state, which EndPage reports as the page's failure.
+cairo_t* PageCairoContext(HDC hdc);
 
 using ABORTPROC = BOOL (*)(HDC, int);
 // The abort procedure runs in every EndPage; when it answers 0 the document

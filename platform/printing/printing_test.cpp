@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "platform/printing/gdi.h"
+#include "platform/uiscript/uiscript.h"
 #include "platform/printing/printdlg.h"
 #include "platform/windows/script.h"
 
@@ -94,16 +97,27 @@ TEST_F(PrintingTest, ConfigurationFileIsReadAndBadLinesAreRefused) {
       {"name=X; dpi=300; size=100x100; offset=50x10", "ORN_PRINTERS line 1: the offsets leave no printable area"},
       {"name=X; dpi=300; size=100x100; colour", "ORN_PRINTERS line 1: unknown field 'colour'"},
   };
-  for (const auto& c : bad) {
-    std::ofstream(file) << c.line << "\n";
+  // Each is one line that names the variable and what it takes, raised as
+  // a fault of the run's settings (the programs end with 124).
+  auto refused = [&](const std::string& message) {
     ResetPrintersForTest();
     try {
       ConfiguredPrinters();
-      ADD_FAILURE() << c.line;
-    } catch (const std::runtime_error& e) {
-      EXPECT_EQ(std::string(e.what()), c.message);
+      ADD_FAILURE() << message;
+    } catch (const uiscript::ScriptError& e) {
+      std::string what = e.what();
+      EXPECT_EQ(what.substr(0, message.size()), message);
+      EXPECT_NE(what.find("(ORN_PRINTERS takes a file of printers, one a line: name=NAME; dpi="), std::string::npos);
+      EXPECT_EQ(what.find('\n'), std::string::npos);
     }
+  };
+  for (const auto& c : bad) {
+    std::ofstream(file) << c.line << "\n";
+    refused(c.message);
   }
+  setenv("ORN_PRINTERS", (dir_ / "missing").c_str(), 1);
+  refused("ORN_PRINTERS: cannot read '" + (dir_ / "missing").string() + "'");
+  setenv("ORN_PRINTERS", file.c_str(), 1);
   std::ofstream(file) << "";  // no printers at all
   ResetPrintersForTest();
   EXPECT_EQ(DefaultPrinter(), nullptr);
@@ -233,6 +247,71 @@ TEST_F(PrintingTest, DefaultSpoolFolderIsTheUsersOwnInTheTemporaryFolder) {
   EXPECT_TRUE(fs::is_empty(victim));
   DeleteDC(dc);
   unsetenv("ORN_TEMP_PATH");
+}
+
+TEST_F(PrintingTest, WritesTheDiskRefusesFailTheirStep) {
+  // A file size limit stands for a full disk; the signal it sends is ignored
+  // so that the write itself fails, with EFBIG.
+  struct rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 3000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+  DOCINFOW di;
+  ASSERT_GT(StartDocW(dc, &di), 0);
+  int failed = 0;
+  DWORD error = 0;
+  for (int page = 1; page <= 20 && !failed; ++page) {
+    StartPage(dc);
+    for (int line = 0; line < 40; ++line) {
+      std::wstring text = L"Seite " + std::to_wstring(page) + L" Zeile " + std::to_wstring(line) + L" Grüße";
+      TextOutW(dc, 100, 100 + line * 60, text.c_str(), static_cast<int>(text.size()));
+    }
+    if (EndPage(dc) <= 0) {
+      failed = page;
+      error = GetLastError();
+    }
+  }
+  if (!failed && EndDoc(dc) <= 0) {
+    failed = -1;
+    error = GetLastError();
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldSignal);
+  EXPECT_NE(failed, 0);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_DISK_FULL));
+  if (failed > 0) AbortDoc(dc);
+  EXPECT_EQ(LastLine(), "spool | Office A4 | aborted");
+  EXPECT_TRUE(fs::is_empty(dir_ / "spool"));
+  DeleteDC(dc);
+}
+
+TEST_F(PrintingTest, CharacterThePdfRefusesFailsTheTextAndThePage) {
+  HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+  DOCINFOW di;
+  ASSERT_GT(StartDocW(dc, &di), 0);
+  StartPage(dc);
+  std::wstring lone = L"a\xD800" L"b";  // half a surrogate pair
+  EXPECT_FALSE(TextOutW(dc, 0, 0, lone.c_str(), 3));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_EQ(EndPage(dc), SP_ERROR);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_GT(AbortDoc(dc), 0);
+  EXPECT_TRUE(fs::is_empty(dir_ / "spool"));
+  DeleteDC(dc);
+}
+
+TEST_F(PrintingTest, WithoutConfigurationAndWithoutCupsThePdfPrinterIsAll) {
+  unsetenv("ORN_PRINTERS");
+  setenv("CUPS_SERVER", (dir_ / "no-cups.sock").c_str(), 1);
+  ResetPrintersForTest();
+  const auto& list = ConfiguredPrinters();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].name, L"ORN PDF");
+  EXPECT_EQ(DefaultPrinter(), &list[0]);
+  unsetenv("CUPS_SERVER");
 }
 
 TEST_F(PrintingTest, PrintDialogFollowsTheScriptOrItsDefault) {

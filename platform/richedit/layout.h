@@ -1,42 +1,96 @@
 #pragma once
-// The rich edit control's deterministic layout, so that line and page breaks
-// can be predicted exactly.
+// The rich edit control's layout: the document's paragraphs and table rows
+// set with Pango, in twips, for a line width.
 //
-// Fixed metrics per font size s (in points): every character advances 12·s
-// twips (0.6 em, the pitch of the fixed-pitch font the printer draws with), a
-// line is 24·s twips high (1.2 em, its tallest character); tab stops stand
-// every 720 twips from the line's start. Lines end after "\r" (paragraph) or
-// "\v" (line break) and wrap at the last blank or tab that fits; blanks and
-// tabs at a line's end hang past the width; a word wider than the whole line
-// is cut where it stops fitting, but every line takes at least one character.
+// The layout does not depend on the device: fonts are measured unhinted at
+// a resolution of one unit a twip, so the screen and every printer get the
+// same lines, and a device only scales the drawing. Each paragraph is one
+// Pango layout (a paragraph longer than kPieceChars is set in pieces that
+// end at a blank); a table row is one unit that is never split, its cells
+// side by side at their \cellx boundaries, each cell's paragraphs wrapped
+// inside it, and its borders drawn. Laying out starts at the block (the
+// paragraph or row) that holds the first character and goes on only as far
+// as the area needs, so filling a page costs the page, not the document;
+// the blocks laid out last are kept for the next call.
+
+#include <cairo.h>
 
 #include <cstdint>
+#include <list>
+#include <memory>
 #include <vector>
 
-#include "platform/richedit/rtf.h"
+#include "platform/richedit/document.h"
 
-namespace win::layout {
+namespace win::rich {
 
-struct Line {
-  int32_t start = 0;   // first character
-  int32_t end = 0;     // one past the last character, breaks and blanks included
-  int32_t height = 0;  // twips
+inline constexpr int32_t kPieceChars = 16384;
+
+// A line of the layout (a table row counts as one), twips from the top of
+// the first laid-out line.
+struct PlacedLine {
+  int32_t start = 0, end = 0;  // characters; end includes its paragraph's end mark on the last line
+  int32_t top = 0, height = 0;
 };
 
-constexpr int32_t kTabStop = 720;
-inline int32_t CharWidth(uint16_t halfPoints) { return 6 * halfPoints; }
-inline int32_t LineHeight(uint16_t halfPoints) { return 12 * halfPoints; }
-
-// Lines of text[from, to) for a width in twips.
-std::vector<Line> Lines(const rtf::Text& text, int32_t from, int32_t to, int32_t width);
-
-// One stretch of a line drawn with one TextOut: no tabs or breaks inside,
-// one font size. x is in twips from the line's start.
-struct Run {
-  int32_t start = 0, end = 0;
-  int32_t x = 0;
-  uint16_t size = rtf::kDefaultSize;
+struct FillRequest {
+  int32_t first = 0;
+  int32_t last = -1;       // -1: to the end; else no line that starts at or after it
+  int32_t width = 0;       // the line width
+  int32_t height = -1;     // twips available; -1: no limit
+  bool page = true;        // a page: whole lines only, a page break ends it
+  bool takeOversized = false;  // a page that takes nothing else takes a line taller than itself
+  int32_t scroll = 0;      // (screen) twips of the layout above the area; lines there are not drawn
 };
-std::vector<Run> Runs(const rtf::Text& text, const Line& line);
 
-}  // namespace win::layout
+struct FillResult {
+  int32_t next = 0;    // the first character not placed
+  int32_t bottom = 0;  // the bottom of the last placed line
+  std::vector<PlacedLine> lines;
+};
+
+class Layout {
+ public:
+  explicit Layout(const Document* doc);
+  ~Layout();
+  Layout(const Layout&) = delete;
+  Layout& operator=(const Layout&) = delete;
+
+  // The document changed: everything laid out is dropped.
+  void Invalidate();
+  // Drops the kept blocks (the document stays indexed).
+  void Release();
+
+  // Places lines from `first` into a column; draws them when `cr` is not
+  // null, with cr's user space in twips and its origin at the column's
+  // top-left corner (the caller scales to the device). Marks that are
+  // embedded objects take no room and are not drawn; pictures are drawn at
+  // their size; characters the device refuses leave cr in an error state.
+  FillResult Fill(const FillRequest& request, cairo_t* cr);
+
+  // The character nearest to x (twips from the column's left) on a line
+  // that Fill placed with this width.
+  int32_t CharAtX(const PlacedLine& line, int32_t width, int32_t x);
+
+  // Paragraphs (and cell paragraphs) set by Pango so far: what filling cost.
+  size_t ParagraphsSet() const { return set_; }
+
+ private:
+  struct Block;
+  struct Para;
+  struct Laid;
+  void Index();
+  size_t BlockAt(int32_t cp) const;
+  Laid& Get(size_t block, int32_t width);
+  std::unique_ptr<Para> SetParagraph(int32_t start, int32_t end, int32_t width, bool continues, bool continued);
+  void DrawPara(cairo_t* cr, const Para& p, size_t line, double x, double y);
+
+  const Document* doc_;
+  std::vector<Block> blocks_;
+  bool indexed_ = false;
+  int32_t width_ = -1;
+  size_t set_ = 0;
+  std::list<std::pair<size_t, std::unique_ptr<Laid>>> kept_;  // most recent first
+};
+
+}  // namespace win::rich

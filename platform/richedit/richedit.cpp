@@ -1,11 +1,13 @@
 #include "platform/richedit/richedit.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "platform/ole/live.h"
 #include "platform/printing/gdi.h"
+#include "platform/richedit/document.h"
 #include "platform/richedit/layout.h"
 #include "platform/richedit/rtf.h"
 #include "platform/windows/menu.h"
@@ -30,8 +32,11 @@ class OleInterface;
 
 struct Control {
   HWND hwnd = nullptr;
-  rtf::Text text;
-  std::vector<Embedded> objects;  // in the order of their marks in the text
+  rich::Document doc;
+  rich::Layout layout{&doc};
+  std::vector<Embedded> objects;  // one per mark of doc, in order; pictures hold none
+  std::vector<rich::PlacedLine> screenLines;  // the whole document at the screen's width
+  int32_t screenWidth = -1;
   LONG anchor = 0, caret = 0;
   bool modified = false;
   bool redraw = true;
@@ -45,7 +50,13 @@ struct Control {
   bool mouseDown = false;
   int contextMenus = 0;
 
-  LONG Length() const { return static_cast<LONG>(text.chars.size()); }
+  LONG Length() const { return doc.Length(); }
+  wchar_t At(LONG cp) const { return static_cast<wchar_t>(doc.chars[static_cast<size_t>(cp)]); }
+  void Changed() {
+    layout.Invalidate();
+    screenWidth = -1;
+    formatCached = false;
+  }
   CHARRANGE Sel() const { return {std::min(anchor, caret), std::max(anchor, caret)}; }
 };
 
@@ -56,10 +67,6 @@ Control* Data(HWND h) {
 
 bool ReadOnly(const Control& c) { return (GetWindowLongPtrW(c.hwnd, GWL_STYLE) & ES_READONLY) != 0; }
 
-LONG MarksBefore(const Control& c, LONG cp) {
-  return static_cast<LONG>(std::count(c.text.chars.begin(), c.text.chars.begin() + cp, rtf::kObjectMark));
-}
-
 void ReleaseEmbedded(Embedded& e, bool close) {
   if (close && e.object) e.object->Close(ole::OLECLOSE_NOSAVE);
   if (e.object) e.object->Release();
@@ -67,27 +74,29 @@ void ReleaseEmbedded(Embedded& e, bool close) {
   e = Embedded{};
 }
 
-// Replaces text[from, to) with `insert`, whose object marks stand for
-// `inserted` in order. Objects inside the removed range are announced to the
-// callback and released.
-void Replace(Control& c, LONG from, LONG to, const rtf::Text& insert, std::vector<Embedded> inserted) {
+// Replaces [from, to) with `insert`, whose marks stand for `inserted` in
+// order. Objects inside the removed range are announced to the callback and
+// released.
+void Replace(Control& c, LONG from, LONG to, rich::Document insert, std::vector<Embedded> inserted) {
   from = std::clamp<LONG>(from, 0, c.Length());
   to = std::clamp<LONG>(to, from, c.Length());
-  LONG firstObj = MarksBefore(c, from);
-  LONG removedObjs = MarksBefore(c, to) - firstObj;
-  for (LONG i = 0; i < removedObjs; ++i) {
-    Embedded& e = c.objects[static_cast<size_t>(firstObj + i)];
-    if (c.callback) c.callback->DeleteObject(e.object);
+  size_t firstObj = c.doc.MarksBefore(from);
+  size_t removedObjs = c.doc.MarksBefore(to) - firstObj;
+  for (size_t i = 0; i < removedObjs; ++i) {
+    Embedded& e = c.objects[firstObj + i];
+    if (e.object && c.callback) c.callback->DeleteObject(e.object);
     ReleaseEmbedded(e, true);
   }
-  auto objAt = c.objects.begin() + firstObj;
-  objAt = c.objects.erase(objAt, objAt + removedObjs);
+  auto objAt = c.objects.begin() + static_cast<ptrdiff_t>(firstObj);
+  objAt = c.objects.erase(objAt, objAt + static_cast<ptrdiff_t>(removedObjs));
+  inserted.resize(insert.marks.size());
   c.objects.insert(objAt, inserted.begin(), inserted.end());
-  c.text.chars.replace(static_cast<size_t>(from), static_cast<size_t>(to - from), insert.chars);
-  c.text.sizes.erase(c.text.sizes.begin() + from, c.text.sizes.begin() + to);
-  c.text.sizes.insert(c.text.sizes.begin() + from, insert.sizes.begin(), insert.sizes.end());
-  c.anchor = c.caret = from + static_cast<LONG>(insert.chars.size());
-  c.formatCached = false;
+  LONG length = insert.Length();
+  // A whole new document is moved in, not copied: a large one is held once.
+  if (from == 0 && to == c.Length()) c.doc = std::move(insert);
+  else c.doc.Replace(from, to, insert);
+  c.anchor = c.caret = from + length;
+  c.Changed();
 }
 
 ole::CLSID ClassIdOf(const std::string& className) {
@@ -124,40 +133,51 @@ bool OfferObject(Control& c, const rtf::Object& o, LONG cp, Embedded* out) {
 // Puts a read document at [from, to): objects the callback takes stay as
 // marks, the others give way to their result text. Returns the characters
 // inserted.
-LONG Insert(Control& c, LONG from, LONG to, const rtf::Document& doc) {
-  rtf::Text text;
-  std::vector<Embedded> taken;
-  size_t next = 0;
-  for (size_t i = 0; i < doc.text.chars.size(); ++i) {
-    wchar_t ch = doc.text.chars[i];
-    if (ch == rtf::kObjectMark && next < doc.objects.size()) {
-      const rtf::Object& o = doc.objects[next++];
-      Embedded e;
-      if (OfferObject(c, o, from + static_cast<LONG>(text.chars.size()), &e)) {
-        text.Add(ch, doc.text.sizes[i]);
-        taken.push_back(e);
-      } else {
-        text.chars += o.result.chars;
-        text.sizes.insert(text.sizes.end(), o.result.sizes.begin(), o.result.sizes.end());
-      }
-      continue;
-    }
-    text.Add(ch, doc.text.sizes[i]);
+LONG Insert(Control& c, LONG from, LONG to, rtf::Parsed parsed) {
+  rich::Document& doc = parsed.doc;
+  std::vector<rich::Mark> original = doc.marks;
+  std::vector<Embedded> taken(parsed.objects.size());
+  int32_t shift = 0;
+  for (const rich::Mark& m : original) {
+    if (m.object < 0 || static_cast<size_t>(m.object) >= parsed.objects.size()) continue;
+    const rtf::Object& o = parsed.objects[static_cast<size_t>(m.object)];
+    int32_t cp = m.cp + shift;
+    if (OfferObject(c, o, from + cp, &taken[static_cast<size_t>(m.object)])) continue;
+    doc.Replace(cp, cp + 1, o.result);
+    shift += o.result.Length() - 1;
   }
-  Replace(c, from, to, text, std::move(taken));
-  return static_cast<LONG>(text.chars.size());
+  std::vector<Embedded> inserted;
+  inserted.reserve(doc.marks.size());
+  for (const rich::Mark& m : doc.marks)
+    inserted.push_back(m.object >= 0 && static_cast<size_t>(m.object) < taken.size() ? taken[static_cast<size_t>(m.object)]
+                                                                                     : Embedded{});
+  for (rich::Mark& m : doc.marks) m.object = -1;
+  LONG length = doc.Length();
+  Replace(c, from, to, std::move(doc), std::move(inserted));
+  return length;
 }
 
-rtf::Text PlainText(const std::wstring& s) {
-  rtf::Text t;
+// Text typed, pasted or set as plain text: CR LF and LF become paragraph
+// ends; it takes the formats around it.
+rich::Document PlainText(const std::wstring& s) {
+  rich::Document d;
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] == L'\r' && i + 1 < s.size() && s[i + 1] == L'\n') continue;
-    t.Add(s[i] == L'\n' ? L'\r' : s[i], rtf::kDefaultSize);
+    d.chars.push_back(s[i] == L'\n' ? rich::kParagraphEnd : static_cast<char32_t>(s[i]));
+    if (s[i] == static_cast<wchar_t>(rich::kObjectMark)) d.marks.push_back({static_cast<int32_t>(d.chars.size() - 1), nullptr, -1});
   }
-  return t;
+  return d;
 }
 
 // ---- the OLE interface of a control
+
+// The mark of the index-th embedded object (pictures are no objects).
+size_t MarkOfObject(const Control& c, LONG index) {
+  LONG seen = -1;
+  for (size_t i = 0; i < c.objects.size(); ++i)
+    if (c.objects[i].object && ++seen == index) return i;
+  return c.objects.size();
+}
 
 class OleInterface final : public IRichEditOle, public ole::detail::Counted<OleInterface> {
  public:
@@ -170,17 +190,19 @@ class OleInterface final : public IRichEditOle, public ole::detail::Counted<OleI
   ole::ULONG AddRef() override { return static_cast<ole::ULONG>(AddRefImpl()); }
   ole::ULONG Release() override { return static_cast<ole::ULONG>(ReleaseImpl()); }
 
-  LONG GetObjectCount() override { return control_ ? static_cast<LONG>(control_->objects.size()) : 0; }
+  LONG GetObjectCount() override {
+    if (!control_) return 0;
+    return static_cast<LONG>(std::count_if(control_->objects.begin(), control_->objects.end(),
+                                           [](const Embedded& e) { return e.object != nullptr; }));
+  }
 
   ole::HRESULT GetObject(LONG index, REOBJECT* out, DWORD flags) override {
     if (!control_) return ole::CO_E_RELEASED;
     if (!out || out->cbStruct != sizeof(REOBJECT)) return ole::E_INVALIDARG;
     if (index < 0 || index >= GetObjectCount()) return ole::E_INVALIDARG;
-    const Embedded& e = control_->objects[static_cast<size_t>(index)];
-    LONG cp = 0, seen = -1;
-    for (; cp < control_->Length(); ++cp)
-      if (control_->text.chars[static_cast<size_t>(cp)] == rtf::kObjectMark && ++seen == index) break;
-    out->cp = cp;
+    size_t at = MarkOfObject(*control_, index);
+    const Embedded& e = control_->objects[at];
+    out->cp = control_->doc.marks[at].cp;
     out->clsid = e.clsid;
     out->dwFlags = 0;
     if (const ole::ObjectActivity* a = ole::ActivityOf(e.object)) {
@@ -210,7 +232,8 @@ class OleInterface final : public IRichEditOle, public ole::detail::Counted<OleI
 
   ole::HRESULT InPlaceDeactivate() override {
     if (!control_) return ole::CO_E_RELEASED;
-    for (auto& e : control_->objects) ole::DeactivateInPlace(e.object);
+    for (auto& e : control_->objects)
+      if (e.object) ole::DeactivateInPlace(e.object);
     return ole::S_OK;
   }
 
@@ -227,50 +250,48 @@ int32_t ScreenWidth(const Control& c) {
   return std::max<int32_t>(r.right * kTwipsPerPixel, 1);
 }
 
-std::vector<layout::Line> ScreenLines(const Control& c) {
-  auto lines = layout::Lines(c.text, 0, c.Length(), ScreenWidth(c));
-  if (lines.empty()) lines.push_back({0, 0, layout::LineHeight(rtf::kDefaultSize)});
-  return lines;
+constexpr int32_t kEmptyLineHeight = 240;
+
+// Every line of the document at the screen's width, laid out once until the
+// document or the width changes.
+const std::vector<rich::PlacedLine>& ScreenLines(Control& c) {
+  int32_t width = ScreenWidth(c);
+  if (c.screenWidth != width) {
+    rich::FillRequest req;
+    req.width = width;
+    req.page = false;
+    c.screenLines = c.layout.Fill(req, nullptr).lines;
+    if (c.screenLines.empty()) c.screenLines.push_back({0, c.Length(), 0, kEmptyLineHeight});
+    c.screenWidth = width;
+  }
+  return c.screenLines;
 }
 
-size_t LineOf(const std::vector<layout::Line>& lines, LONG cp) {
+size_t LineOf(const std::vector<rich::PlacedLine>& lines, LONG cp) {
   for (size_t i = 0; i < lines.size(); ++i)
     if (cp < lines[i].end) return i;
   return lines.size() - 1;
 }
 
 // The last position of a line the caret can take (before its break).
-LONG LineLast(const Control& c, const layout::Line& l) {
+LONG LineLast(const Control& c, const rich::PlacedLine& l) {
   LONG end = l.end;
   if (end > l.start) {
-    wchar_t ch = c.text.chars[static_cast<size_t>(end - 1)];
-    if (ch == L'\r' || ch == L'\v') --end;
+    wchar_t ch = c.At(end - 1);
+    if (ch == L'\r' || ch == L'\v' || ch == L'\a' || ch == L'\f') --end;
   }
   return end;
 }
 
-LONG CpInLine(const Control& c, const layout::Line& l, int32_t xTwips) {
-  int32_t x = 0;
-  LONG last = LineLast(c, l);
-  for (LONG i = l.start; i < last; ++i) {
-    int32_t w = c.text.chars[static_cast<size_t>(i)] == L'\t'
-                    ? (x / layout::kTabStop + 1) * layout::kTabStop - x
-                    : layout::CharWidth(c.text.sizes[static_cast<size_t>(i)]);
-    if (xTwips < x + w / 2) return i;
-    x += w;
-  }
-  return last;
-}
-
-LONG CpFromPoint(const Control& c, LPARAM lParam) {
-  auto lines = ScreenLines(c);
+LONG CpFromPoint(Control& c, LPARAM lParam) {
+  const auto& lines = ScreenLines(c);
   int32_t y = GET_Y_LPARAM(lParam) * kTwipsPerPixel;
   size_t i = std::min<size_t>(static_cast<size_t>(std::max<LONG>(c.firstLine, 0)), lines.size() - 1);
   while (i + 1 < lines.size() && y >= lines[i].height) {
     y -= lines[i].height;
     ++i;
   }
-  return CpInLine(c, lines[i], GET_X_LPARAM(lParam) * kTwipsPerPixel);
+  return c.layout.CharAtX(lines[i], c.screenWidth, GET_X_LPARAM(lParam) * kTwipsPerPixel);
 }
 
 void ScrollTo(Control& c, LONG line) {
@@ -278,10 +299,11 @@ void ScrollTo(Control& c, LONG line) {
   c.firstLine = std::clamp<LONG>(line, 0, count - 1);
 }
 
-LONG VisibleLines(const Control& c) {
+LONG VisibleLines(Control& c) {
   RECT r;
   GetClientRect(c.hwnd, &r);
-  return std::max<LONG>(1, r.bottom * kTwipsPerPixel / layout::LineHeight(rtf::kDefaultSize));
+  int32_t lineHeight = std::max<int32_t>(ScreenLines(c).front().height, 1);
+  return std::max<LONG>(1, r.bottom * kTwipsPerPixel / lineHeight);
 }
 
 void MoveCaret(Control& c, LONG to, bool extend) {
@@ -330,10 +352,10 @@ void Copy(Control& c) {
       return;
     }
   }
-  SetClipboardText(c.text.chars.substr(static_cast<size_t>(s.cpMin), static_cast<size_t>(s.cpMax - s.cpMin)));
+  SetClipboardText(c.doc.chars.Wide(static_cast<size_t>(s.cpMin), static_cast<size_t>(s.cpMax)));
 }
 
-void Edit(Control& c, LONG from, LONG to, const rtf::Text& insert) {
+void Edit(Control& c, LONG from, LONG to, const rich::Document& insert) {
   if (ReadOnly(c)) return;
   Replace(c, from, to, insert, {});
   c.modified = true;
@@ -343,60 +365,93 @@ void Edit(Control& c, LONG from, LONG to, const rtf::Text& insert) {
 
 LRESULT StreamIn(Control& c, WPARAM format, EDITSTREAM* es) {
   if (!es || !es->pfnCallback) return 0;
-  std::string bytes;
-  std::vector<uint8_t> buf(kStreamChunk);
   es->dwError = 0;
-  while (true) {
-    LONG done = 0;
-    DWORD r = es->pfnCallback(es->dwCookie, buf.data(), kStreamChunk, &done);
-    if (r) {
-      es->dwError = r;
-      break;
+  try {
+    rtf::Bytes bytes;
+    std::vector<uint8_t> buf(kStreamChunk);
+    while (true) {
+      LONG done = 0;
+      DWORD r = es->pfnCallback(es->dwCookie, buf.data(), kStreamChunk, &done);
+      if (r) {
+        es->dwError = r;
+        break;
+      }
+      if (done <= 0) break;
+      bytes.Append(buf.data(), static_cast<size_t>(std::min(done, kStreamChunk)));
     }
-    if (done <= 0) break;
-    bytes.append(reinterpret_cast<const char*>(buf.data()), static_cast<size_t>(std::min(done, kStreamChunk)));
+    // RTF asked for but not given is read as plain text, as the platform does.
+    rtf::Parsed parsed;
+    if ((format & SF_RTF) && rtf::LooksLikeRtf(bytes.Prefix(5))) {
+      parsed = rtf::ReadRtf(bytes);
+    } else {
+      parsed.doc = rtf::ReadPlain(bytes);
+    }
+    bytes = rtf::Bytes();
+    CHARRANGE s = c.Sel();
+    bool selection = (format & SFF_SELECTION) != 0;
+    LRESULT n = Insert(c, selection ? s.cpMin : 0, selection ? s.cpMax : c.Length(), std::move(parsed));
+    if (!selection) c.anchor = c.caret = 0;  // a new document starts at its beginning
+    return n;
+  } catch (const std::bad_alloc&) {
+    // Too large for the memory there is: nothing of it is taken.
+    es->dwError = ERROR_NOT_ENOUGH_MEMORY;
+    return 0;
   }
-  // RTF asked for but not given is read as plain text, as the platform does.
-  rtf::Document doc = (format & SF_RTF) && rtf::LooksLikeRtf(bytes) ? rtf::ReadRtf(bytes) : rtf::ReadPlain(bytes);
-  CHARRANGE s = c.Sel();
-  bool selection = (format & SFF_SELECTION) != 0;
-  LRESULT n = Insert(c, selection ? s.cpMin : 0, selection ? s.cpMax : c.Length(), doc);
-  if (!selection) c.anchor = c.caret = 0;  // a new document starts at its beginning
-  return n;
+}
+
+// Lays out and (with a cairo context) draws from paint.first: the one path
+// of the control's document to a device. The column's origin is at
+// (originX, originY) device units; width and height are twips.
+rich::FillResult Paint(Control& c, const RichEditPaint& p, double originX, double originY, int32_t width,
+                       int32_t height, int32_t wrap, bool takeOversized) {
+  rich::FillRequest req;
+  req.first = p.first;
+  req.last = p.last;
+  req.width = wrap;
+  req.height = height;
+  req.page = !p.screen;
+  req.scroll = p.scroll;
+  req.takeOversized = takeOversized;
+  cairo_t* cr = p.cr;
+  if (cr && p.dpiX > 0 && p.dpiY > 0) {
+    cairo_save(cr);
+    cairo_translate(cr, originX, originY);
+    cairo_scale(cr, p.dpiX / 1440.0, p.dpiY / 1440.0);
+    // A line higher than the page, or the screen's partly visible ones, stay
+    // inside the column.
+    cairo_rectangle(cr, -1440, 0, width + 2880, height);
+    cairo_clip(cr);
+    rich::FillResult r = c.layout.Fill(req, cr);
+    cairo_restore(cr);
+    return r;
+  }
+  return c.layout.Fill(req, nullptr);
 }
 
 LRESULT FormatRange(Control& c, bool render, FORMATRANGE* fr) {
   if (!fr) {
+    c.layout.Release();
     c.formatCached = false;
     return 0;
   }
   c.formatCached = true;
-  LONG len = c.Length();
-  LONG from = std::clamp<LONG>(fr->chrg.cpMin, 0, len);
-  LONG to = fr->chrg.cpMax < 0 || fr->chrg.cpMax > len ? len : fr->chrg.cpMax;
-  int32_t avail = fr->rc.bottom - fr->rc.top;
-  int32_t top = 0;
-  LONG next = from;
-  if (from < to) {
-    int dpiX = render && fr->hdc ? GetDeviceCaps(fr->hdc, LOGPIXELSX) : 0;
-    int dpiY = render && fr->hdc ? GetDeviceCaps(fr->hdc, LOGPIXELSY) : 0;
-    for (const auto& line : layout::Lines(c.text, from, to, fr->rc.right - fr->rc.left)) {
-      if (top + line.height > avail) break;
-      if (dpiX > 0 && dpiY > 0) {
-        for (const auto& run : layout::Runs(c.text, line)) {
-          std::wstring s = c.text.chars.substr(static_cast<size_t>(run.start), static_cast<size_t>(run.end - run.start));
-          std::replace(s.begin(), s.end(), rtf::kObjectMark, L' ');  // objects are not drawn here
-          SelectFontHeight(fr->hdc, std::max(1, run.size * 10 * dpiY / 1440));
-          TextOutW(fr->hdc, (fr->rc.left + run.x) * dpiX / 1440, (fr->rc.top + top) * dpiY / 1440, s.c_str(),
-                   static_cast<int>(s.size()));
-        }
-      }
-      top += line.height;
-      next = line.end;
-    }
+  RichEditPaint p;
+  p.first = fr->chrg.cpMin;
+  p.last = fr->chrg.cpMax;
+  double originX = 0, originY = 0;
+  if (render && fr->hdc) {
+    p.cr = PageCairoContext(fr->hdc);
+    p.dpiX = GetDeviceCaps(fr->hdc, LOGPIXELSX);
+    p.dpiY = GetDeviceCaps(fr->hdc, LOGPIXELSY);
+    originX = fr->rc.left * p.dpiX / 1440.0;
+    originY = fr->rc.top * p.dpiY / 1440.0;
   }
-  fr->rc.bottom = fr->rc.top + top;
-  return next;
+  int32_t width = fr->rc.right - fr->rc.left;
+  int32_t height = std::max(fr->rc.bottom - fr->rc.top, 0);
+  bool wholePage = height >= fr->rcPage.bottom - fr->rcPage.top;
+  rich::FillResult r = Paint(c, p, originX, originY, width, height, width, wholePage);
+  fr->rc.bottom = fr->rc.top + r.bottom;
+  return r.next;
 }
 
 LRESULT KeyDown(Control& c, WPARAM vk) {
@@ -445,10 +500,7 @@ LRESULT Char(Control& c, wchar_t ch) {
   if (ch == L'\b') {
     Edit(c, s.cpMax > s.cpMin ? s.cpMin : s.cpMin - 1, s.cpMax, {});
   } else if (ch == L'\r' || ch == L'\t' || ch >= 0x20) {
-    uint16_t size = s.cpMin > 0 ? c.text.sizes[static_cast<size_t>(s.cpMin - 1)] : rtf::kDefaultSize;
-    rtf::Text t;
-    t.Add(ch, size);
-    Edit(c, s.cpMin, s.cpMax, t);
+    Edit(c, s.cpMin, s.cpMax, PlainText(std::wstring(1, ch)));
   }
   return 0;
 }
@@ -481,9 +533,11 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETTEXT: {
       auto* t = reinterpret_cast<const wchar_t*>(lParam);
       std::wstring s = t ? t : L"";
+      rtf::Parsed parsed;
       std::string narrow(s.begin(), s.end());  // RTF is 7-bit; wider characters come as \u
-      rtf::Document doc = rtf::LooksLikeRtf(narrow) ? rtf::ReadRtf(narrow) : rtf::Document{PlainText(s), {}};
-      Insert(*c, 0, c->Length(), doc);
+      if (rtf::LooksLikeRtf(narrow)) parsed = rtf::ReadRtf(narrow);
+      else parsed.doc = PlainText(s);
+      Insert(*c, 0, c->Length(), std::move(parsed));
       c->anchor = c->caret = 0;
       c->modified = false;
       return 1;
@@ -491,8 +545,8 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_GETTEXT: {
       auto* buf = reinterpret_cast<wchar_t*>(lParam);
       if (!buf || wParam == 0) return 0;
-      size_t n = std::min(c->text.chars.size(), static_cast<size_t>(wParam) - 1);
-      std::copy_n(c->text.chars.begin(), n, buf);
+      size_t n = std::min(c->doc.chars.size(), static_cast<size_t>(wParam) - 1);
+      for (size_t i = 0; i < n; ++i) buf[i] = c->At(static_cast<LONG>(i));
       buf[n] = L'\0';
       return static_cast<LRESULT>(n);
     }
@@ -509,6 +563,7 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       c->target = reinterpret_cast<HDC>(wParam);
       c->lineWidth = static_cast<LONG>(lParam);
       c->formatCached = false;
+      c->layout.Release();
       return 1;
     case EM_STREAMIN: return StreamIn(*c, wParam, reinterpret_cast<EDITSTREAM*>(lParam));
     case EM_FORMATRANGE: return FormatRange(*c, wParam != 0, reinterpret_cast<FORMATRANGE*>(lParam));
@@ -517,7 +572,7 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (!tr || !tr->lpstrText) return 0;
       LONG from = std::clamp<LONG>(tr->chrg.cpMin, 0, c->Length());
       LONG to = tr->chrg.cpMax < 0 ? c->Length() : std::clamp<LONG>(tr->chrg.cpMax, from, c->Length());
-      std::copy(c->text.chars.begin() + from, c->text.chars.begin() + to, tr->lpstrText);
+      for (LONG i = from; i < to; ++i) tr->lpstrText[i - from] = c->At(i);
       tr->lpstrText[to - from] = L'\0';
       return to - from;
     }
@@ -585,8 +640,8 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONDBLCLK: {
       LONG cp = CpFromPoint(*c, lParam), a = cp, b = cp;
-      while (a > 0 && IsWordChar(c->text.chars[static_cast<size_t>(a - 1)])) --a;
-      while (b < c->Length() && IsWordChar(c->text.chars[static_cast<size_t>(b)])) ++b;
+      while (a > 0 && IsWordChar(c->At(a - 1))) --a;
+      while (b < c->Length() && IsWordChar(c->At(b))) ++b;
       c->anchor = a;
       c->caret = b;
       return 0;
@@ -651,6 +706,21 @@ bool InspectRichEdit(HWND control, RichEditInspection* out) {
   out->hostObject = c->hostObject;
   out->callback = c->callback;
   out->contextMenuRequests = c->contextMenus;
+  out->documentBytes = c->doc.MemoryBytes();
+  return true;
+}
+
+bool PaintRichEdit(HWND control, const RichEditPaint& p, RichEditPainted* out) {
+  Control* c = Data(control);
+  if (!c || p.dpiX <= 0 || p.dpiY <= 0) return false;
+  int32_t width = static_cast<int32_t>((p.area.right - p.area.left) * 1440.0 / p.dpiX);
+  int32_t height = static_cast<int32_t>((p.area.bottom - p.area.top) * 1440.0 / p.dpiY);
+  int32_t wrap = p.lineWidth > 0 ? p.lineWidth : width;
+  rich::FillResult r = Paint(*c, p, p.area.left, p.area.top, width, std::max(height, 0), wrap, false);
+  if (out) {
+    out->next = r.next;
+    out->bottom = r.bottom;
+  }
   return true;
 }
 

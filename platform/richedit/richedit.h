@@ -2,10 +2,26 @@
 // The rich edit control, window class "RichEdit20W" of the library
 // "RichEd20.dll": LoadLibraryW(L"RichEd20.dll") registers the class.
 //
-// The control keeps the text with a font size per character (rtf.h), lays
-// it out with fixed metrics (layout.h) and draws it onto a device context
-// for EM_FORMATRANGE. Paragraph ends are "\r" in the text and in
-// WM_GETTEXT and EM_GETTEXTRANGE; an embedded object is one U+FFFC.
+// The control keeps a rich-text document (document.h: characters with
+// character and paragraph formats, tables, pictures) read from RTF or plain
+// text (rtf.h), lays it out with Pango (layout.h) and draws it with cairo:
+// EM_FORMATRANGE onto a printer's page, PaintRichEdit onto any cairo
+// context. Positions count characters (code points). In the text, as
+// WM_GETTEXT and EM_GETTEXTRANGE give it: "\r" ends a paragraph or a table
+// row, "\v" is a line break, U+0007 ends a table cell, "\f" is a page break,
+// and a picture or embedded object is one U+FFFC.
+//
+// EM_FORMATRANGE fills the rectangle from chrg.cpMin with whole lines and
+// returns the first character that did not fit (a table row is not split;
+// a page break ends the page; a line higher than the whole page is printed
+// clipped, so that printing moves on); rc.bottom becomes the bottom of the
+// last line. It lays out only what the page needs, so printing a document
+// costs time in proportion to its pages. wParam 0 measures without
+// drawing; lParam 0 releases what was kept laid out. The lines wrap at the
+// rectangle's width.
+//
+// A stream that does not fit in memory loads nothing: EM_STREAMIN returns
+// 0 with dwError ERROR_NOT_ENOUGH_MEMORY.
 //
 // Embedded objects of streamed RTF are offered to the OLE callback: the
 // control asks it for storage (GetNewStorage), writes the object's data
@@ -23,6 +39,8 @@
 // the wheel (three lines a notch) scroll; on the screen a twip is 1/15 pixel.
 // A right click asks the callback for a context menu (GetContextMenu); none
 // is shown.
+
+#include <cairo.h>
 
 #include <string>
 
@@ -96,6 +114,33 @@ struct EDITSTREAM {
   DWORD dwError = 0;  // the callback's non-zero answer, when it gave one
   EDITSTREAMCALLBACK pfnCallback = nullptr;
 };
+
+// ---- drawing: one layout for the page and the screen
+//
+// PaintRichEdit is the one way the control's document reaches a device:
+// EM_FORMATRANGE uses it for printer pages, and a screen view paints its
+// window with it, so both show the same lines. The lines wrap at
+// `lineWidth` (the target device's line width on a screen, the page's width
+// on a page); everything else is in the device units of `cr`, whose
+// resolution `dpiX` and `dpiY` give.
+struct RichEditPaint {
+  cairo_t* cr = nullptr;        // null: measure only
+  double dpiX = 96, dpiY = 96;  // device units an inch
+  RECT area;                    // device units on cr: the column's top-left corner and the clip
+  LONG lineWidth = 0;           // twips; 0: the area's width
+  LONG first = 0, last = -1;    // characters; last -1: to the end
+  // Screen: twips of the layout from `first` that are scrolled off above
+  // area.top; lines partly in the area are drawn clipped and page breaks are
+  // no pages. Page (screen false): whole lines only, up to a page break.
+  LONG scroll = 0;
+  bool screen = false;
+};
+struct RichEditPainted {
+  LONG next = 0;    // the first character not placed
+  LONG bottom = 0;  // twips from the top of the first line to the bottom of the last
+};
+// False when `control` is not a rich edit control.
+bool PaintRichEdit(HWND control, const RichEditPaint& paint, RichEditPainted* out);
 
 // ---- OLE side
 
@@ -174,6 +219,7 @@ struct RichEditInspection {
   std::string hostApp, hostObject;
   IRichEditOleCallback* callback = nullptr;
   int contextMenuRequests = 0;
+  size_t documentBytes = 0;  // memory the document holds
 };
 // False when `control` is not a rich edit control.
 bool InspectRichEdit(HWND control, RichEditInspection* out);

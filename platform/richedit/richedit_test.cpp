@@ -179,88 +179,104 @@ TEST_F(RichEditTest, ReadOnlyRefusesTypingAndPasting) {
   EXPECT_EQ(cb.refs, 0);
 }
 
-// A printer of 1440 dpi makes a twip one device pixel.
-HDC TwipPrinter() {
-  PrinterInfo p;
-  p.name = L"Twips";
-  p.dpiX = p.dpiY = 1440;
-  p.width = 14400;
-  p.height = 20000;
-  p.offsetX = p.offsetY = 0;
-  SetPrintersForTest({p});
-  return CreateDCW(nullptr, L"Twips", nullptr, nullptr);
+// The height of the control's first line, in twips, as EM_FORMATRANGE
+// measures it.
+int32_t FirstLineHeight(HWND edit) {
+  FORMATRANGE fr;
+  fr.rc = fr.rcPage = {0, 0, 14400, 14400};
+  fr.chrg = {0, 1};
+  SendMessageW(edit, EM_FORMATRANGE, 0, reinterpret_cast<LPARAM>(&fr));
+  return fr.rc.bottom;
 }
 
 TEST_F(RichEditTest, FormatRangeFillsTheRectangleAndReturnsTheNextCharacter) {
-  // Five short paragraphs of 10 points: 240 twips each.
+  // Five short paragraphs of one line each.
   Stream("l1\nl2\nl3\nl4\nl5", SF_TEXT);
+  int32_t h = FirstLineHeight(edit_);
+  ASSERT_GT(h, 150);  // 10 points and some
   FORMATRANGE fr;
-  fr.rc = {0, 0, 1440, 3 * 240 + 100};
+  fr.rc = {0, 0, 1440, 3 * h + h / 2};
   fr.rcPage = fr.rc;
   fr.chrg = {0, -1};
   EXPECT_EQ(SendMessageW(edit_, EM_FORMATRANGE, 0, reinterpret_cast<LPARAM>(&fr)), 9);
-  EXPECT_EQ(fr.rc.bottom, 3 * 240);  // the bottom of the last line
-  fr.rc.bottom = 3 * 240 + 100;
+  EXPECT_EQ(fr.rc.bottom, 3 * h);  // the bottom of the last line
+  fr.rc.bottom = 3 * h + h / 2;
   fr.chrg = {9, -1};
   EXPECT_EQ(SendMessageW(edit_, EM_FORMATRANGE, 0, reinterpret_cast<LPARAM>(&fr)), 14);
-  fr.rc = {0, 0, 1440, 200};  // lower than one line: nothing fits
+  fr.rc = {0, 0, 1440, h - 1};  // lower than one line: nothing fits
   fr.chrg = {3, -1};
   EXPECT_EQ(SendMessageW(edit_, EM_FORMATRANGE, 0, reinterpret_cast<LPARAM>(&fr)), 3);
+  fr.rcPage = fr.rc;  // unless that is the whole page: the line is printed, clipped
+  EXPECT_EQ(SendMessageW(edit_, EM_FORMATRANGE, 0, reinterpret_cast<LPARAM>(&fr)), 6);
   RichEditInspection in;
   InspectRichEdit(edit_, &in);
   EXPECT_TRUE(in.formatCached);
   SendMessageW(edit_, EM_FORMATRANGE, 0, 0);
   InspectRichEdit(edit_, &in);
   EXPECT_FALSE(in.formatCached);
-  ResetPrintersForTest();
 }
 
-TEST_F(RichEditTest, RenderingDrawsEachLineAtItsDevicePosition) {
-  HDC dc = TwipPrinter();
-  DOCINFOW di;
-  setenv("ORN_SPOOL_DIR", (std::filesystem::temp_directory_path() / ("re-" + std::to_string(::getpid()))).c_str(), 1);
-  ASSERT_GT(StartDocW(dc, &di), 0);
-  StartPage(dc);
-  Stream("{\\rtf1 one two\\par\\fs40 big}", SF_RTF);
+TEST_F(RichEditTest, PaintDrawsWhatFormatRangeMeasures) {
+  Stream("{\\rtf1 one two three four five six seven eight nine ten\\par\\fs40 big\\par end}", SF_RTF);
   FORMATRANGE fr;
-  fr.hdc = fr.hdcTarget = dc;
-  fr.rc = {720, 360, 720 + 720, 5000};  // six characters of 10 points, three of 20
-  fr.rcPage = {0, 0, 14400, 20000};
+  fr.rc = fr.rcPage = {0, 0, 2000, 1500};
   fr.chrg = {0, -1};
-  EXPECT_EQ(SendMessageW(edit_, EM_FORMATRANGE, 1, reinterpret_cast<LPARAM>(&fr)), 11);
-  auto drawn = DrawnTextsForTest(dc);
-  ASSERT_EQ(drawn.size(), 3u);
-  EXPECT_EQ(drawn[0].text, L"one ");
-  EXPECT_EQ(drawn[0].x, 720);
-  EXPECT_EQ(drawn[0].y, 360);
-  EXPECT_EQ(drawn[0].height, 200);  // 10 points
-  EXPECT_EQ(drawn[1].text, L"two");
-  EXPECT_EQ(drawn[1].y, 360 + 240);
-  EXPECT_EQ(drawn[2].text, L"big");
-  EXPECT_EQ(drawn[2].y, 360 + 480);
-  EXPECT_EQ(drawn[2].height, 400);
-  EXPECT_EQ(fr.rc.bottom, 360 + 480 + 480);
-  AbortDoc(dc);
-  DeleteDC(dc);
-  std::filesystem::remove_all(getenv("ORN_SPOOL_DIR"));
-  unsetenv("ORN_SPOOL_DIR");
-  ResetPrintersForTest();
+  auto next = SendMessageW(edit_, EM_FORMATRANGE, 0, reinterpret_cast<LPARAM>(&fr));
+  ASSERT_GT(next, 0);
+  ASSERT_LT(next, 60);
+  // The same column at 144 dpi: a tenth of the twips.
+  cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+  cairo_t* cr = cairo_create(rec);
+  RichEditPaint p;
+  p.cr = cr;
+  p.dpiX = p.dpiY = 144;
+  p.area = {50, 30, 50 + 200, 30 + 150};
+  RichEditPainted painted;
+  ASSERT_TRUE(PaintRichEdit(edit_, p, &painted));
+  EXPECT_EQ(painted.next, next);
+  EXPECT_EQ(painted.bottom, fr.rc.bottom);
+  double x, y, w, hgt;
+  cairo_recording_surface_ink_extents(rec, &x, &y, &w, &hgt);
+  EXPECT_GE(x, 50);
+  EXPECT_GE(y, 30);
+  EXPECT_LE(x + w, 50 + 200 + 1);
+  EXPECT_LE(y + hgt, 30 + fr.rc.bottom / 10.0 + 1);
+  EXPECT_GT(w, 100);  // the first line nearly fills the column
+  // A screen scrolled by the first line shows the second where the first was.
+  p.screen = true;
+  p.scroll = FirstLineHeight(edit_);
+  p.lineWidth = 2000;
+  cairo_surface_t* rec2 = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+  cairo_t* cr2 = cairo_create(rec2);
+  p.cr = cr2;
+  ASSERT_TRUE(PaintRichEdit(edit_, p, &painted));
+  double y2, unused;
+  cairo_recording_surface_ink_extents(rec2, &unused, &y2, &unused, &unused);
+  EXPECT_NEAR(y2, y, 1.5);
+  EXPECT_EQ(painted.next, SendMessageW(edit_, WM_GETTEXTLENGTH, 0, 0));  // a screen is no page: the rest follows
+  cairo_destroy(cr);
+  cairo_destroy(cr2);
+  cairo_surface_destroy(rec);
+  cairo_surface_destroy(rec2);
 }
 
 TEST_F(RichEditTest, ClicksKeysAndTheWheel) {
   Stream("first line\nsecond\nthird\nfourth\nfifth", SF_TEXT);
-  // Characters are 120 twips = 8 pixels wide, lines 240 twips = 16 pixels.
-  SendMessageW(edit_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8 * 3 + 1, 16 + 2));
-  SendMessageW(edit_, WM_LBUTTONUP, 0, MAKELPARAM(8 * 3 + 1, 16 + 2));
-  EXPECT_EQ(Sel().cpMin, 11 + 3);
+  int lineHeight = FirstLineHeight(edit_) / 15 + 1;  // pixels, rounded up
+  // A click past the end of the second line puts the caret before its break.
+  SendMessageW(edit_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, lineHeight + 2));
+  SendMessageW(edit_, WM_LBUTTONUP, 0, MAKELPARAM(100, lineHeight + 2));
+  EXPECT_EQ(Sel().cpMin, 11 + 6);
   EXPECT_EQ(GetFocus(), edit_);
+  SendMessageW(edit_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, lineHeight + 2));
+  EXPECT_EQ(Sel().cpMin, 11);
   MSG m;
   PostMessageW(edit_, WM_KEYDOWN, VK_SHIFT, 0);
   PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);  // the thread's key state now has Shift down
   SendMessageW(edit_, WM_KEYDOWN, VK_RIGHT, 0);
   SendMessageW(edit_, WM_KEYDOWN, VK_RIGHT, 0);
-  EXPECT_EQ(Sel().cpMin, 14);
-  EXPECT_EQ(Sel().cpMax, 16);
+  EXPECT_EQ(Sel().cpMin, 11);
+  EXPECT_EQ(Sel().cpMax, 13);
   SendMessageW(edit_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(2, 2));
   EXPECT_EQ(Sel().cpMin, 0);
   EXPECT_EQ(Sel().cpMax, 5);
@@ -270,6 +286,7 @@ TEST_F(RichEditTest, ClicksKeysAndTheWheel) {
   EXPECT_EQ(SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0), 2);
   SendMessageW(edit_, WM_VSCROLL, SB_BOTTOM, 0);
   EXPECT_EQ(SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0), 4);
+  EXPECT_EQ(SendMessageW(edit_, EM_GETLINECOUNT, 0, 0), 5);
 }
 
 const char* kTwoObjects =

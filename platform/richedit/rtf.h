@@ -1,54 +1,73 @@
 #pragma once
 // Reading the bytes streamed into the rich edit control: RTF and plain text
-// become text with one font size per character.
+// become a document (document.h).
 //
-// RTF: groups, control words and symbols; \par (paragraph end "\r"),
-// \line ("\v"), \tab, \'hh (Windows-1252), \uN with its \ucN fallback,
-// \fsN font sizes and \plain; destinations that carry no text of the
-// document are skipped (font, colour and style tables, \info, pictures,
-// headers and footers, field instructions, every \* destination that is not
-// known). An embedded object {\object ...} leaves one object mark (U+FFFC)
-// in the text and keeps its class (\objclass), its data (\objdata, hex) and
-// its result text (\result) aside. Groups left open are closed at the
-// end; whatever follows the closing of the outermost group is ignored.
+// RTF: groups, control words and symbols. Text: \par, \line, \tab, \page and
+// \sect (page breaks), \cell and \row, \'hh in the code page of the current
+// font's \fcharset or else the document's \ansicpg (Windows-1252 when none
+// is named), \uN with its \ucN fallback (a surrogate pair becomes one
+// character), the usual symbols. Character formats: font (\fN from the font
+// table), \fs, \b, \i, \ul, \strike, \cf (colour table), \super, \sub, \up,
+// \dn, \nosupersub, \plain. Paragraph formats: \ql \qc \qr \qj, \li \ri \fi,
+// \sb \sa, \sl \slmult, \tx with \tqc \tqr \tqdec, \intbl, \pard. Tables:
+// \trowd, \trgaph, \trleft, \cellx and the cell borders (\clbrdrl/t/r/b and
+// \trbrdr*, cancelled by \brdrnone or \brdrnil). Pictures: \pict with
+// \pngblip or \jpegblip keeps its image; other kinds keep only their size;
+// the size is \picwgoal x \pichgoal (else the image's own) scaled by
+// \picscalex/\picscaley; {\*\shppict} is read, {\nonshppict} skipped.
+// Destinations that carry no text of the document are skipped (info,
+// stylesheet, headers and footers, field instructions, every \* destination
+// that is not known). An embedded object {\object ...} leaves a mark whose
+// class (\objclass), data (\objdata, hex) and result (\result) are kept
+// aside. Groups left open are closed at the end; whatever follows the
+// closing of the outermost group is ignored.
 //
-// Plain text: Windows-1252, or UTF-8 after a UTF-8 byte-order mark; CR LF,
-// LF and CR alone end a paragraph ("\r").
+// Plain text: UTF-8 after a UTF-8 byte-order mark or when the whole text is
+// valid UTF-8, UTF-16 after its byte-order mark (either order), else
+// Windows-1252; CR LF, LF and CR alone end a paragraph. A NUL is a character
+// like any other. Plain text takes the fixed-pitch face (kPlainFace).
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/richedit/document.h"
+
 namespace win::rtf {
 
-// Half-points, as \fs counts them: 20 is 10 points, the size of text that
-// names none.
-inline constexpr uint16_t kDefaultSize = 20;
-inline constexpr wchar_t kObjectMark = L'\uFFFC';
+// Streamed bytes, kept in pieces so that growing never copies them whole.
+class Bytes {
+ public:
+  Bytes() = default;
+  explicit Bytes(std::string_view s) { Append(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
+  void Append(const uint8_t* p, size_t n);
+  size_t size() const { return size_; }
+  uint8_t operator[](size_t i) const { return static_cast<uint8_t>(pieces_[i >> kShift][i & (kPiece - 1)]); }
+  std::string Prefix(size_t n) const;
 
-struct Text {
-  std::wstring chars;
-  std::vector<uint16_t> sizes;  // one per character
-  void Add(wchar_t c, uint16_t size) {
-    chars.push_back(c);
-    sizes.push_back(size);
-  }
+ private:
+  static constexpr size_t kShift = 16;
+  static constexpr size_t kPiece = size_t{1} << kShift;
+  std::vector<std::string> pieces_;
+  size_t size_ = 0;
 };
 
 struct Object {
   std::string className;
   std::vector<uint8_t> data;
-  Text result;
+  rich::Document result;
 };
 
-struct Document {
-  Text text;
-  std::vector<Object> objects;  // in the order of their marks
+struct Parsed {
+  rich::Document doc;
+  std::vector<Object> objects;  // Mark::object numbers them
 };
 
-Document ReadRtf(std::string_view bytes);
-Document ReadPlain(std::string_view bytes);
+Parsed ReadRtf(const Bytes& bytes);
+rich::Document ReadPlain(const Bytes& bytes);
+inline Parsed ReadRtf(std::string_view s) { return ReadRtf(Bytes(s)); }
+inline rich::Document ReadPlain(std::string_view s) { return ReadPlain(Bytes(s)); }
 // True when the bytes start with "{\rtf" in any case.
 bool LooksLikeRtf(std::string_view bytes);
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <mutex>
 #include <vector>
 
@@ -193,6 +194,10 @@ void Kill(std::string_view path) {
   struct stat st;
   if (::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Raise(kFileNotFound);
   if (::unlink(p.c_str()) != 0) RaiseFor(errno, kFileNotFound);
+}
+
+void MoveOver(std::string_view from, std::string_view to) {
+  if (::rename(Str(from).c_str(), Str(to).c_str()) != 0) RaiseFor(errno, kFileNotFound);
 }
 
 int32_t FileLen(std::string_view path) {

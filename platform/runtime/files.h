@@ -32,6 +32,11 @@ bool FileExists(std::string_view path);
 void MkDir(std::string_view path);   // existing: 75; parent missing: 76
 void Kill(std::string_view path);    // one file (no wildcards); missing or a folder: 53
 int32_t FileLen(std::string_view path);
+// Moves the file `from` to `to` in one step, replacing a file of that name:
+// a reader of `to` finds the old file or the new one, never a mix (the
+// host's rename; both in one file system). Missing `from`: 53; `to` a
+// folder: 75.
+void MoveOver(std::string_view from, std::string_view to);
 // Appends `line` and CR LF to the file, creating it; opened and closed per call.
 void AppendLine(std::string_view path, std::string_view line);
 std::string ReadAllText(std::string_view path);

@@ -99,6 +99,8 @@ TEST_F(FilesTest, FileErrorsUseTheRuntimesNumbers) {
       {"Kill under a file", [&] { rt::Kill(P("a.txt/x")); }, 76},
       {"FileLen missing", [&] { rt::FileLen(P("missing")); }, 53},
       {"FileLen folder", [&] { rt::FileLen(P("sub")); }, 53},
+      {"MoveOver missing", [&] { rt::MoveOver(P("missing"), P("b.txt")); }, 53},
+      {"MoveOver onto a folder", [&] { rt::MoveOver(P("a.txt"), P("sub")); }, 75},
       {"AppendLine no folder", [&] { rt::AppendLine(P("x/log.txt"), "a"); }, 76},
       {"AppendLine on folder", [&] { rt::AppendLine(P("sub"), "a"); }, 75},
       {"ReadAllText missing", [&] { rt::ReadAllText(P("missing")); }, 53},
@@ -116,6 +118,10 @@ TEST_F(FilesTest, KillFileLenAndTextRoundTrip) {
   EXPECT_EQ(rt::ReadAllText(P("d.bin")), data);
   rt::WriteAllText(P("d.bin"), "ab");  // truncates
   EXPECT_EQ(rt::ReadAllText(P("d.bin")), "ab");
+  rt::WriteAllText(P("e.bin"), "new");
+  rt::MoveOver(P("e.bin"), P("d.bin"));  // replaces the old file
+  EXPECT_EQ(rt::ReadAllText(P("d.bin")), "new");
+  EXPECT_FALSE(rt::FileExists(P("e.bin")));
   rt::Kill(P("d.bin"));
   EXPECT_FALSE(rt::FileExists(P("d.bin")));
 }

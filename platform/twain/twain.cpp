@@ -12,6 +12,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "platform/screen/backend.h"
+#include "platform/screen/list_dialog.h"
 #include "platform/uiscript/uiscript.h"
 
 namespace twain {
@@ -22,12 +24,18 @@ constexpr double kTwipsPerInch = 1440;
 // No sane line is longer than this; a device announcing more is broken.
 constexpr int64_t kMaxLineBytes = int64_t{1} << 24;
 
+// A scan frame in twips: corners left, top, right, bottom.
+struct Frame {
+  double left = 0, top = 0, right = 0, bottom = 0;
+};
+
 struct Manager {
   bool initialised = false;
   bool listed = false;
   std::vector<std::string> devices;
   std::string selected;
   SANE_Handle handle = nullptr;
+  std::optional<Frame> defaultFrame;  // the open device's frame when it was opened
 };
 
 Manager& M() {
@@ -50,19 +58,32 @@ bool Init() {
   return true;
 }
 
+// Opens and closes `name`: true when the scanner stack reaches it.
+bool Reachable(const std::string& name) {
+  SANE_Handle h = nullptr;
+  if (sane_open(name.c_str(), &h) != SANE_STATUS_GOOD) return false;
+  sane_close(h);
+  return true;
+}
+
 void List() {
   Manager& m = M();
   if (m.listed) return;
   m.listed = true;
   const std::string want = Wanted();
   if (want == "none" || !Init()) return;
+  // Network scanners too, not only the devices on this machine.
   const SANE_Device** list = nullptr;
-  if (sane_get_devices(&list, SANE_TRUE) != SANE_STATUS_GOOD || !list) return;
-  for (int i = 0; list[i]; ++i) {
-    if (!list[i]->name) continue;
-    const std::string name = list[i]->name;
-    if (want.empty() || name == want) m.devices.push_back(name);
+  if (sane_get_devices(&list, SANE_FALSE) == SANE_STATUS_GOOD && list) {
+    for (int i = 0; list[i]; ++i) {
+      if (!list[i]->name) continue;
+      const std::string name = list[i]->name;
+      if (want.empty() || name == want) m.devices.push_back(name);
+    }
   }
+  // A device named by the variable can be reached without being announced
+  // (a network scanner that no host list names).
+  if (!want.empty() && m.devices.empty() && Reachable(want)) m.devices.push_back(want);
   if (!m.devices.empty()) m.selected = m.devices.front();
 }
 
@@ -173,28 +194,36 @@ bool SetString(SANE_Handle h, const char* name, const std::string& value) {
   return sane_control_option(h, i, SANE_ACTION_SET_VALUE, buf.data(), nullptr) == SANE_STATUS_GOOD;
 }
 
-bool SameWord(std::string a, std::string b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+}  // namespace
+
+ModeKind KindOfMode(std::string_view mode) {
+  std::string m(mode);
+  for (char& c : m) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  auto has = [&m](const char* word) { return m.find(word) != std::string::npos; };
+  if (has("colo") || has("rgb")) return ModeKind::Colour;
+  if (has("lineart") || has("line art") || has("binary") || has("halftone") || has("black") || has("b&w") ||
+      m == "bw" || has("thresh")) {
+    return ModeKind::LineArt;
   }
-  return true;
+  if (has("gray") || has("grey")) return ModeKind::Grey;
+  return ModeKind::Other;
 }
 
-// The first mode of the device that is one of `names`, "" when none.
-std::string ModeOf(SANE_Handle h, std::initializer_list<const char*> names) {
-  for (const char* want : names) {
-    for (const std::string& have : Choices(h, SANE_NAME_SCAN_MODE)) {
-      if (SameWord(have, want)) return have;
-    }
+std::optional<std::string> ChooseMode(const std::vector<std::string>& modes, ModeKind kind) {
+  for (const std::string& mode : modes) {
+    if (KindOfMode(mode) == kind) return mode;
   }
-  return "";
+  return std::nullopt;
 }
+
+namespace {
 
 int32_t PixelTypeOf(const std::string& mode, double depth) {
-  if (SameWord(mode, "Color") || SameWord(mode, "Colour")) return kRgb;
-  if (SameWord(mode, "Lineart") || SameWord(mode, "Halftone") || depth == 1) return kBlackWhite;
-  return kGray;
+  switch (KindOfMode(mode)) {
+    case ModeKind::Colour: return kRgb;
+    case ModeKind::LineArt: return kBlackWhite;
+    default: return depth == 1 ? kBlackWhite : kGray;
+  }
 }
 
 // Frame values: the device's unit (mm or pixels) to twips and back.
@@ -215,37 +244,79 @@ double FromScale(double v, std::pair<double, double> r) {
   return r.first + (std::clamp(v, -1000.0, 1000.0) + 1000) / 2000 * (r.second - r.first);
 }
 
-void SetMode(SANE_Handle h, int32_t pixelType) {
+// Sets the device's mode of the kind the pixel type asks for, chosen from
+// its own list. Black and white falls back to grey, at 1 bit where the
+// device offers it. False when the device offers no mode of the kind.
+bool SetMode(SANE_Handle h, int32_t pixelType) {
+  const std::vector<std::string> modes = Choices(h, SANE_NAME_SCAN_MODE);
+  // A device without a mode list scans the one way it can.
+  if (modes.empty()) return true;
+  const std::optional<std::string> grey = ChooseMode(modes, ModeKind::Grey);
   if (pixelType == kRgb || pixelType == kPalette) {
-    SetString(h, SANE_NAME_SCAN_MODE, ModeOf(h, {"Color", "Colour"}));
+    const std::optional<std::string> colour = ChooseMode(modes, ModeKind::Colour);
+    if (!colour) return false;
+    SetString(h, SANE_NAME_SCAN_MODE, *colour);
     SetNumber(h, SANE_NAME_BIT_DEPTH, 8);
-    return;
+    return true;
   }
   if (pixelType == kBlackWhite) {
-    const std::string lineart = ModeOf(h, {"Lineart", "Halftone"});
-    if (!lineart.empty()) {
-      SetString(h, SANE_NAME_SCAN_MODE, lineart);
-      return;
+    if (const std::optional<std::string> lineart = ChooseMode(modes, ModeKind::LineArt)) {
+      SetString(h, SANE_NAME_SCAN_MODE, *lineart);
+      return true;
     }
-    SetString(h, SANE_NAME_SCAN_MODE, ModeOf(h, {"Gray", "Grey"}));
+    if (!grey) return false;
+    SetString(h, SANE_NAME_SCAN_MODE, *grey);
     const std::vector<double> depths = DepthChoices(h);
     SetNumber(h, SANE_NAME_BIT_DEPTH, std::find(depths.begin(), depths.end(), 1.0) != depths.end() ? 1 : 8);
-    return;
+    return true;
   }
-  SetString(h, SANE_NAME_SCAN_MODE, ModeOf(h, {"Gray", "Grey"}));
+  if (!grey) return false;
+  SetString(h, SANE_NAME_SCAN_MODE, *grey);
   SetNumber(h, SANE_NAME_BIT_DEPTH, 8);
+  return true;
 }
 
-void SetFrame(SANE_Handle h, const Request& r) {
+// The device's frame now, in twips.
+std::optional<Frame> FrameOf(SANE_Handle h) {
+  SANE_Unit unit = SANE_UNIT_MM;
+  const std::optional<double> left = GetNumber(h, SANE_NAME_SCAN_TL_X, &unit);
+  if (!left) return std::nullopt;
+  const double dpi = GetNumber(h, SANE_NAME_SCAN_RESOLUTION).value_or(0);
+  const double top = GetNumber(h, SANE_NAME_SCAN_TL_Y).value_or(0);
+  const double right = GetNumber(h, SANE_NAME_SCAN_BR_X).value_or(*left);
+  const double bottom = GetNumber(h, SANE_NAME_SCAN_BR_Y).value_or(top);
+  return Frame{ToTwips(*left, unit, dpi), ToTwips(top, unit, dpi), ToTwips(right, unit, dpi),
+               ToTwips(bottom, unit, dpi)};
+}
+
+// The frame asked for; a value not asked for is the device's own as it was
+// opened, not what an earlier scan of the session set.
+void SetFrame(SANE_Handle h, const Request& r, const std::optional<Frame>& defaults) {
   SANE_Unit unit = SANE_UNIT_MM;
   const double dpi = GetNumber(h, SANE_NAME_SCAN_RESOLUTION).value_or(0);
   if (!GetNumber(h, SANE_NAME_SCAN_TL_X, &unit)) return;
-  if (r.frameLeft) SetNumber(h, SANE_NAME_SCAN_TL_X, FromTwips(*r.frameLeft, unit, dpi));
-  if (r.frameTop) SetNumber(h, SANE_NAME_SCAN_TL_Y, FromTwips(*r.frameTop, unit, dpi));
+  if (r.frameLeft) {
+    SetNumber(h, SANE_NAME_SCAN_TL_X, FromTwips(*r.frameLeft, unit, dpi));
+  } else if (defaults) {
+    SetNumber(h, SANE_NAME_SCAN_TL_X, FromTwips(defaults->left, unit, dpi));
+  }
+  if (r.frameTop) {
+    SetNumber(h, SANE_NAME_SCAN_TL_Y, FromTwips(*r.frameTop, unit, dpi));
+  } else if (defaults) {
+    SetNumber(h, SANE_NAME_SCAN_TL_Y, FromTwips(defaults->top, unit, dpi));
+  }
   const double left = GetNumber(h, SANE_NAME_SCAN_TL_X).value_or(0);
   const double top = GetNumber(h, SANE_NAME_SCAN_TL_Y).value_or(0);
-  if (r.frameWidth) SetNumber(h, SANE_NAME_SCAN_BR_X, left + FromTwips(*r.frameWidth, unit, dpi));
-  if (r.frameHeight) SetNumber(h, SANE_NAME_SCAN_BR_Y, top + FromTwips(*r.frameHeight, unit, dpi));
+  if (r.frameWidth) {
+    SetNumber(h, SANE_NAME_SCAN_BR_X, left + FromTwips(*r.frameWidth, unit, dpi));
+  } else if (defaults) {
+    SetNumber(h, SANE_NAME_SCAN_BR_X, FromTwips(defaults->right, unit, dpi));
+  }
+  if (r.frameHeight) {
+    SetNumber(h, SANE_NAME_SCAN_BR_Y, top + FromTwips(*r.frameHeight, unit, dpi));
+  } else if (defaults) {
+    SetNumber(h, SANE_NAME_SCAN_BR_Y, FromTwips(defaults->bottom, unit, dpi));
+  }
 }
 
 void SetLevel(SANE_Handle h, const char* name, const std::optional<double>& v) {
@@ -377,15 +448,24 @@ int16_t SelectSource() {
     throw uiscript::ScriptError("the source dialog takes ok or cancel, not " +
                                 std::string(uiscript::AnswerName(*answer)));
   }
-  const bool cancel = answer == uiscript::kCancel;
+  bool cancel = answer == uiscript::kCancel;
   if (m.devices.empty()) {
     uiscript::Transcript::Write({"dialog", "Select Source", names, "none"});
     return kNoSource;
   }
-  uiscript::Transcript::Write({"dialog", "Select Source", names, cancel ? "cancel" : m.devices.front()});
+  std::string chosen = m.devices.front();
+  if (!answer && screen::OnScreen()) {
+    // On a real screen the operator chooses from the list, the current source marked.
+    const size_t marked = static_cast<size_t>(
+        std::find(m.devices.begin(), m.devices.end(), m.selected) - m.devices.begin());
+    const std::optional<size_t> pick = screen::ChooseFromList("Select Source", "Sources:", m.devices, marked);
+    cancel = !pick;
+    if (pick) chosen = m.devices[*pick];
+  }
+  uiscript::Transcript::Write({"dialog", "Select Source", names, cancel ? "cancel" : chosen});
   if (cancel) return kCancelled;
-  if (m.selected != m.devices.front()) Close();
-  m.selected = m.devices.front();
+  if (m.selected != chosen) Close();
+  m.selected = chosen;
   return kOk;
 }
 
@@ -397,6 +477,7 @@ int16_t Open() {
   const SANE_Status s = sane_open(m.selected.c_str(), &h);
   if (s != SANE_STATUS_GOOD) return StatusResult(s) == kCancelled ? kCancelled : kFailed;
   m.handle = h;
+  m.defaultFrame = FrameOf(h);
   return kOk;
 }
 
@@ -411,15 +492,11 @@ std::optional<Capabilities> Current() {
   c.pixelType = PixelTypeOf(mode, depth);
   c.bits = c.pixelType == kRgb ? 24 : c.pixelType == kBlackWhite ? 1 : 8;
   c.resolution = GetNumber(h, SANE_NAME_SCAN_RESOLUTION).value_or(0);
-  SANE_Unit unit = SANE_UNIT_MM;
-  if (auto left = GetNumber(h, SANE_NAME_SCAN_TL_X, &unit)) {
-    const double top = GetNumber(h, SANE_NAME_SCAN_TL_Y).value_or(0);
-    const double right = GetNumber(h, SANE_NAME_SCAN_BR_X).value_or(*left);
-    const double bottom = GetNumber(h, SANE_NAME_SCAN_BR_Y).value_or(top);
-    c.frameLeft = ToTwips(*left, unit, c.resolution);
-    c.frameTop = ToTwips(top, unit, c.resolution);
-    c.frameWidth = ToTwips(right - *left, unit, c.resolution);
-    c.frameHeight = ToTwips(bottom - top, unit, c.resolution);
+  if (const std::optional<Frame> f = FrameOf(h)) {
+    c.frameLeft = f->left;
+    c.frameTop = f->top;
+    c.frameWidth = f->right - f->left;
+    c.frameHeight = f->bottom - f->top;
   }
   if (auto r = Range(h, SANE_NAME_BRIGHTNESS)) c.brightness = ToScale(*GetNumber(h, SANE_NAME_BRIGHTNESS), *r);
   if (auto r = Range(h, SANE_NAME_CONTRAST)) c.contrast = ToScale(*GetNumber(h, SANE_NAME_CONTRAST), *r);
@@ -432,9 +509,9 @@ int16_t Acquire(const Request& r, Raster* out) {
   *out = Raster();
   if (const int16_t rc = Open(); rc != kOk) return rc;
   SANE_Handle h = M().handle;
-  if (r.pixelType) SetMode(h, *r.pixelType);
+  if (r.pixelType && !SetMode(h, *r.pixelType)) return kNoMode;
   if (r.resolution && *r.resolution > 0) SetNumber(h, SANE_NAME_SCAN_RESOLUTION, *r.resolution);
-  SetFrame(h, r);
+  SetFrame(h, r, M().defaultFrame);
   SetLevel(h, SANE_NAME_BRIGHTNESS, r.brightness);
   SetLevel(h, SANE_NAME_CONTRAST, r.contrast);
   const double dpi = GetNumber(h, SANE_NAME_SCAN_RESOLUTION).value_or(0);
@@ -457,6 +534,7 @@ void Close() {
   Manager& m = M();
   if (m.handle) sane_close(m.handle);
   m.handle = nullptr;
+  m.defaultFrame.reset();
 }
 
 void Reset() {

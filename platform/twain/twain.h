@@ -5,9 +5,11 @@
 // stack (SANE); its configuration decides which devices exist
 // (SANE_CONFIG_DIR, dll.conf), so tests point it at a directory of their own.
 //
-// ORN_SCANNER=none makes every source unreachable; ORN_SCANNER=<device>
-// offers that one device only (unreachable when it does not exist); unset,
-// every device is offered and the first one starts selected.
+// Network devices are offered beside the local ones. ORN_SCANNER=none makes
+// every source unreachable; ORN_SCANNER=<device> offers that one device
+// only, also when the stack does not list it but can open it by its name
+// (unreachable when it cannot); unset, every device is offered and the
+// first one starts selected.
 //
 // One process-wide manager, single thread. A source opened by Open() stays
 // open until Close(); Acquire opens it when needed.
@@ -15,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace twain {
@@ -28,7 +31,15 @@ enum Result : int16_t {
   kNoSource = -9,   // no source is reachable (or none selected)
   kFailed = -10,    // the device refused, jammed, or sent an inconsistent image
   kCancelled = -11, // the operator cancelled the dialog or the scan
+  kNoMode = -12,    // the source offers no scan mode of the pixel type asked
 };
+
+// What a device's scan mode is, read from its name ("Color", "24bit Color",
+// "True Gray", "Binary", "Lineart", ...), case ignored.
+enum class ModeKind { Colour, Grey, LineArt, Other };
+ModeKind KindOfMode(std::string_view mode);
+// The first of the device's modes of that kind; nullopt when it has none.
+std::optional<std::string> ChooseMode(const std::vector<std::string>& modes, ModeKind kind);
 
 // Units: frames in twips (567 per centimetre), brightness and contrast on
 // the TWAIN scale -1000..1000.
@@ -69,9 +80,11 @@ std::vector<std::string> Sources();
 // The selected source's name, "" when none is reachable.
 std::string CurrentSource();
 
-// The source dialog. Headless, it takes the operator script's next queued
-// answer: "cancel" keeps the selection (kCancelled), "ok" or none selects
-// the configured source (ORN_SCANNER, else the first). Writes the
+// The source dialog. It takes the operator script's next queued answer:
+// "cancel" keeps the selection (kCancelled), "ok" selects the configured
+// source (ORN_SCANNER, else the first). Without an answer, on a real screen
+// the operator chooses from the list of sources (Cancel keeps the
+// selection); headless the configured source is selected. Writes the
 // transcript line "dialog | Select Source | <sources joined by ;> | <chosen or cancel>".
 int16_t SelectSource();
 
@@ -82,7 +95,10 @@ bool IsOpen();
 std::optional<Capabilities> Current();
 
 // Sets the request's values on the source (opening it when needed) and
-// scans one picture into `out`. On failure `out` is left empty.
+// scans one picture into `out`: the mode of the pixel type's kind from the
+// source's own list (black and white may be grey at 1 bit; kNoMode when
+// the source has neither), and frame values not asked for at the source's
+// own frame as it was opened. On failure `out` is left empty.
 int16_t Acquire(const Request& request, Raster* out);
 
 // Closes the open source (nothing when none is open).

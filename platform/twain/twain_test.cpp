@@ -135,6 +135,35 @@ TEST_F(TwainTest, UnsetRequestKeepsTheSourcesOwnSettings) {
   EXPECT_NEAR(r.height, 100 / 25.4 * 50, 1.5);
 }
 
+TEST_F(TwainTest, FrameNotAskedForIsTheDevicesOwnAlsoAfterAnEarlierScan) {
+  ASSERT_EQ(Open(), kOk);  // one session for both scans
+  Request narrow;
+  narrow.frameWidth = 5 * 567.0;
+  narrow.frameHeight = 4 * 567.0;
+  Raster r;
+  ASSERT_EQ(Acquire(narrow, &r), kOk);
+  EXPECT_NEAR(r.width, 50 / 25.4 * 50, 1.5);
+  ASSERT_TRUE(IsOpen());
+  ASSERT_EQ(Acquire(Request(), &r), kOk);
+  EXPECT_NEAR(r.width, 80 / 25.4 * 50, 1.5);
+  EXPECT_NEAR(r.height, 100 / 25.4 * 50, 1.5);
+}
+
+TEST(ScanModes, KindIsReadFromTheModesName) {
+  const std::pair<const char*, ModeKind> cases[] = {
+      {"Color", ModeKind::Colour},      {"24bit Color", ModeKind::Colour},  {"Colour", ModeKind::Colour},
+      {"RGB", ModeKind::Colour},        {"Gray", ModeKind::Grey},           {"True Gray", ModeKind::Grey},
+      {"8bit grey", ModeKind::Grey},    {"Lineart", ModeKind::LineArt},     {"Binary", ModeKind::LineArt},
+      {"Halftone", ModeKind::LineArt},  {"Black & White", ModeKind::LineArt}, {"Infrared", ModeKind::Other},
+  };
+  for (const auto& [mode, kind] : cases) EXPECT_EQ(KindOfMode(mode), kind) << mode;
+  const std::vector<std::string> odd = {"True Gray", "Binary", "24bit Color"};
+  EXPECT_EQ(ChooseMode(odd, ModeKind::Colour), "24bit Color");
+  EXPECT_EQ(ChooseMode(odd, ModeKind::Grey), "True Gray");
+  EXPECT_EQ(ChooseMode(odd, ModeKind::LineArt), "Binary");
+  EXPECT_EQ(ChooseMode({"Gray", "Lineart"}, ModeKind::Colour), std::nullopt);
+}
+
 TEST_F(TwainTest, ThreePassColourFramesMakeOneImage) {
   Device("three-pass true\ntest-picture \"Color pattern\"\n");
   Request q;

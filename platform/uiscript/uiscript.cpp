@@ -181,11 +181,28 @@ void Transcript::Write(const std::vector<std::string>& fields) {
   }
 }
 
+std::vector<Answer> BoxButtons(int32_t style) { return Buttons(style); }
+
+size_t BoxDefaultButton(int32_t style) {
+  const size_t index = static_cast<size_t>((style >> 8) & 0xF);
+  // A default button beyond the box's buttons falls back to the first.
+  return index < Buttons(style).size() ? index : 0;
+}
+
+namespace {
+
+BoxPresenter& Presenter() {
+  static BoxPresenter presenter;
+  return presenter;
+}
+
+}  // namespace
+
+void SetBoxPresenter(BoxPresenter presenter) { Presenter() = std::move(presenter); }
+
 Answer MessageBox(std::string_view text, int32_t style, std::string_view caption) {
   std::vector<Answer> buttons = Buttons(style);
-  size_t defaultIndex = static_cast<size_t>((style >> 8) & 0xF);
-  // A default button beyond the box's buttons falls back to the first.
-  if (defaultIndex >= buttons.size()) defaultIndex = 0;
+  const size_t defaultIndex = BoxDefaultButton(style);
 
   std::string answerField;
   Answer answer;
@@ -199,6 +216,9 @@ Answer MessageBox(std::string_view text, int32_t style, std::string_view caption
                         "' does not fit the message box \"" + std::string(caption) + "\" (" + names + ")");
     }
     answer = *queued;
+    answerField = std::string(AnswerName(answer));
+  } else if (Presenter()) {
+    answer = Presenter()(text, style, caption);
     answerField = std::string(AnswerName(answer));
   } else {
     answer = buttons[defaultIndex];

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -78,12 +79,23 @@ enum BoxStyle : int32_t {
   kIconCritical = 0x10, kIconQuestion = 0x20, kIconExclamation = 0x30, kIconInformation = 0x40,
 };
 
-// Shows a message box headless: takes the queued answer when it fits the
-// box's buttons, else the box's default button. Writes the transcript line
+// The buttons of a box of `style` in their order on screen, and the index
+// of its default button (one beyond its buttons falls back to the first).
+std::vector<Answer> BoxButtons(int32_t style);
+size_t BoxDefaultButton(int32_t style);
+
+// Shows a message box: takes the queued answer when it fits the box's
+// buttons; else, on a real screen, the button the operator presses; else
+// (headless) the box's default button. Writes the transcript line
 //   msgbox | caption | style | text | answer [(default)]
 // A queued answer that the box does not offer is an error of the script:
 // throws ScriptError.
 Answer MessageBox(std::string_view text, int32_t style, std::string_view caption);
+
+// The real screen's box (platform/screen sets it at start-up): shows the box
+// modal and returns the button pressed, one the style offers. Null: headless.
+using BoxPresenter = std::function<Answer(std::string_view text, int32_t style, std::string_view caption)>;
+void SetBoxPresenter(BoxPresenter presenter);
 
 // The screen of every windowed program, in pixels: ORN_SCREEN = "WxH"
 // (default 1280x1024), read anew on each call. A malformed value throws

@@ -58,30 +58,30 @@ bool AnswerName(const std::string& name, std::string* out, uint32_t* size) {
 std::mutex g_cmdMutex;
 bool g_cmdSet = false;
 std::vector<std::string> g_words;
-
-bool IsAlnum(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
+std::vector<std::string> g_switches;
 
 bool HasSeparator(std::string_view s) { return s.find_first_of(" ,=/") != std::string_view::npos; }
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-std::string JoinWord(const std::string& w) {
+bool IsSwitchName(std::string_view name, const std::vector<std::string>& switches) {
+  for (const std::string& known : switches) {
+    if (rt::UCase(name) == known) return true;
+  }
+  return false;
+}
+
+std::string JoinWord(const std::string& w, const std::vector<std::string>& switches) {
   if (!w.empty() && w[0] == '/') {
-    size_t eq = w.find('=');
-    std::string_view name = std::string_view(w).substr(1, eq == std::string::npos ? w.npos : eq - 1);
-    bool isSwitch = !name.empty();
-    for (char c : name) isSwitch = isSwitch && IsAlnum(c);
-    if (isSwitch) {
+    const size_t eq = w.find('=');
+    const std::string_view name = std::string_view(w).substr(1, eq == std::string::npos ? w.npos : eq - 1);
+    if (IsSwitchName(name, switches)) {
       if (eq == std::string::npos) return w;
-      std::string_view value = std::string_view(w).substr(eq + 1);
+      const std::string_view value = std::string_view(w).substr(eq + 1);
       return w.substr(0, eq + 1) + (HasSeparator(value) ? Quoted(value) : std::string(value));
     }
   }
-  bool quote = w.empty() || w.find_first_of(" ,=") != std::string::npos ||
-               w.find('/', 1) != std::string::npos;
-  return quote ? Quoted(w) : w;
+  return w.empty() || HasSeparator(w) ? Quoted(w) : w;
 }
 
 // argv of this process when main() did not hand it over.
@@ -149,6 +149,7 @@ bool GetUserName(std::string* out, uint32_t* size) {
 std::string ProgramDirectory() {
   std::string dir = Env("ORN_PROGRAM_DIR");
   if (dir.empty()) {
+    // The kernel's name of the executable has every link resolved.
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n > 0) {
@@ -161,11 +162,11 @@ std::string ProgramDirectory() {
   return dir;
 }
 
-std::string JoinCommandLine(const std::vector<std::string>& words) {
+std::string JoinCommandLine(const std::vector<std::string>& words, const std::vector<std::string>& switches) {
   std::string text;
   for (const auto& w : words) {
     if (!text.empty()) text += ' ';
-    text += JoinWord(w);
+    text += JoinWord(w, switches);
   }
   // The programs strip one pair of quotes that encloses the whole text, which
   // would eat the quotes of a quoted first and last word ("/tmp/a.tif" alone
@@ -175,16 +176,22 @@ std::string JoinCommandLine(const std::vector<std::string>& words) {
   return text;
 }
 
-void SetCommandLine(int argc, char** argv) {
+void SetCommandLine(int argc, char** argv, std::vector<std::string> switches) {
   std::lock_guard<std::mutex> lock(g_cmdMutex);
   g_words.clear();
   for (int i = 1; i < argc; ++i) g_words.emplace_back(argv[i]);
+  g_switches = std::move(switches);
   g_cmdSet = true;
+}
+
+std::vector<std::string> CommandLineWords() {
+  std::lock_guard<std::mutex> lock(g_cmdMutex);
+  return g_cmdSet ? g_words : ProcCmdline();
 }
 
 std::string CommandLine() {
   std::lock_guard<std::mutex> lock(g_cmdMutex);
-  return JoinCommandLine(g_cmdSet ? g_words : ProcCmdline());
+  return JoinCommandLine(g_cmdSet ? g_words : ProcCmdline(), g_switches);
 }
 
 std::string HostPath(std::string_view path) {

@@ -33,23 +33,30 @@ bool GetComputerName(std::string* out, uint32_t* size);
 bool GetUserName(std::string* out, uint32_t* size);
 
 // The folder of the running program (or ORN_PROGRAM_DIR), without a
-// trailing "/".
+// trailing "/": the folder of the executable file itself, so a program
+// started through a link (bin/Quillet in an installation) finds the files
+// that lie beside it.
 std::string ProgramDirectory();
-// The program's command-line text after its name, rebuilt from argv: words
-// joined by one blank; a word is put in double quotes when it holds a blank,
-// "," or "=" or a "/" after its first character, unless it is a switch
-// "/NAME" or "/NAME=VALUE" (NAME of letters and digits), whose VALUE is
-// quoted instead when it needs it. So "/tmp/out" (not a switch, "/" after
-// its first character) comes out as "\"/tmp/out\"" and reaches the
-// command-line parser as one positional value. A double quote inside a word
-// cannot be carried and is passed as it is. A text that would begin and end
-// with a double quote gets a trailing ",", so that the programs' removal of
-// one enclosing pair of quotes leaves the words' own quotes alone.
+// The program's command-line text after its name, rebuilt from argv for a
+// program that parses it by its own rules ("/" opens a switch, blanks and
+// "," separate, double quotes group): the words joined by one blank. Only a
+// word "/NAME" or "/NAME=VALUE" whose NAME is one of the program's switch
+// names (given to SetCommandLine, any case) stays a switch; its VALUE is put
+// in double quotes when it holds a blank, ",", "=" or "/". Every other word
+// is a value and is put in double quotes when it holds a blank, ",", "=" or
+// "/" anywhere, so an absolute path ("/scans", "/tmp/out") reaches the
+// parser as one positional value. A double quote inside a word cannot be
+// carried and is passed as it is. A text that would begin and end with a
+// double quote gets a trailing ",", so that the programs' removal of one
+// enclosing pair of quotes leaves the words' own quotes alone.
 std::string CommandLine();
-// Called once by main() before anything reads the command line.
-void SetCommandLine(int argc, char** argv);
+// The words after the program's name, as main() received them.
+std::vector<std::string> CommandLineWords();
+// Called once by main() before anything reads the command line, with the
+// names of the switches the program knows (upper case).
+void SetCommandLine(int argc, char** argv, std::vector<std::string> switches = {});
 // Rebuilds the text for a word list (the rule above); for tests.
-std::string JoinCommandLine(const std::vector<std::string>& words);
+std::string JoinCommandLine(const std::vector<std::string>& words, const std::vector<std::string>& switches);
 
 // Maps a platform path to a host path: "C:\" and "C:/" at the start become
 // the ORN_DRIVE_C folder, every "\" becomes "/".

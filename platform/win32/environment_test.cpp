@@ -48,31 +48,35 @@ std::string ReadFile(const std::string& path) {
 }
 
 TEST(EnvironmentTest, CommandLineRebuilding) {
+  const std::vector<std::string> switches = {"Z", "OUT", "P"};
   struct Case {
     std::vector<std::string> words;
     const char* text;
   } cases[] = {
       {{"DEMO", "123", "/tmp/out", "/Z=9"}, "DEMO 123 \"/tmp/out\" /Z=9"},
+      // A single-level absolute path is a value, not a switch.
+      {{"P", "12", "/scans"}, "P 12 \"/scans\""},
+      {{"/photo.png"}, "\"/photo.png\","},
       {{"a b"}, "\"a b\","},
-      {{"/tmp/a.tif"}, "\"/tmp/a.tif\","},
       {{"/tmp/a", "x", "/tmp/b"}, "\"/tmp/a\" x \"/tmp/b\","},
       {{"/OUT=a b"}, "/OUT=\"a b\""},
-      {{"/OUT=/tmp/x"}, "/OUT=\"/tmp/x\""},
+      {{"/out=/tmp/x"}, "/out=\"/tmp/x\""},  // switch names in any case
       {{"/OUT=k=v"}, "/OUT=\"k=v\""},
-      {{"/Trace", "/P=C", "/Z="}, "/Trace /P=C /Z="},
+      {{"/P=C", "/Z=", "/z"}, "/P=C /Z= /z"},
+      // Words the program does not know as switches are values.
+      {{"/Trace", "/a-b=c"}, "\"/Trace\" \"/a-b=c\","},
       {{"x,y", "a=b", "rel/dir"}, "\"x,y\" \"a=b\" \"rel/dir\","},
-      {{"/a-b"}, "/a-b"},  // not a switch name, but no separator to protect
-      {{"/a-b=c"}, "\"/a-b=c\","},
       {{"tab\there"}, "tab\there"},  // tabs are ordinary to the parser
       {{""}, "\"\","},
       {{}, ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(win32::JoinCommandLine(c.words), c.text);
+  for (const auto& c : cases) EXPECT_EQ(win32::JoinCommandLine(c.words, switches), c.text);
 
-  char prog[] = "Quillet", a1[] = "DEMO", a2[] = "123", a3[] = "/tmp/out", a4[] = "/Z=9";
+  char prog[] = "Quillet", a1[] = "DEMO", a2[] = "123", a3[] = "/scans", a4[] = "/Z=9";
   char* argv[] = {prog, a1, a2, a3, a4, nullptr};
-  win32::SetCommandLine(5, argv);
-  EXPECT_EQ(win32::CommandLine(), "DEMO 123 \"/tmp/out\" /Z=9");
+  win32::SetCommandLine(5, argv, {"Z"});
+  EXPECT_EQ(win32::CommandLine(), "DEMO 123 \"/scans\" /Z=9");
+  EXPECT_EQ(win32::CommandLineWords(), (std::vector<std::string>{"DEMO", "123", "/scans", "/Z=9"}));
 }
 
 TEST(EnvironmentTest, TempPath) {

@@ -76,10 +76,28 @@ std::vector<std::wstring> Split(const wchar_t* line) {
 
 }  // namespace
 
+std::wstring QuoteArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  std::wstring out = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes are doubled only before a quote: theirs and the closing one.
+    out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(2 * backslashes, L'\\');
+  return out + L"\"";
+}
+
 const wchar_t* GetCommandLineW() {
   static std::wstring line;
-  std::wstring rest = FromUtf8(win32::CommandLine());
-  line = L"\"" + ProgramPath() + L"\"" + (rest.empty() ? L"" : L" " + rest);
+  line = L"\"" + ProgramPath() + L"\"";
+  for (const std::string& word : win32::CommandLineWords()) line += L" " + QuoteArgument(FromUtf8(word));
   return line.c_str();
 }
 

@@ -25,16 +25,7 @@ uintptr_t g_next = 0x50000;
 DWORD g_failAfter = 0;
 DWORD g_failError = 0;
 
-DWORD FromErrno(int e) {
-  switch (e) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return ERROR_ACCESS_DENIED;
-    default: return ERROR_READ_FAULT;
-  }
-}
+DWORD FromErrno(int e) { return ErrorFromErrno(e, ERROR_READ_FAULT); }
 
 File* Find(HANDLE h) {
   auto it = Files().find(reinterpret_cast<uintptr_t>(h));

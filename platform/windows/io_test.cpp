@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/environment.h"
 #include "platform/windows/cmdline.h"
 #include "platform/windows/errors.h"
 #include "platform/windows/fileio.h"
@@ -119,6 +120,24 @@ TEST(CommandLine, SplitsByThePlatformRules) {
     LocalFree(argv);
   }
   EXPECT_EQ(CommandLineToArgvW(L"x", nullptr), nullptr);
+}
+
+TEST(CommandLine, TheRebuiltLineSplitsBackIntoTheWordsGiven) {
+  std::vector<std::string> words = {"-c",        "Mein Ordner\\", "-c",     "Sag \"Hallo\"", "a\\\\\"b",
+                                    "tab\there", "",                "/scans", "C:\\x\\",     "\\\\srv\\a b\\\\"};
+  words.insert(words.begin(), "Lumoret");
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  win32::SetCommandLine(static_cast<int>(argv.size()), argv.data());
+  int argc = 0;
+  wchar_t** got = CommandLineToArgvW(GetCommandLineW(), &argc);
+  ASSERT_NE(got, nullptr);
+  ASSERT_EQ(argc, static_cast<int>(words.size()));
+  for (size_t i = 1; i < words.size(); ++i) EXPECT_EQ(ToUtf8(got[i]), words[i]) << i;
+  LocalFree(got);
+  EXPECT_EQ(QuoteArgument(L"Mein Ordner\\"), L"\"Mein Ordner\\\\\"");
+  EXPECT_EQ(QuoteArgument(L"Sag \"Hallo\""), L"\"Sag \\\"Hallo\\\"\"");
+  EXPECT_EQ(QuoteArgument(L"a\\b"), L"a\\b");
 }
 
 TEST(Text, Utf8RoundTripAndReplacement) {

@@ -99,13 +99,18 @@ void Quillet1::DoAqu_Click() {
     p.step = 11;
     PixPut(L1, Pixo::ViewEnabled, false);
     App.rc = rt::CInt(PixCall(L1, Pixo::TwainAcquire, {window}));
+    // The view takes the mouse again whatever the scan gave.
+    PixPut(L1, Pixo::ViewEnabled, true);
 
     if (App.rc != 0) {
       p.step = 12;
       forms::MsgBox("TWAIN Error:" + rt::CStr(static_cast<double>(App.rc)), uiscript::kOkOnly);
+      // A sheet button has already named its sheet in the view's Tag: the
+      // view shows that sheet as it is, so that the next edit works on it
+      // and not on the sheet shown before.
+      if (rt::CDbl(rt::Variant(L1.Tag.Get())) >= 0) ThumbClk(rt::CInt(rt::Variant(L1.Tag.Get())));
     } else {
       p.step = 13;
-      PixPut(L1, Pixo::ViewEnabled, true);
       const std::string mode = Twain(0).Text.Get();
       if (rt::UCase(rt::Left(mode, 1)) == "G" && rt::InStr(mode, "2") > 0) {
         PutPaletteEntry(L1, 0, 0);

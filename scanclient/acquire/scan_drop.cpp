@@ -34,6 +34,13 @@ const DocTypeRow& RowOf(const std::string& tag) {
   return App.DocTypeTable[row];
 }
 
+// "Error Load:" & path & "," & the control's result, logged and shown.
+void ReportLoadError(const std::string& path, int32_t rc) {
+  const std::string line = "Error Load:" + path + "," + Num(rc);
+  LogLine(line);
+  forms::MsgBox(line, uiscript::kOkOnly, "Fehler !");
+}
+
 // The two drop handlers' test: one file, and a type that takes it.
 bool DropOk(const DocTypeRow& row, const forms::DataObject& data) {
   const std::string& list = row[Doc::OleDrop];
@@ -67,7 +74,11 @@ void Quillet1::Thumb_OLEDropFile(int16_t Index, const std::string& path) {
 void Quillet1::OLEDragDrop(int16_t Index, const std::string& path) {
   if (App.DebugLevel > 7) LogLine("BEG-OLEDragDrop," + Num(Index) + "/" + path);
   const std::string size = RowOf(Page(Index).Tag.Get())[Doc::Size];
-  PixCall(L1, Pixo::GetFileInfo, {path, int16_t{1}, int16_t{0}});
+  // A file that cannot be read stops the import before anything changes.
+  if (const int32_t rc = rt::CLng(PixCall(L1, Pixo::GetFileInfo, {path, int16_t{1}, int16_t{0}})); rc != 0) {
+    ReportLoadError(path, rc);
+    return;
+  }
   const float minW = static_cast<float>(rt::Val(rt::Mid(size, 11, 4)));
   const float minH = static_cast<float>(rt::Val(rt::Mid(size, 16, 4)));
   const float width = static_cast<float>(rt::CDbl(PixGet(L1, Pixo::InfoWidth)));
@@ -82,7 +93,14 @@ void Quillet1::OLEDragDrop(int16_t Index, const std::string& path) {
   L1.Tag = Num(Index);
   ZoomFact.Tag = "0";
   Page_MouseUp(Index, 1, 3, 0, 0);
-  PixCall(L1, Pixo::LoadImageFile, {path, int16_t{24}, int16_t{1}, int16_t{1}});
+  if (const int32_t rc = rt::CLng(PixCall(L1, Pixo::LoadImageFile, {path, int16_t{24}, int16_t{1}, int16_t{1}}));
+      rc != 0) {
+    // Readable head, damaged body: the sheet keeps what it had, and the view
+    // shows it, as its Tag now says.
+    ReportLoadError(path, rc);
+    ThumbClk(Index);
+    return;
+  }
 
   // The colour mode of the type's first scan option.
   const std::string mode = Twain(0).Text.Get();

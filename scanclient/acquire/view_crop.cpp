@@ -102,8 +102,11 @@ void CropPress(Quillet1& w) {
   SetAppRules(SizeRules{});
   PixCall(w.L1, Pixo::FreeRegion);
   PixPut(w.L1, Pixo::BitmapHandle, PixGet(w.Thbas(k), Pixo::BitmapHandle));
-  // A new image may put the view back at its origin: the band must be
-  // computed on the view as it is now, not as the press found it.
+  // A new image puts the view back at its origin; the base has the size of
+  // the image it replaces, so the view goes back where the press found it,
+  // and the band is computed on the view the operator sees.
+  PixPut(w.L1, Pixo::DstLeft, App.ViewLeft);
+  PixPut(w.L1, Pixo::DstTop, App.ViewTop);
   ReadView(w);
 
   App.CropTagBuf = w.Thsav(k).Tag;

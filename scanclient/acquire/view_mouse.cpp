@@ -79,8 +79,8 @@ void Quillet1::MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
     p.step = 1;
     App.MouseDownButton = Button;
     App.MouseDownShift = Shift;
-    App.MouseDownX = rt::CInt(static_cast<double>(X));
-    App.MouseDownY = rt::CInt(static_cast<double>(Y));
+    App.MouseDownX = rt::CLng(static_cast<double>(X));
+    App.MouseDownY = rt::CLng(static_cast<double>(Y));
     App.ViewScale = 100 / Number(L1, Pixo::ZoomPercent);
     App.ViewTop = rt::CLng(Number(L1, Pixo::DstTop));
     App.ViewLeft = rt::CLng(Number(L1, Pixo::DstLeft));
@@ -115,19 +115,16 @@ void Quillet1::MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
     p.step = 1;
     if (App.ToolMode == kCrop && Button == 0) CropHover(*this, X, Y);
     if (App.ToolMode == kMove && Button > 0) {
-      App.TmpW = rt::CInt((X - App.MouseDownX) / App.TwipsPerPixelX);
-      App.TmpH = rt::CInt((Y - App.MouseDownY) / App.TwipsPerPixelY);
+      App.TmpW = rt::CLng((X - App.MouseDownX) / App.TwipsPerPixelX);
+      App.TmpH = rt::CLng((Y - App.MouseDownY) / App.TwipsPerPixelY);
       // With a modifier only the axis that moved further follows; equal
-      // offsets pan neither.
-      const int horizontal = std::abs(App.TmpW), vertical = std::abs(App.TmpH);
-      if (Shift == 0 || horizontal > vertical) {
-        const int32_t left = App.ViewLeft + App.TmpW;
-        PixPut(L1, Pixo::DstLeft, left < 0 ? left : int32_t{0});
-      }
-      if (Shift == 0 || vertical > horizontal) {
-        const int32_t top = App.ViewTop + App.TmpH;
-        PixPut(L1, Pixo::DstTop, top < 0 ? top : int32_t{0});
-      }
+      // offsets pan neither. The view pans both axes itself before this
+      // event: the other axis goes back where the press found it.
+      const int32_t horizontal = std::abs(App.TmpW), vertical = std::abs(App.TmpH);
+      const int32_t left = App.ViewLeft + App.TmpW, top = App.ViewTop + App.TmpH;
+      const bool followX = Shift == 0 || horizontal > vertical, followY = Shift == 0 || vertical > horizontal;
+      PixPut(L1, Pixo::DstLeft, followX ? (left < 0 ? left : int32_t{0}) : App.ViewLeft);
+      PixPut(L1, Pixo::DstTop, followY ? (top < 0 ? top : int32_t{0}) : App.ViewTop);
       PixPut(L1, Pixo::DclLeft, int32_t{0});
       PixPut(L1, Pixo::DclTop, int32_t{0});
       PixCall(L1, Pixo::Repaint);
@@ -137,8 +134,8 @@ void Quillet1::MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
     p.step = 2;
     if (Shift > 3) {
       // The image position under the pointer, from the view's origin.
-      App.TmpW = rt::CInt(X / App.TwipsPerPixelX * Number(L1, Pixo::ImageWidth) / Number(L1, Pixo::DstWidth));
-      App.TmpH = rt::CInt(Y / App.TwipsPerPixelY * Number(L1, Pixo::ImageHeight) / Number(L1, Pixo::DstHeight));
+      App.TmpW = rt::CLng(X / App.TwipsPerPixelX * Number(L1, Pixo::ImageWidth) / Number(L1, Pixo::DstWidth));
+      App.TmpH = rt::CLng(Y / App.TwipsPerPixelY * Number(L1, Pixo::ImageHeight) / Number(L1, Pixo::DstHeight));
       Status.Text = Plain(App.TmpW) + "x" + Plain(App.TmpH);
     }
   });

@@ -89,17 +89,21 @@ struct AppState {
   // Sheet state shared by the mouse tools, the edits and the quality check
   // (acquire/view_*.cpp, process/edit_*.cpp, trim_*.cpp, check_*.cpp):
   // the crop tag just read or written, the size rules of the sheet's
-  // document type, the checked or shown image size, and 16-bit scratch.
+  // document type, the checked or shown image size, and scratch. TmpW and
+  // TmpH hold display and image pixels, which pass 32767 on a large screen
+  // or at a high zoom: they are Longs.
   std::string CropTagBuf;
   int32_t SizeAspectX = 0, SizeAspectY = 0, SizeMinWidth = 0, SizeMinHeight = 0;
   int32_t SizeMaxWidth = 0, SizeMaxHeight = 0;
   int32_t ViewWidth = 0, ViewHeight = 0;
-  int16_t TmpW = 0, TmpH = 0;
+  int32_t TmpW = 0, TmpH = 0;
 
   // Mouse tools (acquire/view_*.cpp): the last accepted press on L1 (twips,
   // button, shift or crop drag kind), the view then (image pixels per display
   // pixel, image position in display pixels) and the crop rectangle of the press.
-  int16_t MouseDownX = 0, MouseDownY = 0, MouseDownButton = 0, MouseDownShift = 0;
+  // The press position is a Long: twips pass 32767 inside a large view.
+  int32_t MouseDownX = 0, MouseDownY = 0;
+  int16_t MouseDownButton = 0, MouseDownShift = 0;
   double ViewScale = 1;
   int32_t ViewLeft = 0, ViewTop = 0;
   int32_t CropLeft = 0, CropTop = 0, CropWidth = 0, CropHeight = 0;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/forms/control_array.h"
 #include "platform/forms/controls.h"
@@ -20,6 +21,9 @@
 #include "platform/runtime/variant.h"
 
 namespace quillet {
+
+// The one switch of the command line: the debug level.
+inline const std::vector<std::string> kSwitchNames = {"Z"};
 
 // The design table of the main window (quillet1_design.cpp): every control
 // with its design position and size; the values the procedures rely on (the
@@ -133,6 +137,10 @@ class Quillet1 : public forms::Form {
   // (process/commit_*.cpp, prepare_*.cpp, finish_*.cpp).
   void SelectSaveFormat(int32_t r, int16_t k);
   int16_t L2Prepare(int16_t Thx, int16_t Bits);
+  // Brings the save buffer to a depth that save format code `format` holds
+  // (SaveDepthFor) and returns it: black and white cut at the quality
+  // check's middle level, grey or colour for JPEG, a palette for RLE.
+  int16_t L2FitFormat(int16_t format, int16_t bits);
   void SetSaveOptions(int32_t r);
   void ComposeFinish();
 

@@ -50,6 +50,37 @@ void MakeOutputFolder(const std::string& name) {
   if (rt::Dir(folder, rt::kDirectory).empty()) rt::MkDir(folder);
 }
 
+// The file a commit is writing aside. Moved over its name once complete;
+// dropped after a failed page, and when the commit ends before the file is
+// complete (the error tail unwinds through it), so no part is left behind.
+struct PendingFile {
+  std::string aside;  // platform path; "" when none is pending
+  bool failed = false;
+
+  PendingFile() = default;
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile() {
+    try {
+      Drop();
+    } catch (const rt::RuntimeError&) {
+      // Ending anyway: a part left behind is replaced by the next commit.
+    }
+  }
+  void Start(std::string path) {
+    aside = std::move(path);
+    failed = false;
+  }
+  void Drop() {
+    if (!aside.empty() && FileFound(aside)) rt::Kill(win32::HostPath(aside));
+    failed = true;
+  }
+  void Finish(const std::string& name) {
+    rt::MoveOver(win32::HostPath(aside), win32::HostPath(name));
+    aside.clear();
+  }
+};
+
 std::string Fill(std::string m, std::string_view token, const std::string& value) {
   int32_t p = rt::InStr(m, token);
   if (p == 0) p = rt::Len(m) + 1;
@@ -80,8 +111,7 @@ std::string ExpandNameTokens(std::string_view name) {
   return out;
 }
 
-std::string OutputName(const DocTypeRow& row) {
-  const std::string id = rt::Trim(GetParam("2"));
+std::string OutputFolder() {
   std::string dir = rt::Trim(GetParam("3"));
   if (dir.empty()) rt::Raise(rt::kPathNotFound);
   // ".\" is the program's own folder, a host path.
@@ -90,7 +120,18 @@ std::string OutputName(const DocTypeRow& row) {
   const char* separator = rt::InStr(dir, "/") > 0 ? "/" : "\\";
   const std::string last = rt::Right(dir, 1);
   if (last != "\\" && last != "/") dir += separator;
-  return ExpandNameTokens(dir + row[Doc::Type] + "_" + id + "." + row[Doc::Format]);
+  return ExpandNameTokens(dir);
+}
+
+std::string OutputFileName(const DocTypeRow& row) {
+  const std::string id = rt::Trim(GetParam("2"));
+  return ExpandNameTokens(row[Doc::Type] + "_" + id + "." + row[Doc::Format]);
+}
+
+std::string OutputName(const DocTypeRow& row) { return OutputFolder() + OutputFileName(row); }
+
+bool SafeFileName(std::string_view name) {
+  return rt::InStr(name, "..") == 0 && rt::InStr(name, "/") == 0 && rt::InStr(name, "\\") == 0;
 }
 
 std::string SeparatePageName(std::string_view name, int16_t page) {
@@ -99,6 +140,15 @@ std::string SeparatePageName(std::string_view name, int16_t page) {
   if (dot == 0 || dot < LastSeparator(name)) return std::string(name) + suffix;
   return rt::Left(name, dot - 1) + suffix + rt::Mid(name, dot);
 }
+
+std::string OutputNames::Claim(const std::string& wanted) {
+  std::string name = wanted;
+  for (int16_t n = 2; used_.count(name) > 0; ++n) name = SeparatePageName(wanted, n);
+  used_.insert(name);
+  return name;
+}
+
+std::string AsideName(std::string_view name) { return std::string(name) + ".part"; }
 
 std::string ClosingText(std::string m) {
   const int32_t a = rt::InStr(m, "[");
@@ -147,16 +197,38 @@ void Quillet1::DoOK_Click() {
       App.LineSpeed = 28800;
       App.TransferSeconds = 0;
       p.step = 1;
+      // A file name that could lead outside the output folder is refused
+      // before anything is written; the sheets stay for a corrected call.
+      for (int16_t k = 0; k <= App.MaxSheet; ++k) {
+        const int32_t t = rt::CLng(rt::Val(Thumb(k).Tag.Get()));
+        if (t < 1 || t >= static_cast<int32_t>(App.DocTypeTable.size())) continue;  // the loop reports these
+        const std::string file = OutputFileName(DocRow(t));
+        if (!SafeFileName(file)) {
+          LogLine("Error Name:" + file);
+          uiscript::MessageBox("Error Name:" + file, uiscript::kOkOnly, App.ProductName);
+          return;
+        }
+      }
+
+      OutputNames names;
+      PendingFile pending;  // the file being written aside
+      std::string name;
       for (int16_t k = 0; k <= App.MaxSheet; ++k) {
         p.step = k * 10 + 2;
         if (rt::CLng(PixGet(Thumb(k), Pixo::BitmapHandle)) == 0) p.ErrorExit(-20, "Bitmap Error!");
         const int32_t t = rt::CLng(rt::Val(Thumb(k).Tag.Get()));
         if (t < 1) p.ErrorExit(-21, "Internal Error!");
         const DocTypeRow& row = DocRow(t);
-        std::string name = OutputName(row);
+        const bool multiPage = SaveFormatFor(row[Doc::Format], row[Doc::Options], false).multiPage != 0;
         const int16_t page = t == App.LastSavedType ? App.PageNumber : int16_t{1};
-        if (page > 1 && SaveFormatFor(row[Doc::Format], row[Doc::Options], false).multiPage == 0) {
-          name = SeparatePageName(name, page);
+        // Every sheet starts a file, except the later pages of a multi-page one.
+        const bool newFile = page == 1 || !multiPage;
+        if (newFile) {
+          std::string wanted = OutputName(row);
+          if (page > 1) wanted = SeparatePageName(wanted, page);
+          name = names.Claim(wanted);
+          if (name != wanted) LogLine("Save:" + wanted + " written by this commit, saved as " + name);
+          pending.Start(AsideName(name));
         }
         MakeOutputFolder(name);
 
@@ -167,27 +239,38 @@ void Quillet1::DoOK_Click() {
 
         p.step = k * 10 + 5;
         App.SaveBits = L2Prepare(k, App.SaveBits);
+        App.SaveBits = L2FitFormat(App.SaveFormat, App.SaveBits);
         SetSaveOptions(t);
 
         p.step = k * 10 + 6;
         if (t != App.LastSavedType) App.PageNumber = 1;
         PixPut(L2, Pixo::SaveOption266, App.PageNumber);
-        if ((App.SaveMultiPage == 0 || App.PageNumber == 1) && FileFound(name)) rt::Kill(win32::HostPath(name));
+        // A file left aside by an earlier run that did not end is not a page of this one.
+        if (newFile && FileFound(pending.aside)) rt::Kill(win32::HostPath(pending.aside));
 
         p.step = k * 10 + 7;
-        App.rc = rt::CInt(PixCall(L2, Pixo::SaveImageFile,
-                                  {win32::HostPath(name), App.SaveFormat, App.SaveBits, App.SaveQuality, int16_t{1}}));
-        std::string line = "Save:" + name + "," + rt::CStr(static_cast<double>(App.rc));
-        if (FileFound(name)) {
-          const int32_t length = rt::FileLen(win32::HostPath(name));
-          line += ",Size=" + rt::CStr(static_cast<double>(length));
-          App.TotalBytes = rt::AddLong(App.TotalBytes, length);
+        // After a failed page the rest of its file is not written: the
+        // file is not kept.
+        if (!pending.failed) {
+          App.rc = rt::CInt(PixCall(L2, Pixo::SaveImageFile, {win32::HostPath(pending.aside), App.SaveFormat,
+                                                              App.SaveBits, App.SaveQuality, int16_t{1}}));
+          std::string line = "Save:" + name + "," + rt::CStr(static_cast<double>(App.rc));
+          if (FileFound(pending.aside)) {
+            line += ",Size=" + rt::CStr(static_cast<double>(rt::FileLen(win32::HostPath(pending.aside))));
+          }
+          if (App.DebugLevel > 1) LogLine(line);
+          if (App.rc != 0) {
+            DoOK.Tag = "-2";
+            LogLine("Error " + line);
+            uiscript::MessageBox("Error " + line, uiscript::kOkOnly, App.ProductName);
+            pending.Drop();  // the file of that name stays as it was
+          }
         }
-        if (App.DebugLevel > 1) LogLine(line);
-        if (App.rc != 0) {
-          DoOK.Tag = "-2";
-          LogLine("Error " + line);
-          uiscript::MessageBox("Error " + line, uiscript::kOkOnly, App.ProductName);
+        // The file is complete when the next sheet starts another one.
+        const bool last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
+        if (last && !pending.failed) {
+          pending.Finish(name);
+          App.TotalBytes = rt::AddLong(App.TotalBytes, rt::FileLen(win32::HostPath(name)));
         }
         App.LastSavedType = static_cast<int16_t>(t);
         App.PageNumber = rt::AddInt(App.PageNumber, 1);

@@ -3,6 +3,7 @@
 // closing report. Quillet1::DoOK_Click (commit.cpp) applies them.
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -18,15 +19,38 @@ namespace quillet {
 // always ends. A negative n is run-time error 5.
 std::string ExpandNameTokens(std::string_view name);
 
-// The output file of a sheet of document-type row `row`: the output
-// directory (command-line value 3; ".\" stands for the program directory)
-// & Type & "_" & the file-name part (value 2) & "." & Format, tokens
-// expanded. An empty output directory is run-time error 76.
+// The output folder: command-line value 3 (".\" stands for the program
+// directory) with its separator at the end, tokens expanded. An empty value
+// is run-time error 76.
+std::string OutputFolder();
+// The file name of a sheet of document-type row `row`: Type & "_" & the
+// file-name part (command-line value 2) & "." & Format, tokens expanded.
+std::string OutputFileName(const DocTypeRow& row);
+// OutputFolder() & OutputFileName(row).
 std::string OutputName(const DocTypeRow& row);
+// False for a file name that could reach outside the output folder: one
+// that holds "..", "/" or "\".
+bool SafeFileName(std::string_view name);
 
 // A later sheet of a type whose format holds one image per file would
 // overwrite the one before: page n > 1 gets "_n" before the extension.
 std::string SeparatePageName(std::string_view name, int16_t page);
+
+// The names one commit writes. A name the commit has already used is never
+// used again: the later file gets the first free "_n" (n from 2) before
+// the extension, so a commit never overwrites a file it wrote itself.
+class OutputNames {
+ public:
+  // `wanted`, or its first free numbered form; the answer counts as used.
+  std::string Claim(const std::string& wanted);
+
+ private:
+  std::set<std::string> used_;
+};
+
+// Where a file is written until its last page is in: beside its name, so
+// that moving it over the name is one step of the file system.
+std::string AsideName(std::string_view name);
 
 // The closing report of Messages(20) before its line breaks: takes the line
 // speed from "[n]", turns TotalBytes into kB and TransferSeconds into the

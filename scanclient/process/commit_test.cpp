@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_control.h"
+#include "platform/imaging/save_faults.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/error.h"
@@ -241,19 +243,61 @@ TEST_F(CommitTest, RowOfTenIsARunTimeErrorWithTheSheetsStep) {
 }
 
 TEST_F(CommitTest, FailedSaveIsReportedAndTheOthersStillSaved) {
-  DocType(1, "TIF", "ENC-JBIG");  // 24 bits cannot go into this compression
+  DocType(1, "TIF");
   DocType(2, "PNG", "", "DOC");
   Sheet(0, 1);
   Sheet(1, 2);
+  std::ofstream(Out() / "IMG_123.TIF") << "old";
+  imaging::FailSaveForTest(1);  // the TIF's save stops half-way
   EXPECT_EQ(Commit(), 0);
-  EXPECT_EQ(Saved(), std::vector<std::string>{"DOC_123.PNG"});
+  imaging::FailSaveForTest(0);
+  // The file of that name is left as it was, and no part of the new one.
+  EXPECT_EQ(Saved(), (std::vector<std::string>{"DOC_123.PNG", "IMG_123.TIF"}));
+  EXPECT_EQ(testing::ReadText(Out() / "IMG_123.TIF"), "old");
   ASSERT_EQ(Boxes().size(), 1u);
-  const std::string line = "Error Save:" + (Out() / "IMG_123.TIF").string() + ",-";
+  const std::string line = "Error Save:" + (Out() / "IMG_123.TIF").string() + ",-6,Size=";
   EXPECT_EQ(Boxes()[0].rfind("Quillet | 0 | " + line, 0), 0u) << Boxes()[0];
   EXPECT_EQ(w->DoOK.Tag.Get(), "-2");
   std::vector<std::string> log = Log();
   ASSERT_FALSE(log.empty());
   EXPECT_NE(log[0].find(line), std::string::npos);
+}
+
+TEST_F(CommitTest, FormatsAreGivenTheBitsTheyHold) {
+  // Each case: the buffer's kind (ConvertToGray or ChangeColorDepth first),
+  // the format code and the bits the table asked for.
+  struct Case {
+    int16_t format, bits;
+    int16_t makeBits;  // the buffer as 8-bit grey, 4-bit palette, 24-bit colour
+    int16_t fit, held;
+  } cases[] = {
+      {imaging::kFormatTiffJbig, 24, 24, 1, 1}, {imaging::kFormatTiffG4, 1, 24, 1, 1},
+      {imaging::kFormatJpeg, 4, 8, 8, 8},       {imaging::kFormatJpeg, 4, 4, 24, 24},
+      {imaging::kFormatJpeg, 24, 8, 24, 8},     {imaging::kFormatBmpRle, 24, 24, 8, 8},
+      {imaging::kFormatTiffLzwCmyk, 8, 8, 24, 24}, {imaging::kFormatPng, 4, 4, 4, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.format) + "/" + std::to_string(c.bits) + "/" + std::to_string(c.makeBits));
+    PixCall(w->L2, Pixo::CreateImage, {8.0, 8.0, int16_t{24}});
+    PixCall(w->L2, Pixo::FillImage, {int32_t{0x2080C0}});
+    if (c.makeBits == 8) PixCall(w->L2, Pixo::ConvertToGray, {int16_t{8}});
+    if (c.makeBits == 4) PixCall(w->L2, Pixo::ChangeColorDepth, {int16_t{4}, int16_t{0}, int16_t{0}, int16_t{0}});
+    EXPECT_EQ(w->L2FitFormat(c.format, c.bits), c.fit);
+    EXPECT_EQ(rt::CLng(PixGet(w->L2, Pixo::ImageBits)), c.held);
+  }
+}
+
+TEST_F(CommitTest, BlackAndWhiteIsCutAtTheChecksMiddleLevel) {
+  // Grey 100 is white when the check's levels put the middle at 90, black when at 102.
+  const std::pair<int16_t, int32_t> cases[] = {{40, 0xFFFFFF}, {64, 0}};
+  for (const auto& [black, colour] : cases) {
+    App.BlackLevel = black;
+    App.WhiteLevel = 140;  // middle (40 + 140) / 2 = 90, or (64 + 140) / 2 = 102
+    PixCall(w->L2, Pixo::CreateImage, {4.0, 4.0, int16_t{24}});
+    PixCall(w->L2, Pixo::FillImage, {int32_t{0x646464}});  // grey 100
+    EXPECT_EQ(w->L2FitFormat(imaging::kFormatTiffG4, 1), 1);
+    EXPECT_EQ(rt::CLng(PixGet(w->L2, Pixo::Pixel, {1.0, 1.0})), colour) << black;
+  }
 }
 
 TEST_F(CommitTest, WarningWhenNotAllSheetsAreOk) {

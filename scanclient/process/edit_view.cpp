@@ -32,8 +32,8 @@ double MakeGreySample(Quillet1& w, int16_t longest, bool deepen, const std::stri
   PixPut(sample, Pixo::BitmapHandle, PixGet(w.L1, Pixo::BitmapHandle));
   PixPut(sample, Pixo::ScaleMode, int32_t{0});
 
-  App.TmpW = rt::CInt(PixGet(w.L1, Pixo::ImageWidth));
-  App.TmpH = rt::CInt(PixGet(w.L1, Pixo::ImageHeight));
+  App.TmpW = rt::CLng(PixGet(w.L1, Pixo::ImageWidth));
+  App.TmpH = rt::CLng(PixGet(w.L1, Pixo::ImageHeight));
   const double scale = SampleScale(longest, App.TmpW, App.TmpH);
   if (scale == 0) rt::Raise(rt::kDivisionByZero);
   PixCall(sample, Pixo::ResizeImage, {App.TmpW * scale, App.TmpH * scale, int16_t{2}});

@@ -18,6 +18,22 @@ namespace {
 
 bool Has(std::string_view text, std::string_view word) { return rt::InStr(text, word) > 0; }
 
+// The CCITT and JBIG codes.
+bool BlackAndWhiteOnly(int16_t format) {
+  switch (format) {
+    case imaging::kFormatTiffCcittRle:
+    case imaging::kFormatTiffG3:
+    case imaging::kFormatTiffG3_2D:
+    case imaging::kFormatTiffG4:
+    case imaging::kFormatTiffJbig: return true;
+    default: return false;
+  }
+}
+
+// ImageKind answers.
+constexpr int32_t kImageBlackWhite = 1;
+constexpr int32_t kImageGrey = 3;
+
 // The position (1..) of a character in `digits`, 0 when it is not there, 1
 // when there is no character at all (the runtime's InStr of empty text).
 int32_t DigitPosition(std::string_view digits, std::string_view one) {
@@ -166,15 +182,64 @@ int16_t Quillet1::L2Prepare(int16_t Thx, int16_t Bits) {
   return result;
 }
 
+int16_t SaveDepthFor(int16_t format, int16_t bits, bool grey) {
+  if (BlackAndWhiteOnly(format)) return 1;
+  switch (format) {
+    case imaging::kFormatJpeg:
+    case imaging::kFormatJpeg422:
+    case imaging::kFormatJpeg444:
+      if (bits == 24 || (bits == 8 && grey)) return bits;
+      return grey ? 8 : 24;
+    case imaging::kFormatBmpRle:
+      if (bits == 4 || bits == 8) return bits;
+      return bits == 24 ? 8 : 4;
+    case imaging::kFormatTiffLzwCmyk: return 24;
+    default: return bits;
+  }
+}
+
+int16_t BlackWhiteCut(int16_t blackLevel, int16_t whiteLevel) {
+  return static_cast<int16_t>((blackLevel + whiteLevel) / 2);
+}
+
+int16_t Quillet1::L2FitFormat(int16_t format, int16_t bits) {
+  const int32_t kind = rt::CLng(PixGet(L2, Pixo::ImageKind));
+  const bool grey = kind == kImageBlackWhite || kind == kImageGrey;
+  if (BlackAndWhiteOnly(format)) {
+    if (kind != kImageBlackWhite) {
+      // The control cuts at level 128: the grey copy is shifted so that the
+      // check's middle level lands there.
+      PixCall(L2, Pixo::ConvertToGray, {int16_t{8}});
+      const int32_t shift = 128 - BlackWhiteCut(App.BlackLevel, App.WhiteLevel);
+      if (shift != 0) PixCall(L2, Pixo::AdjustBrightness, {rt::CLng(shift * 1000 / 255.0)});
+      PixCall(L2, Pixo::ConvertToGray, {int16_t{1}});
+    }
+    return 1;
+  }
+  const int16_t fit = SaveDepthFor(format, bits, grey);
+  if (fit == bits) return bits;
+  if (fit == 8 && grey) {
+    PixCall(L2, Pixo::ConvertToGray, {int16_t{8}});
+  } else {
+    // Up to colour, or down to a palette of the picture's own colours.
+    PixCall(L2, Pixo::ChangeColorDepth, {fit, int16_t{2}, int16_t{0}, int16_t{0}});
+  }
+  return fit;
+}
+
 void Quillet1::SetSaveOptions(int32_t r) {
   const DocTypeRow& row = DocRow(r);
   PixPut(L2, Pixo::SaveOption132, int16_t{0});
   PixPut(L2, Pixo::SaveOption274, int16_t{1});
   PixPut(L2, Pixo::SaveOption161, false);
   PixPut(L2, Pixo::SaveOption280, false);
-  const int32_t dpi = rt::CLng(rt::Variant(row[Doc::BitmapDPI]));
-  PixPut(L2, Pixo::XResolution, dpi);
-  PixPut(L2, Pixo::YResolution, dpi);
+  // A resolution that is not a positive number of dots per inch keeps the
+  // image's own.
+  const double dpi = rt::Val(row[Doc::BitmapDPI]);
+  if (dpi > 0.5 && dpi < 2147483647.5) {  // CLng rounds 0.5 down to 0
+    PixPut(L2, Pixo::XResolution, rt::CLng(dpi));
+    PixPut(L2, Pixo::YResolution, rt::CLng(dpi));
+  }
 }
 
 }  // namespace quillet

@@ -47,6 +47,18 @@ int32_t PaletteColour(std::string_view six);
 // two characters after it when they are numeric, else the one after it.
 int16_t OptionNumber(std::string_view options, int32_t at, int32_t wordLength);
 
+// The bits a save with format code `format` writes for a buffer of `bits`
+// (grey: its colours are a grey ramp): the CCITT and JBIG codes take black
+// and white only (1), JPEG 8-bit grey or 24-bit colour, an RLE bitmap a
+// palette of 4 or 8 bits, CMYK 24 bits; other codes take the bits as they
+// are.
+int16_t SaveDepthFor(int16_t format, int16_t bits, bool grey);
+
+// The grey level from which a pixel turns white when a sheet is cut to
+// black and white: midway between the quality check's dark and light
+// levels (128 with their defaults).
+int16_t BlackWhiteCut(int16_t blackLevel, int16_t whiteLevel);
+
 // DocTypeTable row r; run-time error 9 outside 0..9.
 const DocTypeRow& DocRow(int32_t r);
 

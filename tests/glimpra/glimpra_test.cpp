@@ -121,8 +121,7 @@ class GlimpraTest : public ::testing::Test {
     Outcome run;
     pid_t pid = fork();
     if (pid == 0) {
-      // Files are named relative to the test's folder: on this host an
-      // absolute path alone on the command line would read as switches.
+      // Files are named relative to the test's folder.
       if (chdir(dir_.c_str()) != 0) _exit(126);
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
@@ -331,6 +330,15 @@ TEST_F(GlimpraTest, APlatformPathReachesItsFileThroughDriveC) {
   EXPECT_EQ(run.dumps[0].at(kCaption), Quoted("three.tif:400x300.24  1/3 (100%)    Glimpra 1.4"));
   EXPECT_EQ(run.dumps[0].at("Glimpra1.L1.Tag"), Quoted("C:\\\\three.tif"));
   EXPECT_FALSE(fs::exists(Path("three.tif")));
+}
+
+TEST_F(GlimpraTest, AnAbsolutePathIsTheFileNotASwitch) {
+  WriteTiff(Path("a.tif"), {{64, 48, 24}});
+  Outcome run = RunGlimpra({Path("a.tif"), "/T=Akte"}, {"dump"}, {});
+  EXPECT_EQ(run.Boxes(), "");
+  ASSERT_EQ(run.dumps.size(), 1u);
+  EXPECT_EQ(run.dumps[0].at("Glimpra1.L1.Tag"), Quoted(Path("a.tif")));
+  EXPECT_EQ(run.dumps[0].at("Glimpra1.L1.ToolTipText"), Quoted("Akte"));
 }
 
 TEST_F(GlimpraTest, DroppedFilesAreShownFromPageOneAndNeverDeleted) {

@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
+#include "platform/imaging/edits.h"
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_members.h"
 #include "tests/quillet/quillet_run.h"
@@ -25,6 +29,19 @@ std::string Output(const std::string& command) {
   char buffer[512];
   while (pipe && fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
   return out;
+}
+
+// Two document types: a TIF with two sheets and a JPG with one, every
+// sheet pre-loaded; with Debugging on, the re-check of OK checks them.
+std::string Profile(const std::string& general, const std::string& file2 = "b.bmp") {
+  return "[General]\r\nDebugLevel=3\r\n" + general +
+         "[Text]\r\nMessage_20=Saved {SIZE}{CR}[28800]\r\nMessage_18=Not all sheets OK. Save anyway?\r\n"
+         "[DEMO_1]\r\nPages=2\r\nFormat=TIF\r\nOptions=ENC-LZW\r\nType=ID\r\nBitmapDPI=300\r\n"
+         "Check=00000000000\r\nFile_1={APP.PATH}/a.bmp\r\nFile_2={APP.PATH}/" +
+         file2 +
+         "\r\n"
+         "[DEMO_2]\r\nPages=1\r\nFormat=JPG\r\nOptions=QUAL-50 GRAY-8\r\nType=FORM\r\nCheck=00000000000\r\n"
+         "File_1={APP.PATH}/c.bmp\r\n";
 }
 
 class CommitRun : public QuilletRun {
@@ -60,28 +77,44 @@ class CommitRun : public QuilletRun {
     EXPECT_EQ(imaging::ReadImageInfo((Out() / name).string(), page, info), imaging::kPixoOk) << name;
     return info;
   }
+  // A BMP in bin/ whose pixels are noise: it does not compress.
+  void NoisyBmp(const std::string& name, int32_t width, int32_t height, uint32_t seed = 1) const {
+    WriteBmp(Bin() / name, width, height, [seed](int32_t x, int32_t y) {
+      return static_cast<uint8_t>((static_cast<uint32_t>(x * 7919 + y * 104729) * 2654435761u * seed) >> 24);
+    });
+  }
+  // A 24-bit BMP in bin/ of the colours given, left to right, 4 pixels each, 4 rows.
+  void ColourBmp(const std::string& name, const std::vector<imaging::Colour>& colours) const {
+    imaging::Image img;
+    ASSERT_TRUE(img.Create(static_cast<int32_t>(colours.size()) * 4, 4, 24));
+    for (int32_t y = 0; y < 4; ++y) {
+      for (int32_t x = 0; x < img.width(); ++x) img.Set(x, y, colours[static_cast<size_t>(x / 4)]);
+    }
+    ASSERT_EQ(imaging::WriteImageFile((Bin() / name).string(), img, imaging::kFormatBmp, 24, 0, false),
+              imaging::kPixoOk);
+  }
+  std::string Bytes(const std::string& name) const { return ReadText(Out() / name); }
+  // Sheets of three sizes, every one checked: OK saves them, ends with 1.
+  void SaveThreeSheets() {
+    Bmp("a.bmp", 64, 40);
+    Bmp("b.bmp", 32, 20);
+    Bmp("c.bmp", 48, 48, 0xC0);
+    Ini(Profile("Debugging=yes\r\n"));
+    Script("click DoOK\n");
+    ASSERT_EQ(Run(), 1) << Diagnostics();
+  }
+  // The pixel (x, y) of a TIFF as libtiff's own RGBA reader sees it.
+  imaging::Colour LibtiffPixel(const std::string& name, int32_t x, int32_t y) const {
+    const fs::path rgba = Root() / (name + ".rgba.tif");
+    EXPECT_EQ(std::system(("tiff2rgba -c none " + (Out() / name).string() + " " + rgba.string()).c_str()), 0);
+    imaging::Image img;
+    EXPECT_EQ(imaging::ReadImageFile(rgba.string(), 1, img), imaging::kPixoOk) << name;
+    return img.empty() ? 0xFFFFFFFFu : img.At(x, y);
+  }
 };
 
-// Two document types: a TIF with two sheets and a JPG with one, every
-// sheet pre-loaded; with Debugging on, the re-check of OK checks them.
-std::string Profile(const std::string& general, const std::string& file2 = "b.bmp") {
-  return "[General]\r\nDebugLevel=3\r\n" + general +
-         "[Text]\r\nMessage_20=Saved {SIZE}{CR}[28800]\r\nMessage_18=Not all sheets OK. Save anyway?\r\n"
-         "[DEMO_1]\r\nPages=2\r\nFormat=TIF\r\nOptions=ENC-LZW\r\nType=ID\r\nBitmapDPI=300\r\n"
-         "Check=00000000000\r\nFile_1={APP.PATH}/a.bmp\r\nFile_2={APP.PATH}/" +
-         file2 +
-         "\r\n"
-         "[DEMO_2]\r\nPages=1\r\nFormat=JPG\r\nOptions=QUAL-50 GRAY-8\r\nType=FORM\r\nCheck=00000000000\r\n"
-         "File_1={APP.PATH}/c.bmp\r\n";
-}
-
 TEST_F(CommitRun, OkSavesEverySheetAndEndsWithOne) {
-  Bmp("a.bmp", 64, 40);
-  Bmp("b.bmp", 32, 20);
-  Bmp("c.bmp", 48, 48, 0xC0);
-  Ini(Profile("Debugging=yes\r\n"));
-  Script("click DoOK\n");
-  ASSERT_EQ(Run(), 1) << Diagnostics();
+  SaveThreeSheets();
   ASSERT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));
 
   // tiffinfo reads the two sheets of the type as the two pages of one file.
@@ -90,6 +123,9 @@ TEST_F(CommitRun, OkSavesEverySheetAndEndsWithOne) {
   EXPECT_NE(tiff.find("Image Width: 32 Image Length: 20"), std::string::npos) << tiff;
   EXPECT_NE(tiff.find("Compression Scheme: LZW"), std::string::npos) << tiff;
   EXPECT_NE(tiff.find("Resolution: 300, 300"), std::string::npos) << tiff;
+  // Both pages, the first one too, are marked as pages of one document.
+  const std::string page = "Subfile Type: multi-page document";
+  EXPECT_NE(tiff.find(page), tiff.rfind(page)) << tiff;
   EXPECT_EQ(Info("ID_12345.TIF").pageCount, 2);
   EXPECT_EQ(Info("FORM_12345.JPG").bits, 8);  // GRAY-8 writes grey
   EXPECT_EQ(Info("FORM_12345.JPG").width, 48);
@@ -139,14 +175,197 @@ TEST_F(CommitRun, WarningAnsweredNoKeepsTheWindowOpen) {
 
 TEST_F(CommitRun, SheetWithoutImageEndsWithMinusTwenty) {
   Bmp("a.bmp", 8, 8);
-  Bmp("c.bmp", 8, 8);
-  Ini(Profile("Debugging=yes\r\n", "missing.bmp"));
+  Bmp("b.bmp", 8, 8);
+  // The JPG sheet has no image: the TIF before it is complete and stays.
+  std::string ini = Profile("Debugging=yes\r\n");
+  ini.replace(ini.find("File_1={APP.PATH}/c.bmp"), 23, "File_1={APP.PATH}/x.bmp");
+  Ini(ini);
   Script("click DoOK\n");
   EXPECT_EQ(Run(), 256 - 20) << Diagnostics();
-  // The sheet before it was saved; the log and the box say why it ended.
   EXPECT_EQ(Saved(), Lines{"ID_12345.TIF"});
+  EXPECT_EQ(Info("ID_12345.TIF").pageCount, 2);
   EXPECT_TRUE(LoggedStartingWith("Error:-20=Bitmap Error!"));
   EXPECT_TRUE(LoggedStartingWith("Ended RC=-20:"));
+
+  // The TIF's second sheet has no image: the file of the type is never
+  // complete and is not written, nor is any part of it left.
+  fs::remove(Out() / "ID_12345.TIF");
+  Bmp("c.bmp", 8, 8);
+  Ini(Profile("Debugging=yes\r\n", "missing.bmp"));
+  EXPECT_EQ(Run(), 256 - 20) << Diagnostics();
+  EXPECT_TRUE(Saved().empty());
+}
+
+TEST_F(CommitRun, TwoTypesOfOneNameAndFormatAreKeptApart) {
+  SmallSheets();
+  // The JPG type is named as the TIF type and writes the same format.
+  std::string ini = Profile("Debugging=yes\r\n");
+  ini.replace(ini.find("Format=JPG"), 10, "Format=TIF");
+  ini.replace(ini.find("Type=FORM"), 9, "Type=ID");
+  Ini(ini);
+  Script("click DoOK\n");
+  ASSERT_EQ(Run(), 1) << Diagnostics();
+  EXPECT_EQ(Saved(), (Lines{"ID_12345.TIF", "ID_12345_2.TIF"}));
+  EXPECT_EQ(Info("ID_12345.TIF").pageCount, 2);
+  EXPECT_EQ(Info("ID_12345_2.TIF").pageCount, 1);
+  EXPECT_TRUE(Logged("Save:" + (Out() / "ID_12345.TIF").string() + " written by this commit, saved as " +
+                     (Out() / "ID_12345_2.TIF").string()));
+}
+
+TEST_F(CommitRun, ClosingReportCountsTheBytesWritten) {
+  // Three pages of noise in one TIF file, no JPG sheet.
+  NoisyBmp("a.bmp", 80, 60, 1);
+  NoisyBmp("b.bmp", 80, 60, 2);
+  NoisyBmp("c.bmp", 80, 60, 3);
+  std::string ini = Profile("Debugging=yes\r\n");
+  ini.replace(ini.find("Pages=2"), 7, "Pages=3");
+  ini.replace(ini.find("[DEMO_2]"), std::string::npos, "File_3={APP.PATH}/c.bmp\r\n");
+  Ini(ini);
+  Script("click DoOK\n");
+  ASSERT_EQ(Run(), 1) << Diagnostics();
+  ASSERT_EQ(Saved(), Lines{"ID_12345.TIF"});
+  const auto bytes = fs::file_size(Out() / "ID_12345.TIF");
+  ASSERT_GT(bytes, 10u * 1024);
+  const Lines boxes = Boxes();
+  ASSERT_FALSE(boxes.empty());
+  // The size and, appended, the seconds at 28800 baud: both of the one file.
+  EXPECT_EQ(boxes.back(), "Quillet | 0 | Saved " + std::to_string(bytes / 1024) + "kb\\r[28800]" +
+                              std::to_string(bytes / 2880) + " | ok (default)");
+}
+
+TEST_F(CommitRun, NameThatLeadsOutOfTheOutputFolderIsRefused) {
+  SmallSheets();
+  Ini(Profile("Debugging=yes\r\n"));
+  for (const std::string id : {"x/../../elsewhere/pwn", "..", "a\\b"}) {
+    SCOPED_TRACE(id);
+    fs::remove(Root() / "transcript.txt");
+    Script("click DoOK\ndump after.txt\n");
+    // The window stays; the session end afterwards is the -9 exit.
+    EXPECT_EQ(QuilletRun::Run({"DEMO", id, Out().string()}), 256 - 9) << Diagnostics();
+    EXPECT_TRUE(Saved().empty());
+    EXPECT_FALSE(fs::exists(Root() / "elsewhere"));
+    const Lines boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "Quillet | 0 | Error Name:ID_" + id + ".TIF | ok (default)");
+    // The sheets are still there for a corrected call.
+    EXPECT_EQ(Dump("after.txt")["Quillet1.Thumb(0).Image"], "8x8x24");
+  }
+}
+
+TEST_F(CommitRun, ResolutionThatIsNotPositiveKeepsTheImagesOwn) {
+  SmallSheets();
+  for (const char* dpi : {"0", "-5", "0.5"}) {
+    SCOPED_TRACE(dpi);
+    std::string ini = Profile("Debugging=yes\r\n");
+    ini.replace(ini.find("BitmapDPI=300"), 13, std::string("BitmapDPI=") + dpi);
+    Ini(ini);
+    Script("click DoOK\n");
+    ASSERT_EQ(Run(), 1) << Diagnostics();
+    // The BMP sheets' own 72 dpi.
+    EXPECT_NEAR(Info("ID_12345.TIF").xdpi, 72, 0.1);
+    EXPECT_NEAR(Info("ID_12345.TIF", 2).ydpi, 72, 0.1);
+  }
+}
+
+TEST_F(CommitRun, EveryRowOfTheFormatTableSaves) {
+  using imaging::MakeColour;
+  const imaging::Colour ochre = MakeColour(192, 128, 40);
+  ColourBmp("colour.bmp", {ochre, MakeColour(20, 90, 220), MakeColour(255, 255, 255)});
+  struct Row {
+    const char* type;
+    const char* format;
+    const char* options;
+  } rows[] = {
+      {"JBIG", "TIF", "ENC-JBIG"},  {"G4", "TIF", "ENC-G4"},       {"JG4", "JPG", "GRAY-4"}, {"JG1", "JPG", "GRAY-1"},
+      {"JC4", "JPG", "COL-4"},        {"JC8", "JPG", "COL-8"},
+      {"RLE", "BMP", "ENC-RLE COL-24"}, {"CMYKG", "TIF", "ENC-LZW CMYK GRAY-8"}, {"CMYK", "TIF", "ENC-LZW CMYK"},
+  };
+  std::string ini = "[General]\r\nDebugLevel=3\r\nDebugging=yes\r\n";
+  int n = 1;
+  for (const Row& r : rows) {
+    ini += "[DEMO_" + std::to_string(n++) + "]\r\nPages=1\r\nType=" + r.type + "\r\nFormat=" + r.format +
+           "\r\nOptions=" + r.options + "\r\nCheck=00000000000\r\nFile_1={APP.PATH}/colour.bmp\r\n";
+  }
+  Ini(ini);
+  Script("click DoOK\n");
+  ASSERT_EQ(Run(), 1) << Diagnostics() << ReadText(Bin() / "Quillet.log");
+  ASSERT_EQ(Saved().size(), 9u);  // the nine document types a profile can have
+  // The CCITT and JBIG codes: black and white, cut at the check's middle level 128.
+  for (const char* name : {"JBIG_12345.TIF", "G4_12345.TIF"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Info(name).bits, 1);
+    EXPECT_EQ(LibtiffPixel(name, 0, 0), MakeColour(255, 255, 255));  // ochre's grey is 137
+    EXPECT_EQ(LibtiffPixel(name, 4, 0), MakeColour(0, 0, 0));        // blue's grey is 84
+  }
+  const std::string jbig = Output("tiffinfo " + (Out() / "JBIG_12345.TIF").string() + " 2>&1");
+  EXPECT_NE(jbig.find("Compression Scheme: ISO JBIG"), std::string::npos) << jbig;
+  // JPEG: grey and black and white become 8-bit grey, palettes of colour 24 bits.
+  EXPECT_EQ(Info("JG4_12345.JPG").bits, 8);
+  EXPECT_EQ(Info("JG1_12345.JPG").bits, 8);
+  EXPECT_EQ(Info("JC4_12345.JPG").bits, 24);
+  EXPECT_EQ(Info("JC8_12345.JPG").bits, 24);
+  imaging::Image jc8;
+  ASSERT_EQ(imaging::ReadImageFile((Out() / "JC8_12345.JPG").string(), 1, jc8), imaging::kPixoOk);
+  const imaging::Colour blue = jc8.At(6, 2);
+  EXPECT_GT(imaging::BlueOf(blue), imaging::RedOf(blue) + 100);  // still blue, not grey
+  // RLE takes a palette of the picture's own colours.
+  EXPECT_EQ(Info("RLE_12345.BMP").bits, 8);
+  imaging::Image rle;
+  ASSERT_EQ(imaging::ReadImageFile((Out() / "RLE_12345.BMP").string(), 1, rle), imaging::kPixoOk);
+  EXPECT_EQ(rle.At(1, 1), ochre);
+  // CMYK as every reader takes it: the colours, and the grey of GRAY-8.
+  EXPECT_EQ(LibtiffPixel("CMYK_12345.TIF", 1, 1), ochre);
+  EXPECT_EQ(LibtiffPixel("CMYK_12345.TIF", 5, 1), MakeColour(20, 90, 220));
+  EXPECT_EQ(LibtiffPixel("CMYKG_12345.TIF", 1, 1), MakeColour(137, 137, 137));
+  const std::string cmyk = Output("tiffinfo " + (Out() / "CMYK_12345.TIF").string() + " 2>&1");
+  EXPECT_NE(cmyk.find("Photometric Interpretation: separated"), std::string::npos) << cmyk;
+}
+
+// Two runs: the first saves the files, the second saves other sheets under
+// the same names and fails.
+class FailedSaveRun : public CommitRun {
+ protected:
+  void FirstRun() {
+    SaveThreeSheets();
+    tif = Bytes("ID_12345.TIF");
+    ASSERT_FALSE(tif.empty());
+    fs::remove(Root() / "transcript.txt");
+  }
+  std::string tif;
+};
+
+TEST_F(FailedSaveRun, FailedWriteLeavesThePreviousFileAsItWas) {
+  FirstRun();
+  NoisyBmp("a.bmp", 64, 48, 5);
+  NoisyBmp("b.bmp", 64, 48, 6);
+  Bmp("c.bmp", 20, 20, 0xC0);
+  // The second save (page 2 of the TIF) stops half-way, as on a full disk.
+  Env("ORN_PIXO_FAIL_SAVE", "2");
+  EXPECT_EQ(Run(), 0) << Diagnostics();
+  EXPECT_EQ(Bytes("ID_12345.TIF"), tif);
+  EXPECT_EQ(Info("FORM_12345.JPG").width, 20);  // the other file is saved
+  EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));  // no part left behind
+  const Lines boxes = Boxes();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0].rfind("Quillet | 0 | Error Save:" + (Out() / "ID_12345.TIF").string() + ",-6", 0), 0u)
+      << boxes[0];
+}
+
+TEST_F(FailedSaveRun, ProcessKilledWhileSavingLeavesThePreviousFileAsItWas) {
+  FirstRun();
+  // Page 2 is far larger than the runs may write: the write of it kills the
+  // program half-way through the file.
+  NoisyBmp("b.bmp", 400, 300, 7);
+  FileSizeLimit(64 * 1024);
+  EXPECT_EQ(Run(), 128 + SIGXFSZ) << Diagnostics();
+  EXPECT_EQ(Bytes("ID_12345.TIF"), tif);
+  const std::string info = Output("tiffinfo " + (Out() / "ID_12345.TIF").string() + " 2>&1");
+  EXPECT_NE(info.find("Image Width: 32 Image Length: 20"), std::string::npos) << info;
+  // The next commit replaces the part the killed one left.
+  FileSizeLimit(0);
+  EXPECT_EQ(Run(), 1) << Diagnostics();
+  EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));
+  EXPECT_EQ(Info("ID_12345.TIF", 2).width, 400);
 }
 
 }  // namespace

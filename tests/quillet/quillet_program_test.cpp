@@ -109,16 +109,16 @@ TEST_F(QuilletRun, ThreeSwitchesPassTheParameterCount) {
   // Three named rows count as three parameters; the profile is then empty,
   // which has no document type.
   Ini(kIni);
-  EXPECT_EQ(Run({"/a", "/b", "/c"}), 256 - 7);
+  EXPECT_EQ(Run({"/z=1", "/Z=2", "/z=1"}), 256 - 7);
 }
 
 TEST_F(QuilletRun, SystemCloseEndsWithMinusNine) {
   Ini(WithLevel(3));
-  EXPECT_EQ(RunDemo({"/Trace"}), 256 - 9);
+  EXPECT_EQ(RunDemo({"/z=3"}), 256 - 9);
   const std::string tail = std::string(";") + (Root() / "tmp").string() + "/;PC7;ANNA;" +
                            (Bin() / "Quillet.ini").string() + ";" + (Bin() / "Quillet.log").string();
   EXPECT_EQ(Log(), (Lines{kStamp + std::string("Started:") + kGeneral + tail,
-                          kStamp + std::string("Cmd:1=demo,2=12345,3=") + Out().string() + ",TRACE=1,",
+                          kStamp + std::string("Cmd:1=demo,2=12345,3=") + Out().string() + ",Z=3,",
                           kStamp + std::string("BEG-ExitNow,-9"),
                           kStamp + std::string("Ended RC=-9:") + kGeneral + tail}));
   auto events = Events();
@@ -129,6 +129,12 @@ TEST_F(QuilletRun, SystemCloseEndsWithMinusNine) {
   EXPECT_EQ(events[1].strings, Lines{std::string("Ended RC=-9:") + kGeneral});
   EXPECT_EQ(std::string(events[1].data.begin(), events[1].data.end()), "20240506 070809");
   EXPECT_TRUE(MessageBoxes().empty());
+}
+
+TEST_F(QuilletRun, OnlyItsOwnSwitchIsASwitchAbsolutePathsAreValues) {
+  Ini(WithLevel(3));
+  EXPECT_EQ(Run({"DEMO", "12", "/scans", "/Trace", "/z=3"}), 256 - 9);
+  EXPECT_TRUE(Logged("Cmd:1=DEMO,2=12,3=/scans,4=/Trace,Z=3,"));
 }
 
 TEST_F(QuilletRun, TraceLevelsOfTheLog) {

@@ -59,10 +59,16 @@ class QuilletRun : public ::testing::Test {
   void Script(std::string text) const;
   // Sets (or overrides) a variable of the run's environment.
   void Env(const std::string& name, const std::string& value) { env_[name] = value; }
+  // The variables the harness sets for a run.
+  const std::map<std::string, std::string>& Variables() const { return env_; }
 
-  // Runs Quillet with `args`; returns its exit status (0..255), -1 with a
-  // failure if it cannot start or does not exit normally. The caller's
-  // ORN_ variables are dropped, the harness's set.
+  // Lets the runs write files of at most `bytes` bytes (0: no limit): a
+  // write beyond that kills the process with SIGXFSZ in the middle of it.
+  void FileSizeLimit(uint64_t bytes) { fileSizeLimit_ = bytes; }
+
+  // Runs Quillet with `args`; returns its exit status (0..255), or 128 plus
+  // the signal that ended it; -1 with a failure if it cannot start. The
+  // caller's ORN_ variables are dropped, the harness's set.
   int Run(const std::vector<std::string>& args);
   // Runs Quillet demo 12345 <out> plus `more`.
   int RunDemo(const std::vector<std::string>& more = {});
@@ -85,6 +91,7 @@ class QuilletRun : public ::testing::Test {
   std::string folder_;
   fs::path root_;
   std::map<std::string, std::string> env_;
+  uint64_t fileSizeLimit_ = 0;
 };
 
 }  // namespace quillet_test

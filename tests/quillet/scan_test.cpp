@@ -42,6 +42,7 @@ class ScanRun : public QuilletRun {
     Device("");
     Env("ORN_PIXO_JOURNAL", (Root() / "journal.txt").string());
     Env("SANE_CONFIG_DIR", (Root() / "sane").string());
+    Env("LD_LIBRARY_PATH", ORN_FAKE_SANE_DIR);
   }
 
   // The test device: white paper, 50 dpi to start, plus `extra` lines.
@@ -55,6 +56,20 @@ class ScanRun : public QuilletRun {
     auto m = QuilletRun::Dump(name);
     EXPECT_FALSE(m.empty()) << "no dump " << name << ": " << Stderr();
     return m;
+  }
+  // The scanner stack offers the devices of the fake backend (fake_scanner.cpp)
+  // with `config` as its ornfake.conf.
+  void FakeScanner(const std::string& config) const {
+    std::ofstream(Root() / "sane" / "dll.conf") << "ornfake\n";
+    std::ofstream(Root() / "sane" / "ornfake.conf") << config;
+  }
+  // The source dialog's transcript lines.
+  Lines Dialogs() const {
+    Lines dialogs;
+    for (const std::string& l : Transcript()) {
+      if (l.rfind("dialog | ", 0) == 0) dialogs.push_back(l);
+    }
+    return dialogs;
   }
   // The imaging controls' calls of one member ("put 248", "call 467").
   Lines Journal(const std::string& what) const {
@@ -175,17 +190,122 @@ TEST_F(ScanRun, WithoutScannerSheetButtonOnlyLaysOutTheRow) {
 }
 
 TEST_F(ScanRun, FailedAcquireShowsTheErrorAndKeepsTheSheet) {
+  // Sheet 0 takes a dropped file and is shown; the scan of sheet 1 jams.
+  std::string ini = kIni;
+  ini.replace(ini.find("Tools=CHEK/SCAN/INFO/SETU/ZFAC/MOVE/\r\n[DEMO_2]"), 36,
+              "Tools=CHEK/SCAN/INFO/SETU/ZFAC/MOVE/ZOOM/ROTL/");
+  Ini(ini);
   Device("select-fd true\nread-status-code \"SANE_STATUS_JAMMED\"\n");
-  Script("click Page(0)\ndump failed.txt\n");
+  WriteBmp(Root() / "card.bmp", 200, 120, kDropGrey);
+  Script("drop Thumb(0) " + (Root() / "card.bmp").string() + "\nclick Page(1)\ndump failed.txt\n" +
+         "click Tool(6)\ndump edited.txt\n");
   EXPECT_EQ(RunDemo(), kClosed) << Stderr();
   ASSERT_EQ(MessageBoxes().size(), 1u);
   EXPECT_EQ(MessageBoxes()[0], "msgbox | Quillet | 0 | TWAIN Error:-10 | ok (default)");
   auto d = Dump("failed.txt");
-  EXPECT_EQ(d["Quillet1.Thsav(0).Image"], "none");
-  EXPECT_EQ(d["Quillet1.Thsav(0).Left"], "0");
-  EXPECT_EQ(d["Quillet1.Page(0).BackColor"], "&H0000FF");
+  EXPECT_EQ(d["Quillet1.Thsav(1).Image"], "none");
+  EXPECT_EQ(d["Quillet1.Thsav(1).Left"], "0");
+  EXPECT_EQ(d["Quillet1.Page(1).BackColor"], "&H0000FF");
   EXPECT_EQ(d["Quillet1.DoAqu.Enabled"], "True");  // the controls are enabled again
   EXPECT_EQ(Journal("call 467").size(), 1u);        // the session is ended all the same
+  // The view shows sheet 1 as its Tag says, without an image yet, and takes the mouse.
+  EXPECT_EQ(d["Quillet1.L1.Tag"], "\"1\"");
+  EXPECT_EQ(d["Quillet1.L1.Image"], "none");
+  EXPECT_EQ(d["Quillet1.L1.ViewEnabled"], "True");
+  EXPECT_EQ(d["Quillet1.Thsav(0).Image"], "200x120x8 grey");
+  // A turn of the shown sheet changes nothing: sheet 1 does not take sheet 0's image.
+  auto e = Dump("edited.txt");
+  EXPECT_EQ(e["Quillet1.Thumb(1).Image"], "none");
+  EXPECT_EQ(e["Quillet1.Thsav(1).Left"], "0");
+  EXPECT_EQ(e["Quillet1.Thumb(0).Image"], "200x120x8 grey");
+  EXPECT_EQ(e["Quillet1.Page(1).BackColor"], "&H0000FF");
+}
+
+TEST_F(ScanRun, UnreadableDroppedFileIsReportedAndChangesNothing) {
+  WriteBmp(Root() / "card.bmp", 200, 120, kDropGrey);
+  std::ofstream(Root() / "notes.bmp") << "not a picture\n";
+  // The head of a good file without its pixels.
+  const std::string whole = ReadText(Root() / "card.bmp");
+  std::ofstream(Root() / "cut.bmp", std::ios::binary) << whole.substr(0, 200);
+  const std::string notes = (Root() / "notes.bmp").string(), cut = (Root() / "cut.bmp").string();
+  Script("drop Thumb(0) " + (Root() / "card.bmp").string() + "\ndrop Thumb(1) " + notes +
+         "\ndump notes.txt\ndrop Page(1) " + cut + "\ndump cut.txt\n");
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+  Lines boxes = MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0], "msgbox | Fehler ! | 0 | Error Load:" + notes + ",-4 | ok (default)");
+  EXPECT_EQ(boxes[1], "msgbox | Fehler ! | 0 | Error Load:" + cut + ",-5 | ok (default)");
+  EXPECT_TRUE(Logged("Error Load:" + notes + ",-4"));
+  for (const char* name : {"notes.txt", "cut.txt"}) {
+    SCOPED_TRACE(name);
+    auto d = Dump(name);
+    EXPECT_EQ(d["Quillet1.Thsav(1).Image"], "none");
+    EXPECT_EQ(d["Quillet1.Thumb(1).Image"], "none");
+    EXPECT_EQ(d["Quillet1.Thsav(1).Left"], "0");
+    EXPECT_NE(d["Quillet1.Page(1).BackColor"], "&H00FF00");
+    EXPECT_EQ(d["Quillet1.Page(0).BackColor"], "&H00FF00");  // the good drop before
+  }
+  // The unreadable file stopped before anything changed; the damaged one
+  // after its sheet was chosen, which the view then shows.
+  EXPECT_EQ(Dump("notes.txt")["Quillet1.L1.Tag"], "\"0\"");
+  EXPECT_EQ(Dump("notes.txt")["Quillet1.L1.Image"], "200x120x8 grey");
+  EXPECT_EQ(Dump("cut.txt")["Quillet1.L1.Tag"], "\"1\"");
+  EXPECT_EQ(Dump("cut.txt")["Quillet1.L1.Image"], "none");
+}
+
+TEST_F(ScanRun, NetworkAndUnlistedDevicesAreOffered) {
+  FakeScanner("device desk local\ndevice lan remote\ndevice hidden hidden\n");
+  Script("click DoSelect\n");
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+  EXPECT_EQ(Dialogs(), Lines{"dialog | Select Source | ornfake:desk;ornfake:lan | ornfake:desk"});
+
+  // A device the stack does not list opens by its name.
+  fs::remove(Root() / "transcript.txt");
+  Env("ORN_SCANNER", "ornfake:hidden");
+  Script("click DoSelect\nclick Page(0)\ndump hidden.txt\n");
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+  EXPECT_EQ(Dialogs(), Lines{"dialog | Select Source | ornfake:hidden | ornfake:hidden"});
+  auto d = Dump("hidden.txt");
+  EXPECT_EQ(d["Quillet1.DoAqu.Visible"], "True");
+  EXPECT_EQ(d["Quillet1.Thsav(0).Image"], "157x98x8 grey");
+}
+
+TEST_F(ScanRun, ModesAreChosenByKindFromTheDevicesOwnNames) {
+  // A grey scan, then the same sheet in colour.
+  struct Case {
+    const char* modes;
+    const char* colourScan;  // the sheet after the colour scan
+    const char* box;         // "" none
+  } cases[] = {
+      {"True Gray;Binary;24bit Color", "157x98x24", ""},
+      // No colour mode: reported, and the grey scan before stays.
+      {"True Gray;Binary", "157x98x8 grey", "msgbox | Quillet | 0 | TWAIN Error:-12 | ok (default)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.modes);
+    fs::remove(Root() / "transcript.txt");
+    FakeScanner(std::string("device desk local\nmodes ") + c.modes + "\n");
+    Script("click Page(0)\ndump grey.txt\nclick DoSetup\npick Twain(0) COL24\nclick DoAqu\ndump colour.txt\n");
+    EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+    EXPECT_EQ(Dump("grey.txt")["Quillet1.Thsav(0).Image"], "157x98x8 grey");
+    EXPECT_EQ(Dump("colour.txt")["Quillet1.Thsav(0).Image"], c.colourScan);
+    EXPECT_EQ(MessageBoxes(), *c.box ? Lines{c.box} : Lines{});
+  }
+}
+
+TEST_F(ScanRun, FrameLeftToTheSourceIsItsOwnInAKeptSession) {
+  // The session stays open; the letter's frame of 1 x 1 cm means the source's own.
+  std::string ini = kIni;
+  ini.replace(ini.find("TwainClose=yes"), 14, "TwainClose=no");
+  ini.replace(ini.find("Tools=CHEK/SCAN/\r\n"), 18, "Width=1/\r\nHeight=1/\r\nTools=CHEK/SCAN/\r\n");
+  Ini(ini);
+  Device("br_x 100.0\nbr_y 100.0\n");
+  Script("click Page(0)\nclick Page(2)\ndump letter.txt\n");
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+  auto d = Dump("letter.txt");
+  EXPECT_EQ(d["Quillet1.Thsav(0).Image"], "157x98x8 grey");  // 8 x 5 cm
+  EXPECT_EQ(d["Quillet1.Thsav(2).Image"], "590x590x1 grey");  // 10 x 10 cm at 150 dpi
+  EXPECT_TRUE(Journal("call 467").empty());
 }
 
 TEST_F(ScanRun, InfoButtonReportsTheSourceSettings) {

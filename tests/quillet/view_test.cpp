@@ -22,13 +22,19 @@ class ViewRun : public QuilletRun {
   }
 
   // A profile of one sheet, pre-loaded, with every view tool and the size
-  // rules 4:3, at least 100 x 75, at most 400 x 300.
-  void Ini(const std::string& general = "DebugLevel=1") {
+  // rules 4:3, at least 100 x 75, at most 400 x 300 (or `size`).
+  void Ini(const std::string& general = "DebugLevel=1", const std::string& size = "0004.0003.0100.0075.0400.0300",
+           const std::string& file = "sheet.bmp") {
     QuilletRun::Ini("[General]\r\n" + general +
                     "\r\n[Text]\r\nLabel_07=OK\r\n"
-                    "[DEMO_1]\r\nPages=1\r\nName=Card\r\nFile_1={APP.PATH}/sheet.bmp\r\n"
+                    "[DEMO_1]\r\nPages=1\r\nName=Card\r\nFile_1={APP.PATH}/" + file + "\r\n"
                     "Tools=CHEK/ZFAC/ZWID/ZHEI/ZOPT/MOVE/ZWIN/ZOOM/CROP/\r\n"
-                    "Size=0004.0003.0100.0075.0400.0300\r\n");
+                    "Size=" + size + "\r\n");
+  }
+  // The profile's sheet of width x height pixels, larger than the view.
+  void LargeSheet(int32_t width, int32_t height, const std::string& size = "") {
+    WriteBmp(Bin() / "large.bmp", width, height);
+    Ini("DebugLevel=1", size, "large.bmp");
   }
   // Runs the demo command line with the script; returns the exit status.
   int Run(const std::string& script) {
@@ -72,6 +78,55 @@ TEST_F(ViewRun, ShownCropComesBackWithTheThumbnail) {
   EXPECT_EQ(d["Quillet1.Thsav(0).Tag"], "\"0020.0040-0100.0076\"");
   EXPECT_EQ(d["Quillet1.L1.Region"], "20,40,100,76");
   EXPECT_EQ(d["Quillet1.ZoomFact.Tag"], "\"0\"");
+}
+
+// The sheet at 100 percent with the MOVE tool.
+constexpr char kMoveAt100[] = "click Thumb(0)\ntype ZoomFact 100\nclick Tool(0)\n";
+// Then panned by 200 display pixels left and 100 up.
+constexpr char kPanned[] =
+    "mousedown L1 left 0 6000 6000\nmousemove L1 left 0 3000 4500\nmouseup L1 left 0 3000 4500\n";
+
+TEST_F(ViewRun, CropOnAScrolledViewTakesTheScrollIntoAccount) {
+  LargeSheet(1800, 1400, "0004.0003.1200.0900.9999.9999");
+  // A click at 300 x 300 display pixels lays the minimum rectangle there,
+  // which is image pixel 500 x 400 on the scrolled view.
+  EXPECT_EQ(Run(std::string(kMoveAt100) + kPanned +
+                "dump panned.txt\nclick Tool(3)\nmousedown L1 left 0 4500 4500\nmouseup L1 left 0 4500 4500\n"
+                "dump crop.txt\n"),
+            256 - 9)
+      << Stderr();
+  EXPECT_EQ(Dump("panned.txt")["Quillet1.L1.Dst"], "-200,-100,1800,1400");
+  auto d = Dump("crop.txt");
+  EXPECT_EQ(d["Quillet1.Thsav(0).Tag"], "\"0500.0400-1200.0900\"");
+  EXPECT_EQ(d["Quillet1.L1.Region"], "500,400,1200,900");
+  EXPECT_EQ(d["Quillet1.L1.Dst"], "-200,-100,1800,1400");  // the view stays where it was
+}
+
+TEST_F(ViewRun, MoveWithShiftPansOneAxisOnly) {
+  LargeSheet(1800, 1400);
+  // 200 display pixels left and 50 up with Shift: only the left offset follows.
+  EXPECT_EQ(Run(std::string(kMoveAt100) +
+                "mousedown L1 left 0 6000 6000\nmousemove L1 left shift 3000 5250\ndump moved.txt\n"
+                "mousemove L1 left shift 4500 4500\ndump equal.txt\nmouseup L1 left shift 4500 4500\n"),
+            256 - 9)
+      << Stderr();
+  EXPECT_EQ(Dump("moved.txt")["Quillet1.L1.Dst"], "-200,0,1800,1400");
+  EXPECT_EQ(Dump("equal.txt")["Quillet1.L1.Dst"], "0,0,1800,1400");  // equal offsets pan neither axis
+}
+
+TEST_F(ViewRun, PressFarIntoALargeViewIsNoOverflow) {
+  // On a large screen the view is wider than 32767 twips.
+  Env("ORN_SCREEN", "3840x2160");
+  LargeSheet(4000, 1400);
+  EXPECT_EQ(Run(std::string(kMoveAt100) +
+                "mousedown L1 left 0 45000 1500\nmousemove L1 left 0 42000 1500\n"
+                "mousemove L1 0 alt 45000 1500\nmouseup L1 left 0 42000 1500\ndump far.txt\n"),
+            256 - 9)
+      << Stderr();
+  auto d = Dump("far.txt");
+  EXPECT_EQ(d["Quillet1.L1.Dst"], "-200,0,4000,1400");
+  EXPECT_EQ(d["Quillet1.Status.Text"], "\"3000x100\"");  // the image pixel under the pointer
+  EXPECT_FALSE(LoggedStartingWith("Error"));
 }
 
 TEST_F(ViewRun, ClickZoomAndZoomWindow) {

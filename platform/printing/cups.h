@@ -1,0 +1,27 @@
+#pragma once
+// The printers of a CUPS server and job submission to them.
+//
+// The server is the one libcups names (CUPS_SERVER, client.conf, else the
+// local scheduler). Nothing here waits long for a server that is not there:
+// the connection is given a few seconds.
+
+#include <string>
+#include <vector>
+
+#include "platform/printing/gdi.h"
+
+namespace win::cups {
+
+// The server's printers with their default page size and resolution; the
+// server's default printer is marked. Empty when no server answers.
+std::vector<PrinterInfo> Printers();
+
+// Submits a finished PDF file to the printer as one job titled `title`.
+// True with the job's number; false with the system error code that tells
+// why (ERROR_NOT_READY when the server cannot be reached,
+// ERROR_INVALID_PRINTER_NAME when it does not know the printer, else
+// ERROR_GEN_FAILURE) and the server's own words in `why`.
+bool Submit(const std::wstring& printer, const std::string& pdfPath, const std::string& title, int* job,
+            DWORD* error, std::string* why);
+
+}  // namespace win::cups

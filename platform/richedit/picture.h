@@ -1,0 +1,32 @@
+#pragma once
+// Pictures of the rich edit control: their size on the page and their
+// drawing.
+
+#include <cairo.h>
+
+#include <cstdint>
+
+#include "platform/richedit/document.h"
+
+namespace win::rich {
+
+// The size words of an RTF picture.
+struct PictureSizeWords {
+  int32_t picw = 0, pich = 0;          // the image's size: pixels, or 0.01 mm for a metafile
+  int32_t goalWidth = 0, goalHeight = 0;  // twips
+  int32_t scaleX = 100, scaleY = 100;  // percent
+  bool metric = false;                 // picw/pich in hundredths of a millimetre
+};
+// Sets the picture's size in twips: the goal size, else the image's own
+// size (a PNG or JPEG file's pixels at 96 per inch), scaled; at most 22
+// inches each way.
+void SetPictureSize(Picture* picture, const PictureSizeWords& words);
+
+// Pixel size of a PNG or JPEG file; false when the header does not tell.
+bool ImagePixels(const Picture& picture, int32_t* width, int32_t* height);
+
+// Draws the picture into the rectangle (user units of `cr`); a picture that
+// cannot be decoded, or of another kind, leaves its space empty.
+void DrawPicture(cairo_t* cr, const Picture& picture, double x, double y, double width, double height);
+
+}  // namespace win::rich

@@ -1,0 +1,475 @@
+#include "platform/screen/form_window.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "platform/forms/ole_control.h"
+#include "platform/forms/screen.h"
+#include "platform/screen/clip_box.h"
+#include "platform/screen/form_paint.h"
+#include "platform/screen/forms_display.h"
+#include "platform/screen/input_map.h"
+#include "platform/screen/units.h"
+#include "platform/screen/uri_list.h"
+
+namespace screen {
+namespace {
+
+constexpr int16_t kHourglass = 11;
+
+// Every control of the form, design order, array elements by index.
+std::vector<forms::Control*> ControlsOf(const forms::Form& form) {
+  std::vector<forms::Control*> out;
+  for (const forms::Form::Member& m : form.Members()) {
+    if (m.single) out.push_back(m.single);
+    else
+      for (forms::Control* c : m.array->Elements()) out.push_back(c);
+  }
+  return out;
+}
+
+// GDK reports the second press of a double click twice: as a press and,
+// right after it, as a double press. The press then is no press of its own.
+bool DoublePressFollows(const GdkEventButton* e) {
+  GdkEvent* next = gdk_event_peek();
+  if (!next) return false;
+  const bool follows = next->type == GDK_2BUTTON_PRESS && next->button.window == e->window &&
+                       next->button.button == e->button;
+  gdk_event_free(next);
+  return follows;
+}
+
+void SetCursor(GtkWidget* w, const char* name) {
+  GdkWindow* gw = gtk_widget_get_window(w);
+  if (!gw) return;
+  GdkCursor* cursor = name ? gdk_cursor_new_from_name(gdk_window_get_display(gw), name) : nullptr;
+  gdk_window_set_cursor(gw, cursor);
+  if (cursor) g_object_unref(cursor);
+}
+
+}  // namespace
+
+// ---- ControlWidget
+
+ControlWidget::ControlWidget(FormWindow& window, const forms::Control& control, GtkWidget* widget)
+    : window_(window), name_(control.FullName()), widget_(widget), box_(NewClipBox(widget)) {
+  g_object_ref_sink(box_);
+}
+
+ControlWidget::~ControlWidget() {
+  for (auto& [w, style] : styles_) g_object_unref(style.first);
+  gtk_widget_destroy(box_);
+  g_object_unref(box_);
+}
+
+void ControlWidget::Act(const forms::OperatorAction& action) { window_.Act(name_, action); }
+
+forms::Control* ControlWidget::Find() const {
+  if (!window_.display().Loaded(window_.form())) return nullptr;
+  return window_.form().FindControl(name_);
+}
+
+bool ControlWidget::Syncing() const { return window_.display().Syncing(); }
+
+double ControlWidget::TwipsPerPixel() const { return window_.TwipsPerPixelX(); }
+
+void ControlWidget::Style(GtkWidget* w, const std::string& css) {
+  auto& [provider, text] = styles_[w];
+  if (provider && text == css) return;
+  if (!provider) {
+    provider = gtk_css_provider_new();
+    // Above the theme and the screen's own sheet: the model's colours win.
+    gtk_style_context_add_provider(gtk_widget_get_style_context(w), GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+  }
+  text = css;
+  gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
+}
+
+void ControlWidget::TakeMouse(GtkWidget* w, MouseMode mode) {
+  mouseMode_ = mode;
+  gtk_widget_add_events(w, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+  g_signal_connect(w, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, ControlWidget* self) {
+                     if (self->Syncing()) return FALSE;
+                     const bool view = self->mouseMode_ == MouseMode::kView;
+                     bool second = false;
+                     if (e->type == GDK_2BUTTON_PRESS) {
+                       // A button's second press is just another press.
+                       if (self->mouseMode_ == MouseMode::kButton) return FALSE;
+                       second = true;
+                     } else if (e->type != GDK_BUTTON_PRESS) {
+                       return static_cast<gboolean>(view);
+                     } else if (self->mouseMode_ != MouseMode::kButton && DoublePressFollows(e)) {
+                       return static_cast<gboolean>(view);
+                     }
+                     const double tpp = self->TwipsPerPixel();
+                     self->window_.Act(self->name_, self->mouse_.Press(e->button, e->state, e->x, e->y, second, tpp));
+                     return static_cast<gboolean>(view);
+                   }),
+                   this);
+  g_signal_connect(w, "button-release-event", G_CALLBACK(+[](GtkWidget* w, GdkEventButton* e, ControlWidget* self) {
+                     if (self->Syncing()) return FALSE;
+                     const bool view = self->mouseMode_ == MouseMode::kView;
+                     GtkAllocation a;
+                     gtk_widget_get_allocation(w, &a);
+                     const bool inside = e->x >= 0 && e->y >= 0 && e->x < a.width && e->y < a.height;
+                     std::vector<forms::OperatorAction> actions =
+                         self->mouse_.Release(e->button, e->state, e->x, e->y, inside, self->TwipsPerPixel());
+                     // A button's Click comes with its "clicked", which the keyboard gives too.
+                     if (self->mouseMode_ == MouseMode::kButton)
+                       std::erase_if(actions, [](const forms::OperatorAction& x) { return x.eventOnly; });
+                     self->window_.Act(self->name_, actions);
+                     return static_cast<gboolean>(view);
+                   }),
+                   this);
+  g_signal_connect(w, "motion-notify-event", G_CALLBACK(+[](GtkWidget*, GdkEventMotion* e, ControlWidget* self) {
+                     if (self->Syncing()) return FALSE;
+                     const bool view = self->mouseMode_ == MouseMode::kView;
+                     self->window_.Act(self->name_, self->mouse_.Move(e->state, e->x, e->y, self->TwipsPerPixel()));
+                     return static_cast<gboolean>(view);
+                   }),
+                   this);
+}
+
+void ControlWidget::TakeDrops(GtkWidget* w) {
+  static GtkTargetEntry uriList = {const_cast<gchar*>("text/uri-list"), 0, 0};
+  gtk_drag_dest_set(w, GTK_DEST_DEFAULT_ALL, &uriList, 1,
+                    static_cast<GdkDragAction>(GDK_ACTION_COPY | GDK_ACTION_MOVE | GDK_ACTION_LINK));
+  g_signal_connect(w, "drag-data-received",
+                   G_CALLBACK(+[](GtkWidget*, GdkDragContext*, int x, int y, GtkSelectionData* data, unsigned,
+                                  unsigned, ControlWidget* self) {
+                     const guchar* bytes = gtk_selection_data_get_data(data);
+                     const int length = gtk_selection_data_get_length(data);
+                     if (!bytes || length <= 0) return;
+                     forms::OperatorAction a;
+                     a.kind = forms::OperatorAction::Drop;
+                     a.files = PathsFromUriList(std::string_view(reinterpret_cast<const char*>(bytes),
+                                                                 static_cast<size_t>(length)));
+                     if (a.files.empty()) return;
+                     a.x = static_cast<float>(PixelsToTwips(x, self->TwipsPerPixel()));
+                     a.y = static_cast<float>(PixelsToTwips(y, self->TwipsPerPixel()));
+                     self->Act(a);
+                   }),
+                   this);
+}
+
+void ControlWidget::TakeFocus(GtkWidget* w) {
+  g_signal_connect(w, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, ControlWidget* self) {
+                     self->window_.Focused(self->name_);
+                     return FALSE;
+                   }),
+                   this);
+}
+
+// ---- FormWindow
+
+FormWindow::FormWindow(FormsDisplay& display, forms::Form& form) : display_(display), form_(form) {
+  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  g_object_ref_sink(window_);
+  layout_ = gtk_layout_new(nullptr, nullptr);
+  gtk_container_add(GTK_CONTAINER(window_), layout_);
+  gtk_widget_add_events(layout_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+  g_signal_connect(layout_, "draw", G_CALLBACK(&FormWindow::OnDraw), this);
+  g_signal_connect(layout_, "button-press-event", G_CALLBACK(&FormWindow::OnButton), this);
+  g_signal_connect(layout_, "button-release-event", G_CALLBACK(&FormWindow::OnButton), this);
+  g_signal_connect(layout_, "motion-notify-event", G_CALLBACK(&FormWindow::OnMotion), this);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(&FormWindow::OnKey), this);
+  g_signal_connect(window_, "key-release-event", G_CALLBACK(&FormWindow::OnKey), this);
+  g_signal_connect(window_, "delete-event", G_CALLBACK(&FormWindow::OnDelete), this);
+  g_signal_connect(window_, "configure-event", G_CALLBACK(&FormWindow::OnConfigure), this);
+  g_signal_connect(window_, "window-state-event", G_CALLBACK(&FormWindow::OnWindowState), this);
+  gtk_widget_show(layout_);
+}
+
+FormWindow::~FormWindow() {
+  widgets_.clear();
+  gtk_widget_destroy(window_);
+  g_object_unref(window_);
+}
+
+double FormWindow::TwipsPerPixelX() const { return forms::Screen().TwipsPerPixelX(); }
+double FormWindow::TwipsPerPixelY() const { return forms::Screen().TwipsPerPixelY(); }
+
+void FormWindow::Update() {
+  UpdateControls();
+  UpdateWindow();
+}
+
+void FormWindow::Hide() {
+  if (!shown_) return;
+  gtk_widget_hide(window_);
+  shown_ = false;
+}
+
+void FormWindow::UpdateWindow() {
+  const double tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
+  GtkWindow* w = GTK_WINDOW(window_);
+  if (title_ != form_.Caption.Get() || !shown_) {
+    title_ = form_.Caption.Get();
+    gtk_window_set_title(w, title_.c_str());
+  }
+  gtk_window_set_resizable(w, form_.BorderStyle == 2 || form_.BorderStyle == 5);
+  gtk_window_set_decorated(w, form_.BorderStyle != 0);
+  const int x = TwipsToPixels(form_.Left, tx), y = TwipsToPixels(form_.Top, ty);
+  if (x != x_ || y != y_) {
+    x_ = x;
+    y_ = y;
+    gtk_window_move(w, x, y);
+  }
+  if (form_.WindowState == forms::kNormal) {
+    const int width = std::max(1, TwipsToPixels(form_.ScaleWidth(), tx));
+    const int height = std::max(1, TwipsToPixels(form_.ScaleHeight(), ty));
+    if (width != width_ || height != height_) {
+      width_ = width;
+      height_ = height;
+      if (shown_) gtk_window_resize(w, width, height);
+      else gtk_window_set_default_size(w, width, height);
+    }
+  }
+  if (form_.WindowState != state_) {
+    state_ = form_.WindowState;
+    if (state_ == forms::kMaximized) gtk_window_maximize(w);
+    else if (state_ == forms::kMinimized) gtk_window_iconify(w);
+    else {
+      gtk_window_unmaximize(w);
+      gtk_window_deiconify(w);
+    }
+  }
+  gtk_widget_set_sensitive(layout_, form_.Enabled);
+  if (!shown_) {
+    shown_ = true;
+    gtk_widget_show(window_);
+  }
+  const bool busy = forms::Screen().MousePointer == kHourglass || form_.MousePointer == kHourglass;
+  SetCursor(window_, busy ? "wait" : nullptr);
+  gtk_widget_queue_draw(layout_);
+}
+
+std::unique_ptr<ControlWidget> FormWindow::NewWidget(forms::Control& c) {
+  switch (c.Type()) {
+    case forms::ControlType::CommandButton: return NewButtonWidget(*this, static_cast<forms::CommandButton&>(c));
+    case forms::ControlType::ComboBox: return NewComboWidget(*this, static_cast<forms::ComboBox&>(c));
+    case forms::ControlType::TextBox: return NewTextWidget(*this, static_cast<forms::TextBox&>(c));
+    case forms::ControlType::OleControl: {
+      const auto& host = static_cast<forms::OleControl&>(c);
+      if (auto pixo = NewPixoWidget(*this, host)) return pixo;
+      return NewSliderWidget(*this, host);
+    }
+    default: return nullptr;  // painted on the form, or no look at all
+  }
+}
+
+void FormWindow::UpdateControls() {
+  std::set<const forms::Control*> seen;
+  for (forms::Control* c : ControlsOf(form_)) {
+    auto* vc = dynamic_cast<forms::VisibleControl*>(c);
+    if (!vc) continue;
+    auto it = widgets_.find(c);
+    if (it != widgets_.end() && !it->second->Shows(*c)) {
+      widgets_.erase(it);
+      it = widgets_.end();
+    }
+    if (it == widgets_.end()) {
+      std::unique_ptr<ControlWidget> made = NewWidget(*c);
+      if (!made) continue;
+      gtk_layout_put(GTK_LAYOUT(layout_), made->box(), 0, 0);
+      it = widgets_.emplace(c, std::move(made)).first;
+    }
+    seen.insert(c);
+    it->second->Update(*c);
+    Place(*it->second, *vc);
+  }
+  std::erase_if(widgets_, [&seen](const auto& entry) { return !seen.count(entry.first); });
+
+  const forms::Control* active = form_.ActiveControl();
+  if (active != focused_) {
+    focused_ = active;
+    auto it = widgets_.find(active);
+    if (it != widgets_.end() && gtk_widget_is_sensitive(it->second->widget()) &&
+        gtk_widget_get_visible(it->second->box()))
+      gtk_widget_grab_focus(it->second->FocusWidget());
+  }
+}
+
+void FormWindow::Place(ControlWidget& cw, const forms::VisibleControl& c) {
+  const double tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
+  GtkWidget* w = cw.box();
+  gtk_layout_move(GTK_LAYOUT(layout_), w, TwipsToPixels(c.Left, tx), TwipsToPixels(c.Top, ty));
+  gtk_widget_set_size_request(w, std::max(1, TwipsToPixels(c.Width, tx)), std::max(1, TwipsToPixels(c.Height, ty)));
+  gtk_widget_set_sensitive(w, c.Enabled);
+  const std::string& tip = c.ToolTipText.Get();
+  gtk_widget_set_tooltip_text(cw.widget(), tip.empty() ? nullptr : tip.c_str());
+  if (c.Visible) gtk_widget_show(w);
+  else gtk_widget_hide(w);
+}
+
+void FormWindow::Act(const std::string& control, const forms::OperatorAction& action) {
+  Act(control, std::vector<forms::OperatorAction>{action});
+}
+
+void FormWindow::Act(const std::string& control, const std::vector<forms::OperatorAction>& actions) {
+  if (actions.empty()) return;
+  // Each action may unload the form and so end this window: the work holds
+  // what it needs by value.
+  FormsDisplay* display = &display_;
+  forms::Form* form = &form_;
+  display->Input([display, form, control, actions] {
+    for (const forms::OperatorAction& a : actions) {
+      if (!display->Loaded(*form)) return;
+      forms::Control* c = nullptr;
+      if (!control.empty() && !(c = form->FindControl(control))) return;
+      try {
+        display->app().OperatorAct(*form, c, a);
+      } catch (const forms::OperatorError&) {
+        // What this control does not take (a drop on a label) does nothing.
+      }
+    }
+  });
+}
+
+void FormWindow::Focused(const std::string& control) {
+  if (display_.Syncing() || !display_.Loaded(form_)) return;
+  if (auto* c = dynamic_cast<forms::VisibleControl*>(form_.FindControl(control))) {
+    form_.SetActiveControl(c);
+    focused_ = c;
+  }
+}
+
+gboolean FormWindow::OnDraw(GtkWidget* w, cairo_t* cr, FormWindow* self) {
+  if (!gtk_cairo_should_draw_window(cr, gtk_layout_get_bin_window(GTK_LAYOUT(w)))) return FALSE;
+  if (self->display_.Loaded(self->form_)) PaintForm(cr, self->form_, self->TwipsPerPixelX(), self->TwipsPerPixelY());
+  return FALSE;
+}
+
+gboolean FormWindow::OnKey(GtkWidget*, GdkEventKey* e, FormWindow* self) {
+  if (self->display_.Syncing()) return FALSE;
+  // The key as pressed without modifiers: Shift+1 is the key 1.
+  guint base = e->keyval;
+  gdk_keymap_translate_keyboard_state(gdk_keymap_get_for_display(gdk_window_get_display(e->window)),
+                                      e->hardware_keycode, static_cast<GdkModifierType>(0), e->group, &base, nullptr,
+                                      nullptr, nullptr);
+  int16_t code = KeyCodeOf(base);
+  if (code == 0) code = KeyCodeOf(e->keyval);
+  if (code == 0) return FALSE;
+  const int16_t shift = ShiftOf(e->state);
+  const int16_t ascii = KeyAsciiOf(e->keyval, e->state);
+  const bool down = e->type == GDK_KEY_PRESS;
+  bool swallowed = false;
+  FormsDisplay* display = &self->display_;
+  forms::Form* form = &self->form_;
+  display->Input([&] {
+    if (!display->Loaded(*form)) return;
+    forms::App& app = display->app();
+    if (!down) {
+      app.OperatorKeyUp(*form, code, shift);
+      return;
+    }
+    if (app.OperatorKeyDown(*form, code, shift) == 0) swallowed = true;
+    if (ascii != 0 && display->Loaded(*form) && app.OperatorKeyPress(*form, ascii) == 0) swallowed = true;
+    if (!display->Loaded(*form)) swallowed = true;
+  });
+  return swallowed;
+}
+
+gboolean FormWindow::OnButton(GtkWidget* w, GdkEventButton* e, FormWindow* self) {
+  if (self->display_.Syncing() || e->window != gtk_layout_get_bin_window(GTK_LAYOUT(w))) return FALSE;
+  const double tx = self->TwipsPerPixelX(), ty = self->TwipsPerPixelY();
+  forms::VisibleControl* hit = LightControlAt(self->form_, e->x * tx, e->y * ty);
+  if (e->type == GDK_BUTTON_PRESS || e->type == GDK_2BUTTON_PRESS) {
+    if (e->type == GDK_BUTTON_PRESS && DoublePressFollows(e)) return TRUE;
+    self->pressed_ = hit ? hit->FullName() : "";
+  } else if (e->type != GDK_BUTTON_RELEASE) {
+    return TRUE;
+  }
+  // The release belongs to the control the press was on.
+  const std::string target = self->pressed_;
+  forms::Control* c = target.empty() ? nullptr : self->form_.FindControl(target);
+  auto* vc = dynamic_cast<forms::VisibleControl*>(c);
+  if (!target.empty() && !vc) return TRUE;
+  const double left = vc ? vc->Left / tx : 0, top = vc ? vc->Top / ty : 0;
+  std::vector<forms::OperatorAction> actions;
+  if (e->type == GDK_BUTTON_RELEASE)
+    actions = self->mouse_.Release(e->button, e->state, e->x - left, e->y - top, hit == vc, tx);
+  else
+    actions = self->mouse_.Press(e->button, e->state, e->x - left, e->y - top, e->type == GDK_2BUTTON_PRESS, tx);
+  self->Act(target, actions);
+  return TRUE;
+}
+
+gboolean FormWindow::OnMotion(GtkWidget* w, GdkEventMotion* e, FormWindow* self) {
+  if (self->display_.Syncing() || e->window != gtk_layout_get_bin_window(GTK_LAYOUT(w))) return FALSE;
+  const double tx = self->TwipsPerPixelX(), ty = self->TwipsPerPixelY();
+  // While a button is held the control pressed keeps the mouse.
+  std::string target;
+  forms::VisibleControl* vc = nullptr;
+  if (ButtonsHeldOf(e->state) != 0) {
+    target = self->pressed_;
+    vc = dynamic_cast<forms::VisibleControl*>(target.empty() ? nullptr : self->form_.FindControl(target));
+    if (!target.empty() && !vc) return TRUE;
+  } else if ((vc = LightControlAt(self->form_, e->x * tx, e->y * ty))) {
+    target = vc->FullName();
+  }
+  const double left = vc ? vc->Left / tx : 0, top = vc ? vc->Top / ty : 0;
+  self->Act(target, self->mouse_.Move(e->state, e->x - left, e->y - top, tx));
+  return TRUE;
+}
+
+gboolean FormWindow::OnDelete(GtkWidget*, GdkEvent*, FormWindow* self) {
+  FormsDisplay* display = &self->display_;
+  forms::Form* form = &self->form_;
+  // The program decides: QueryUnload may keep the window, Unload ends it.
+  display->Input([display, form] {
+    if (display->Loaded(*form)) display->app().OperatorClose(*form);
+  });
+  return TRUE;
+}
+
+gboolean FormWindow::OnConfigure(GtkWidget*, GdkEventConfigure* e, FormWindow* self) {
+  if (self->display_.Syncing() || !self->shown_) return FALSE;
+  forms::Form& f = self->form_;
+  const double tx = self->TwipsPerPixelX(), ty = self->TwipsPerPixelY();
+  int x = 0, y = 0;
+  gtk_window_get_position(GTK_WINDOW(self->window_), &x, &y);
+  if (x != self->x_ || y != self->y_) {
+    // The operator moved the window: the form's position follows, with no event.
+    self->x_ = x;
+    self->y_ = y;
+    if (f.WindowState == forms::kNormal) {
+      f.Left.Init(static_cast<float>(x * tx));
+      f.Top.Init(static_cast<float>(y * ty));
+    }
+  }
+  if (f.WindowState != forms::kNormal || (e->width == self->width_ && e->height == self->height_)) return FALSE;
+  self->width_ = e->width;
+  self->height_ = e->height;
+  // The frame the model counts around the client area, in pixels.
+  const int frameX = TwipsToPixels(f.Width - f.ScaleWidth(), tx);
+  const int frameY = TwipsToPixels(f.Height - f.ScaleHeight(), ty);
+  FormsDisplay* display = &self->display_;
+  forms::Form* form = &f;
+  const int outerW = e->width + frameX, outerH = e->height + frameY;
+  display->Input([display, form, outerW, outerH] {
+    if (display->Loaded(*form)) display->app().OperatorResize(*form, outerW, outerH);
+  });
+  return FALSE;
+}
+
+gboolean FormWindow::OnWindowState(GtkWidget*, GdkEventWindowState* e, FormWindow* self) {
+  if (self->display_.Syncing()) return FALSE;
+  const GdkWindowState s = e->new_window_state;
+  const int16_t state = (s & GDK_WINDOW_STATE_ICONIFIED)   ? forms::kMinimized
+                        : (s & GDK_WINDOW_STATE_MAXIMIZED) ? forms::kMaximized
+                                                           : forms::kNormal;
+  if (state == self->state_) return FALSE;
+  self->state_ = state;
+  FormsDisplay* display = &self->display_;
+  forms::Form* form = &self->form_;
+  display->Input([display, form, state] {
+    if (display->Loaded(*form) && form->WindowState != state) display->app().OperatorWindowState(*form, state);
+  });
+  return FALSE;
+}
+
+}  // namespace screen

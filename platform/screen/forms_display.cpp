@@ -1,0 +1,131 @@
+#include "platform/screen/forms_display.h"
+
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#include "platform/screen/backend.h"
+#include "platform/screen/form_window.h"
+#include "platform/screen/pump.h"
+
+namespace screen {
+namespace {
+
+// The classic desktop's compact controls: GTK's theme pads buttons, fields
+// and combo boxes beyond the sizes forms are laid out for.
+void UseCompactLook() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  GtkCssProvider* css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css,
+                                  "button { padding: 0 2px; min-height: 0; min-width: 0; border-radius: 0; }"
+                                  "entry { min-height: 0; padding: 0 2px; border-radius: 0; }"
+                                  "combobox button, combobox entry {"
+                                  " min-height: 0; padding-top: 0; padding-bottom: 0; }"
+                                  "combobox button { padding-left: 2px; padding-right: 2px; }"
+                                  "scale { padding: 4px 6px; }",
+                                  -1, nullptr);
+  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(css);
+}
+
+}  // namespace
+
+FormsDisplay::FormsDisplay(forms::App& app) : app_(app) { UseCompactLook(); }
+
+FormsDisplay::~FormsDisplay() {
+  timers_.Cancel();
+  windows_.clear();
+}
+
+bool FormsDisplay::Loaded(const forms::Form& form) const {
+  const std::vector<forms::Form*>& forms = app_.Forms();
+  return std::find(forms.begin(), forms.end(), &form) != forms.end();
+}
+
+void FormsDisplay::Sync() {
+  if (syncing_ > 0) return;
+  ++syncing_;
+  try {
+    std::vector<const forms::Form*> loaded;
+    for (forms::Form* f : app_.Forms()) {
+      loaded.push_back(f);
+      auto it = windows_.find(f);
+      if (f->Visible()) {
+        if (it == windows_.end()) it = windows_.emplace(f, std::make_unique<FormWindow>(*this, *f)).first;
+        it->second->Update();
+      } else if (it != windows_.end()) {
+        it->second->Hide();
+      }
+    }
+    std::erase_if(windows_, [&loaded](const auto& w) {
+      return std::find(loaded.begin(), loaded.end(), w.first) == loaded.end();
+    });
+  } catch (...) {
+    --syncing_;
+    throw;
+  }
+  --syncing_;
+  SetTimerAlarm();
+}
+
+void FormsDisplay::SetTimerAlarm() {
+  const std::optional<int64_t> due = app_.NextTimerDue();
+  if (!due) {
+    timers_.Cancel();
+    return;
+  }
+  if (timers_.Armed() && timers_.Due() == *due) return;
+  timers_.Set(*due, [this] { Input([this] { app_.FireDueTimers(); }); });
+}
+
+void FormsDisplay::Input(const std::function<void()>& work) {
+  Guard([&work] {
+    try {
+      work();
+    } catch (const forms::OperatorError&) {
+      // The screen offered what the control does not take: nothing happens.
+    }
+  });
+  Guard([this] { Sync(); });
+}
+
+void FormsDisplay::Pump() {
+  Sync();
+  PumpPending();
+}
+
+void FormsDisplay::RunUntil(const std::function<bool()>& done) {
+  Sync();
+  screen::RunUntil(done);
+}
+
+void FormsDisplay::RunFor(int64_t ms) {
+  Sync();
+  screen::RunFor(ms);
+}
+
+int64_t FormsDisplay::Clock() const { return ClockMs(); }
+
+int RunForms(forms::Form& main) {
+  forms::App& app = forms::App::Instance();
+  Backend backend;
+  try {
+    backend = StartBackend();
+  } catch (const std::runtime_error& e) {
+    std::fprintf(stderr, "forms: %s\n", e.what());
+    return 124;
+  }
+  if (backend == Backend::kHeadless) return app.Run(main);
+  FormsDisplay display(app);
+  app.SetDisplay(&display);
+  const int code = app.Run(main);
+  app.SetDisplay(nullptr);
+  return code;
+}
+
+}  // namespace screen

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Installs the build into a fresh prefix and runs what an installation puts on
+# a workstation from there: Quillet on the demo profile through its links,
+# the demo launcher, Glimpra on an image, Lumoret printing a letter, and a
+# Java program on the installed jar and libBrennix.so against a SoftHSM2
+# token. Nothing may lead back into the build tree.
+# Usage: run_installed.sh CMAKE BUILD_DIR JAVA JAVAC SOFTHSM2_MODULE SOFTHSM2_UTIL DESKTOP_FILE_VALIDATE
+set -euo pipefail
+cmake=$1 build=$2 java=$3 javac=$4 softhsm=$5 util=$6 validate=$7
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(cd "$here/../.." && pwd)
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/orn-install.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+fail() { echo "run_installed: $*" >&2; exit 1; }
+unset LD_LIBRARY_PATH CLASSPATH JAVA_TOOL_OPTIONS ORN_PROGRAM_DIR
+export ORN_EVENTLOG=$work/eventlog.txt ORN_DRIVE_C=$work ORN_REGISTRY_DIR=$work/registry ORN_UI_TIMEOUT=60
+
+echo "== cmake --install --prefix $prefix"
+"$cmake" --install "$build" --prefix "$prefix" >"$work/install.txt" || { cat "$work/install.txt"; fail "install failed"; }
+
+echo "== no path into the build tree"
+if grep -rlI --fixed-strings "$build" "$prefix"; then fail "these files name the build tree"; fi
+while IFS= read -r f; do
+  file -b "$f" | grep -q '^ELF' || continue
+  readelf -d "$f" | grep -E 'R(UN)?PATH' | grep -v 'path: \[\$ORIGIN[^]:]*\]$' && fail "$f: search path outside the installation"
+  # Every library resolves, and those of the kit from inside the prefix.
+  ldd "$f" | grep 'not found' && fail "$f: a library is missing"
+  ldd "$f" | grep -E '(liborn_|libpixo)[^ ]* => ' | grep -v " => $prefix/" && fail "$f: a library of the kit from outside"
+done < <(find "$prefix" -type f)
+
+echo "== Quillet on the demo profile, through bin/Quillet"
+bash "$src/demo/run-demo.sh" "$prefix" >"$work/demo.txt" 2>&1 || true
+grep -Pzq 'ANTRAG_4711[.]JPG: [0-9]+ bytes, JPEG\nAUSWEIS_4711[.]TIF: [0-9]+ bytes, TIFF, 2 page' "$work/demo.txt" ||
+  { cat "$work/demo.txt"; fail "the demo did not save its files"; }
+grep -q '^== exit code 1 (1)$' "$work/demo.txt" || { cat "$work/demo.txt"; fail "the demo did not end with 1"; }
+grep -q "Started:.*;$prefix/lib/orn/Quillet.ini;$prefix/lib/orn/Quillet.log\$" <(tr -d '\r' <"$prefix/lib/orn/Quillet.log") ||
+  fail "Quillet did not read lib/orn/Quillet.ini"
+
+echo "== Quillet through a link to its link"
+mkdir "$work/links" "$work/out"
+ln -s "$prefix/bin/Quillet" "$work/links/Quillet"
+rc=0
+ORN_SCANNER=none ORN_UI_SCRIPT=/dev/null "$work/links/Quillet" DEMO 815 "$work/out" || rc=$?
+# An empty script: the window is closed at shut-down, -9.
+[[ $rc == 247 ]] || fail "Quillet through two links ended with $rc"
+grep -q "Cmd:1=DEMO,2=815," "$prefix/lib/orn/Quillet.log" || fail "Quillet through two links did not log beside itself"
+
+echo "== quillet-demo, as a user"
+mkdir "$work/home"
+rc=0
+HOME=$work/home XDG_DATA_HOME= ORN_SCANNER=none ORN_UI_SCRIPT=/dev/null "$prefix/bin/quillet-demo" 42 || rc=$?
+[[ $rc == 247 ]] || fail "quillet-demo ended with $rc"
+userdir=$work/home/.local/share/orn/quillet-demo
+grep -q "Cmd:1=DEMO,2=42,3=$userdir/out," "$userdir/Quillet.log" || fail "quillet-demo did not run Quillet in $userdir"
+
+echo "== Glimpra on an image"
+printf 'dump "%s"\n' "$work/glimpra.dump" >"$work/glimpra.script"
+ORN_UI_SCRIPT=$work/glimpra.script "$prefix/bin/Glimpra" "$prefix/share/orn/demo/demo-finish.png"
+grep -q '^Glimpra1.Caption = "demo-finish.png:320x120.24  1/1 ' "$work/glimpra.dump" ||
+  fail "Glimpra did not show the image: $(grep Caption "$work/glimpra.dump")"
+
+echo "== Lumoret printing a letter"
+printf '%s\n' '{\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0\fs24 PUK-Brief\par Ihre PUK lautet 73914682.\par}' >"$work/letter.rtf"
+printf '%s\n' 'printer "ORN PDF"' 'menu 501' >"$work/lumoret.script"
+rc=0
+ORN_UI_SCRIPT=$work/lumoret.script ORN_SPOOL_DIR=$work/spool "$prefix/bin/Lumoret" -t 3 -f "$work/letter.rtf" || rc=$?
+[[ $rc == 1 ]] || fail "Lumoret ended with $rc, not 1 (printed)"
+pdftotext "$work"/spool/*.pdf - | grep -q 'Ihre PUK lautet 73914682' || fail "the printed letter lacks its text"
+
+echo "== a Java program on the installed jar and libBrennix.so"
+jar=$prefix/share/java/brennix.jar
+"$javac" -Xlint:all -Werror -cp "$jar" -d "$work/classes" "$here/InstalledToken.java"
+mkdir "$work/tokens"
+printf '%s\n' "directories.tokendir = $work/tokens" 'objectstore.backend = file' 'log.level = ERROR' >"$work/softhsm2.conf"
+export SOFTHSM2_CONF=$work/softhsm2.conf
+"$util" --init-token --free --label "ORN Install" --so-pin 12345678 --pin 4321 >/dev/null
+"$java" -Xcheck:jni -Djava.library.path="$prefix/lib/jni" -cp "$jar:$work/classes" \
+  InstalledToken "$softhsm" 4321 >"$work/java.txt" 2>&1 || { cat "$work/java.txt"; fail "the Java program failed"; }
+cat "$work/java.txt"
+grep -qx 'digest: ok' "$work/java.txt" || fail "no digest"
+grep -qx "jar: $jar" "$work/java.txt" || fail "Pkcs11Impl did not come from the installed jar"
+grep -qx "library: $prefix/lib/jni/libBrennix.so" "$work/java.txt" || fail "libBrennix.so did not come from the installation"
+grep -q WARNING "$work/java.txt" && fail "JNI check reported warnings"
+
+echo "== desktop entries"
+"$validate" "$prefix"/share/applications/*.desktop
+for entry in "$prefix"/share/applications/*.desktop; do
+  exec=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+  icon=$(sed -n 's/^Icon=//p' "$entry")
+  [[ -x "$prefix/bin/$exec" ]] || fail "$entry: $exec is not installed"
+  [[ -f "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" ]] || fail "$entry: icon $icon is not installed"
+done
+echo "install_tree: ok"
