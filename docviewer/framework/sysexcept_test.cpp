@@ -5,6 +5,7 @@
 
 #include "docviewer/framework/commoduleex.h"
 #include "docviewer/framework/fwtest.h"
+#include "tests/support/sanitizers.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ class SysExceptTest : public fwtest::Sandbox {
 bool StartsWith(const std::u16string& text, const std::u16string& head) { return text.rfind(head, 0) == 0; }
 
 TEST_F(SysExceptTest, WriteToAddressZeroAndDivisionByZeroArriveAsSysExcept) {
+  ORN_SKIP_UNDER_THREAD_SANITIZER_TRANSLATOR();
   uint32_t code = 0;
   std::u16string stack;
   std::u16string text = Fault([] { WriteToZero(); }, &code, &stack);
@@ -78,6 +80,7 @@ TEST_F(SysExceptTest, WriteToAddressZeroAndDivisionByZeroArriveAsSysExcept) {
 }
 
 TEST_F(SysExceptTest, ModuleInstallsTheTranslatorForItsThreadAndTheRecordIsDumped) {
+  ORN_SKIP_UNDER_THREAD_SANITIZER_TRANSLATOR();
   TraceOn(true);
   try {
     WriteToZero();
@@ -93,6 +96,7 @@ TEST_F(SysExceptTest, ModuleInstallsTheTranslatorForItsThreadAndTheRecordIsDumpe
 }
 
 TEST_F(SysExceptTest, WithoutImageHelpTheLocationIsUnknown) {
+  ORN_SKIP_UNDER_THREAD_SANITIZER_TRANSLATOR();
   imghlp::FailForTest(imghlp::TestFault::kLoadFails);
   std::u16string text = Fault([] { WriteToZero(); });
   imghlp::FailForTest(imghlp::TestFault::kNone);
@@ -101,6 +105,7 @@ TEST_F(SysExceptTest, WithoutImageHelpTheLocationIsUnknown) {
 }
 
 TEST(SysExceptDeath, FaultOnAThreadWithoutTranslatorEndsTheProcess) {
+  ORN_SKIP_UNDER_THREAD_SANITIZER_TRANSLATOR();
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
