@@ -37,6 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     words.emplace_back(text.substr(start, end - start));
     start = end + 1;
   }
-  Parse(win32::JoinCommandLine(words));
+  // The switches Quillet knows, and those of Glimpra.
+  Parse(win32::JoinCommandLine(words, {"Z"}));
+  Parse(win32::JoinCommandLine(words, {"T", "W", "D", "Z", "P"}));
   return 0;
 }
