@@ -32,6 +32,36 @@ if(ORN_SANITIZE)
   endif()
 endif()
 
+# The environment of a test that runs a Java virtual machine on a library of
+# this build. The machine is no sanitized program: the AddressSanitizer
+# runtime must be loaded first, and with it the C++ library whose exceptions
+# it intercepts (the machine does not link it); the machine's allocations are
+# no leaks of ours, and it probes memory through SIGSEGV, which it handles
+# itself. ThreadSanitizer cannot run inside the machine at all: such tests
+# are not run in its build (ORN_JAVA_UNDER_SANITIZER is false).
+set(ORN_JAVA_SANITIZER_ENVIRONMENT "")
+set(ORN_JAVA_UNDER_SANITIZER TRUE)
+if(ORN_SANITIZE MATCHES "thread")
+  set(ORN_JAVA_UNDER_SANITIZER FALSE)
+elseif(ORN_SANITIZE MATCHES "address")
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+    OUTPUT_VARIABLE asan_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++.so
+    OUTPUT_VARIABLE cxx_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(ORN_JAVA_SANITIZER_ENVIRONMENT "LD_PRELOAD=${asan_runtime}:${cxx_runtime}"
+    "ASAN_OPTIONS=detect_leaks=0:handle_segv=0:allow_user_segv_handler=1")
+endif()
+
+# Gives the Java test `test` (added in the calling folder) what it needs in
+# this build, or disables it where it cannot run.
+function(orn_java_test_environment test)
+  if(NOT ORN_JAVA_UNDER_SANITIZER)
+    set_tests_properties(${test} PROPERTIES DISABLED TRUE)
+  elseif(ORN_JAVA_SANITIZER_ENVIRONMENT)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT ${ORN_JAVA_SANITIZER_ENVIRONMENT})
+  endif()
+endfunction()
+
 # Gives tests made with add_test (in the calling folder) the environment of
 # the sanitizer build; orn_add_test does it for its own.
 function(orn_sanitizer_environment)
