@@ -29,6 +29,8 @@ if(ORN_SANITIZE)
   endif()
   if("address" IN_LIST orn_sanitizers OR "leak" IN_LIST orn_sanitizers)
     set(ORN_SANITIZER_ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp")
+  elseif("thread" IN_LIST orn_sanitizers)
+    set(ORN_SANITIZER_ENVIRONMENT "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp")
   endif()
 endif()
 
