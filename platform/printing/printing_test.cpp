@@ -16,6 +16,7 @@
 #include "platform/uiscript/uiscript.h"
 #include "platform/printing/printdlg.h"
 #include "platform/windows/script.h"
+#include "tests/support/env_guard.h"
 
 namespace win {
 namespace {
@@ -228,8 +229,9 @@ TEST_F(PrintingTest, DefaultSpoolFolderIsTheUsersOwnInTheTemporaryFolder) {
   fs::create_directories(victim);
   fs::permissions(temp, fs::perms::all | fs::perms::sticky_bit);
   const fs::path spool = temp / ("orn-spool-" + std::to_string(::getuid()));
-  unsetenv("ORN_SPOOL_DIR");
-  setenv("ORN_TEMP_PATH", temp.c_str(), 1);
+  orn_test::EnvGuard env;
+  env.Set("ORN_SPOOL_DIR", nullptr);
+  env.Set("ORN_TEMP_PATH", temp.c_str());
   HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
   DOCINFOW di;
   for (int planted = 0; planted < 2; ++planted) {
@@ -246,7 +248,6 @@ TEST_F(PrintingTest, DefaultSpoolFolderIsTheUsersOwnInTheTemporaryFolder) {
   }
   EXPECT_TRUE(fs::is_empty(victim));
   DeleteDC(dc);
-  unsetenv("ORN_TEMP_PATH");
 }
 
 TEST_F(PrintingTest, WritesTheDiskRefusesFailTheirStep) {

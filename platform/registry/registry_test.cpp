@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/env_guard.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -338,35 +339,17 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
   }
 }
 
-// Sets an environment variable for one test and restores it after.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    const char* old = getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (had_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_;
-  std::string old_;
-};
-
 TEST(RegistryDirectoryTest, DefaultsFollowHome) {
-  ScopedEnv noDir("ORN_REGISTRY_DIR", nullptr), home("HOME", "/home/someone"), tmp("TMPDIR", "/var/tmp");
+  orn_test::EnvGuard env;
+  env.Set("ORN_REGISTRY_DIR", nullptr);
+  env.Set("HOME", "/home/someone");
+  env.Set("TMPDIR", "/var/tmp");
   EXPECT_EQ(RegistryDirectory(), "/home/someone/.orn-registry");
-  unsetenv("HOME");
+  env.Set("HOME", nullptr);
   EXPECT_EQ(RegistryDirectory(), "/var/tmp/orn-registry-" + std::to_string(getuid()));
-  unsetenv("TMPDIR");
+  env.Set("TMPDIR", nullptr);
   EXPECT_EQ(RegistryDirectory(), "/tmp/orn-registry-" + std::to_string(getuid()));
-  setenv("ORN_REGISTRY_DIR", "/x/reg", 1);
+  env.Set("ORN_REGISTRY_DIR", "/x/reg");
   EXPECT_EQ(RegistryDirectory(), "/x/reg");
 }
 
@@ -381,7 +364,10 @@ TEST(RegistryDirectoryTest, DefaultInTheTemporaryFolderMustBeTheUsersOwn) {
   fs::create_directories(theirs);
   const std::string planted = "; ORN registry hive, format 1\n[]\n[Planted]\n; end of hive\n";
   std::ofstream(theirs / "HKEY_LOCAL_MACHINE.hive") << planted;
-  ScopedEnv noDir("ORN_REGISTRY_DIR", nullptr), noHome("HOME", nullptr), tmp("TMPDIR", temp.c_str());
+  orn_test::EnvGuard env;
+  env.Set("ORN_REGISTRY_DIR", nullptr);
+  env.Set("HOME", nullptr);
+  env.Set("TMPDIR", temp.c_str());
   const fs::path dir = RegistryDirectory();
   ASSERT_EQ(dir.parent_path(), temp);
 
