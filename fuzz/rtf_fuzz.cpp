@@ -101,19 +101,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   win::SendMessageW(edit, win::EM_GETLINECOUNT, 0, 0);
 
-  // A4 pages of the default printer, 2 cm margins, laid out without drawing.
+  // A4 pages of the default printer inside 2 cm margins, laid out without
+  // drawing, the way the viewer prints: the rectangle is the whole page, so
+  // a line higher than the page is taken on a page of its own.
   win::HDC printer = win::CreateDCW(nullptr, L"ORN PDF", nullptr, nullptr);
   win::FORMATRANGE page;
   page.hdc = page.hdcTarget = printer;
-  page.rcPage = {0, 0, 11906, 16838};
+  const win::RECT area{1134, 1134, 11906 - 1134, 16838 - 1134};
   win::LONG next = 0;
   for (int pages = 0; next < length && pages < 10000; ++pages) {
-    page.rc = {1134, 1134, 11906 - 1134, 16838 - 1134};
+    page.rc = page.rcPage = area;
     page.chrg = {next, -1};
     const auto after = static_cast<win::LONG>(
         win::SendMessageW(edit, win::EM_FORMATRANGE, 0, reinterpret_cast<win::LPARAM>(&page)));
-    // Every page moves on: a line higher than the page is printed clipped.
-    if (after <= next || after > length) std::abort();
+    if (after <= next || after > length) std::abort();  // every page moves on
     next = after;
   }
   win::SendMessageW(edit, win::EM_FORMATRANGE, 0, 0);
