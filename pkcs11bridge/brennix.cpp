@@ -117,7 +117,10 @@ JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_initialize(JNIEnv* env, job
 }
 
 JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_cFinalize(JNIEnv* env, jobject) {
-  return Guard(env, [] { return UnloadModule(); });
+  return Guard(env, [] {
+    InsideModule inside;
+    return UnloadModule();
+  });
 }
 
 // ---- general, slot and token
@@ -289,7 +292,7 @@ JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_getAttributeValue(JNIEnv* e
     CK_RV rc = ModuleCall(&List::C_GetAttributeValue, Widen(session), Widen(object),
                           attributes.data(), attributes.count());
     // A failed read (too small, sensitive) reports no lengths.
-    if (rc == CKR_OK) attributes.storeLengths();
+    attributes.readBack(rc);
     return rc;
   });
 }
@@ -479,12 +482,12 @@ JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_verify(JNIEnv* env, jobject
 JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_reset(JNIEnv* env, jobject, jint slot) {
   return Guard(env, [&] {
     dbgout::OutputDebugStringA("Call Java_com_zo_pkcs11_Pkcs11Impl_reset");
-    auto cardAttribute = Extension<CardAttributeFn>("C_CardAttribute");
     // The card's answer to the reset is not passed on.
     char name[] = "Reset";
     std::array<CK_BYTE, 256> answer{};
     CK_ULONG length = answer.size();
-    return cardAttribute(Widen(slot), reinterpret_cast<CK_CHAR*>(name), answer.data(), &length);
+    return ExtensionCall<CardAttributeFn>("C_CardAttribute", Widen(slot), reinterpret_cast<CK_CHAR*>(name),
+                                          answer.data(), &length);
   });
 }
 
@@ -500,22 +503,20 @@ JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_cardTransmit(JNIEnv* env, j
     jsize commandArrayLength = command ? env->GetArrayLength(command) : 0;
     dbgout::OutputDebugStringA("dIn.length() is " + std::to_string(commandArrayLength) + "\n");
     dbgout::OutputDebugStringA("Call C_CardTransmit");
-    auto cardTransmit = Extension<CardTransmitFn>("C_CardTransmit");
-    return cardTransmit(Widen(slot), commandBytes.ptr(), commandBytes.length(),
-                        responseBytes.ptr(), &length[0]);
+    return ExtensionCall<CardTransmitFn>("C_CardTransmit", Widen(slot), commandBytes.ptr(),
+                                         commandBytes.length(), responseBytes.ptr(), &length[0]);
   });
 }
 
 JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_register(JNIEnv* env, jobject, jint a, jint b,
     jbyteArray input, jbyteArray output, jint c) {
   return Guard(env, [&] {
-    auto registerFn = Extension<RegisterFn>("C_Register");
     JniByteArray in(env, input);
     JniByteArray out(env, output);
     // The output is pinned first; the same array in and out is one buffer.
     auto* outPtr = reinterpret_cast<CK_BYTE*>(out.elements(true));
     auto* inPtr = in.sameObject(out) ? outPtr : reinterpret_cast<CK_BYTE*>(in.elements(false));
-    return registerFn(Widen(a), Widen(b), inPtr, outPtr, Widen(c));
+    return ExtensionCall<RegisterFn>("C_Register", Widen(a), Widen(b), inPtr, outPtr, Widen(c));
   });
 }
 

@@ -5,6 +5,42 @@
 
 namespace brennix {
 
+bool IsUlongAttribute(CK_ATTRIBUTE_TYPE type) {
+  switch (type) {
+    case CKA_CLASS:
+    case CKA_CERTIFICATE_TYPE:
+    case CKA_CERTIFICATE_CATEGORY:
+    case CKA_JAVA_MIDP_SECURITY_DOMAIN:
+    case CKA_NAME_HASH_ALGORITHM:
+    case CKA_KEY_TYPE:
+    case CKA_MODULUS_BITS:
+    case CKA_PRIME_BITS:
+    case CKA_SUB_PRIME_BITS:
+    case CKA_VALUE_BITS:
+    case CKA_VALUE_LEN:
+    case CKA_KEY_GEN_MECHANISM:
+    case CKA_AUTH_PIN_FLAGS:
+    case CKA_OTP_FORMAT:
+    case CKA_OTP_LENGTH:
+    case CKA_OTP_TIME_INTERVAL:
+    case CKA_OTP_CHALLENGE_REQUIREMENT:
+    case CKA_OTP_TIME_REQUIREMENT:
+    case CKA_OTP_COUNTER_REQUIREMENT:
+    case CKA_OTP_PIN_REQUIREMENT:
+    case CKA_HW_FEATURE_TYPE:
+    case CKA_PIXEL_X:
+    case CKA_PIXEL_Y:
+    case CKA_RESOLUTION:
+    case CKA_CHAR_ROWS:
+    case CKA_CHAR_COLUMNS:
+    case CKA_BITS_PER_PIXEL:
+    case CKA_MECHANISM_TYPE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string FormatVersion(const CK_VERSION& v) {
   char text[8];
   std::snprintf(text, sizeof text, "%02x%02x", v.major, v.minor);

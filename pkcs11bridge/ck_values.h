@@ -21,6 +21,18 @@ constexpr int32_t Narrow(CK_ULONG v) {
   return static_cast<int32_t>(static_cast<uint32_t>(v));
 }
 
+// Attribute values that PKCS#11 types as one CK_ULONG (an object class, a
+// key type, a mechanism, a size in bits or bytes ...): CKA_CLASS,
+// CKA_CERTIFICATE_TYPE, CKA_CERTIFICATE_CATEGORY,
+// CKA_JAVA_MIDP_SECURITY_DOMAIN, CKA_NAME_HASH_ALGORITHM, CKA_KEY_TYPE,
+// CKA_MODULUS_BITS, CKA_PRIME_BITS, CKA_SUB_PRIME_BITS, CKA_VALUE_BITS,
+// CKA_VALUE_LEN, CKA_KEY_GEN_MECHANISM, CKA_AUTH_PIN_FLAGS, the OTP format,
+// length, interval and requirement attributes, CKA_HW_FEATURE_TYPE, the
+// display sizes (CKA_PIXEL_X ... CKA_BITS_PER_PIXEL) and CKA_MECHANISM_TYPE.
+// The Java side carries such a value as a 4-byte int in native order.
+bool IsUlongAttribute(CK_ATTRIBUTE_TYPE type);
+inline constexpr CK_ULONG kJavaUlongSize = 4;
+
 // True when `length` elements from `offset` lie inside an array of
 // `arrayLength` elements (negative offsets and lengths never fit).
 constexpr bool SliceFits(int32_t arrayLength, int32_t offset, int32_t length) {

@@ -121,5 +121,18 @@ TEST(CkValues, ModifiedUtf8) {
   for (const Case& c : cases) EXPECT_EQ(ToModifiedUtf8(c.in), c.out) << c.in;
 }
 
+TEST(CkValues, UlongAttributesAreTheStandardsCkUlongValues) {
+  for (CK_ATTRIBUTE_TYPE t : {CKA_CLASS, CKA_KEY_TYPE, CKA_CERTIFICATE_TYPE, CKA_MODULUS_BITS, CKA_VALUE_LEN,
+                              CKA_VALUE_BITS, CKA_PRIME_BITS, CKA_SUB_PRIME_BITS, CKA_KEY_GEN_MECHANISM,
+                              CKA_MECHANISM_TYPE, CKA_HW_FEATURE_TYPE, CKA_CERTIFICATE_CATEGORY,
+                              CKA_JAVA_MIDP_SECURITY_DOMAIN, CKA_NAME_HASH_ALGORITHM, CKA_OTP_LENGTH,
+                              CKA_BITS_PER_PIXEL})
+    EXPECT_TRUE(IsUlongAttribute(t)) << std::hex << t;
+  // Booleans, byte strings, dates and arrays of CK_ULONG are not single CK_ULONGs.
+  for (CK_ATTRIBUTE_TYPE t : {CKA_TOKEN, CKA_LABEL, CKA_VALUE, CKA_ID, CKA_SENSITIVE, CKA_MODULUS, CKA_START_DATE,
+                              CKA_COLOR, CKA_OTP_USER_FRIENDLY_MODE, CKA_ALLOWED_MECHANISMS, CKA_VENDOR_DEFINED})
+    EXPECT_FALSE(IsUlongAttribute(t)) << std::hex << t;
+}
+
 }  // namespace
 }  // namespace brennix

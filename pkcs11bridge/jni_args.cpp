@@ -1,5 +1,7 @@
 #include "pkcs11bridge/jni_args.h"
 
+#include <cstring>
+
 namespace brennix {
 
 void CheckJava(JNIEnv* env) {
@@ -204,17 +206,44 @@ void AttributeTemplate::takeValue(const JniObjectArray& values, jint i, bool wri
   Require(value == nullptr || IsA(env_, value, byteArrayClass_));
   JniByteArray& bytes = valueArrays_[i];
   bytes.attach(env_, static_cast<jbyteArray>(value));
+  const bool javaUlong = IsUlongAttribute(attributes_[i].type) && bytes.length() == Narrow(kJavaUlongSize);
   if (writeBack) {
     // The caller's buffer size is what the module may fill.
     Require(bytes.isNull() || SliceFits(bytes.length(), 0, Narrow(attributes_[i].ulValueLen)));
+    if (javaUlong && attributes_[i].ulValueLen == kJavaUlongSize) return useUlongCell(i);
   } else {
     attributes_[i].ulValueLen = Widen(bytes.length());
+    if (javaUlong) {
+      int32_t v = 0;
+      std::memcpy(&v, bytes.elements(false), sizeof v);
+      ulongs_[i] = Widen(v);
+      return useUlongCell(i);
+    }
   }
   attributes_[i].pValue = bytes.elements(writeBack);
 }
 
-void AttributeTemplate::storeLengths() {
+void AttributeTemplate::useUlongCell(jint i) {
+  widened_[i] = true;
+  attributes_[i].pValue = &ulongs_[i];
+  attributes_[i].ulValueLen = sizeof(CK_ULONG);
+}
+
+void AttributeTemplate::readBack(CK_RV rc) {
   if (!lengthCells_) return;
+  for (jint i = 0; i < count_; ++i) {
+    CK_ATTRIBUTE& a = attributes_[i];
+    // A length query of a CK_ULONG value, or one the module wrote into its
+    // cell: the Java side sees 4 bytes.
+    bool oneUlong = a.ulValueLen == sizeof(CK_ULONG) &&
+                    (widened_[i] || (a.pValue == nullptr && IsUlongAttribute(a.type)));
+    if (widened_[i] && oneUlong) {
+      int32_t v = Narrow(ulongs_[i]);
+      std::memcpy(valueArrays_[i].elements(true), &v, sizeof v);
+    }
+    if (oneUlong) a.ulValueLen = kJavaUlongSize;
+  }
+  if (rc != CKR_OK) return;
   for (jint i = 0; i < count_; ++i) (*lengthCells_)[i] = attributes_[i].ulValueLen;
   lengthCells_->store();
 }

@@ -307,6 +307,12 @@ class InfoInts : public OutIntArray {
 // each value's bytes and length; reading passes the caller's buffer sizes
 // and buffers (written back), or no buffers at all when the values array has
 // fewer than `count` entries (a length query).
+//
+// The Java side carries a CK_ULONG-typed value (IsUlongAttribute) as 4
+// bytes: such a value of 4 bytes is widened into a CK_ULONG of the module's
+// size when written, a 4-byte buffer for one is read as a CK_ULONG and
+// narrowed into it, and a length of one CK_ULONG is reported as 4. A value
+// of any other length passes through unchanged.
 class AttributeTemplate {
  public:
   static constexpr jint kMaxCount = 32;
@@ -315,12 +321,16 @@ class AttributeTemplate {
   AttributeTemplate(JNIEnv* env, jobjectArray tmpl, jint count, Use use);
   CK_ATTRIBUTE* data() { return attributes_.data(); }
   CK_ULONG count() const { return static_cast<CK_ULONG>(count_); }
-  // Reading: copies the lengths the module reported into the lengths array.
-  void storeLengths();
+  // Reading, after the module's call: the narrowed values go into their Java
+  // buffers whatever `rc` is; the lengths the module reported go into the
+  // lengths array only when `rc` is CKR_OK.
+  void readBack(CK_RV rc);
 
  private:
   // Takes values[i] (null or a byte[]) and points entry i at its bytes.
   void takeValue(const JniObjectArray& values, jint i, bool writeBack);
+  // Points entry i at its CK_ULONG cell instead of the Java bytes.
+  void useUlongCell(jint i);
 
   JNIEnv* env_;
   jint count_;
@@ -331,6 +341,8 @@ class AttributeTemplate {
   std::optional<UlongArray> lengthCells_;
   std::array<JniByteArray, kMaxCount> valueArrays_;
   std::array<CK_ATTRIBUTE, kMaxCount> attributes_{};
+  std::array<CK_ULONG, kMaxCount> ulongs_{};     // the widened values
+  std::array<bool, kMaxCount> widened_{};        // entry i points at ulongs_[i]
 };
 
 }  // namespace brennix

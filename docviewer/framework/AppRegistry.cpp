@@ -61,11 +61,17 @@ void CAppReg::close(bool raise) {
 }
 
 bool CAppReg::getValue(const char* name, void* buffer, uint32_t* size, uint32_t* type, bool raise) {
-  reg::Key key = openKey(raise);
-  if (key == 0) return false;
   reg::ValueType stored = reg::kNone;
   uint32_t bytes = *size;
-  reg::Status status = reg::QueryValue(key, name, &stored, static_cast<uint8_t*>(buffer), &bytes);
+  reg::Status status;
+  {
+    // Open and read under the key's lock: a close on another thread waits
+    // for the read instead of pulling the handle from under it.
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    reg::Key key = openKey(raise);
+    if (key == 0) return false;
+    status = reg::QueryValue(key, name, &stored, static_cast<uint8_t*>(buffer), &bytes);
+  }
   uint32_t failure = static_cast<uint32_t>(status);
   if (status == reg::kSuccess) {
     auto plain = [](uint32_t t) { return t == reg::kExpandString ? static_cast<uint32_t>(reg::kString) : t; };
@@ -113,17 +119,20 @@ CRegValIter::CRegValIter(CAppReg& key, int start) : m_key(key), m_index(start) {
 
 void CRegValIter::read() {
   if (m_index < 0) return;
-  reg::Key key = m_key.openKey(false);
-  if (key == 0) {
-    m_index = -1;
-    return;
-  }
   char name[65] = {};
   uint32_t nameSize = sizeof name;
   reg::ValueType type = reg::kNone;
   uint32_t dataSize = 0;
-  reg::Status status =
-      reg::EnumValue(key, static_cast<uint32_t>(m_index), name, &nameSize, &type, nullptr, &dataSize);
+  reg::Status status;
+  {
+    std::lock_guard<std::recursive_mutex> lock(m_key.m_lock);
+    reg::Key key = m_key.openKey(false);
+    if (key == 0) {
+      m_index = -1;
+      return;
+    }
+    status = reg::EnumValue(key, static_cast<uint32_t>(m_index), name, &nameSize, &type, nullptr, &dataSize);
+  }
   if (status == reg::kNoMoreItems) {
     m_index = -1;
     return;

@@ -43,12 +43,19 @@ class CAppReg {
   bool getValue(const char* name, void* buffer, uint32_t* size, uint32_t* type, bool raise);
 
   const std::string& path() const { return m_path; }
-  bool isOpen() const { return m_key != 0; }
+  bool isOpen() {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_key != 0;
+  }
 
  private:
+  friend class CRegValIter;
+
   std::string m_path;
   uint32_t m_access;
   bool m_create;
+  // The open handle; opening, closing and every read through it happen
+  // under m_lock, so a read never uses a handle another thread closed.
   reg::Key m_key = 0;
   std::recursive_mutex m_lock;
 };

@@ -1,6 +1,9 @@
 #include "docviewer/framework/AppRegistry.h"
 
+#include <atomic>
 #include <functional>
+#include <thread>
+#include <vector>
 
 #include "docviewer/framework/OrnRegistry.h"
 #include "docviewer/framework/apperrors.h"
@@ -139,6 +142,22 @@ TEST(OrnRegLevels, SeverityAndTraceLevelMapping) {
   for (auto [sev, xt] : sev2xt) EXPECT_EQ(COrnReg::sev2XT(sev), xt) << sev;
   const std::pair<int, int> xt2sev[] = {{-1, 6}, {0, 6}, {2, 4}, {5, 1}, {6, 1}, {9, 1}};
   for (auto [xt, sev] : xt2sev) EXPECT_EQ(COrnReg::XT2errSev(xt), sev) << xt;
+}
+
+// A read on one thread while another closes the key: the read gets the
+// stored value, never the default of a handle closed under it.
+TEST_F(RegistryTest, AReadIsNeverCutOffByACloseOnAnotherThread) {
+  SetDword(kKey, "LogLevel", 3);
+  CAppReg key("Dornvale\\ORN", "SysParam");
+  std::atomic<bool> done{false};
+  std::thread closer([&] {
+    while (!done) key.close(false);
+  });
+  int defaults = 0;
+  for (int i = 0; i < 10000; ++i) defaults += key.valDW("LogLevel", 99, false) == 99;
+  done = true;
+  closer.join();
+  EXPECT_EQ(defaults, 0);
 }
 
 }  // namespace

@@ -317,10 +317,50 @@ int CComModuleEx::AddEventLog(EvtLogBase* logger) {
 void CComModuleEx::RemEventLog(int index, bool deleteLogger) {
   std::lock_guard<std::recursive_mutex> lock(m_lock);
   if (index < 0 || index >= m_nLogs) return;
-  if (deleteLogger) delete m_logs[index].first;
+  if (deleteLogger) retireLocked(m_logs[index].first);
   m_logs[index] = {nullptr, 0};
   while (m_nLogs > 0 && m_logs[m_nLogs - 1].first == nullptr) --m_nLogs;
   recomputeMinLocked(false);
+}
+
+void CComModuleEx::holdLocked(EvtLogBase* logger) {
+  for (auto& [held, calls] : m_holds) {
+    if (held == logger) {
+      ++calls;
+      return;
+    }
+  }
+  m_holds.emplace_back(logger, 1);
+}
+
+void CComModuleEx::releaseHold(EvtLogBase* logger) {
+  bool deleteNow = false;
+  {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    for (auto it = m_holds.begin(); it != m_holds.end(); ++it) {
+      if (it->first != logger) continue;
+      if (--it->second > 0) return;
+      m_holds.erase(it);
+      break;
+    }
+    auto retired = std::find(m_retired.begin(), m_retired.end(), logger);
+    if (retired != m_retired.end()) {
+      m_retired.erase(retired);
+      deleteNow = true;
+    }
+  }
+  if (deleteNow) delete logger;
+}
+
+void CComModuleEx::retireLocked(EvtLogBase* logger) {
+  if (logger == nullptr) return;
+  for (const auto& hold : m_holds) {
+    if (hold.first == logger) {
+      m_retired.push_back(logger);
+      return;
+    }
+  }
+  delete logger;
 }
 
 int CComModuleEx::TraceLvl(int index) {
@@ -470,12 +510,23 @@ bool CComModuleEx::_LogExcept(bool system, const char* method, uint32_t appError
     std::array<EvtLogBase*, EVTLOGS_MAX> loggers{};
     {
       std::lock_guard<std::recursive_mutex> lock(m_lock);
-      if (record.severity >= m_minSev)
-        for (int i = 0; i < m_nLogs; ++i) loggers[i] = m_logs[i].first;
+      if (record.severity >= m_minSev) {
+        for (int i = 0; i < m_nLogs; ++i) {
+          loggers[i] = m_logs[i].first;
+          if (loggers[i] != nullptr) holdLocked(loggers[i]);
+        }
+      }
     }
     bool accepted = false;
-    for (EvtLogBase* logger : loggers)
-      if (logger != nullptr && logger->intLogMsg(record) == 0) accepted = true;
+    for (EvtLogBase* logger : loggers) {
+      if (logger == nullptr) continue;
+      struct Release {
+        CComModuleEx* module;
+        EvtLogBase* logger;
+        ~Release() { module->releaseHold(logger); }
+      } release{this, logger};
+      if (logger->intLogMsg(record) == 0) accepted = true;
+    }
     if (!accepted && !(ctx.flags & exec_background))
       MsgBox(0, record.severity, record.message, record.source ? record.source->c_str() : nullptr, nullptr,
              kMbIconError);
@@ -723,7 +774,7 @@ void CComModuleEx::ShutDown(bool process) {
       return;
     }
     for (int i = 0; i < m_nLogs; ++i) {
-      delete m_logs[i].first;
+      retireLocked(m_logs[i].first);
       m_logs[i] = {nullptr, 0};
     }
     m_nLogs = 0;

@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "docviewer/framework/evtlogsys.h"
 #include "docviewer/framework/fwtext.h"
@@ -211,6 +212,12 @@ class CComModuleEx {
   ThrItem* findLocked(uint32_t thrId);
   bool deliverLocked(LogRecord& record, bool checkLoggerLevel);
   void recomputeMinLocked(bool fromLogger0);
+  // _LogExcept calls its loggers outside the lock. A logger in such a call
+  // is held: removing it with delete only retires it, and the hold released
+  // last deletes it, so a logger is never deleted under a running call.
+  void holdLocked(EvtLogBase* logger);
+  void releaseHold(EvtLogBase* logger);
+  void retireLocked(EvtLogBase* logger);
 
   std::u16string m_appName;
   uint32_t m_msgResMode = res_this;
@@ -222,6 +229,8 @@ class CComModuleEx {
   bool m_imgHelpOk = false;
   std::array<std::pair<EvtLogBase*, int>, EVTLOGS_MAX> m_logs{};
   int m_nLogs = 0;
+  std::vector<std::pair<EvtLogBase*, int>> m_holds;  // logger, calls holding it
+  std::vector<EvtLogBase*> m_retired;                // removed with delete while held
   int m_minSev = 0;
   uint16_t m_defCategory = 0;
   std::array<ThrItem, kThrTableMax> m_thrTable{};

@@ -1,5 +1,7 @@
 #include "docviewer/framework/commoduleex.h"
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -223,6 +225,49 @@ TEST_F(ModuleTest, FailingLoggerDoesNotRecurseThroughLogExcept) {
   log->calls = 0;
   EXPECT_FALSE(m->_LogExcept(false, "A::b", 0, nullptr, nullptr));
   EXPECT_EQ(log->calls, 1);
+}
+
+// A logger that holds its call open until the other thread has removed it
+// (or a moment has passed, when the removal waits for the call), then
+// notes whether it had been deleted in the meantime.
+std::atomic<bool> g_slowLoggerDeleted{false};
+class SlowLogger : public EvtLogBase {
+ public:
+  SlowLogger() : EvtLogBase(0) {}
+  ~SlowLogger() override { g_slowLoggerDeleted = true; }
+  int intLogMsg(const LogRecord&) override {
+    entered = true;
+    for (int i = 0; i < 200 && !removed; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    deletedInCall = g_slowLoggerDeleted.load();
+    ++calls;  // a member touched after the wait: freed memory if the logger went
+    return 0;
+  }
+  void FreeRes() override {}
+  inline static std::atomic<bool> entered{false}, removed{false}, deletedInCall{false};
+  int calls = 0;
+};
+
+// _LogExcept calls its loggers outside the module lock; removing a logger
+// with delete meanwhile (RemEventLog or the process shut-down) must not
+// free it under the running call. Under AddressSanitizer a logger freed too
+// early is a use after free inside intLogMsg.
+TEST_F(ModuleTest, ALoggerIsNeverDeletedWhileItIsBeingCalled) {
+  for (bool shutDown : {false, true}) {
+    SlowLogger::entered = SlowLogger::removed = SlowLogger::deletedInCall = false;
+    g_slowLoggerDeleted = false;
+    CComModuleEx* m = MakeModule(new SlowLogger);
+    std::thread remover([&] {
+      while (!SlowLogger::entered) std::this_thread::yield();
+      if (shutDown) m->ShutDown(true);
+      else m->RemEventLog(0, true);
+      SlowLogger::removed = true;
+    });
+    EXPECT_TRUE(m->_LogExcept(true, "Unit::Fault", 0, u"fault", nullptr)) << shutDown;
+    remover.join();
+    EXPECT_FALSE(SlowLogger::deletedInCall) << shutDown;
+    EXPECT_TRUE(g_slowLoggerDeleted) << shutDown;  // deleted once the call was over
+    EXPECT_EQ(m->EventLogCount(), 0) << shutDown;
+  }
 }
 
 class MessageLibraryTest : public ModuleTest {

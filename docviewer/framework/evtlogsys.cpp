@@ -24,6 +24,7 @@ EvtLogSystem::EvtLogSystem(const char16_t* source, int minSeverity)
 EvtLogSystem::~EvtLogSystem() { EvtLogSystem::FreeRes(); }
 
 void EvtLogSystem::FreeRes() {
+  std::lock_guard<std::mutex> lock(m_mu);
   if (m_hEventLog != 0) evlog::DeregisterEventSource(m_hEventLog);
   m_hEventLog = 0;
 }
@@ -56,8 +57,11 @@ uint16_t EvtLogSystem::EventType(int severity) {
 }
 
 int EvtLogSystem::intLogMsg(const LogRecord& record) {
-  if (m_status == els_error) return -1;
-  m_status = els_in_call;
+  {
+    std::lock_guard<std::mutex> lock(m_mu);
+    if (m_status == els_error) return -1;
+    m_status = els_in_call;
+  }
   int result;
   try {
     result = reportEvent(record.severity, EventId(record), record.category, record.dataSize, record.data,
@@ -65,7 +69,9 @@ int EvtLogSystem::intLogMsg(const LogRecord& record) {
   } catch (...) {
     result = 2;
   }
-  m_status = result == -1 ? els_error : els_ok;
+  std::lock_guard<std::mutex> lock(m_mu);
+  // A permanent error stays, whatever a record on another thread found.
+  if (m_status != els_error) m_status = result == -1 ? els_error : els_ok;
   return result;
 }
 
@@ -77,13 +83,6 @@ int EvtLogSystem::reportEvent(int severity, uint32_t eventId, uint16_t category,
     XTraceLine(Xt::Err, "no tmplId defined!", method, XTRACE_AT);
     return 2;
   }
-  if (m_hEventLog == 0) {
-    m_hEventLog = evlog::RegisterEventSource("", fw::Utf8(m_source));
-    if (m_hEventLog == 0) {
-      XTraceWide(Xt::Err, "RegisterEventSource failed:", m_source, method, XTRACE_AT);
-      return -1;
-    }
-  }
   std::vector<std::string> texts;
   texts.reserve(strings.size());
   for (const std::u16string& s : strings) texts.push_back(fw::Utf8(s));
@@ -91,11 +90,24 @@ int EvtLogSystem::reportEvent(int severity, uint32_t eventId, uint16_t category,
   if (data != nullptr && dataSize > 0)
     bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + dataSize);
 
-  if (evlog::ReportEvent(m_hEventLog, EventType(severity), category, eventId, texts, bytes)) return 0;
-  uint32_t error = evlog::LastError();
-  XTraceInt(Xt::Err, "ReportEvent failed", error, method, XTRACE_AT);
-  // An invalid handle is dropped, so that the next report registers again.
-  if (error == kErrorInvalidHandle) m_hEventLog = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mu);
+    if (m_status == els_error) return -1;
+    if (m_hEventLog == 0) {
+      m_hEventLog = evlog::RegisterEventSource("", fw::Utf8(m_source));
+      if (m_hEventLog == 0) {
+        XTraceWide(Xt::Err, "RegisterEventSource failed:", m_source, method, XTRACE_AT);
+        m_status = els_error;
+        return -1;
+      }
+    }
+    if (evlog::ReportEvent(m_hEventLog, EventType(severity), category, eventId, texts, bytes)) return 0;
+    uint32_t error = evlog::LastError();
+    XTraceInt(Xt::Err, "ReportEvent failed", error, method, XTRACE_AT);
+    // An invalid handle is dropped, so that the next report registers again.
+    if (error == kErrorInvalidHandle) m_hEventLog = 0;
+  }
+  // Outside the lock: the module hands the report to every logger, this one too.
   if (severity > 4)
     if (CComModuleEx* module = CComModuleEx::Module())
       module->_LogExcept(false, method, apperr::kInternal, u"ReportEvent failed", nullptr);

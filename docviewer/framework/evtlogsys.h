@@ -4,7 +4,9 @@
 // and EvtLogSystem, which writes records to the platform's event log as
 // events whose message templates live in the suite's message library.
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,13 +52,17 @@ class EvtLogBase {
   int Status() const { return m_status; }
 
  protected:
-  int m_status = els_ok;
-  int m_minSev;
+  // Read by any thread; a logger that changes it from several threads
+  // keeps its own lock around the change.
+  std::atomic<int> m_status{els_ok};
+  std::atomic<int> m_minSev;
 };
 
 // Writes records to the event log under the source name given (at most 16
 // characters). The source is registered on first report; when that fails
-// the logger answers -1 for good.
+// the logger answers -1 for good. Records arrive from _LogEvt under the
+// module's lock and from _LogExcept without it: the logger's own lock guards
+// its handle and status, and is never held while it calls the module.
 class EvtLogSystem : public EvtLogBase {
  public:
   EvtLogSystem(const char16_t* source, int minSeverity);
@@ -80,5 +86,6 @@ class EvtLogSystem : public EvtLogBase {
 
  private:
   std::u16string m_source;
+  std::mutex m_mu;
   evlog::Source m_hEventLog = 0;
 };

@@ -1,5 +1,9 @@
 #include "docviewer/framework/evtlogsys.h"
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "docviewer/framework/apperrors.h"
 #include "docviewer/framework/commoduleex.h"
 #include "docviewer/framework/fwtest.h"
@@ -102,6 +106,29 @@ TEST_F(EventLogTest, FailingReportIsReportedOnceThroughTheModule) {
   unsetenv("ORN_EVENTLOG_FAIL");
   EXPECT_TRUE(module._LogEvt(5, "A::b", 0, 0, 0, nullptr, 0, nullptr, "an error"));
   EXPECT_EQ(Events().size(), 1u);
+}
+
+// Records from the unlocked path (_LogExcept) on several threads while the
+// module asks the logger to release its source: every record is reported.
+TEST_F(EventLogTest, RecordsFromSeveralThreadsAreAllReportedWhileTheSourceIsReleased) {
+  EvtLogSystem logger(u"ORN4", 0);
+  std::atomic<bool> done{false};
+  std::atomic<int> failed{0};
+  std::thread releaser([&] {
+    while (!done) logger.FreeRes();
+  });
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 4; ++t) {
+    writers.emplace_back([&] {
+      for (int i = 0; i < 100; ++i) failed += logger.intLogMsg(Record(LogRecord::int_except, 5, 0, false)) != 0;
+    });
+  }
+  for (std::thread& w : writers) w.join();
+  done = true;
+  releaser.join();
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(Events().size(), 400u);
+  EXPECT_EQ(logger.Status(), EvtLogBase::els_ok);
 }
 
 }  // namespace

@@ -18,9 +18,14 @@ COrnModule::COrnModule(const char16_t* appName, int batch, int loggerLevel, uint
 COrnModule::~COrnModule() {
   // Runs during static destruction: nothing may escape.
   try {
-    if (m_pView != nullptr || m_hMap != 0) freeShMem();
+    freeShMem();
   } catch (...) {
   }
+}
+
+size_t COrnModule::SharedMemSize() {
+  std::lock_guard<std::recursive_mutex> lock(m_shLock);
+  return m_viewSize;
 }
 
 bool COrnModule::Init(void* instance) {
@@ -29,7 +34,16 @@ bool COrnModule::Init(void* instance) {
   return true;
 }
 
-int COrnModule::applLogLvl() { return m_reg.logLvl(4); }
+int COrnModule::applLogLvl() {
+  // A damaged "LogLevel" (beyond its 16 bits) raises the overflow error,
+  // which was shown and logged on its way; a damaged value never ends the
+  // program: it runs on with the default level.
+  try {
+    return m_reg.logLvl(4);
+  } catch (const TXError&) {
+    return 4;
+  }
+}
 
 void COrnModule::ShutDown(bool process) {
   try {
@@ -42,7 +56,8 @@ void COrnModule::ShutDown(bool process) {
 }
 
 const void* COrnModule::MapSharedMem(int raiseMode) {
-  std::lock_guard<std::recursive_mutex> lock(m_lock);
+  // The shared-memory lock, as freeShMem's: the view and its mapping change together.
+  std::lock_guard<std::recursive_mutex> lock(m_shLock);
   if (m_pView != nullptr) return m_pView;
   const char* method = "COrnModule::MapSharedMem";
   shm::Mapping mapping = 0;

@@ -28,14 +28,14 @@ class COrnModule : public CComModuleEx {
 
   // Platform set-up, then the log level from the registry.
   bool Init(void* instance) override;
-  // "LogLevel" of SysParam, 4 when missing.
+  // "LogLevel" of SysParam, 4 when missing or too large for its 16 bits.
   int applLogLvl() override;
   void ShutDown(bool process) override;
 
   // Read-only view of "OrnSharedMem" (mapped once, then the same view);
   // null when it cannot be mapped, after raising in TXError::Exec `raiseMode`.
   const void* MapSharedMem(int raiseMode);
-  size_t SharedMemSize() const { return m_viewSize; }
+  size_t SharedMemSize();
   // Unmaps and closes it; nothing to do when it is not mapped.
   void freeShMem();
 
@@ -45,6 +45,7 @@ class COrnModule : public CComModuleEx {
  private:
   COrnReg m_reg;
   EvtLogSystem* m_sysLog = nullptr;  // owned through the logger table
+  // Guarded by m_shLock, which also orders shut-down.
   shm::Mapping m_hMap = 0;
   const void* m_pView = nullptr;
   size_t m_viewSize = 0;

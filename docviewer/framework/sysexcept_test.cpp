@@ -1,8 +1,14 @@
 #include "docviewer/framework/sysexcept.h"
 
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <thread>
+#include <vector>
 
+#include "docviewer/framework/AppRegistry.h"
 #include "docviewer/framework/commoduleex.h"
 #include "docviewer/framework/fwtest.h"
 #include "tests/support/sanitizers.h"
@@ -102,6 +108,49 @@ TEST_F(SysExceptTest, WithoutImageHelpTheLocationIsUnknown) {
   imghlp::FailForTest(imghlp::TestFault::kNone);
   EXPECT_TRUE(StartsWith(text, u"Access Violation (Write 00000000) @  ?:")) << fw::Utf8(text);
   EXPECT_TRUE(text.ends_with(u"   - unknown")) << fw::Utf8(text);
+}
+
+// A fault taken while the faulting thread is inside a registry call (and
+// holds its lock): the translation, whose trace check reads the registry
+// itself, must neither wait for that lock nor leave it taken. Run in a
+// child process, so that a hang ends in a kill instead of a stuck test run.
+TEST_F(SysExceptTest, AFaultInsideARegistryCallGivesASysExceptInTime) {
+  TraceOn(true);
+  reg::Key k = 0;
+  ASSERT_EQ(reg::CreateKey(reg::Hive::LocalMachine, "SOFTWARE\\Dornvale\\ORN\\SysParam", &k), reg::kSuccess);
+  ASSERT_EQ(reg::SetBinary(k, "Blob", std::vector<uint8_t>(64, 7)), reg::kSuccess);
+  reg::CloseKey(k);
+  void* readOnly = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(readOnly, MAP_FAILED);
+  pid_t child = fork();
+  if (child == 0) {
+    int code = 2;  // no SysExcept
+    CAppReg key("Dornvale\\ORN", "SysParam");
+    try {
+      SysExcept::Guard([&] { key.valBin("Blob", readOnly, 64, false); });
+    } catch (const SysExcept& e) {
+      // The registry is free again, for another thread too: the lock went
+      // with the exception.
+      uint8_t copy[64] = {};
+      std::thread([&] { key.valBin("Blob", copy, 64, false); }).join();
+      code = e.Code() != 0xC0000005 ? 3 : copy[63] != 7 ? 4 : 0;
+    }
+    _exit(code);
+  }
+  int status = 0;
+  bool ended = false;
+  for (int waited = 0; waited < 2000 && !ended; ++waited) {
+    ended = waitpid(child, &status, WNOHANG) == child;
+    if (!ended) usleep(10000);
+  }
+  if (!ended) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+  }
+  munmap(readOnly, 4096);
+  ASSERT_TRUE(ended) << "no SysExcept within 20 seconds";
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(SysExceptDeath, FaultOnAThreadWithoutTranslatorEndsTheProcess) {

@@ -76,8 +76,11 @@ int TXError::Show() {
   int answer;
   if (batch) {
     answer = (m_xflags & xf_resume) ? ans_retry : (m_xflags & xf_ignoreable) ? ans_ignore : ans_abort;
+  } else if (InstanceCount() > kRecursionLimit) {
+    // Errors raised while errors are shown: no further box, but the error
+    // is still marked displayed and logged below.
+    answer = ans_abort;
   } else {
-    if (InstanceCount() > kRecursionLimit) return ans_abort;
     const char16_t* prompt = nullptr;
     int32_t type;
     switch (m_xflags & xf_prompt) {

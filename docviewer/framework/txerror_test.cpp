@@ -147,8 +147,13 @@ TEST_F(TXErrorTest, ShowingWhileTwelveAreAliveAnswersAbortWithoutABox) {
   alive.emplace_back(0xC0200048);
   TXError e(0xC0200048, 0, "Unit::Deep", "T");  // the 12th
   ASSERT_EQ(TXError::InstanceCount(), 12);
+  size_t logged = log_->records.size();
   EXPECT_EQ(e.Show(), 3);
   EXPECT_EQ(Transcript().size(), 1u);
+  // Without a box, the error is still marked displayed and logged.
+  EXPECT_TRUE(e.m_xflags & TXError::xf_displayed);
+  ASSERT_EQ(log_->records.size(), logged + 1);
+  EXPECT_EQ(log_->records.back().message, u"Table T is full");
 }
 
 TEST_F(TXErrorTest, ThrowingGivesAMarkedCopy) {

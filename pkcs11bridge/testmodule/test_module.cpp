@@ -1,17 +1,22 @@
 // A PKCS#11 module for the bridge's tests, for what a real token does not
 // have: the card extensions (each echoes what it was given), functions that
-// write output before a failing code, a call counter, and faults of loading
-// chosen at build time (ORN_P11TEST_FAULT: 1 C_GetFunctionList fails after
-// writing a bogus list pointer, 2 C_Initialize fails, 3 C_Finalize fails).
+// write output before a failing code, a call counter, a call that never
+// returns, and faults of loading chosen at build time (ORN_P11TEST_FAULT:
+// 1 C_GetFunctionList fails after writing a bogus list pointer, 2
+// C_Initialize fails, 3 C_Finalize fails, 4 C_Initialize cannot lock: it
+// answers CKR_CANT_LOCK when asked for OS locking).
 //
 // Only a few functions of the list are filled in; the others are null, which
 // a caller must survive. Events are appended as lines to the file named by
-// ORN_P11TEST_LOG (when set): "C_Initialize", "C_Finalize",
-// "C_CardTransmit", and "static destructor" when the library's statics go.
+// ORN_P11TEST_LOG (when set): "C_Initialize" (without arguments) or
+// "C_Initialize OS locking", "C_Finalize", "C_CardTransmit", "C_Logout
+// holding" and "static destructor" when the library's statics go.
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "pkcs11bridge/cryptoki.h"
 
@@ -38,9 +43,12 @@ struct Farewell {
   ~Farewell() { Log("static destructor"); }
 } g_farewell;
 
-CK_RV Initialize(void*) {
+CK_RV Initialize(void* args) {
   ++g_calls;
-  Log("C_Initialize");
+  auto* init = static_cast<CK_C_INITIALIZE_ARGS*>(args);
+  bool osLocking = init != nullptr && (init->flags & CKF_OS_LOCKING_OK) != 0;
+  Log(osLocking ? "C_Initialize OS locking" : "C_Initialize");
+  if (ORN_P11TEST_FAULT == 4 && osLocking) return CKR_CANT_LOCK;
   if (ORN_P11TEST_FAULT == 2) return CKR_GENERAL_ERROR;
   if (g_initialized) return CKR_CRYPTOKI_ALREADY_INITIALIZED;
   g_initialized = true;
@@ -135,6 +143,15 @@ CK_RV Encrypt(CK_SESSION_HANDLE, CK_BYTE* in, CK_ULONG inLen, CK_BYTE* out, CK_U
   return rc;
 }
 
+// Session 0xB10C never comes back: the thread stays inside the module
+// (until the process ends). Any other session is logged out at once.
+CK_RV Logout(CK_SESSION_HANDLE session) {
+  ++g_calls;
+  if (session != 0xB10C) return CKR_OK;
+  Log("C_Logout holding");
+  for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 CK_FUNCTION_LIST g_list = [] {
   CK_FUNCTION_LIST list{};
   list.version = {2, 20};
@@ -146,6 +163,7 @@ CK_FUNCTION_LIST g_list = [] {
   list.C_CreateObject = CreateObject;
   list.C_GetAttributeValue = GetAttributeValue;
   list.C_Encrypt = Encrypt;
+  list.C_Logout = Logout;
   return list;
 }();
 

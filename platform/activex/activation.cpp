@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/activex/categories.h"
+#include "platform/com/errorinfo.h"
 #include "platform/dynload/dynload.h"
 #include "platform/registry/registry.h"
 
@@ -21,31 +22,12 @@ std::map<std::string, dynload::Library>& Servers() {
   return servers;
 }
 
-// The default value of a HKEY_CLASSES_ROOT key as text; false when missing.
-bool ReadDefault(const std::string& path, std::string* out) {
-  reg::Key key = 0;
-  if (reg::OpenKey(reg::Hive::ClassesRoot, path, &key) != reg::kSuccess) return false;
-  uint32_t size = 0;
-  reg::ValueType type = reg::kNone;
-  bool ok = false;
-  if (reg::QueryValue(key, "", &type, nullptr, &size) == reg::kSuccess && type == reg::kString && size > 0) {
-    std::vector<uint8_t> data(size);
-    if (reg::QueryValue(key, "", &type, data.data(), &size) == reg::kSuccess) {
-      out->assign(reinterpret_cast<const char*>(data.data()), size);
-      while (!out->empty() && out->back() == '\0') out->pop_back();
-      ok = true;
-    }
-  }
-  reg::CloseKey(key);
-  return ok;
-}
-
 }  // namespace
 
 HRESULT CLSIDFromProgID(std::string_view progId, CLSID* out) {
   if (!out) return E_POINTER;
   std::string text;
-  if (progId.empty() || !ReadDefault(std::string(progId) + "\\CLSID", &text) || !GuidFromText(text, out))
+  if (progId.empty() || !com::ReadClassesRootDefault(std::string(progId) + "\\CLSID", &text) || !GuidFromText(text, out))
     return CO_E_CLASSSTRING;
   return S_OK;
 }
@@ -54,7 +36,7 @@ HRESULT CoGetClassObject(const CLSID& clsid, const IID& iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   std::string path;
-  if (!ReadDefault("CLSID\\" + com::GuidText(clsid) + "\\InprocServer32", &path) || path.empty())
+  if (!com::ReadClassesRootDefault("CLSID\\" + com::GuidText(clsid) + "\\InprocServer32", &path) || path.empty())
     return REGDB_E_CLASSNOTREG;
   dynload::Library lib = nullptr;
   {

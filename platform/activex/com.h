@@ -52,6 +52,8 @@ inline constexpr HRESULT CONNECT_E_CANNOTCONNECT = Hr(0x80040202);
 inline constexpr HRESULT CONNECT_E_NOCONNECTIONPOINT = Hr(0x80040200);
 inline constexpr HRESULT PERPROP_E_NOPAGEAVAILABLE = Hr(0x80040200);
 inline constexpr HRESULT TYPE_E_REGISTRYACCESS = Hr(0x8002801C);
+inline constexpr HRESULT TYPE_E_LIBNOTREGISTERED = Hr(0x8002801D);
+inline constexpr HRESULT TYPE_E_CANTLOADLIBRARY = Hr(0x80029C4A);
 
 // A registry status as an HRESULT of the Win32 facility (0 stays S_OK).
 constexpr HRESULT HrFromStatus(int32_t status) {

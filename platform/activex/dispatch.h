@@ -44,14 +44,26 @@ struct CoClassDesc {
   IID eventInterface;  // kGuidNull: none
 };
 
-// What a type library describes: registered by RegisterTypeLib (typelib.h)
-// and read by GetIDsOfNames.
+// An enumeration of a type library (a typedef enum) and its named values.
+struct EnumValueDesc {
+  std::string_view name;
+  int32_t value;
+};
+
+struct EnumDesc {
+  std::string_view name;
+  std::span<const EnumValueDesc> values;
+};
+
+// What a type library describes: registered by RegisterTypeLib and loaded
+// by LoadRegTypeLib (typelib.h), read by GetIDsOfNames.
 struct TypeLibDesc {
   std::string_view name;
   Guid libid;
   uint16_t major, minor;
   std::span<const InterfaceDesc> interfaces;
   std::span<const CoClassDesc> coclasses;
+  std::span<const EnumDesc> enums = {};
 };
 
 class IDispatch : public IUnknown {

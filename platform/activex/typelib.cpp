@@ -2,7 +2,12 @@
 
 #include <cstdio>
 
+#include <map>
+#include <mutex>
+
 #include "platform/activex/regscript.h"
+#include "platform/com/errorinfo.h"
+#include "platform/dynload/dynload.h"
 #include "platform/registry/registry.h"
 
 namespace ax {
@@ -29,14 +34,8 @@ HRESULT SetKey(const std::string& path, const std::string& name, const std::stri
 
 // The library id an interface key names, or an empty text.
 std::string InterfaceLibrary(const std::string& iidKey) {
-  reg::Key key = 0;
-  if (reg::OpenKey(reg::Hive::ClassesRoot, "Interface\\" + iidKey + "\\TypeLib", &key) != reg::kSuccess) return {};
-  char buf[64] = {};
-  uint32_t size = sizeof buf - 1;
-  reg::ValueType type = reg::kNone;
   std::string out;
-  if (reg::QueryValue(key, "", &type, reinterpret_cast<uint8_t*>(buf), &size) == reg::kSuccess) out = buf;
-  reg::CloseKey(key);
+  com::ReadClassesRootDefault("Interface\\" + iidKey + "\\TypeLib", &out);
   return out;
 }
 
@@ -89,6 +88,36 @@ HRESULT UnRegisterTypeLib(const Guid& libid, uint16_t major, uint16_t minor, uin
     reg::CloseKey(key);
     if (empty) return DeleteKeyTree(lib);
   }
+  return S_OK;
+}
+
+HRESULT LoadRegTypeLib(const Guid& libid, uint16_t major, uint16_t minor, uint32_t /*lcid*/,
+                       const TypeLibDesc** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  std::string path;
+  if (!com::ReadClassesRootDefault("TypeLib\\" + com::GuidText(libid) + "\\" + Version(major, minor) + "\\0\\win32", &path) ||
+      path.empty())
+    return TYPE_E_LIBNOTREGISTERED;
+  // Loaded once per path and kept, as the platform keeps a library while
+  // its type information is in use.
+  static std::mutex mu;
+  static auto* servers = new std::map<std::string, dynload::Library>;
+  dynload::Library server = nullptr;
+  {
+    std::lock_guard lock(mu);
+    auto it = servers->find(path);
+    if (it != servers->end()) {
+      server = it->second;
+    } else {
+      server = dynload::Load(path.c_str());
+      if (!server) return TYPE_E_CANTLOADLIBRARY;
+      (*servers)[path] = server;
+    }
+  }
+  auto* resource = static_cast<const TypeLibDesc* const*>(dynload::Symbol(server, kTypeLibResource));
+  if (!resource || !*resource || (*resource)->libid != libid) return TYPE_E_CANTLOADLIBRARY;
+  *out = *resource;
   return S_OK;
 }
 

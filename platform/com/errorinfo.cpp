@@ -28,18 +28,21 @@ std::shared_ptr<ErrorInfo> GetErrorInfo() { return std::move(t_errorInfo); }
 std::shared_ptr<ErrorInfo> PeekErrorInfo() { return t_errorInfo; }
 
 bool ProgIDFromCLSID(const Guid& clsid, std::string* progId) {
+  return ReadClassesRootDefault("CLSID\\" + GuidText(clsid) + "\\ProgID", progId) && !progId->empty();
+}
+
+bool ReadClassesRootDefault(const std::string& path, std::string* out) {
   reg::Key key = 0;
-  if (reg::OpenKey(reg::Hive::ClassesRoot, "CLSID\\" + GuidText(clsid) + "\\ProgID", &key) != reg::kSuccess)
-    return false;
+  if (reg::OpenKey(reg::Hive::ClassesRoot, path, &key) != reg::kSuccess) return false;
   uint32_t size = 0;
   reg::ValueType type = reg::kNone;
   bool ok = false;
-  if (reg::QueryValue(key, "", &type, nullptr, &size) == reg::kSuccess && type == reg::kString && size > 1) {
+  if (reg::QueryValue(key, "", &type, nullptr, &size) == reg::kSuccess && type == reg::kString && size > 0) {
     std::vector<uint8_t> data(size);
     if (reg::QueryValue(key, "", &type, data.data(), &size) == reg::kSuccess) {
-      progId->assign(reinterpret_cast<const char*>(data.data()), size);
-      while (!progId->empty() && progId->back() == '\0') progId->pop_back();
-      ok = !progId->empty();
+      out->assign(reinterpret_cast<const char*>(data.data()), size);
+      while (!out->empty() && out->back() == '\0') out->pop_back();
+      ok = true;
     }
   }
   reg::CloseKey(key);

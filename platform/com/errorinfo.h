@@ -37,4 +37,8 @@ std::shared_ptr<ErrorInfo> PeekErrorInfo();
 // key HKEY_CLASSES_ROOT "CLSID\{...}\ProgID"); false when there is none.
 bool ProgIDFromCLSID(const Guid& clsid, std::string* progId);
 
+// The default value of a key below HKEY_CLASSES_ROOT as text; false when the
+// key or its string value is missing.
+bool ReadClassesRootDefault(const std::string& path, std::string* out);
+
 }  // namespace com

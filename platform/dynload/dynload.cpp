@@ -22,4 +22,12 @@ void Free(Library library) {
   if (library != nullptr) dlclose(library);
 }
 
+bool IsLoaded(const char* path) {
+  if (path == nullptr || *path == '\0') return false;
+  void* mapped = dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+  if (mapped == nullptr) return false;
+  dlclose(mapped);  // the look-up counted a reference
+  return true;
+}
+
 }  // namespace dynload

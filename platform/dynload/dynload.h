@@ -22,4 +22,8 @@ void* Symbol(Library library, const char* name);
 // one. A null handle is ignored.
 void Free(Library library);
 
+// Whether the library at `path` is mapped now (loaded and not yet unmapped).
+// Asks without loading it and without counting a reference.
+bool IsLoaded(const char* path);
+
 }  // namespace dynload

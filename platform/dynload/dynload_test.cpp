@@ -21,4 +21,17 @@ TEST(Dynload, MissingLibraryAndNullHandleFindNothing) {
   dynload::Free(nullptr);
 }
 
+TEST(Dynload, IsLoadedAsksWithoutLoading) {
+  EXPECT_TRUE(dynload::IsLoaded("libc.so.6"));
+  EXPECT_FALSE(dynload::IsLoaded("/nonexistent/libnothing.so"));
+  EXPECT_FALSE(dynload::IsLoaded(nullptr));
+  // A library loaded and freed again is no longer mapped.
+  EXPECT_FALSE(dynload::IsLoaded("libz.so.1"));
+  dynload::Library z = dynload::Load("libz.so.1");
+  if (z == nullptr) GTEST_SKIP() << "no libz to load";
+  EXPECT_TRUE(dynload::IsLoaded("libz.so.1"));
+  dynload::Free(z);
+  EXPECT_FALSE(dynload::IsLoaded("libz.so.1"));
+}
+
 }  // namespace

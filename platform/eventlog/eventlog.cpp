@@ -1,9 +1,12 @@
 #include "platform/eventlog/eventlog.h"
 
 #include <fcntl.h>
+#include <syslog.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -13,7 +16,6 @@
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/error.h"
 #include "platform/runtime/shared_folder.h"
-#include "platform/win32/environment.h"
 
 namespace evlog {
 
@@ -61,9 +63,32 @@ bool Failing(std::string_view what) {
   return false;
 }
 
+// The file named by ORN_EVENTLOG; empty: the system log.
 std::string LogPath() {
   const char* p = std::getenv("ORN_EVENTLOG");
-  return p && *p ? p : win32::TempDirectory() + "/orn-eventlog.txt";
+  return p && *p ? p : std::string();
+}
+
+// openlog(3) keeps the identifier's pointer and one identifier for the whole
+// process, so a record opens, writes and closes under one lock.
+void SyslogWrite(const std::string& ident, int priority, const std::string& message) {
+  static std::mutex mu;
+  std::lock_guard<std::mutex> lock(mu);
+  openlog(ident.c_str(), LOG_PID, LOG_USER);
+  syslog(priority, "%s", message.c_str());
+  closelog();
+}
+
+std::atomic<SystemLogWriter> g_systemLog{&SyslogWrite};
+
+int Priority(uint16_t type) {
+  switch (type) {
+    case kError: return LOG_ERR;
+    case kWarning: return LOG_WARNING;
+    case kAuditSuccess: return LOG_NOTICE;
+    case kAuditFailure: return LOG_WARNING;
+    default: return LOG_INFO;  // information, success
+  }
 }
 
 std::string Escape(std::string_view s) {
@@ -184,29 +209,41 @@ bool ReportEvent(Source source, uint16_t type, uint16_t category, uint32_t event
   if (Failing("report")) return Fail(kErrorLogFileFull);
 
   static const char kHex[] = "0123456789ABCDEF";
+  std::string joined, hex;
+  for (size_t i = 0; i < strings.size(); ++i) {
+    if (i) joined += '|';
+    joined += Escape(strings[i]);
+  }
+  for (uint8_t b : data) {
+    hex += kHex[b >> 4];
+    hex += kHex[b & 15];
+  }
+
+  std::string path = LogPath();
+  if (path.empty()) {
+    char ids[64];
+    std::snprintf(ids, sizeof ids, " [category %u, event 0x%08X", static_cast<unsigned>(category),
+                  static_cast<unsigned>(eventId));
+    std::string message;
+    for (size_t i = 0; i < strings.size(); ++i) message += (i ? " | " : "") + Escape(strings[i]);
+    message += ids;
+    if (!hex.empty()) message += ", data " + hex;
+    message += ']';
+    g_systemLog.load()(name, Priority(type), message);
+    return true;
+  }
+
   std::string time;
   try {
     time = rt::Format(rt::Now(), "yyyy-mm-dd hh:nn:ss");
   } catch (const rt::RuntimeError&) {
     return Fail(kErrorInvalidParameter);  // a malformed ORN_FIXED_TIME
   }
-  std::string line = time + '\t' + Escape(name) + '\t' +
-                     std::to_string(type) + '\t' + std::to_string(category) + '\t' +
-                     std::to_string(eventId) + '\t';
-  for (size_t i = 0; i < strings.size(); ++i) {
-    if (i) line += '|';
-    line += Escape(strings[i]);
-  }
-  line += '\t';
-  for (uint8_t b : data) {
-    line += kHex[b >> 4];
-    line += kHex[b & 15];
-  }
-  line += '\n';
+  std::string line = time + '\t' + Escape(name) + '\t' + std::to_string(type) + '\t' + std::to_string(category) +
+                     '\t' + std::to_string(eventId) + '\t' + joined + '\t' + hex + '\n';
 
   // One write on an O_APPEND descriptor: records of several processes never mix.
-  std::string path = LogPath();
-  // The default file lies in the shared temporary folder.
+  // A file in a folder others can write (as /tmp) is never a planted link.
   int fd = rt::OpenForWriting(path, O_WRONLY | O_CREAT | O_APPEND, 0666);
   if (fd < 0) {
     return Fail(errno == ENOENT || errno == ENOTDIR                    ? kErrorPathNotFound
@@ -232,6 +269,10 @@ bool DeregisterEventSource(Source source) {
 }
 
 uint32_t LastError() { return t_lastError; }
+
+SystemLogWriter SetSystemLogWriterForTest(SystemLogWriter writer) {
+  return g_systemLog.exchange(writer != nullptr ? writer : &SyslogWrite);
+}
 
 std::vector<Record> ReadLog(const std::string& path) {
   std::vector<Record> records;

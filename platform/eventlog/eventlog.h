@@ -1,6 +1,16 @@
 #pragma once
-// The event-log stand-in: every record is appended as one line to the file
-// named by ORN_EVENTLOG (default: orn-eventlog.txt in the temporary directory).
+// The event-log stand-in. On Linux the system log is the event log: without
+// ORN_EVENTLOG every record goes to syslog(3) (which journald collects) under
+// its source name as identifier, with a priority from its type - error
+// LOG_ERR, warning LOG_WARNING, information (and success) LOG_INFO, audit
+// success LOG_NOTICE, audit failure LOG_WARNING - and a message of its
+// strings, category, event id and data:
+//   Started:06.05.2024 07:08:09 [category 0, event 0x00000000, data 3230...]
+// the strings joined by " | " and escaped as in the file below, the data
+// part only when there is data. A report to the system log cannot fail.
+//
+// With ORN_EVENTLOG naming a file, every record is appended to it as one
+// line instead (tests and tools read it back with ReadLog).
 //
 // Line format (tab-separated, a person can read it and a test can parse it):
 //   time<TAB>source<TAB>type<TAB>category<TAB>id<TAB>strings<TAB>data
@@ -58,5 +68,10 @@ struct Record {
 // Reads back every record of the log file `path`; lines that do not parse are
 // skipped. For tests and tools.
 std::vector<Record> ReadLog(const std::string& path);
+
+// The system log's one call: identifier, syslog(3) priority, message. Tests
+// put their own in place (null restores syslog(3)) and get the previous one.
+using SystemLogWriter = void (*)(const std::string& ident, int priority, const std::string& message);
+SystemLogWriter SetSystemLogWriterForTest(SystemLogWriter writer);
 
 }  // namespace evlog

@@ -1,12 +1,14 @@
 #include "platform/eventlog/eventlog.h"
 
 #include <gtest/gtest.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "platform/runtime/datetime.h"
 
@@ -132,34 +134,66 @@ TEST_F(EventLogTest, FailureSwitches) {
   evlog::DeregisterEventSource(s);
 }
 
-TEST_F(EventLogTest, DefaultFileIsInTheTemporaryDirectory) {
+struct SystemLogLine {
+  std::string ident;
+  int priority;
+  std::string message;
+};
+std::vector<SystemLogLine> g_systemLog;
+void Capture(const std::string& ident, int priority, const std::string& message) {
+  g_systemLog.push_back({ident, priority, message});
+}
+
+// Without ORN_EVENTLOG the records go to the system log (syslog(3), seen
+// here through the writer it is called by), and no file is written.
+TEST_F(EventLogTest, WithoutAFileRecordsGoToTheSystemLog) {
   unsetenv("ORN_EVENTLOG");
   const char* old = getenv("ORN_TEMP_PATH");
   std::string saved = old ? old : "";
   setenv("ORN_TEMP_PATH", dir_.c_str(), 1);
-  evlog::Source s = evlog::RegisterEventSource("", "Glimpra");
-  ASSERT_TRUE(evlog::ReportEvent(s, evlog::kError, 1, 2, {"x"}, {}));
+  g_systemLog.clear();
+  evlog::SystemLogWriter previous = evlog::SetSystemLogWriterForTest(&Capture);
+  evlog::Source s = evlog::RegisterEventSource("", "Quillet");
+  std::string data = "20240506 070809";
+  struct Case {
+    uint16_t type;
+    int priority;
+  } cases[] = {{evlog::kError, LOG_ERR},          {evlog::kWarning, LOG_WARNING},
+               {evlog::kInformation, LOG_INFO},    {evlog::kSuccess, LOG_INFO},
+               {evlog::kAuditSuccess, LOG_NOTICE}, {evlog::kAuditFailure, LOG_WARNING}};
+  for (const Case& c : cases)
+    EXPECT_TRUE(evlog::ReportEvent(s, c.type, 4, 0x40210027, {"Ended RC= 1", "a|b\nc"}, {}));
+  EXPECT_TRUE(evlog::ReportEvent(s, evlog::kInformation, 0, 0, {"Started:06.05.2024 07:08:09"},
+                                 std::vector<uint8_t>(data.begin(), data.end())));
   evlog::DeregisterEventSource(s);
-  auto records = evlog::ReadLog(dir_ + "/orn-eventlog.txt");
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].source, "Glimpra");
+  evlog::SetSystemLogWriterForTest(previous);
+  ASSERT_EQ(g_systemLog.size(), std::size(cases) + 1);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(g_systemLog[i].ident, "Quillet");
+    EXPECT_EQ(g_systemLog[i].priority, cases[i].priority) << cases[i].type;
+    EXPECT_EQ(g_systemLog[i].message, "Ended RC= 1 | a\\|b\\nc [category 4, event 0x40210027]");
+  }
+  EXPECT_EQ(g_systemLog.back().message,
+            "Started:06.05.2024 07:08:09 [category 0, event 0x00000000, data 323032343035303620303730383039]");
+  EXPECT_TRUE(fs::is_empty(dir_));
+  if (old) setenv("ORN_TEMP_PATH", saved.c_str(), 1);
+  else unsetenv("ORN_TEMP_PATH");
+}
 
-  // The temporary folder is everyone's: a link planted under the log's name
-  // is not followed into another file.
+TEST_F(EventLogTest, FileInAFolderOthersCanWriteIsNeverAPlantedLink) {
+  // As in /tmp: a link planted under the log file's name is not followed
+  // into another file.
   const std::string shared = dir_ + "/shared", victim = dir_ + "/victim.txt";
   fs::create_directory(shared);
   fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
   std::ofstream(victim) << "precious";
-  fs::create_symlink(victim, shared + "/orn-eventlog.txt");
-  setenv("ORN_TEMP_PATH", shared.c_str(), 1);
-  s = evlog::RegisterEventSource("", "Glimpra");
+  fs::create_symlink(victim, shared + "/events.txt");
+  setenv("ORN_EVENTLOG", (shared + "/events.txt").c_str(), 1);
+  evlog::Source s = evlog::RegisterEventSource("", "Glimpra");
   EXPECT_FALSE(evlog::ReportEvent(s, evlog::kError, 1, 2, {"x"}, {}));
   EXPECT_EQ(evlog::LastError(), 5u);
   evlog::DeregisterEventSource(s);
   EXPECT_EQ(ReadFile(victim), "precious");
-
-  if (old) setenv("ORN_TEMP_PATH", saved.c_str(), 1);
-  else unsetenv("ORN_TEMP_PATH");
 }
 
 }  // namespace

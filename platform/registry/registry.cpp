@@ -138,6 +138,31 @@ struct Handle {
 };
 
 std::mutex g_mutex;  // guards everything below and serialises this process's calls
+thread_local bool t_inCall = false;
+
+// The lock of one call. A call made on a thread that is already inside one
+// can only come from a processor-exception translator running on top of a
+// call that faulted (writing into the caller's buffer, say): it must not
+// wait for the lock its own thread holds, so it fails with kBusy at once.
+class CallLock {
+ public:
+  CallLock() : reentered_(t_inCall) {
+    if (reentered_) return;
+    g_mutex.lock();
+    t_inCall = true;
+  }
+  ~CallLock() {
+    if (reentered_) return;
+    t_inCall = false;
+    g_mutex.unlock();
+  }
+  CallLock(const CallLock&) = delete;
+  CallLock& operator=(const CallLock&) = delete;
+  bool reentered() const { return reentered_; }
+
+ private:
+  bool reentered_;
+};
 // Made on first use and never destroyed: programs reach this from their
 // static constructors and destructors too.
 std::map<Key, Handle>& Handles() {
@@ -207,6 +232,17 @@ Key NewHandle(Hive hive, Path path) {
   return k;
 }
 
+// Copies into a buffer of the caller's with plain stores. A buffer that
+// cannot be written faults here, and the fault leaves the call as the
+// caller's processor exception through this library's unwind tables (it is
+// built with -fnon-call-exceptions); the C library's memcpy is declared
+// never to throw, so a fault inside it could not leave a frame with cleanups.
+void CopyOut(void* to, const void* from, size_t n) {
+  auto* out = static_cast<volatile uint8_t*>(to);
+  auto* in = static_cast<const uint8_t*>(from);
+  for (size_t i = 0; i < n; ++i) out[i] = in[i];
+}
+
 // Copies data the way the value queries do: buffer may be null to ask for
 // the size; kMoreData and the needed size when it is too small.
 Status CopyData(const Value& v, ValueType* type, uint8_t* buffer, uint32_t* size) {
@@ -217,7 +253,7 @@ Status CopyData(const Value& v, ValueType* type, uint8_t* buffer, uint32_t* size
     *size = need;
     return kMoreData;
   }
-  if (buffer && need) std::memcpy(buffer, v.data.data(), need);
+  if (buffer && need) CopyOut(buffer, v.data.data(), need);
   *size = need;
   return kSuccess;
 }
@@ -243,7 +279,8 @@ Status OpenOrCreate(Hive hive, std::string_view path, Key* out, bool create) {
   *out = 0;
   auto parts = hive::SplitPath(path);
   if (!parts) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   Status st = OnHive(hive, false, [&](Node& root, bool*) {
     return hive::Resolve(&root, *parts) ? kSuccess : kFileNotFound;
   });
@@ -274,7 +311,8 @@ Status CreateKey(Hive hive, std::string_view path, Key* out) {
 }
 
 Status CloseKey(Key key) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   auto it = Handles().find(key);
   if (it == Handles().end()) return kInvalidHandle;
   Status fail = FailFor(it->second.hive);
@@ -283,7 +321,8 @@ Status CloseKey(Key key) {
 }
 
 Status QueryValue(Key key, std::string_view name, ValueType* type, uint8_t* buffer, uint32_t* size) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, false, [&](Node&, Node& node, bool*) {
     const Value* v = node.FindValue(name);
     return v ? CopyData(*v, type, buffer, size) : kFileNotFound;
@@ -292,7 +331,8 @@ Status QueryValue(Key key, std::string_view name, ValueType* type, uint8_t* buff
 
 Status SetValue(Key key, std::string_view name, ValueType type, const uint8_t* data, uint32_t size) {
   if ((!data && size) || name.size() > hive::kMaxValueName) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, true, [&](Node&, Node& node, bool* changed) {
     Value* v = node.FindValue(name);
     if (!v) {
@@ -307,7 +347,8 @@ Status SetValue(Key key, std::string_view name, ValueType type, const uint8_t* d
 }
 
 Status DeleteValue(Key key, std::string_view name) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, true, [&](Node&, Node& node, bool* changed) {
     for (auto it = node.values.begin(); it != node.values.end(); ++it) {
       if (hive::SameText(it->name, name)) {
@@ -323,7 +364,8 @@ Status DeleteValue(Key key, std::string_view name) {
 Status DeleteKey(Key parent, std::string_view subkey) {
   auto parts = hive::SplitPath(subkey);
   if (!parts || parts->empty()) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(parent, true, [&](Node&, Node& node, bool* changed) {
     Path up(parts->begin(), parts->end() - 1);
     Node* owner = hive::Resolve(&node, up);
@@ -339,12 +381,13 @@ Status DeleteKey(Key parent, std::string_view subkey) {
 Status EnumValue(Key key, uint32_t index, char* name, uint32_t* nameSize, ValueType* type,
                  uint8_t* data, uint32_t* dataSize) {
   if (!name || !nameSize) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, false, [&](Node&, Node& node, bool*) {
     if (index >= node.values.size()) return kNoMoreItems;
     const Value& v = node.values[index];
     if (*nameSize < v.name.size() + 1) return kMoreData;
-    std::memcpy(name, v.name.c_str(), v.name.size() + 1);
+    CopyOut(name, v.name.c_str(), v.name.size() + 1);
     *nameSize = static_cast<uint32_t>(v.name.size());
     return CopyData(v, type, data, dataSize);
   });
@@ -352,7 +395,8 @@ Status EnumValue(Key key, uint32_t index, char* name, uint32_t* nameSize, ValueT
 
 Status EnumKey(Key key, uint32_t index, std::string* name) {
   if (!name) return kInvalidParameter;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return kBusy;
   return OnKey(key, false, [&](Node&, Node& node, bool*) {
     if (index >= node.subkeys.size()) return kNoMoreItems;
     auto it = node.subkeys.begin();
@@ -379,7 +423,8 @@ Status SetBinary(Key key, std::string_view name, const std::vector<uint8_t>& byt
 }
 
 void FailHiveForTest(Hive hive, Status status) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CallLock lock;
+  if (lock.reentered()) return;
   FailFor(hive) = status;
 }
 

@@ -27,6 +27,11 @@
 // control characters and "%" as %HH; other types, and strings whose bytes
 // are not text with one closing NUL, are hex(type):bytes.
 // Handles are process-local and never reused within a process.
+//
+// Calls of one process are serialised. A call made while the same thread is
+// still inside another - only a processor-exception translator running on
+// top of a call that faulted can do that - fails at once with kBusy instead
+// of waiting for itself.
 
 #include <cstdint>
 #include <string>
@@ -54,6 +59,7 @@ enum Status : int32_t {
   kAccessDenied = 5,
   kInvalidHandle = 6,
   kInvalidParameter = 87,
+  kBusy = 170,          // a call on a thread already inside one (see below)
   kMoreData = 234,      // the buffer is too small; the needed size is returned
   kNoMoreItems = 259,   // enumeration past the last item
   kBadDb = 1009,        // the hive file is damaged

@@ -9,6 +9,12 @@
 // unwind tables, the default on x86-64). A fault on a thread without
 // translator, a fault inside a translator, a translator that returns, and a
 // signal sent by a process all end the process as without a handler.
+//
+// The signal handler itself only records the fault: it takes no lock and
+// allocates nothing. The translator runs after the handler has returned,
+// on the faulting thread, as if the faulting instruction had called it, so
+// it may allocate and lock - but the faulting code may still hold locks of
+// its own until the exception has left it.
 
 #include <cstddef>
 #include <cstdint>

@@ -152,7 +152,18 @@ AnswerQueue& AnswerQueue::Instance() {
   return queue;
 }
 
+void AnswerQueue::Push(Answer a) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_.push_back(a);
+}
+
+void AnswerQueue::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_.clear();
+}
+
 std::optional<Answer> AnswerQueue::Take() {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (queue_.empty()) return std::nullopt;
   Answer a = queue_.front();
   queue_.pop_front();

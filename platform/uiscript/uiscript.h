@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -50,15 +51,17 @@ enum Answer : int32_t { kOk = 1, kCancel = 2, kAbort = 3, kRetry = 4, kIgnore = 
 std::optional<Answer> ParseAnswer(std::string_view word);
 std::string_view AnswerName(Answer a);  // "ok", "yes", ...
 
-// Answers queued by "answer" steps, taken by the next box or dialog.
+// Answers queued by "answer" steps, taken by the next box or dialog. Boxes
+// may be shown on any thread: each queued answer is taken exactly once.
 class AnswerQueue {
  public:
   static AnswerQueue& Instance();
-  void Push(Answer a) { queue_.push_back(a); }
+  void Push(Answer a);
   std::optional<Answer> Take();
-  void Clear() { queue_.clear(); }
+  void Clear();
 
  private:
+  std::mutex mutex_;
   std::deque<Answer> queue_;
 };
 

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 namespace uiscript {
 namespace {
@@ -125,6 +128,25 @@ TEST(SharedStep, AnswerQueuesAndOtherVerbsPass) {
   }
   EXPECT_THROW(RunSharedStep({8, "answer", {}}), ScriptError);
   EXPECT_THROW(RunSharedStep({9, "answer", {"yes", "no"}}), ScriptError);
+}
+
+// Boxes shown on several threads at once: every queued answer is taken by
+// exactly one box, the boxes beyond them take their default.
+TEST(SharedStep, BoxesOnEightThreadsTakeEachQueuedAnswerOnce) {
+  unsetenv("ORN_UI_TRANSCRIPT");
+  AnswerQueue::Instance().Clear();
+  for (int i = 0; i < 4000; ++i) AnswerQueue::Instance().Push(kCancel);
+  std::atomic<int> queued{0}, defaults{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 600; ++i) ++(MessageBox("text", kOkCancel, "caption") == kCancel ? queued : defaults);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(queued, 4000);
+  EXPECT_EQ(defaults, 800);
+  EXPECT_EQ(AnswerQueue::Instance().Take(), std::nullopt);
 }
 
 using MessageBoxTest = TranscriptFile;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/eventlog/eventlog.h"
 #include "platform/registry/registry.h"
 #include "tests/lumoret/lumoret_run.h"
 
@@ -180,6 +181,25 @@ TEST_F(LumoretTest, StartUpFailureBeforeTheWindowEndsWithZero) {
   Outcome o = Run({"-f", Lines(2).string()}, {}, {{"ORN_FAIL_LOAD", "RichEd20.dll"}});
   EXPECT_EQ(o.exitCode, 0);
   EXPECT_TRUE(o.Starting("caption").empty());
+}
+
+// A "LogLevel" beyond its 16 bits is reported through the event log and
+// the viewer carries on with the default level.
+TEST_F(LumoretTest, ALogLevelTooLargeForItsShortIsLoggedAndTheViewerRuns) {
+  reg::Key key = 0;
+  ASSERT_EQ(reg::CreateKey(reg::Hive::LocalMachine, "SOFTWARE\\Dornvale\\ORN\\SysParam", &key), reg::kSuccess);
+  ASSERT_EQ(reg::SetDword(key, "LogLevel", 0x00011170), reg::kSuccess);
+  reg::CloseKey(key);
+  Outcome o = Run({"-f", Lines(2).string()}, {"state", "answer yes", "close"}, {{"ORN_DESKTOP", "hidden"}});
+  EXPECT_EQ(o.exitCode, 255) << o.stderrText;  // loaded, not printed
+  EXPECT_EQ(o.State()["status"], "Dokument geladen");
+  std::vector<evlog::Record> overflow;
+  for (const evlog::Record& r : evlog::ReadLog((dir_ / "eventlog.txt").string()))
+    if (r.strings.size() > 2 && r.strings[1] == "C0200090") overflow.push_back(r);
+  ASSERT_EQ(overflow.size(), 1u);
+  EXPECT_EQ(overflow[0].source, "ORN4");
+  EXPECT_EQ(overflow[0].type, evlog::kError);
+  EXPECT_EQ(overflow[0].strings[2], "COrnReg::shortVal (Lumoret)");
 }
 
 TEST_F(LumoretTest, PlacementIsWrittenOnCloseAndRestoredAtStart) {

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 
 #include "platform/activex/dispatch.h"
@@ -78,15 +80,25 @@ TEST_F(ErrorScheme, ACodeBeyondSixteenBitsCannotChangeTheHresultsSeverityOrFacil
   EXPECT_EQ(static_cast<uint32_t>(ToolkitErrorHr(ToolkitErrorCode(30000))) >> 16, 0x800Au);
 }
 
-TEST(MessageTable, HoldsTheListedTextsAndEmptySlots) {
-  EXPECT_STREQ(ToolkitErrorMessages[0], "General failure");
-  EXPECT_STREQ(ToolkitErrorMessages[317], "ActiveX error - the toolbar window was not created");
-  EXPECT_STREQ(ToolkitErrorMessages[518], "Group is not found ");
-  EXPECT_STREQ(ToolkitErrorMessages[20], "");
-  EXPECT_STREQ(ToolkitErrorMessages[691], "Automation - Invalid State");
-  int filled = 0;
-  for (const char* t : ToolkitErrorMessages) filled += t[0] != '\0';
-  EXPECT_EQ(filled, 405);
+// Every slot against the kept list of the toolkit's texts: a listed slot
+// holds its text exactly, every other slot is empty.
+TEST(MessageTable, EverySlotHoldsItsListedTextOrNothing) {
+  const char* root = std::getenv("ORN_TEST_SRCDIR");
+  ASSERT_NE(root, nullptr);
+  std::ifstream in(std::filesystem::path(root) / "toolkitctl/common/testdata/toolkit_messages.txt");
+  ASSERT_TRUE(in) << "fixture missing";
+  std::map<int, std::string> listed;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    size_t open = line.find(" \""), close = line.rfind('"');
+    ASSERT_TRUE(open != std::string::npos && close > open + 1) << line;
+    listed[std::stoi(line.substr(0, open))] = line.substr(open + 2, close - open - 2);
+  }
+  ASSERT_EQ(listed.size(), 405u);
+  for (int slot = 0; slot < kToolkitErrorSlots; ++slot) {
+    auto it = listed.find(slot);
+    EXPECT_EQ(std::string(ToolkitErrorMessages[slot]), it == listed.end() ? "" : it->second) << "slot " << slot;
+  }
 }
 
 // A container site whose ambient UserMode answers `mode`, or nothing.

@@ -141,8 +141,10 @@ PixoOleDBCtrl::~PixoOleDBCtrl() {
   ax::SafeRelease(rowSink_);
   ax::SafeRelease(listenerSink_);
   if (borrowedHeader_) {
-    borrowedHeader_ = nullptr;  // the lender keeps its bitmap
+    LeaveLender();  // the lender keeps its bitmap
+    borrowedHeader_ = nullptr;
   } else if (bitmap_) {
+    HandOverLentBitmap();
     if (Allocated(bitmap_)) PXC_FreeBitmap(bitmap_);
   }
   if (bitmapMem_) {
@@ -752,17 +754,22 @@ ax::HRESULT PixoOleDBCtrl::BitmapGet(ax::Variant* result) {
     *result = ax::Variant::Handle(reinterpret_cast<intptr_t>(borrowedMem_));
     return ax::S_OK;
   }
+  if (!FillOwnHeader()) return Report(kNoMemory);
+  *result = ax::Variant::Handle(reinterpret_cast<intptr_t>(ownHeaderMem_));
+  return ax::S_OK;
+}
+
+bool PixoOleDBCtrl::FillOwnHeader() {
   Locked mem(ownHeaderMem_);
   auto* h = reinterpret_cast<BitmapHandleHeader*>(mem.get());
-  if (!h) return Report(kNoMemory);
+  if (!h) return false;
   std::memcpy(h->Magic, "pixo", 4);
   h->HeaderSize = sizeof(BitmapHandleHeader);
   h->BitmapPtr = bitmap_;
   h->Callback = OwnHeaderCallback;
   h->CallbackData = this;
   h->CallbackParam = 0;
-  *result = ax::Variant::Handle(reinterpret_cast<intptr_t>(ownHeaderMem_));
-  return ax::S_OK;
+  return true;
 }
 
 void PixoOleDBCtrl::DropBitmap() {
@@ -770,10 +777,12 @@ void PixoOleDBCtrl::DropBitmap() {
     Locked own(ownHeaderMem_);
     if (borrowedHeader_->Callback)
       borrowedHeader_->Callback(2, reinterpret_cast<BitmapHandleHeader*>(own.get()), borrowedHeader_->CallbackData);
+    LeaveLender();
     ax::GlobalUnlock(borrowedMem_);
     borrowedHeader_ = nullptr;
     borrowedMem_ = nullptr;
   } else if (bitmapMem_) {
+    HandOverLentBitmap();
     if (Allocated(bitmap_)) PXC_FreeBitmap(bitmap_);
     ax::GlobalUnlock(bitmapMem_);
     ax::GlobalFree(bitmapMem_);
@@ -782,11 +791,60 @@ void PixoOleDBCtrl::DropBitmap() {
   bitmap_ = nullptr;
 }
 
+// Lending between binding controls. A borrower points into its lender's
+// bitmap structure; when the lender drops that structure (a new Bitmap, its
+// final release) the image passes to the borrowers instead of going with
+// it: the first takes it over into a structure of its own, the others then
+// borrow from that one. So a borrower never reads a released bitmap.
+
+void PixoOleDBCtrl::HandOverLentBitmap() {
+  if (borrowers_.empty()) return;
+  std::vector<PixoOleDBCtrl*> borrowers;
+  borrowers.swap(borrowers_);
+  PixoOleDBCtrl* heir = borrowers.front();
+  heir->TakeOver(bitmap_);
+  for (size_t i = 1; i < borrowers.size(); ++i) borrowers[i]->BorrowFrom(heir);
+}
+
+void PixoOleDBCtrl::TakeOver(PXBITMAP* image) {
+  ax::GlobalUnlock(borrowedMem_);
+  borrowedMem_ = nullptr;
+  borrowedHeader_ = nullptr;
+  lender_ = nullptr;
+  // Without memory for a structure the control is left without bitmap, as
+  // after a failed construction; its next Bitmap put reports it.
+  if (NewEmptyBitmap() && Allocated(image)) PXC_CopyBitmapHandle(bitmap_, image, sizeof(PXBITMAP));
+}
+
+void PixoOleDBCtrl::BorrowFrom(PixoOleDBCtrl* lender) {
+  ax::GlobalUnlock(borrowedMem_);
+  borrowedMem_ = nullptr;
+  borrowedHeader_ = nullptr;
+  bitmap_ = nullptr;
+  lender_ = nullptr;
+  if (!lender->FillOwnHeader()) return;
+  borrowedMem_ = lender->ownHeaderMem_;
+  borrowedHeader_ = static_cast<BitmapHandleHeader*>(ax::GlobalLock(borrowedMem_));
+  bitmap_ = borrowedHeader_->BitmapPtr;
+  lender_ = lender;
+  lender->borrowers_.push_back(this);
+}
+
+void PixoOleDBCtrl::LeaveLender() {
+  if (!lender_) return;
+  auto& list = lender_->borrowers_;
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  lender_ = nullptr;
+}
+
 ax::HRESULT PixoOleDBCtrl::BitmapPut(const ax::Variant& value) {
   if (!bitmap_) return Report(kNoMemory, nullptr, true);
+  auto mem = reinterpret_cast<ax::HGLOBAL>(static_cast<intptr_t>(value.AsInt()));
+  // The control's own Bitmap handed back to it changes nothing (dropping
+  // the bitmap first would leave the handle pointing at freed memory).
+  if (mem && (mem == ownHeaderMem_ || mem == borrowedMem_)) return ax::S_OK;
   if (ann_.loaded() && annContainer_) ann_.Destroy(annContainer_, ANNFLAG_NOTTHIS);
   DropBitmap();
-  auto mem = reinterpret_cast<ax::HGLOBAL>(static_cast<intptr_t>(value.AsInt()));
   if (!mem) return NewEmptyBitmap() ? ax::S_OK : Report(kNoMemory, nullptr, true);
   // The handle comes from another component: its size decides what it may hold.
   size_t size = ax::GlobalSize(mem);
@@ -796,6 +854,12 @@ ax::HRESULT PixoOleDBCtrl::BitmapPut(const ax::Variant& value) {
     borrowedMem_ = mem;
     borrowedHeader_ = reinterpret_cast<BitmapHandleHeader*>(p);
     bitmap_ = borrowedHeader_->BitmapPtr;
+    // A binding control as lender knows its borrowers, so that it can hand
+    // its image over before it drops it.
+    if (borrowedHeader_->Callback == OwnHeaderCallback && borrowedHeader_->CallbackData) {
+      lender_ = static_cast<PixoOleDBCtrl*>(borrowedHeader_->CallbackData);
+      lender_->borrowers_.push_back(this);
+    }
   } else if (p && size >= sizeof(PXBITMAP) && std::memcmp(p, "pixo", 4) != 0) {
     bitmapMem_ = mem;
     bitmap_ = reinterpret_cast<PXBITMAP*>(p);

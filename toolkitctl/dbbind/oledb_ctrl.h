@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/activex/globalmem.h"
 #include "platform/dynload/dynload.h"
@@ -78,6 +79,11 @@ class PixoOleDBCtrl final : public toolkitctl::ToolkitControl {
   ax::HRESULT AnnContainerPut(const ax::Variant& value);
   void DropBitmap();
   bool NewEmptyBitmap();
+  bool FillOwnHeader();
+  void HandOverLentBitmap();
+  void TakeOver(PXBITMAP* image);
+  void BorrowFrom(PixoOleDBCtrl* lender);
+  void LeaveLender();
   static int32_t OwnHeaderCallback(int32_t type, BitmapHandleHeader* header, void* data);
 
   ax::HRESULT StringMember(std::optional<std::u16string>& member, uint16_t flags, std::span<ax::Variant> args,
@@ -112,6 +118,8 @@ class PixoOleDBCtrl final : public toolkitctl::ToolkitControl {
   ax::HGLOBAL borrowedMem_ = nullptr;
   BitmapHandleHeader* borrowedHeader_ = nullptr;
   ax::HGLOBAL ownHeaderMem_ = nullptr;
+  PixoOleDBCtrl* lender_ = nullptr;          // the binding control lending bitmap_, if any
+  std::vector<PixoOleDBCtrl*> borrowers_;    // binding controls borrowing this one's bitmap
 
   AnnotationLibrary ann_;
   HANNOBJECT annContainer_ = nullptr;

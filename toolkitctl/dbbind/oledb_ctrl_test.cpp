@@ -377,6 +377,49 @@ TEST_F(BindingTest, ABorrowedBitmapIsSharedWithItsOwner) {
   other->Release();
 }
 
+// A lender released before its borrowers leaves them its image: under
+// AddressSanitizer a borrower that still pointed into the lender would read
+// freed memory; in any build its Bitmap handle would be a dead block.
+TEST_F(BindingTest, ALenderReleasedFirstLeavesItsBorrowersTheImage) {
+  ax::IDispatch* lender = nullptr;
+  ax::IDispatch* second = nullptr;
+  ASSERT_EQ(Create(kBindProgId, IID_Ipxodbctl, &lender), ax::S_OK);
+  ASSERT_EQ(Create(kBindProgId, IID_Ipxodbctl, &second), ax::S_OK);
+  ax::HGLOBAL image = NewBitmap(5, 7, 24, 11);
+  Bytes pixels = Pixels(static_cast<PXBITMAP*>(ax::GlobalLock(image)));
+  ax::GlobalUnlock(image);
+  ASSERT_EQ(Put(lender, DISPID_Bitmap, ax::Variant::Handle(reinterpret_cast<intptr_t>(image))), ax::S_OK);
+  ax::Variant h;
+  ASSERT_EQ(Get(lender, DISPID_Bitmap, &h), ax::S_OK);
+  ASSERT_EQ(Put(ctl_, DISPID_Bitmap, h), ax::S_OK);
+  ASSERT_EQ(Put(second, DISPID_Bitmap, h), ax::S_OK);
+  lender->Release();
+  // Blocks of the lender's sizes, so that freed memory would be reused.
+  std::vector<ax::HGLOBAL> churn;
+  for (int i = 0; i < 8; ++i) {
+    churn.push_back(ax::GlobalAlloc(ax::GMEM_ZEROINIT, sizeof(PXBITMAP)));
+    churn.push_back(ax::GlobalAlloc(ax::GMEM_ZEROINIT, sizeof(BitmapHandleHeader)));
+  }
+  const PXBITMAP* kept = ControlBitmap();
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->Width, 5);
+  EXPECT_EQ(kept->Height, 7);
+  EXPECT_EQ(Pixels(kept), pixels);
+  // The other borrower now shares the image with the first.
+  ax::Variant first, other;
+  ASSERT_EQ(Get(ctl_, DISPID_Bitmap, &first), ax::S_OK);
+  ASSERT_EQ(Get(second, DISPID_Bitmap, &other), ax::S_OK);
+  EXPECT_EQ(other.AsInt(), first.AsInt());
+  // Released in turn, the holder hands the image to the last borrower.
+  SiteControl(ctl_, nullptr);
+  ax::SafeRelease(ctl_);
+  ctl_ = second;
+  kept = ControlBitmap();
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(Pixels(kept), pixels);
+  for (ax::HGLOBAL m : churn) ax::GlobalFree(m);
+}
+
 TEST_F(BindingTest, TheFieldListOffersTheColumnsWithoutTheBookmark) {
   Bind();
   ax::IPerPropertyBrowsing* browse = nullptr;

@@ -120,8 +120,20 @@ const ax::CoClassDesc kCoClasses[] = {
     {"PIXOToolBar", CLSID_PIXOToolBar, IID_IPIXOToolBar, DIID__PIXOToolBarEvents},
     {"PXToolBarButton", CLSID_PXToolBarButton, IID_IPXToolBarButton, com::kGuidNull},
 };
+#define PXTLB_VALUE(name, value) {#name, value},
+constexpr ax::EnumValueDesc kAddFlags[] = {PXTLB_TOOLBAR_ADD_FLAGS(PXTLB_VALUE)};
+constexpr ax::EnumValueDesc kToolBarTypes[] = {PXTLB_TOOLBAR_TYPE(PXTLB_VALUE)};
+constexpr ax::EnumValueDesc kMaxText[] = {PXTLB_TOOLBAR_MAX_TEXT(PXTLB_VALUE)};
+constexpr ax::EnumValueDesc kPositions[] = {PXTLB_TOOLBAR_POSITION(PXTLB_VALUE)};
+constexpr ax::EnumValueDesc kButtonIds[] = {PXTLB_BUTTON_ID(PXTLB_VALUE)};
+#undef PXTLB_VALUE
+constexpr ax::EnumDesc kEnums[] = {
+    {"tagToolBarAddFlags", kAddFlags},     {"tagToolBarType", kToolBarTypes},
+    {"tagToolBarMaxText", kMaxText},       {"tagToolBarPosition", kPositions},
+    {"tagPXToolBarButtonID", kButtonIds},
+};
 }  // namespace
-const ax::TypeLibDesc kTypeLib{"PXTLBLib", LIBID_PXTLBLib, 1, 0, kInterfaces, kCoClasses};
+const ax::TypeLibDesc kTypeLib{"PXTLBLib", LIBID_PXTLBLib, 1, 0, kInterfaces, kCoClasses, kEnums};
 
 ax::Module& ToolBarModule() {
   static ax::Module module;
@@ -137,6 +149,8 @@ __attribute__((destructor)) void Detach() { DllMain(nullptr, 0, nullptr); }
 }  // namespace
 
 extern "C" {
+
+const ax::TypeLibDesc* const TypeLibResource = &toolbar::kTypeLib;
 
 int32_t ToolBarCB(pTOOLBARHANDLE toolbar, TOOLBARBUTTONID id, uint32_t dwData, void* userData) {
   if (!userData) return -1;

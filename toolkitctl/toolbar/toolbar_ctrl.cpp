@@ -72,20 +72,25 @@ ax::HRESULT PIXOToolBarCtrl::Draw(ax::DrawContext* dc) {
 ax::HRESULT PIXOToolBarCtrl::Invoke(ax::DISPID dispid, uint16_t flags, std::span<ax::Variant> args,
                                     ax::Variant* result) {
   const bool put = IsPut(flags);
+  if (dispid == DISPID_EnableMethodErrors) return EnableMethodErrorsMember(dispid, flags, args, result);
+  // The container is asked before the control's state is locked.
+  if (!put && (dispid == DISPID_Visible || dispid == DISPID_hToolbar || dispid == DISPID_Button)) {
+    if (ax::HRESULT hr = DesignModeGuard(false); hr != ax::S_OK) return hr;
+  }
+  std::lock_guard lock(mu_);
   switch (dispid) {
-    case DISPID_EnableMethodErrors:
-      return EnableMethodErrorsMember(dispid, flags, args, result);
     case DISPID_Visible: {
+      // Visible asks the library even before CreateToolbar; the library
+      // answers for a toolbar without window.
       if (!put) {
-        if (ax::HRESULT hr = DesignModeGuard(false); hr != ax::S_OK) return hr;
         int32_t visible = 0;
-        int32_t r = Ready() ? PXTB_IsVisible(toolbar_, &visible) : kNotReady;
+        int32_t r = PXTB_IsVisible(toolbar_, &visible);
         if (result) *result = ax::Variant::Bool(r == 1 && visible);
         return Report(r);
       }
       int64_t v = 0;
       if (ax::HRESULT hr = toolkitctl::IntArg(args, args.size() - 1, &v); ax::Failed(hr)) return hr;
-      return Report(Ready() ? PXTB_SetVisible(toolbar_, static_cast<int16_t>(v)) : kNotReady);
+      return Report(PXTB_SetVisible(toolbar_, static_cast<int16_t>(v)));
     }
     case DISPID_CreateToolbar:
       return CreateToolbar(args, result);
@@ -99,7 +104,6 @@ ax::HRESULT PIXOToolBarCtrl::Invoke(ax::DISPID dispid, uint16_t flags, std::span
       return BitmapSize(dispid, flags, args, result);
     case DISPID_hToolbar:
       if (put) return ax::DISP_E_MEMBERNOTFOUND;
-      if (ax::HRESULT hr = DesignModeGuard(false); hr != ax::S_OK) return hr;
       if (result) *result = ax::Variant::Handle(reinterpret_cast<intptr_t>(toolbar_));
       return ax::S_OK;
     case DISPID_AddButton:
@@ -232,7 +236,6 @@ ax::HRESULT PIXOToolBarCtrl::AddButton(std::span<ax::Variant> args, ax::Variant*
 }
 
 ax::HRESULT PIXOToolBarCtrl::Button(std::span<ax::Variant> args, ax::Variant* result) {
-  if (ax::HRESULT hr = DesignModeGuard(false); hr != ax::S_OK) return hr;
   int64_t id = 0;
   if (ax::HRESULT hr = toolkitctl::IntArg(args, 0, &id); ax::Failed(hr)) return hr;
   if (!Ready()) return Report(kNotReady);
@@ -255,12 +258,16 @@ ax::HRESULT PIXOToolBarCtrl::Button(std::span<ax::Variant> args, ax::Variant* re
 }
 
 int32_t PIXOToolBarCtrl::OnToolBarButton(pTOOLBARHANDLE toolbar, TOOLBARBUTTONID id, uint32_t dwData) {
-  if (id > 0) currentButton_ = id;
+  if (id > 0) {
+    std::lock_guard lock(mu_);
+    currentButton_ = id;
+  }
   if (id == -1) {
     ax::Variant args[3] = {ax::Variant::Unknown(nullptr), ax::Variant::I4(-1),
                            ax::Variant::I4(static_cast<int32_t>(dwData))};
     FireEvent(DISPID_ToolBarButton, args);
     // Leaving the palette without a tool must not lose the tool in use.
+    std::lock_guard lock(mu_);
     PXTB_SetButtonChecked(toolbar, currentButton_);
     return 1;
   }

@@ -2,6 +2,8 @@
 // PIXOToolBarCtrl: one toolbar of the toolbar library in a COM container,
 // and ToolBarButtonObject, the dispatch object on one of its buttons.
 
+#include <mutex>
+
 #include "toolkitctl/common/toolkit_control.h"
 #include "toolkitctl/toolbar/pixobarctl.h"
 
@@ -33,6 +35,11 @@ class PIXOToolBarCtrl final : public toolkitctl::ToolkitControl {
   ax::HRESULT AddButton(std::span<ax::Variant> args, ax::Variant* result);
   ax::HRESULT Button(std::span<ax::Variant> args, ax::Variant* result);
 
+  // The control is registered for both threading models: one lock guards
+  // its state and its calls of the library, so a get that stores what it
+  // reads cannot undo a put on another thread. Re-entrant, because the
+  // library may report a button (ToolBarCB) from inside a call.
+  std::recursive_mutex mu_;
   pTOOLBARHANDLE toolbar_ = nullptr;
   bool created_ = false;
   int32_t currentButton_ = 0;

@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <utility>
 
 #include "platform/activex/picture.h"
+#include "platform/activex/typelib.h"
 #include "platform/activex/window.h"
 #include "toolkitctl/common/test_container.h"
 #include "toolkitctl/toolbar/pixobarctl.h"
@@ -87,6 +91,74 @@ TEST_F(ToolBarTest, RegistrationWritesTheScriptsTypeLibraryAndCategories) {
   EXPECT_FALSE(KeyExists(kButtonKey + "\\Implemented Categories"));
 }
 
+TEST_F(ToolBarTest, AContainerBrowsingTheTypeLibrarySeesEveryEnumeration) {
+  using Values = std::vector<std::pair<std::string, int32_t>>;
+  const std::vector<std::pair<std::string, Values>> expected = {
+      {"tagToolBarAddFlags", {{"TOOLBAR_ADD_BEFORE", 1}, {"TOOLBAR_ADD_AFTER", 2}, {"TOOLBAR_ADD_TOOL", 4}}},
+      {"tagToolBarType",
+       {{"TOOLBAR_ANNOTATION", 1}, {"TOOLBAR_PAINT", 2}, {"TOOLBAR_VECTOR", 4}, {"TOOLBAR_EMPTY", 8}}},
+      {"tagToolBarMaxText", {{"TOOLBAR_TOOLTIP_MAX_TEXT", 255}}},
+      {"tagToolBarPosition",
+       {{"TOOLBAR_POSITION_TOP", 1}, {"TOOLBAR_POSITION_LEFT", 2}, {"TOOLBAR_POSITION_RIGHT", 4},
+        {"TOOLBAR_POSITION_BOTTOM", 8}}},
+      {"tagPXToolBarButtonID",
+       {{"BUTTON_ID_TOOL_PAINT_BRUSH", 30001},
+        {"BUTTON_ID_TOOL_PAINT_SHAPE_LINE", 30002},
+        {"BUTTON_ID_TOOL_PAINT_SHAPE_RECT", 30003},
+        {"BUTTON_ID_TOOL_PAINT_SHAPE_ROUNDRECT", 30004},
+        {"BUTTON_ID_TOOL_PAINT_SHAPE_ELLIPSE", 30005},
+        {"BUTTON_ID_TOOL_PAINT_SHAPE_POLYGON", 30006},
+        {"BUTTON_ID_TOOL_PAINT_SHAPE_BEZIER", 30007},
+        {"BUTTON_ID_TOOL_PAINT_REGION_RECT", 30008},
+        {"BUTTON_ID_TOOL_PAINT_REGION_ROUNDRECT", 30009},
+        {"BUTTON_ID_TOOL_PAINT_REGION_ELLIPSE", 30010},
+        {"BUTTON_ID_TOOL_PAINT_REGION_POLYGON", 30011},
+        {"BUTTON_ID_TOOL_PAINT_REGION_SURFACE", 30012},
+        {"BUTTON_ID_TOOL_PAINT_REGION_BORDER", 30013},
+        {"BUTTON_ID_TOOL_PAINT_REGION_COLOR", 30014},
+        {"BUTTON_ID_TOOL_PAINT_FILL_SURFACE", 30015},
+        {"BUTTON_ID_TOOL_PAINT_FILL_BORDER", 30016},
+        {"BUTTON_ID_TOOL_PAINT_FILL_COLORREPLACE", 30017},
+        {"BUTTON_ID_TOOL_PAINT_TEXT", 30018},
+        {"BUTTON_ID_TOOL_PAINT_ZOOM", 30019},
+        {"BUTTON_ID_TOOL_PAINT_BORDERCOLORPICKER", 30020},
+        {"BUTTON_ID_TOOL_PAINT_MOVER", 30021},
+        {"BUTTON_ID_TOOL_PAINT_COUNT", 21},
+        {"BUTTON_ID_TOOL_VECTOR_NONE", 30101},
+        {"BUTTON_ID_TOOL_VECTOR_SELECT", 30102},
+        {"BUTTON_ID_TOOL_VECTOR_VERTEX", 30103},
+        {"BUTTON_ID_TOOL_VECTOR_LINE", 30104},
+        {"BUTTON_ID_TOOL_VECTOR_RECTANGLE", 30105},
+        {"BUTTON_ID_TOOL_VECTOR_POLYLINE", 30106},
+        {"BUTTON_ID_TOOL_VECTOR_POLYBEZIER", 30107},
+        {"BUTTON_ID_TOOL_VECTOR_POLYGON", 30108},
+        {"BUTTON_ID_TOOL_VECTOR_ELLIPSE", 30109},
+        {"BUTTON_ID_TOOL_VECTOR_CIRCLE", 30110},
+        {"BUTTON_ID_TOOL_VECTOR_ARC", 30111},
+        {"BUTTON_ID_TOOL_VECTOR_TEXT", 30112},
+        {"BUTTON_ID_TOOL_VECTOR_PIE", 30113},
+        {"BUTTON_ID_TOOL_VECTOR_CHORD", 30114},
+        {"BUTTON_ID_TOOL_VECTOR_RASTER", 30115},
+        {"BUTTON_ID_TOOL_VECTOR_ROTATE", 30116},
+        {"BUTTON_ID_TOOL_VECTOR_PAN", 30117},
+        {"BUTTON_ID_TOOL_VECTOR_COUNT", 17}}},
+  };
+  // The object browser's way: from the registered library id to the
+  // server's type library.
+  const ax::TypeLibDesc* lib = nullptr;
+  ASSERT_EQ(ax::LoadRegTypeLib(LIBID_PXTLBLib, 1, 0, 0, &lib), ax::S_OK);
+  EXPECT_EQ(lib->name, "PXTLBLib");
+  ASSERT_EQ(lib->enums.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    const ax::EnumDesc& e = lib->enums[i];
+    EXPECT_EQ(e.name, expected[i].first);
+    Values seen;
+    for (const ax::EnumValueDesc& v : e.values) seen.emplace_back(std::string(v.name), v.value);
+    EXPECT_EQ(seen, expected[i].second) << expected[i].first;
+  }
+  EXPECT_EQ(ax::LoadRegTypeLib(LIBID_PXTLBLib, 2, 0, 0, &lib), ax::TYPE_E_LIBNOTREGISTERED);
+}
+
 TEST_F(ToolBarTest, RegisteringTwiceGivesTheSameKeysAndUnregisteringRemovesThem) {
   reg::Key k = 0;
   ASSERT_EQ(reg::CreateKey(reg::Hive::ClassesRoot, kClassKey + "\\Stale", &k), reg::kSuccess);
@@ -130,6 +202,50 @@ TEST_F(ToolBarTest, FailuresBeforeCreationFollowEnableMethodErrors) {
   ASSERT_EQ(Put(ctl_, DISPID_EnableMethodErrors, ax::Variant::Bool(true)), ax::S_OK);
   EXPECT_EQ(Call(ctl_, DISPID_CreateToolbar, {ax::Variant::Handle(1), ax::Variant::Str(u"x"), ax::Variant::I4(0)}),
             ax::Hr(0x800A4E2D));
+}
+
+// Visible asks the library at once; before CreateToolbar the library
+// answers for a toolbar without window (-661, "Toolbar - Invalid State").
+TEST_F(ToolBarTest, VisibleBeforeCreationReportsTheLibrarysInvalidState) {
+  ax::Variant v = ax::Variant::Bool(true);
+  EXPECT_EQ(Get(ctl_, DISPID_Visible, &v), ax::Hr(0x800A50B5));
+  EXPECT_EQ(LastErrorText(), "PIXO Error: Toolbar - Invalid State");
+  EXPECT_EQ(v.AsInt(), 0);
+  EXPECT_EQ(Put(ctl_, DISPID_Visible, ax::Variant::Bool(true)), ax::Hr(0x800A50B5));
+  ASSERT_EQ(Put(ctl_, DISPID_EnableMethodErrors, ax::Variant::Bool(false)), ax::S_OK);
+  EXPECT_EQ(Put(ctl_, DISPID_Visible, ax::Variant::Bool(true)), ax::S_OK);
+  EXPECT_EQ(Get(ctl_, DISPID_Visible, &v), ax::S_OK);
+  EXPECT_EQ(v.AsInt(), 0);
+  ASSERT_EQ(CreateBar(), ax::S_OK);
+  EXPECT_EQ(Get(ctl_, DISPID_Visible, &v), ax::S_OK);
+  EXPECT_EQ(v.AsInt(), -1);
+}
+
+// Both threading models: a get on one thread stores what it reads and must
+// not undo a put that another thread has just made.
+TEST_F(ToolBarTest, APutThatSucceededIsNeverUndoneByAGetOnAnotherThread) {
+  ASSERT_EQ(CreateBar(), ax::S_OK);
+  pTOOLBARHANDLE t = Handle();
+  std::atomic<bool> done{false};
+  auto read = [&] {
+    ax::Variant v;
+    while (!done) Get(ctl_, DISPID_YPosition, &v);
+  };
+  std::thread readers[] = {std::thread(read), std::thread(read)};
+  int lost = 0, failed = 0;
+  for (int32_t y = 1; y <= 400000; ++y) {
+    if (Put(ctl_, DISPID_YPosition, ax::Variant::I4(y)) != ax::S_OK) {
+      ++failed;
+      continue;
+    }
+    int32_t xy[2] = {0, 0};
+    PXTB_GetPosition(t, xy, 0);
+    lost += xy[1] != y;
+  }
+  done = true;
+  for (std::thread& r : readers) r.join();
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(lost, 0);
 }
 
 TEST_F(ToolBarTest, RunTimeOnlyPropertiesRefuseInDesignMode) {

@@ -36,6 +36,7 @@ public final class BridgeTest {
     static final int CKA_CLASS = 0, CKA_TOKEN = 1, CKA_LABEL = 3, CKA_VALUE = 0x11, CKA_ID = 0x102;
     static final int CKA_KEY_TYPE = 0x100, CKA_SENSITIVE = 0x103, CKA_ENCRYPT = 0x104;
     static final int CKA_DECRYPT = 0x105, CKA_SIGN = 0x108, CKA_VERIFY = 0x10A, CKA_EXTRACTABLE = 0x162;
+    static final int CKA_VALUE_LEN = 0x161;
     static final int CKO_SECRET_KEY = 4, CKK_GENERIC_SECRET = 0x10, CKK_AES = 0x1F;
     static final int CKM_SHA256 = 0x250, CKM_SHA256_HMAC = 0x251, CKM_AES_ECB = 0x1081, CKM_AES_CBC = 0x1082;
 
@@ -90,7 +91,15 @@ public final class BridgeTest {
 
     static String module(String name) { return new File(moduleDir, "lib" + name + ".so").getPath(); }
 
-    static byte[] ulong(long v) {
+    /** A CK_ULONG attribute value as the Java side carries it: 4 bytes, native order. */
+    static byte[] ulong(int v) {
+        return ByteBuffer.allocate(Integer.BYTES).order(ByteOrder.nativeOrder()).putInt(v).array();
+    }
+
+    static int ulongOf(byte[] b) { return ByteBuffer.wrap(b).order(ByteOrder.nativeOrder()).getInt(); }
+
+    /** The module's own CK_ULONG (8 bytes on this platform), which passes through unchanged. */
+    static byte[] nativeUlong(long v) {
         return ByteBuffer.allocate(Long.BYTES).order(ByteOrder.nativeOrder()).putLong(v).array();
     }
 
@@ -127,11 +136,13 @@ public final class BridgeTest {
 
         test("nothing loaded", BridgeTest::nothingLoaded);
         test("failed first initialize", BridgeTest::failedFirstInitialize);
+        test("locking", BridgeTest::locking);
         test("test module", BridgeTest::testModule);
         test("failed second initialize", BridgeTest::failedSecondInitialize);
         test("finalize", BridgeTest::finalizeAlwaysUnloads);
         test("process end", BridgeTest::processEnd);
         test("softhsm", BridgeTest::softhsm);
+        test("softhsm threads", BridgeTest::softhsmThreads);
 
         System.out.println(passed + " passed, " + failed + " failed");
         System.exit(failed == 0 ? 0 : 1);
@@ -158,6 +169,20 @@ public final class BridgeTest {
         eq("C_Initialize fails", CKR_GENERAL_ERROR, p.initialize(module("ornp11test_initfails")));
         eq("then nothing loaded", MISSING, p.waitForSlotEvent(0, new int[1]));
         eq("then nothing to reset", MISSING, p.reset(1));
+    }
+
+    /** The module is asked for its own OS locking; one that cannot lock is initialised without arguments. */
+    static void locking() throws Exception {
+        int before = Files.readAllLines(trace.toPath()).size();
+        eq("module that cannot lock", CKR_OK, p.initialize(module("ornp11test_cantlock")));
+        List<String> lines = Files.readAllLines(trace.toPath());
+        ok("asked for OS locking, then without arguments, got " + lines.subList(before, lines.size()),
+           lines.subList(before, lines.size()).equals(List.of("C_Initialize OS locking", "C_Initialize")));
+        eq("cFinalize", CKR_OK, p.cFinalize());
+        eq("initialize", CKR_OK, p.initialize(module("ornp11test")));
+        lines = Files.readAllLines(trace.toPath());
+        eq("a module that can lock is asked once", "C_Initialize OS locking", lines.get(lines.size() - 1));
+        eq("cFinalize", CKR_OK, p.cFinalize());
     }
 
     static void testModule() throws Exception {
@@ -198,6 +223,15 @@ public final class BridgeTest {
         int[] object = {0};
         eq("createObject with 32 attributes", CKR_OK, p.createObject(1, template(types, values), 32, object));
         eq("all 32 arrived", 32 * 1000 + lengths, object[0]);
+
+        // A 4-byte CK_ULONG value reaches the module as its own CK_ULONG;
+        // other lengths pass through as they are.
+        Object[] classes = {ulong(CKO_SECRET_KEY), text("abc")};
+        eq("4-byte class", CKR_OK, p.createObject(1, template(new int[] {CKA_CLASS, CKA_LABEL}, classes), 2, object));
+        eq("widened to 8 bytes", 2000 + 8 + 3, object[0]);
+        classes = new Object[] {new byte[2], new byte[4]};
+        eq("other lengths", CKR_OK, p.createObject(1, template(new int[] {CKA_CLASS, CKA_LABEL}, classes), 2, object));
+        eq("passed through", 2000 + 2 + 4, object[0]);
 
         attributeReads();
         dataCalls();
@@ -347,19 +381,24 @@ public final class BridgeTest {
     /** A module left loaded is finalised at process end, before its static destructors. */
     static void processEnd() throws Exception {
         String[][] cases = {
-            {"return", "ornp11test"},
-            {"exit", "ornp11test"},
-            {"reload", "ornp11test"},
+            {"return", "C_Finalize"},
+            {"exit", "C_Finalize"},
+            {"reload", "C_Finalize"},
+            {"again", "C_Finalize"},
+            // A thread still inside the module: it is neither finalised nor freed.
+            {"busy", "C_Logout holding"},
         };
         for (String[] c : cases) {
             File log = File.createTempFile("bridge-exit", ".log");
-            int code = runProbe(c[0], module(c[1]), log);
+            int code = runProbe(c[0], module("ornp11test"), log);
             eq(c[0] + ": exit code", 0, code);
             List<String> lines = Files.readAllLines(log.toPath());
             int n = lines.size();
-            ok(c[0] + ": finalised before the static destructors, got " + lines,
-               n >= 3 && lines.get(n - 3).equals("C_Initialize") && lines.get(n - 2).equals("C_Finalize")
+            ok(c[0] + ": " + c[1] + " before the static destructors, got " + lines,
+               n >= 3 && lines.get(n - 3).equals("C_Initialize OS locking") && lines.get(n - 2).equals(c[1])
                && lines.get(n - 1).equals("static destructor"));
+            ok(c[0] + ": finalised at most once, got " + lines,
+               lines.stream().filter("C_Finalize"::equals).count() <= (c[0].equals("reload") ? 2 : 1));
             log.delete();
         }
         eq("softhsm: exit code", 0, runProbe("return", softhsm, null));
@@ -580,6 +619,31 @@ public final class BridgeTest {
            p.getAttributeValue(session, hmacKey, new Object[] {new int[] {CKA_LABEL}, new Object[] {labelBytes}, lengths}, 1));
         same("new label", text("renamed"), Arrays.copyOf(labelBytes, lengths[0]));
 
+        // CK_ULONG values as the Java side sees them: 4 bytes each, lengths
+        // included; a buffer of another size gets the module's own CK_ULONG.
+        types = new int[] {CKA_CLASS, CKA_KEY_TYPE, CKA_VALUE_LEN};
+        lengths = new int[] {0, 0, 0};
+        eq("CK_ULONG lengths", CKR_OK, p.getAttributeValue(session, aesKey, new Object[] {types, new Object[0], lengths}, 3));
+        same("CK_ULONG lengths are 4", new int[] {4, 4, 4}, lengths);
+        byte[] klass = new byte[4], type = new byte[4], valueLen = new byte[4];
+        eq("CK_ULONG values", CKR_OK,
+           p.getAttributeValue(session, aesKey, new Object[] {types, new Object[] {klass, type, valueLen}, lengths}, 3));
+        same("read back as 4 bytes each", new int[] {4, 4, 4}, lengths);
+        eq("class", CKO_SECRET_KEY, ulongOf(klass));
+        eq("key type", CKK_AES, ulongOf(type));
+        eq("value length", 16, ulongOf(valueLen));
+        byte[] wide = new byte[8];
+        lengths = new int[] {8};
+        eq("8-byte buffer", CKR_OK,
+           p.getAttributeValue(session, aesKey, new Object[] {new int[] {CKA_CLASS}, new Object[] {wide}, lengths}, 1));
+        eq("the module's own size", 8, lengths[0]);
+        same("the module's own CK_ULONG", nativeUlong(CKO_SECRET_KEY), wide);
+        eq("findObjectsInit by a 4-byte class", CKR_OK, p.findObjectsInit(session,
+           template(new int[] {CKA_CLASS, CKA_KEY_TYPE}, new Object[] {ulong(CKO_SECRET_KEY), ulong(CKK_AES)}), 2));
+        eq("findObjects", CKR_OK, p.findObjects(session, objects, 4, count));
+        same("the AES key", new int[] {aesKey}, Arrays.copyOf(objects, count[0]));
+        eq("findObjectsFinal", CKR_OK, p.findObjectsFinal(session));
+
         int secret = createKey(session, "orn-secret", CKK_GENERIC_SECRET, hmacValue, true);
         lengths = new int[] {77};
         eq("sensitive value", CKR_ATTRIBUTE_SENSITIVE,
@@ -612,6 +676,55 @@ public final class BridgeTest {
         eq("openSession", CKR_OK, p.openSession(slot, CKF_SERIAL_SESSION, cell));
         eq("closeAllSessions", CKR_OK, p.closeAllSessions(slot));
         eq("closed by closeAllSessions", CKR_SESSION_HANDLE_INVALID, p.getSessionInfo(cell[0], sessionInfo));
+        eq("cFinalize", CKR_OK, p.cFinalize());
+    }
+
+    /**
+     * Eight threads, each with a session of its own, digest 1 KiB 20,000
+     * times each at once; every digest must be right. The module runs with
+     * its own locking (a module told that nobody calls it from two threads
+     * at once takes no locks and breaks).
+     */
+    static void softhsmThreads() throws Exception {
+        eq("initialize", CKR_OK, p.initialize(softhsm));
+        int[] count = {0};
+        eq("slot count", CKR_OK, p.getSlotList(true, null, count));
+        int[] slots = new int[count[0]];
+        eq("slot list", CKR_OK, p.getSlotList(true, slots, count));
+        final int threads = 8, rounds = 20000;
+        int[] wrong = new int[threads];
+        Thread[] workers = new Thread[threads];
+        for (int t = 0; t < threads; t++) {
+            final int me = t;
+            workers[t] = new Thread(() -> {
+                try {
+                    MessageDigest sha = MessageDigest.getInstance("SHA-256");
+                    int[] cell = {0};
+                    if (p.openSession(slots[0], CKF_SERIAL_SESSION, cell) != CKR_OK) {
+                        wrong[me] = rounds;
+                        return;
+                    }
+                    byte[] data = new byte[1024];
+                    byte[] out = new byte[32];
+                    int[] outLen = {32};
+                    for (int i = 0; i < rounds; i++) {
+                        ByteBuffer.wrap(data).putInt(me).putInt(i);
+                        outLen[0] = 32;
+                        if (p.digestInit(cell[0], CKM_SHA256, null, 0) != CKR_OK
+                            || p.digest(cell[0], data, 0, data.length, out, 0, outLen) != CKR_OK
+                            || !Arrays.equals(out, sha.digest(data))) {
+                            wrong[me]++;
+                        }
+                    }
+                    p.closeSession(cell[0]);
+                } catch (Exception e) {
+                    wrong[me] = rounds;
+                }
+            });
+            workers[t].start();
+        }
+        for (Thread w : workers) w.join();
+        same("no wrong digest on any thread", new int[threads], wrong);
         eq("cFinalize", CKR_OK, p.cFinalize());
     }
 
