@@ -4,7 +4,6 @@
 #include "docviewer/framework/fwtest.h"
 #include "docviewer/framework/sysexcept.h"
 #include "docviewer/framework/txerror.h"
-#include "tests/support/sanitizers.h"
 
 namespace {
 
@@ -87,17 +86,14 @@ TEST_F(OrnModuleTest, SharedMemoryIsMappedReadOnlyOnce) {
   EXPECT_EQ(static_cast<const char*>(view)[3], '4');
   EXPECT_EQ(module.MapSharedMem(TXError::exec_show), view);
 
-  // Read-only: a write is an access violation (the translator's exception,
-  // which ThreadSanitizer cannot follow out of the signal handler).
-  if (!orn_test::kThreadSanitizer) {
-    try {
-      SysExcept::Guard([&] { *const_cast<volatile char*>(static_cast<const char*>(view)) = 'x'; });
-      FAIL() << "write went through";
-    } catch (const SysExcept& e) {
-      std::u16string text;
-      e.Description(&text, nullptr);
-      EXPECT_EQ(text.rfind(u"Access Violation (Write ", 0), 0u) << fw::Utf8(text);
-    }
+  // Read-only: a write is an access violation.
+  try {
+    SysExcept::Guard([&] { *const_cast<volatile char*>(static_cast<const char*>(view)) = 'x'; });
+    FAIL() << "write went through";
+  } catch (const SysExcept& e) {
+    std::u16string text;
+    e.Description(&text, nullptr);
+    EXPECT_EQ(text.rfind(u"Access Violation (Write ", 0), 0u) << fw::Utf8(text);
   }
 
   module.freeShMem();

@@ -11,7 +11,6 @@
 #include "docviewer/framework/AppRegistry.h"
 #include "docviewer/framework/commoduleex.h"
 #include "docviewer/framework/fwtest.h"
-#include "tests/support/sanitizers.h"
 
 namespace {
 
@@ -64,7 +63,6 @@ class SysExceptTest : public fwtest::Sandbox {
 bool StartsWith(const std::u16string& text, const std::u16string& head) { return text.rfind(head, 0) == 0; }
 
 TEST_F(SysExceptTest, WriteToAddressZeroAndDivisionByZeroArriveAsSysExcept) {
-  ORN_SKIP_UNDER_THREAD_SANITIZER_TRANSLATOR();
   uint32_t code = 0;
   std::u16string stack;
   std::u16string text = Fault([] { WriteToZero(); }, &code, &stack);
@@ -86,7 +84,6 @@ TEST_F(SysExceptTest, WriteToAddressZeroAndDivisionByZeroArriveAsSysExcept) {
 }
 
 TEST_F(SysExceptTest, ModuleInstallsTheTranslatorForItsThreadAndTheRecordIsDumped) {
-  ORN_SKIP_UNDER_THREAD_SANITIZER_TRANSLATOR();
   TraceOn(true);
   try {
     WriteToZero();
@@ -102,7 +99,6 @@ TEST_F(SysExceptTest, ModuleInstallsTheTranslatorForItsThreadAndTheRecordIsDumpe
 }
 
 TEST_F(SysExceptTest, WithoutImageHelpTheLocationIsUnknown) {
-  ORN_SKIP_UNDER_THREAD_SANITIZER_TRANSLATOR();
   imghlp::FailForTest(imghlp::TestFault::kLoadFails);
   std::u16string text = Fault([] { WriteToZero(); });
   imghlp::FailForTest(imghlp::TestFault::kNone);
@@ -154,7 +150,6 @@ TEST_F(SysExceptTest, AFaultInsideARegistryCallGivesASysExceptInTime) {
 }
 
 TEST(SysExceptDeath, FaultOnAThreadWithoutTranslatorEndsTheProcess) {
-  ORN_SKIP_UNDER_THREAD_SANITIZER_TRANSLATOR();
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
