@@ -3,6 +3,8 @@
 # when every target exists. The installed tree:
 #
 #   bin/Glimpra, bin/Lumoret, bin/quillet-demo
+#   bin/orn-setup                registers share/orn/ORN4.msg and the SysParam
+#                                defaults in the registry of the user who runs it
 #   bin/Quillet                  link to lib/orn/Quillet
 #   lib/orn/Quillet              Quillet reads Quillet.ini in its own folder:
 #   lib/orn/Quillet.ini          link to etc/orn/Quillet.ini (/etc/orn for /usr)
@@ -12,6 +14,7 @@
 #   lib/jni/libBrennix.so        on Debian's java.library.path for /usr
 #   share/java/brennix.jar       com.zo.pkcs11.Pkcs11Impl
 #   share/orn/demo/              the demo profile and its operator script
+#   share/orn/ORN4.msg           the message catalogue of the event source ORN4
 #   share/applications, share/icons, share/man
 include(GNUInstallDirs)
 
@@ -90,6 +93,10 @@ foreach(program Glimpra Lumoret)
     orn_install_binary(${program} ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
+if(TARGET orn-setup)
+  orn_install_binary(orn-setup ${CMAKE_INSTALL_BINDIR})
+  install(FILES docviewer/framework/ORN4.msg DESTINATION ${CMAKE_INSTALL_DATADIR}/orn)
+endif()
 foreach(control pixobarctl pixobindctl)
   if(TARGET ${control})
     orn_install_binary(${control} ${orn_controls_dir})

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Runs Quillet headless on the bundled demo profile with the operator script
 # demo/operator.script: two sheets are scanned from the scanner stack's test
-# device, one is imported from a small generated image, and OK saves them.
-# Prints the log, the event-log records, the message boxes, the saved files
-# with their sizes and formats, and the exit code (1: everything saved).
-# With "window" Quillet opens its real window instead and the operator does
-# the steps (the form to drop lies in the working folder it names).
+# device (demo/sane), one is imported from a small generated image, and OK
+# saves them. Prints the log, the event-log records, the message boxes, the
+# saved files with their pages, and the exit code. With "window" Quillet
+# opens its real window instead and the operator does the steps (the form to
+# drop lies in the working folder it names).
+# The run's files stay in BUILD_DIR/demo-run (replaced by the next run); run
+# from an installation, they go to a temporary folder removed at the end.
+# Exit status 0 only when Quillet ended with 1 and saved both files: the ID
+# card as a two-page TIFF and the form as a JPEG; otherwise 1.
 #   demo/run-demo.sh DIR [window]   DIR: a build folder or an installation prefix
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,9 +21,14 @@ quillet="$dir/bin/Quillet"
 # the folder of the program itself, also when bin/Quillet links to it.
 progdir=$(dirname "$(readlink -f "$quillet")")
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/out" "$work/c" "$work/sane"
+if [[ -f "$dir/CMakeCache.txt" ]]; then
+  work="$dir/demo-run"
+  rm -rf "$work"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
+mkdir -p "$work/out" "$work/c"
 # A build folder gets the profile of this folder, also when the build copied
 # an older one, and a fresh log; an installation keeps its own.
 if [[ -f "$dir/CMakeCache.txt" ]]; then
@@ -50,11 +59,8 @@ bmp() {  # FILE WIDTH HEIGHT PAPER(hex byte) INK(hex byte or "")
 }
 bmp "$work/antrag.bmp" 120 170 f0 30
 
-# The scanner stack's test device, configured for this run only.
-printf 'test\n' > "$work/sane/dll.conf"
-printf '%s\n' 'number_of_devices 1' 'mode Color' 'depth 8' 'resolution 75' \
-  'geometry_max 300.0' 'br_x 86.0' 'br_y 54.0' 'test-picture "Grid"' > "$work/sane/test.conf"
-export SANE_CONFIG_DIR="$work/sane"
+# The scanner stack's test device.
+export SANE_CONFIG_DIR="$here/sane"
 
 export ORN_UI_TRANSCRIPT="$work/transcript.txt"
 export ORN_EVENTLOG="$work/eventlog.txt"
@@ -91,6 +97,7 @@ echo "== event log"
 echo "== transcript"
 [[ -f "$ORN_UI_TRANSCRIPT" ]] && cat "$ORN_UI_TRANSCRIPT"
 echo "== saved files ($work/out)"
+saved=0
 for f in "$work/out"/*; do
   [[ -f "$f" ]] || { echo "(none)"; break; }
   magic=$(head -c 4 "$f" | od -An -tx1 | tr -d ' \n')
@@ -101,12 +108,34 @@ for f in "$work/out"/*; do
     424d*) kind=BMP ;;
     *) kind="unknown ($magic)" ;;
   esac
-  line="$(basename "$f"): $(stat -c %s "$f") bytes, $kind"
+  echo "$(basename "$f"): $(stat -c %s "$f") bytes, $kind"
   if [[ $kind == TIFF ]] && command -v tiffinfo >/dev/null; then
-    pages=$(tiffinfo "$f" 2>/dev/null | grep -c '^TIFF Directory')
-    sizes=$(tiffinfo "$f" 2>/dev/null | sed -n 's/.*Image Width: \([0-9]*\) Image Length: \([0-9]*\).*/\1x\2/p' | paste -sd' ')
-    line+=", $pages page(s): $sizes"
+    # One line per page: the scans of the sheets, in their order.
+    tiffinfo "$f" 2>/dev/null | awk -v names="Vorderseite Rückseite" '
+      function flush() { if (page) printf "  page %d (%s): %s, %s, %s bits, %s, %s dpi\n", page, side[page], size, colour, bits, packing, dpi }
+      BEGIN { split(names, side, " ") }
+      /^TIFF Directory/ { flush(); page++ }
+      /Image Width:/ { size = $3 "x" $6 }
+      /Bits\/Sample:/ { bits = $2 }
+      /Photometric Interpretation:/ { colour = $0; sub(/.*Interpretation: /, "", colour) }
+      /Compression Scheme:/ { packing = $0; sub(/.*Scheme: /, "", packing) }
+      /Resolution:/ { dpi = $0; sub(/.*Resolution: /, "", dpi); sub(/,.*/, "", dpi) }
+      END { flush() }'
   fi
-  echo "$line"
+  case "$(basename "$f"):$kind" in
+    AUSWEIS_4711.TIF:TIFF)
+      pages=$(tiffinfo "$f" 2>/dev/null | grep -c '^TIFF Directory' || true)
+      [[ $pages == 2 ]] && saved=$((saved + 1)) ;;
+    ANTRAG_4711.JPG:JPEG) saved=$((saved + 1)) ;;
+  esac
 done
 echo "== exit code $rc ($signed)"
+if [[ $work == "$dir/demo-run" ]]; then
+  echo "The run's files stay in $work: out/ (the saved files), transcript.txt, eventlog.txt."
+else
+  echo "The run's files in $work are removed now."
+fi
+if ((signed != 1 || saved != 2)); then
+  echo "run-demo: FAILED: Quillet ended with $signed (1 expected) and saved $saved of the 2 files" >&2
+  exit 1
+fi

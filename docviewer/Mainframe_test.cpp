@@ -15,6 +15,7 @@
 #include "platform/windows/commctrl.h"
 #include "platform/windows/resources.h"
 #include "platform/windows/script.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -46,13 +47,13 @@ Parsed Parse(std::vector<std::string> args) {
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("frame-" + std::to_string(::getpid()));
+    dir_ = scratch_.path();
     setenv("ORN_REGISTRY_DIR", dir_.c_str(), 1);
   }
   void TearDown() override {
     unsetenv("ORN_REGISTRY_DIR");
-    std::filesystem::remove_all(dir_);
   }
+  orn_test::ScratchDir scratch_{"frame"};
   std::filesystem::path dir_;
 };
 

@@ -7,6 +7,7 @@
 #include "docviewer/framework/xtrace.h"
 #include "docviewer/resource.h"
 #include "platform/ole/com.h"
+#include "platform/screen/windows_display.h"
 #include "platform/uiscript/uiscript.h"
 #include "platform/win32/environment.h"
 #include "platform/windows/commctrl.h"
@@ -62,7 +63,8 @@ int main(int argc, char** argv) {
   AddLumoretResources(self);
   int code = 0;
   try {
-    code = WinMain(self, nullptr, nullptr, SW_SHOWDEFAULT);
+    // Headless, or with the window on the screen when there is one.
+    code = screen::RunWindows([self] { return WinMain(self, nullptr, nullptr, SW_SHOWDEFAULT); });
   } catch (const uiscript::ScriptError& e) {
     // A fault of the operator script, not of the program (as in the forms
     // runtime).

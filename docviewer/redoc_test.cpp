@@ -13,6 +13,7 @@
 #include "docviewer/reutil.h"
 #include "platform/windows/resources.h"
 #include "platform/windows/script.h"
+#include "tests/support/scratch_dir.h"
 
 using namespace win;
 
@@ -31,7 +32,7 @@ class DocTest : public ::testing::Test {
   void SetUp() override {
     ResetWindowsForTest();
     SetScriptForTest({});
-    regDir_ = std::filesystem::temp_directory_path() / ("redoc-" + std::to_string(::getpid()));
+    regDir_ = scratch_.path();
     setenv("ORN_REGISTRY_DIR", regDir_.c_str(), 1);
     RegisterRichEditLibrary();
     LoadLibraryW(L"RichEd20.dll");
@@ -57,6 +58,7 @@ class DocTest : public ::testing::Test {
   }
   LRESULT Length() { return SendMessageW(edit_, WM_GETTEXTLENGTH, 0, 0); }
 
+  orn_test::ScratchDir scratch_{"redoc"};
   std::filesystem::path regDir_;
   HWND host_ = nullptr, edit_ = nullptr;
 };

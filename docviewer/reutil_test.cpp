@@ -16,6 +16,7 @@
 #include "platform/windows/resources.h"
 #include "platform/windows/script.h"
 #include "platform/windows/text.h"
+#include "tests/support/scratch_dir.h"
 
 using namespace win;
 namespace fs = std::filesystem;
@@ -50,9 +51,7 @@ class REUtilTest : public ::testing::Test {
   void SetUp() override {
     ResetWindowsForTest();
     SetScriptForTest({});
-    dir_ = fs::temp_directory_path() / ("reutil-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
     setenv("ORN_SPOOL_DIR", (dir_ / "spool").c_str(), 1);
     setenv("ORN_REGISTRY_DIR", (dir_ / "reg").c_str(), 1);
     RegisterRichEditLibrary();
@@ -82,7 +81,6 @@ class REUtilTest : public ::testing::Test {
     ResetPrintersForTest();
     unsetenv("ORN_SPOOL_DIR");
     unsetenv("ORN_REGISTRY_DIR");
-    fs::remove_all(dir_);
   }
 
   std::wstring Path(const std::string& name) { return FromUtf8((dir_ / name).string()); }
@@ -127,6 +125,7 @@ class REUtilTest : public ::testing::Test {
     return in.formatCached;
   }
 
+  orn_test::ScratchDir scratch_{"reutil"};
   fs::path dir_;
   HWND host_ = nullptr, edit_ = nullptr;
 };

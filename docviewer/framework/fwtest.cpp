@@ -12,11 +12,8 @@
 namespace fwtest {
 
 void Sandbox::SetUp() {
-  static std::atomic<int> counter{0};
-  dir_ = std::filesystem::temp_directory_path() /
-         ("fwtest-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  std::filesystem::remove_all(dir_);
-  std::filesystem::create_directories(dir_);
+  scratch_ = std::make_unique<orn_test::ScratchDir>("fwtest");
+  dir_ = scratch_->path();
   setenv("ORN_REGISTRY_DIR", Path("registry").c_str(), 1);
   setenv("ORN_EVENTLOG", Path("eventlog.txt").c_str(), 1);
   setenv("ORN_DEBUG_OUTPUT", Path("debug.txt").c_str(), 1);
@@ -30,7 +27,9 @@ void Sandbox::SetUp() {
 }
 
 void Sandbox::TearDown() {
-  if (std::getenv("FWTEST_KEEP") == nullptr) std::filesystem::remove_all(dir_);
+  // FWTEST_KEEP keeps the folder of a passing test too, for a look.
+  if (std::getenv("FWTEST_KEEP") != nullptr) (void)scratch_.release();
+  scratch_.reset();
 }
 
 std::string Sandbox::ReadFile(const std::string& name) const {

@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "docviewer/framework/evtlogsys.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/registry/registry.h"
+#include "tests/support/scratch_dir.h"
 
 namespace fwtest {
 
@@ -35,6 +37,7 @@ class Sandbox : public ::testing::Test {
   void TraceOn(bool on) const;
 
  private:
+  std::unique_ptr<orn_test::ScratchDir> scratch_;
   std::filesystem::path dir_;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/activex/globalmem.h"
 #include "platform/activex/regscript.h"
 #include "platform/registry/registry.h"
+#include "tests/support/scratch_dir.h"
 
 namespace ax {
 namespace {
@@ -16,14 +17,9 @@ namespace {
 class RegistryDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("activex_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    dir_ = scratch_.path();
     setenv("ORN_REGISTRY_DIR", dir_.c_str(), 1);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   static bool KeyExists(const std::string& path) {
     reg::Key k = 0;
     if (reg::OpenKey(reg::Hive::ClassesRoot, path, &k) != reg::kSuccess) return false;
@@ -42,6 +38,7 @@ class RegistryDir : public ::testing::Test {
     reg::CloseKey(k);
     return out;
   }
+  orn_test::ScratchDir scratch_{"activex"};
   std::filesystem::path dir_;
 };
 

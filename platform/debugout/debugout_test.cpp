@@ -1,4 +1,5 @@
 #include "platform/debugout/debugout.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -18,8 +19,8 @@ std::string ReadAll(const std::filesystem::path& p) {
 }
 
 TEST(DebugOut, AppendsOneLinePerCallAndDiscardsWithoutSink) {
-  auto path = std::filesystem::temp_directory_path() / ("dbgout_" + std::to_string(::getpid()) + ".txt");
-  std::filesystem::remove(path);
+  const orn_test::ScratchDir scratch("dbgout");
+  auto path = scratch / "debug.txt";
 
   unsetenv("ORN_DEBUG_OUTPUT");
   dbgout::OutputDebugStringA("lost");

@@ -16,6 +16,7 @@
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/error.h"
 #include "platform/runtime/shared_folder.h"
+#include "platform/settings/settings.h"
 
 namespace evlog {
 
@@ -53,15 +54,7 @@ Source FailSource(uint32_t error) {
 }
 
 // True when ORN_EVENTLOG_FAIL names `what` (comma list).
-bool Failing(std::string_view what) {
-  const char* v = std::getenv("ORN_EVENTLOG_FAIL");
-  std::stringstream list(v ? v : "");
-  for (std::string item; std::getline(list, item, ',');) {
-    size_t b = item.find_first_not_of(' '), e = item.find_last_not_of(' ');
-    if (b != std::string::npos && item.substr(b, e - b + 1) == what) return true;
-  }
-  return false;
-}
+bool Failing(std::string_view what) { return settings::ListNames("ORN_EVENTLOG_FAIL", {"register", "report"}, what); }
 
 // The file named by ORN_EVENTLOG; empty: the system log.
 std::string LogPath() {

@@ -14,7 +14,8 @@
 //   4. returns the exit code.
 // Exit codes: 0 the program ended (its last form unloaded, or End);
 //   123 a run-time error no handler caught (after the runtime's error box);
-//   124 a bad script line or an unreadable script (message on stderr);
+//   124 a bad script line or an unreadable script (message on stderr; a
+//       malformed ORN_ setting ends the process with 124 too);
 //   125 the program still ran after the close of step 3 (message on stderr),
 //       or the whole run took longer than ORN_UI_TIMEOUT seconds (default
 //       120, 0 = no limit).

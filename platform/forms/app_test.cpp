@@ -254,10 +254,11 @@ TEST_F(AppTest, ScreenSizeAndTwipsPerPixelComeFromTheEnvironment) {
   EXPECT_EQ(Screen().Height(), 768 * 12);
   EXPECT_EQ(Screen().TwipsPerPixelX(), 12);
   setenv("ORN_SCREEN", "1024*768", 1);
-  EXPECT_THROW(Screen().Reset(), std::runtime_error);
+  EXPECT_EXIT(Screen().Reset(), ::testing::ExitedWithCode(124), "^ORN_SCREEN must be .*, not '1024\\*768'\n$");
   unsetenv("ORN_SCREEN");
   setenv("ORN_TWIPS_PER_PIXEL", "0", 1);
-  EXPECT_THROW(Screen().Reset(), std::runtime_error);
+  EXPECT_EXIT(Screen().Reset(), ::testing::ExitedWithCode(124),
+              "^ORN_TWIPS_PER_PIXEL must be a whole number of twips per pixel from 1 to 1440, not '0'\n$");
   unsetenv("ORN_TWIPS_PER_PIXEL");
   Screen().Reset();
   EXPECT_EQ(Screen().Width(), 1280 * 15);

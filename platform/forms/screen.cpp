@@ -1,9 +1,9 @@
 #include "platform/forms/screen.h"
 
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
 
+#include "platform/settings/settings.h"
 #include "platform/uiscript/uiscript.h"
 
 namespace forms {
@@ -34,8 +34,7 @@ void ScreenObject::Reset() {
   twipsPerPixel_ = 15;
   if (const char* v = std::getenv("ORN_TWIPS_PER_PIXEL"); v && *v) {
     if (!ParsePositive(v, 1440, &twipsPerPixel_))
-      throw std::runtime_error(std::string("ORN_TWIPS_PER_PIXEL must be a whole number from 1 to 1440, not '") + v +
-                               "'");
+      settings::BadSetting("ORN_TWIPS_PER_PIXEL", "a whole number of twips per pixel from 1 to 1440", v);
   }
   MousePointer.Init(0);
   history_.clear();

@@ -3,8 +3,8 @@
 //
 // ORN_SCREEN="WxH" sets the size in pixels (default 1280x1024);
 // ORN_TWIPS_PER_PIXEL a whole number of twips per pixel, both directions
-// (default 15). A malformed value is refused with std::runtime_error at the
-// first use of the screen rather than guessed.
+// (default 15). A malformed value ends the run with 124 at the first use of
+// the screen rather than being guessed (settings::BadSetting).
 
 #include <cstdint>
 #include <vector>

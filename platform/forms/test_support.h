@@ -19,6 +19,7 @@
 #include "platform/forms/ole_control.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
+#include "tests/support/scratch_dir.h"
 
 namespace forms::testing {
 
@@ -106,10 +107,7 @@ class FormsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterProbe();
-    dir_ = std::filesystem::path(::testing::TempDir()) /
-           ("forms_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    dir_ = scratch_.path();
     setenv("ORN_UI_TRANSCRIPT", (dir_ / "transcript.txt").c_str(), 1);
     setenv("ORN_UI_TIMEOUT", "0", 1);
     App::Instance().Reset();
@@ -126,6 +124,7 @@ class FormsTest : public ::testing::Test {
     s << in.rdbuf();
     return s.str();
   }
+  orn_test::ScratchDir scratch_{"forms"};
   std::filesystem::path dir_;
 };
 

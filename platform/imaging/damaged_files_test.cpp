@@ -13,6 +13,7 @@
 #include "platform/imaging/edits.h"
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_members.h"
+#include "tests/support/scratch_dir.h"
 
 #ifdef ORN_ASAN_BUILD
 #define ORN_DAMAGED_SUITE DamagedFilesAsan
@@ -76,8 +77,8 @@ TEST(ORN_DAMAGED_SUITE, DepthBeyondAnyPixelIsDamaged) {
 }
 
 TEST(ORN_DAMAGED_SUITE, EveryTruncationOfEveryFormatFails) {
-  const fs::path dir = fs::temp_directory_path() / ("orn_damaged_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const orn_test::ScratchDir scratch("orn-damaged");
+  const fs::path& dir = scratch.path();
   Image colour;
   colour.Create(40, 30, 24);
   for (int32_t y = 0; y < 30; ++y) {

@@ -16,6 +16,7 @@
 
 #include "platform/imaging/edits.h"
 #include "platform/imaging/pixo_members.h"
+#include "tests/support/scratch_dir.h"
 
 namespace imaging {
 namespace {
@@ -25,14 +26,10 @@ namespace fs = std::filesystem;
 class ImageFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orn_imaging_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  orn_test::ScratchDir scratch_{"orn-imaging"};
   fs::path dir_;
 };
 

@@ -16,6 +16,7 @@
 #include "platform/runtime/error.h"
 #include "platform/twain/twain.h"
 #include "tests/support/sanitizers.h"
+#include "tests/support/scratch_dir.h"
 
 namespace imaging {
 namespace {
@@ -73,12 +74,10 @@ std::shared_ptr<PixoControl> RedBlue(const char* name = "L1") {
 class TempDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("orn_pixo_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& n) const { return (dir_ / n).string(); }
+  orn_test::ScratchDir scratch_{"orn-pixo"};
   fs::path dir_;
 };
 
@@ -200,7 +199,8 @@ TEST(PixoControl, ImageKindAndBitonalFlag) {
 
 TEST(PixoControl, MethodsOnAnEmptyInstanceReportNoImage) {
   auto c = New("empty");
-  const std::string none = (fs::temp_directory_path() / ("orn_pixo_none_" + std::to_string(::getpid()) + ".bmp")).string();
+  const orn_test::ScratchDir scratch("orn-pixo");
+  const std::string none = (scratch / "none.bmp").string();
   const std::pair<Pixo, std::vector<V>> calls[] = {
       {Pixo::RotateImage, {9000}},          {Pixo::MirrorImage, {}},
       {Pixo::CropToRect, {0.0, 0.0, 1.0, 1.0}}, {Pixo::SaveImageFile, {none, int16_t{6}}},
@@ -276,6 +276,15 @@ TEST_F(TempDir, ASaveSetToFailStopsHalfWayLikeAFullDisk) {
   auto view = New("view");
   Call(*view, Pixo::GetFileInfo, {path, 1, 1});
   EXPECT_NE(Long(Get(*view, Pixo::InfoPageCount)), 2);
+}
+
+TEST(SaveFaultsDeathTest, ACountThatIsNotANumberIsABadSetting) {
+  // A fresh process: the variable is read once, at the first save.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  setenv("ORN_PIXO_FAIL_SAVE", "zwei", 1);
+  EXPECT_EXIT(SaveWithFaults("unused.tif", [] { return int16_t{0}; }), ::testing::ExitedWithCode(124),
+              "^ORN_PIXO_FAIL_SAVE must be the number of the save that fails, 0 for none, not 'zwei'\n$");
+  unsetenv("ORN_PIXO_FAIL_SAVE");
 }
 
 TEST(PixoControl, CropSequenceThroughTheRegion) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/imaging/pixo_members.h"
+#include "platform/settings/settings.h"
 
 namespace imaging {
 namespace {
@@ -16,7 +17,13 @@ struct Faults {
 Faults& State() {
   static Faults f = [] {
     Faults init;
-    if (const char* v = std::getenv("ORN_PIXO_FAIL_SAVE")) init.failAt = std::atoi(v);
+    if (const char* v = std::getenv("ORN_PIXO_FAIL_SAVE"); v && *v) {
+      char* end = nullptr;
+      const long n = std::strtol(v, &end, 10);
+      if (*end != 0 || n < 0 || n > 1000000)
+        settings::BadSetting("ORN_PIXO_FAIL_SAVE", "the number of the save that fails, 0 for none", v);
+      init.failAt = static_cast<int32_t>(n);
+    }
     return init;
   }();
   return f;

@@ -1,4 +1,5 @@
 #include "platform/msgres/msgres.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +10,7 @@
 namespace {
 
 std::filesystem::path WriteFile(const std::string& name, const std::string& text) {
-  auto path = std::filesystem::temp_directory_path() / (name + std::to_string(::getpid()));
+  auto path = orn_test::ProcessScratchDir() / name;
   std::ofstream(path, std::ios::binary) << text;
   return path;
 }

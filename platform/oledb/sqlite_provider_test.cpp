@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/activex/globalmem.h"
+#include "tests/support/scratch_dir.h"
 
 namespace oledb {
 namespace {
@@ -15,8 +16,7 @@ namespace {
 class SqliteSource : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = (std::filesystem::temp_directory_path() / ("oledb_test_" + std::to_string(getpid()) + ".db")).string();
-    std::filesystem::remove(path_);
+    path_ = (scratch_ / "oledb_test.db").string();
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db,
@@ -38,7 +38,6 @@ class SqliteSource : public ::testing::Test {
     ax::SafeRelease(rowset_);
     ax::SafeRelease(pos_);
     ax::SafeRelease(src_);
-    std::filesystem::remove(path_);
   }
   std::string Stored(int id) {
     sqlite3* db = nullptr;
@@ -66,6 +65,7 @@ class SqliteSource : public ::testing::Test {
     EXPECT_EQ(acc_->CreateAccessor(DBACCESSOR_ROWDATA, 1, &b, 16, &h, nullptr), ax::S_OK);
     return h;
   }
+  orn_test::ScratchDir scratch_{"oledb"};
   std::string path_;
   DataSource* src_ = nullptr;
   IRowPosition* pos_ = nullptr;
@@ -207,14 +207,14 @@ TEST_F(SqliteSource, RowChangeTellsEveryPhaseAndAVetoKeepsTheRow) {
 }
 
 TEST(SqliteOpen, AFileThatIsNotADatabaseIsRefused) {
-  std::string path = (std::filesystem::temp_directory_path() / "oledb_not_a_db.db").string();
+  const orn_test::ScratchDir scratch("oledb");
+  std::string path = (scratch / "oledb_not_a_db.db").string();
   FILE* f = std::fopen(path.c_str(), "wb");
   std::fputs("this is not a database file at all, just text that is long enough", f);
   std::fclose(f);
   DataSource* src = nullptr;
   EXPECT_EQ(OpenSqliteDataSource(path, {"t"}, &src), ax::E_FAIL);
   EXPECT_EQ(src, nullptr);
-  std::filesystem::remove(path);
 }
 
 }  // namespace

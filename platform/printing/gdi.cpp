@@ -15,6 +15,7 @@
 
 #include "platform/printing/cups.h"
 #include "platform/runtime/shared_folder.h"
+#include "platform/settings/settings.h"
 #include "platform/uiscript/uiscript.h"
 #include "platform/win32/environment.h"
 #include "platform/windows/text.h"
@@ -34,14 +35,14 @@ std::string Trim(std::string s) {
 }
 
 constexpr const char* kPrintersTake =
-    "ORN_PRINTERS takes a file of printers, one a line: name=NAME; dpi=N or XxY; size=WxH "
+    "a file of printers, one a line: name=NAME; dpi=N or XxY; size=WxH "
     "[; offset=XxY] [; default] [; failpage=N] [; failerror=N]";
 
-// A bad setting is reported the way a bad operator script is: one line on
-// standard error, and the program ends with 124.
+// A bad line of the printers file is a bad setting: one line on standard
+// error, and the program ends with 124.
 [[noreturn]] void Bad(int line, const std::string& what) {
-  throw uiscript::ScriptError(std::string("ORN_PRINTERS line ") + std::to_string(line) + ": " + what + " (" +
-                              kPrintersTake + ")");
+  const char* path = std::getenv("ORN_PRINTERS");
+  settings::BadSetting("ORN_PRINTERS", kPrintersTake, path ? path : "", "line " + std::to_string(line) + ": " + what);
 }
 
 int Number(int line, const std::string& text) {
@@ -125,8 +126,7 @@ std::vector<PrinterInfo> ReadPrinters() {
   const char* path = std::getenv("ORN_PRINTERS");
   if (!path) return SystemPrinters();
   std::ifstream in(path);
-  if (!in)
-    throw uiscript::ScriptError(std::string("ORN_PRINTERS: cannot read '") + path + "' (" + kPrintersTake + ")");
+  if (!in) settings::BadSetting("ORN_PRINTERS", kPrintersTake, path, "it cannot be read");
   std::vector<PrinterInfo> list;
   int line = 0;
   for (std::string text; std::getline(in, text);) {

@@ -1,6 +1,7 @@
 #include "platform/printing/printdlg.h"
 
 #include "platform/uiscript/uiscript.h"
+#include "platform/windows/display.h"
 #include "platform/windows/script.h"
 #include "platform/windows/text.h"
 
@@ -40,7 +41,21 @@ bool PrintDlgW(PRINTDLGW* pd) {
     return Fail(PDERR_NODEFAULTPRN);
   }
   std::string answer = ToUtf8(chosen->name) + " (default)";
-  if (auto choice = TakePrinterChoice()) {
+  Display* display = GetDisplay();
+  std::optional<PrinterChoice> choice = TakePrinterChoice();
+  if (!choice && display) {
+    // The operator chooses on the screen.
+    std::vector<std::wstring> names;
+    size_t marked = 0;
+    for (const auto& p : ConfiguredPrinters()) {
+      if (&p == chosen) marked = names.size();
+      names.push_back(p.name);
+    }
+    choice = PrinterChoice{};
+    if (std::optional<size_t> index = display->ChoosePrinter(names, marked)) choice->name = names[*index];
+    else choice->cancel = true;
+  }
+  if (choice) {
     if (choice->cancel) {
       uiscript::Transcript::Write({"printdlg", names, "cancel"});
       pd->hDC = nullptr;

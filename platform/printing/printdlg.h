@@ -2,8 +2,9 @@
 // The print dialog, answered by the operator script.
 //
 // The dialog takes the choice of the script's next "printer" step: a
-// printer's name, or cancel; without one it takes its default button (print
-// on the default printer). Transcript line:
+// printer's name, or cancel; without one, on a real screen (display.h), the
+// operator chooses from the printers in a real dialog; headless it takes its
+// default button (print on the default printer). Transcript line:
 //   printdlg | <printer names joined by ","> | <name>|cancel [(default)]
 // A name that is not configured is an error of the script (ScriptError).
 

@@ -15,8 +15,10 @@
 #include "platform/printing/gdi.h"
 #include "platform/uiscript/uiscript.h"
 #include "platform/printing/printdlg.h"
+#include "platform/windows/fake_display.h"
 #include "platform/windows/script.h"
 #include "tests/support/env_guard.h"
+#include "tests/support/scratch_dir.h"
 
 namespace win {
 namespace {
@@ -37,9 +39,7 @@ std::string Shell(const std::string& cmd) {
 class PrintingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("printing-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
     setenv("ORN_SPOOL_DIR", (dir_ / "spool").c_str(), 1);
     setenv("ORN_UI_TRANSCRIPT", (dir_ / "transcript.txt").c_str(), 1);
     PrinterInfo a4;
@@ -60,7 +60,6 @@ class PrintingTest : public ::testing::Test {
     unsetenv("ORN_SPOOL_DIR");
     unsetenv("ORN_UI_TRANSCRIPT");
     unsetenv("ORN_PRINTERS");
-    fs::remove_all(dir_);
   }
   std::string LastLine() {
     std::ifstream in(dir_ / "transcript.txt");
@@ -68,6 +67,7 @@ class PrintingTest : public ::testing::Test {
     for (std::string l; std::getline(in, l);) last = l;
     return last;
   }
+  orn_test::ScratchDir scratch_{"printing"};
   fs::path dir_;
 };
 
@@ -93,31 +93,28 @@ TEST_F(PrintingTest, ConfigurationFileIsReadAndBadLinesAreRefused) {
     std::string line, message;
   };
   std::vector<Case> bad = {
-      {"name=X; dpi=300", "ORN_PRINTERS line 1: name, dpi and size are required"},
-      {"name=X; dpi=abc; size=1x1", "ORN_PRINTERS line 1: 'abc' is not a number"},
-      {"name=X; dpi=300; size=100x100; offset=50x10", "ORN_PRINTERS line 1: the offsets leave no printable area"},
-      {"name=X; dpi=300; size=100x100; colour", "ORN_PRINTERS line 1: unknown field 'colour'"},
+      {"name=X; dpi=300", "line 1: name, dpi and size are required"},
+      {"name=X; dpi=abc; size=1x1", "line 1: 'abc' is not a number"},
+      {"name=X; dpi=300; size=100x100; offset=50x10", "line 1: the offsets leave no printable area"},
+      {"name=X; dpi=300; size=100x100; colour", "line 1: unknown field 'colour'"},
   };
-  // Each is one line that names the variable and what it takes, raised as
-  // a fault of the run's settings (the programs end with 124).
-  auto refused = [&](const std::string& message) {
+  // Each is a bad setting: one line on standard error that names the
+  // variable, what it takes, the file and the fault, and exit code 124.
+  auto refused = [&](const std::string& why) {
     ResetPrintersForTest();
-    try {
-      ConfiguredPrinters();
-      ADD_FAILURE() << message;
-    } catch (const uiscript::ScriptError& e) {
-      std::string what = e.what();
-      EXPECT_EQ(what.substr(0, message.size()), message);
-      EXPECT_NE(what.find("(ORN_PRINTERS takes a file of printers, one a line: name=NAME; dpi="), std::string::npos);
-      EXPECT_EQ(what.find('\n'), std::string::npos);
+    std::string pattern = "^ORN_PRINTERS must be a file of printers, one a line: name=NAME; dpi=.*, not '";
+    for (char c : std::string(getenv("ORN_PRINTERS")) + "' (" + why + ")") {
+      if (std::string_view(".[]{}()\\*+?^$|").find(c) != std::string_view::npos) pattern += '\\';
+      pattern += c;
     }
+    EXPECT_EXIT(ConfiguredPrinters(), ::testing::ExitedWithCode(124), pattern + "\n$") << why;
   };
   for (const auto& c : bad) {
     std::ofstream(file) << c.line << "\n";
     refused(c.message);
   }
   setenv("ORN_PRINTERS", (dir_ / "missing").c_str(), 1);
-  refused("ORN_PRINTERS: cannot read '" + (dir_ / "missing").string() + "'");
+  refused("it cannot be read");
   setenv("ORN_PRINTERS", file.c_str(), 1);
   std::ofstream(file) << "";  // no printers at all
   ResetPrintersForTest();
@@ -313,6 +310,29 @@ TEST_F(PrintingTest, WithoutConfigurationAndWithoutCupsThePdfPrinterIsAll) {
   EXPECT_EQ(list[0].name, L"ORN PDF");
   EXPECT_EQ(DefaultPrinter(), &list[0]);
   unsetenv("CUPS_SERVER");
+}
+
+TEST_F(PrintingTest, OnAScreenTheOperatorChoosesThePrinterUnlessTheScriptDid) {
+  FakeDisplay screen;
+  screen.printer = 0;
+  SetDisplay(&screen);
+  PRINTDLGW pd;
+  pd.Flags = PD_RETURNDC;
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | Office A4");
+  DeleteDC(pd.hDC);
+  screen.printer = std::nullopt;  // cancelled
+  EXPECT_FALSE(PrintDlgW(&pd));
+  EXPECT_EQ(CommDlgExtendedError(), 0u);
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | cancel");
+  SetScriptForTest({{1, "printer", {"Jammed"}}});
+  MSG m;
+  GetMessageW(&m, nullptr, 0, 0);  // the loop runs the script
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | Jammed");
+  DeleteDC(pd.hDC);
+  SetDisplay(nullptr);
+  EXPECT_EQ(screen.printDialogs, 2);
 }
 
 TEST_F(PrintingTest, PrintDialogFollowsTheScriptOrItsDefault) {

@@ -47,6 +47,7 @@ struct Control {
   OleInterface* ole = nullptr;
   std::string hostApp, hostObject;
   LONG firstLine = 0;
+  LONG scrollX = 0;  // pixels of the lines scrolled off at the left
   bool mouseDown = false;
   int contextMenus = 0;
 
@@ -243,11 +244,19 @@ class OleInterface final : public IRichEditOle, public ole::detail::Counted<OleI
 
 // ---- screen layout
 
-int32_t ScreenWidth(const Control& c) {
-  if (c.lineWidth > 1) return c.lineWidth;
+// The formatting rectangle: the client area less the margins the text keeps
+// from its edges (none at the bottom).
+constexpr LONG kMarginX = 3, kMarginTop = 2;
+RECT FormatRect(const Control& c) {
   RECT r;
   GetClientRect(c.hwnd, &r);
-  return std::max<int32_t>(r.right * kTwipsPerPixel, 1);
+  return RECT{kMarginX, kMarginTop, std::max(kMarginX, r.right - kMarginX), std::max(kMarginTop, r.bottom)};
+}
+
+int32_t ScreenWidth(const Control& c) {
+  if (c.lineWidth > 1) return c.lineWidth;
+  const RECT r = FormatRect(c);
+  return std::max<int32_t>((r.right - r.left) * kTwipsPerPixel, 1);
 }
 
 constexpr int32_t kEmptyLineHeight = 240;
@@ -285,18 +294,26 @@ LONG LineLast(const Control& c, const rich::PlacedLine& l) {
 
 LONG CpFromPoint(Control& c, LPARAM lParam) {
   const auto& lines = ScreenLines(c);
-  int32_t y = GET_Y_LPARAM(lParam) * kTwipsPerPixel;
+  const RECT format = FormatRect(c);
+  int32_t y = (GET_Y_LPARAM(lParam) - format.top) * kTwipsPerPixel;
   size_t i = std::min<size_t>(static_cast<size_t>(std::max<LONG>(c.firstLine, 0)), lines.size() - 1);
   while (i + 1 < lines.size() && y >= lines[i].height) {
     y -= lines[i].height;
     ++i;
   }
-  return c.layout.CharAtX(lines[i], c.screenWidth, GET_X_LPARAM(lParam) * kTwipsPerPixel);
+  return c.layout.CharAtX(lines[i], c.screenWidth, (GET_X_LPARAM(lParam) - format.left + c.scrollX) * kTwipsPerPixel);
 }
 
 void ScrollTo(Control& c, LONG line) {
   LONG count = static_cast<LONG>(ScreenLines(c).size());
   c.firstLine = std::clamp<LONG>(line, 0, count - 1);
+}
+
+// The lines scroll to the left until their end stands at the formatting
+// rectangle's right edge.
+void ScrollXTo(Control& c, LONG x) {
+  const RECT r = FormatRect(c);
+  c.scrollX = std::clamp<LONG>(x, 0, std::max<LONG>(0, ScreenWidth(c) / kTwipsPerPixel - (r.right - r.left)));
 }
 
 LONG VisibleLines(Control& c) {
@@ -595,6 +612,16 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case EM_GETLINECOUNT: return static_cast<LRESULT>(ScreenLines(*c).size());
     case EM_GETFIRSTVISIBLELINE: return c->firstLine;
+    case EM_LINEINDEX: {
+      // -1: the line of the caret.
+      const auto& lines = ScreenLines(*c);
+      auto line = static_cast<intptr_t>(wParam) < 0 ? LineOf(lines, c->caret) : static_cast<size_t>(wParam);
+      return line < lines.size() ? lines[line].start : -1;
+    }
+    case EM_LINEFROMCHAR: {
+      LONG cp = static_cast<intptr_t>(wParam) < 0 ? c->Sel().cpMin : static_cast<LONG>(wParam);
+      return static_cast<LRESULT>(LineOf(ScreenLines(*c), cp));
+    }
     case EM_LINESCROLL: ScrollTo(*c, c->firstLine + static_cast<LONG>(lParam)); return 1;
     case WM_VSCROLL:
       switch (LOWORD(wParam)) {
@@ -602,11 +629,45 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
         case SB_LINEDOWN: ScrollTo(*c, c->firstLine + 1); break;
         case SB_PAGEUP: ScrollTo(*c, c->firstLine - VisibleLines(*c)); break;
         case SB_PAGEDOWN: ScrollTo(*c, c->firstLine + VisibleLines(*c)); break;
+        case SB_THUMBPOSITION:
+        case SB_THUMBTRACK: ScrollTo(*c, HIWORD(wParam)); break;
         case SB_TOP: ScrollTo(*c, 0); break;
         case SB_BOTTOM: ScrollTo(*c, static_cast<LONG>(ScreenLines(*c).size())); break;
         default: break;
       }
       return 0;
+    case WM_HSCROLL: {
+      RECT r;
+      GetClientRect(h, &r);
+      constexpr LONG kStep = 16;
+      switch (LOWORD(wParam)) {
+        case SB_LINELEFT: ScrollXTo(*c, c->scrollX - kStep); break;
+        case SB_LINERIGHT: ScrollXTo(*c, c->scrollX + kStep); break;
+        case SB_PAGELEFT: ScrollXTo(*c, c->scrollX - r.right); break;
+        case SB_PAGERIGHT: ScrollXTo(*c, c->scrollX + r.right); break;
+        case SB_THUMBPOSITION:
+        case SB_THUMBTRACK: ScrollXTo(*c, HIWORD(wParam)); break;
+        case SB_LEFT: ScrollXTo(*c, 0); break;
+        case SB_RIGHT: ScrollXTo(*c, ScreenWidth(*c) / kTwipsPerPixel); break;
+        default: break;
+      }
+      return 0;
+    }
+    case WM_SIZE:
+      ScrollXTo(*c, c->scrollX);  // a wider window needs less of it
+      return DefWindowProcW(h, msg, wParam, lParam);
+    case EM_GETRECT:
+      if (auto* r = reinterpret_cast<RECT*>(lParam)) *r = FormatRect(*c);
+      return 0;
+    case EM_GETSCROLLPOS: {
+      auto* at = reinterpret_cast<POINT*>(lParam);
+      if (!at) return 0;
+      const auto& lines = ScreenLines(*c);
+      at->x = c->scrollX;
+      at->y = lines[static_cast<size_t>(std::clamp<LONG>(c->firstLine, 0, static_cast<LONG>(lines.size()) - 1))].top /
+              kTwipsPerPixel;
+      return 1;
+    }
     case WM_MOUSEWHEEL: {
       int delta = static_cast<int16_t>(HIWORD(wParam));
       ScrollTo(*c, c->firstLine - delta / WHEEL_DELTA * 3);
@@ -715,11 +776,12 @@ bool PaintRichEdit(HWND control, const RichEditPaint& p, RichEditPainted* out) {
   if (!c || p.dpiX <= 0 || p.dpiY <= 0) return false;
   int32_t width = static_cast<int32_t>((p.area.right - p.area.left) * 1440.0 / p.dpiX);
   int32_t height = static_cast<int32_t>((p.area.bottom - p.area.top) * 1440.0 / p.dpiY);
-  int32_t wrap = p.lineWidth > 0 ? p.lineWidth : width;
+  int32_t wrap = p.lineWidth > 0 ? p.lineWidth : p.lineWidth == kControlLineWidth ? ScreenWidth(*c) : width;
   rich::FillResult r = Paint(*c, p, p.area.left, p.area.top, width, std::max(height, 0), wrap, false);
   if (out) {
     out->next = r.next;
     out->bottom = r.bottom;
+    out->width = wrap;
   }
   return true;
 }

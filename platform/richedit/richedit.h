@@ -35,8 +35,17 @@
 // click selects the word, a move with the button down extends the
 // selection); keys move the caret (arrows, Home/End, with Ctrl the whole
 // text, with Shift selecting), Ctrl+A selects all, Ctrl+C copies, Ctrl+V
-// pastes; typing, Backspace and Delete edit unless read-only. WM_VSCROLL and
-// the wheel (three lines a notch) scroll; on the screen a twip is 1/15 pixel.
+// pastes; typing, Backspace and Delete edit unless read-only. WM_VSCROLL,
+// EM_LINESCROLL, PageUp/PageDown and the wheel (three lines a notch) scroll
+// by whole lines of the screen's layout, whose first shown line
+// EM_GETFIRSTVISIBLELINE gives; EM_LINEINDEX gives a line's first character
+// and EM_LINEFROMCHAR the line of a character. WM_HSCROLL scrolls the lines
+// to the left by pixels, until their end stands at the window's right edge;
+// EM_GETSCROLLPOS gives the pixels scrolled off at the left and above. The
+// text keeps margins from the client area's edges (3 pixels at the sides, 2
+// at the top): EM_GETRECT gives the rectangle inside them, where the lines
+// stand, and mouse positions count from it. On the screen a twip is 1/15
+// pixel.
 // A right click asks the callback for a context menu (GetContextMenu); none
 // is shown.
 
@@ -68,10 +77,13 @@ inline constexpr DWORD ES_SELECTIONBAR = 0x01000000;
 
 enum EditMessage : UINT {
   EM_GETSEL = 0x00B0,
+  EM_GETRECT = 0x00B2,
   EM_LINESCROLL = 0x00B6,
   EM_GETMODIFY = 0x00B8,
   EM_SETMODIFY = 0x00B9,
   EM_GETLINECOUNT = 0x00BA,
+  EM_LINEINDEX = 0x00BB,
+  EM_LINEFROMCHAR = 0x00C9,
   EM_GETFIRSTVISIBLELINE = 0x00CE,
   EM_SETREADONLY = 0x00CF,
   EM_EXGETSEL = WM_USER + 52,
@@ -82,9 +94,17 @@ enum EditMessage : UINT {
   EM_SETTARGETDEVICE = WM_USER + 72,
   EM_STREAMIN = WM_USER + 73,
   EM_GETTEXTRANGE = WM_USER + 75,
+  EM_GETSCROLLPOS = WM_USER + 221,
 };
 
-enum ScrollCode : WPARAM { SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_TOP = 6, SB_BOTTOM = 7 };
+// The low word of WM_VSCROLL and WM_HSCROLL; with SB_THUMBPOSITION and
+// SB_THUMBTRACK the high word is the line to show first (WM_VSCROLL) or the
+// pixels to scroll off at the left (WM_HSCROLL).
+enum ScrollCode : WPARAM {
+  SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5,
+  SB_TOP = 6, SB_BOTTOM = 7,
+  SB_LINELEFT = 0, SB_LINERIGHT = 1, SB_PAGELEFT = 2, SB_PAGERIGHT = 3, SB_LEFT = 6, SB_RIGHT = 7,
+};
 
 struct CHARRANGE {
   LONG cpMin = 0;
@@ -127,7 +147,10 @@ struct RichEditPaint {
   cairo_t* cr = nullptr;        // null: measure only
   double dpiX = 96, dpiY = 96;  // device units an inch
   RECT area;                    // device units on cr: the column's top-left corner and the clip
-  LONG lineWidth = 0;           // twips; 0: the area's width
+  // Twips; 0: the area's width; kControlLineWidth: the width the control
+  // wraps its own screen lines at (its target device's line width, else
+  // its window's width), so that the lines are the ones EM_LINEINDEX counts.
+  LONG lineWidth = 0;
   LONG first = 0, last = -1;    // characters; last -1: to the end
   // Screen: twips of the layout from `first` that are scrolled off above
   // area.top; lines partly in the area are drawn clipped and page breaks are
@@ -135,9 +158,11 @@ struct RichEditPaint {
   LONG scroll = 0;
   bool screen = false;
 };
+inline constexpr LONG kControlLineWidth = -1;
 struct RichEditPainted {
   LONG next = 0;    // the first character not placed
   LONG bottom = 0;  // twips from the top of the first line to the bottom of the last
+  LONG width = 0;   // twips the lines wrapped at
 };
 // False when `control` is not a rich edit control.
 bool PaintRichEdit(HWND control, const RichEditPaint& paint, RichEditPainted* out);

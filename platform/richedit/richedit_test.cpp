@@ -289,6 +289,85 @@ TEST_F(RichEditTest, ClicksKeysAndTheWheel) {
   EXPECT_EQ(SendMessageW(edit_, EM_GETLINECOUNT, 0, 0), 5);
 }
 
+TEST_F(RichEditTest, LinesOfTheScreenByIndexAndTheScrollBarsThumb) {
+  Stream("first line\nsecond\nthird\nfourth\nfifth", SF_TEXT);
+  struct Case {
+    WPARAM line;
+    LRESULT start;
+  };
+  for (const Case& c : std::vector<Case>{{0, 0}, {1, 11}, {4, 31}, {5, -1}})
+    EXPECT_EQ(SendMessageW(edit_, EM_LINEINDEX, c.line, 0), c.start) << c.line;
+  struct CharCase {
+    WPARAM cp;
+    LRESULT line;
+  };
+  for (const CharCase& c : std::vector<CharCase>{{0, 0}, {10, 0}, {11, 1}, {30, 3}, {36, 4}})
+    EXPECT_EQ(SendMessageW(edit_, EM_LINEFROMCHAR, c.cp, 0), c.line) << c.cp;
+  SendMessageW(edit_, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 2), 0);
+  EXPECT_EQ(SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0), 2);
+  SendMessageW(edit_, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 9), 0);
+  EXPECT_EQ(SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0), 4);  // no further than the last line
+}
+
+TEST_F(RichEditTest, LinesWiderThanTheWindowScrollToTheLeft) {
+  Stream("first line\nsecond\nthird", SF_TEXT);
+  SetWindowPos(edit_, nullptr, 0, 0, 206, 100, SWP_NOZORDER);
+  RECT format;
+  SendMessageW(edit_, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  EXPECT_EQ(format, (RECT{3, 2, 203, 100}));
+  SendMessageW(edit_, EM_SETTARGETDEVICE, 0, 4500);  // 300 pixels: 100 more than the text's room
+  auto scrolled = [this] {
+    POINT at;
+    SendMessageW(edit_, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&at));
+    return at.x;
+  };
+  struct Case {
+    WPARAM code;
+    LONG x;
+  };
+  for (const Case& c : std::vector<Case>{{SB_LINERIGHT, 16},
+                                         {SB_LINERIGHT, 32},
+                                         {SB_PAGERIGHT, 100},
+                                         {SB_LINELEFT, 84},
+                                         {MAKEWPARAM(SB_THUMBPOSITION, 40), 40},
+                                         {MAKEWPARAM(SB_THUMBTRACK, 500), 100},
+                                         {SB_LEFT, 0},
+                                         {SB_RIGHT, 100}}) {
+    SendMessageW(edit_, WM_HSCROLL, c.code, 0);
+    EXPECT_EQ(scrolled(), c.x) << c.code;
+  }
+  SetWindowPos(edit_, nullptr, 0, 0, 256, 100, SWP_NOZORDER);
+  EXPECT_EQ(scrolled(), 50) << "a wider window needs less";
+  SendMessageW(edit_, WM_VSCROLL, SB_LINEDOWN, 0);
+  POINT at;
+  SendMessageW(edit_, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&at));
+  EXPECT_EQ(at.y, FirstLineHeight(edit_) / 15);
+  SetWindowPos(edit_, nullptr, 0, 0, 306, 100, SWP_NOZORDER);
+  EXPECT_EQ(scrolled(), 0) << "everything fits";
+}
+
+TEST_F(RichEditTest, TheScreenPaintWrapsWhereTheControlsOwnLinesDo) {
+  Stream("one two three four five six seven eight nine ten eleven twelve", SF_TEXT);
+  SendMessageW(edit_, EM_SETTARGETDEVICE, 0, 1500);  // narrow: several lines
+  const LRESULT second = SendMessageW(edit_, EM_LINEINDEX, 1, 0);
+  ASSERT_GT(second, 0);
+  // A wide area: with the control's width the first line still ends where
+  // the control's own first line ends; with the area's width it does not.
+  RichEditPaint p;
+  p.screen = true;
+  p.area = {0, 0, 2000, 1000};
+  p.dpiX = p.dpiY = 1440;
+  p.lineWidth = kControlLineWidth;
+  p.last = static_cast<LONG>(second);
+  RichEditPainted painted;
+  ASSERT_TRUE(PaintRichEdit(edit_, p, &painted));
+  EXPECT_EQ(painted.next, second);
+  EXPECT_EQ(painted.width, 1500);
+  p.lineWidth = 0;
+  ASSERT_TRUE(PaintRichEdit(edit_, p, &painted));
+  EXPECT_GT(painted.next, second);
+}
+
 const char* kTwoObjects =
     "{\\rtf1 a{\\object{\\*\\objclass Paint.Picture}{\\*\\objdata 414243}{\\result R1}}b"
     "{\\object{\\*\\objclass Other}{\\result R2}}c}";

@@ -9,6 +9,7 @@
 
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
+#include "platform/settings/settings.h"
 
 namespace rt {
 
@@ -64,9 +65,7 @@ DateTime ReadClock(double* fraction) {
     DateTime t;
     // A fixed time that does not parse must not silently fall back to the
     // real clock: runs that rely on it would become unrepeatable.
-    if (!ParseFixedTime(fixed, &t)) {
-      Raise(kInvalidCall, std::string("ORN_FIXED_TIME is not \"yyyy-mm-dd hh:nn:ss\": ") + fixed);
-    }
+    if (!ParseFixedTime(fixed, &t)) settings::BadSetting("ORN_FIXED_TIME", "a time \"yyyy-mm-dd hh:nn:ss\"", fixed);
     return t;
   }
   timespec ts{};

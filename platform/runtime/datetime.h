@@ -3,7 +3,7 @@
 //
 // The clock is injectable: tests fix the time with SetClockForTest, and the
 // environment variable ORN_FIXED_TIME="yyyy-mm-dd hh:nn:ss" fixes it for a
-// whole program run.
+// whole program run (any other value ends the run with 124).
 
 #include <chrono>
 #include <cstdint>

@@ -1,5 +1,8 @@
 #include "platform/runtime/strings.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <algorithm>
 
 #include "platform/runtime/error.h"
@@ -58,23 +61,69 @@ std::string Right(std::string_view text, int32_t length) {
   return std::string(text.substr(text.size() - n));
 }
 
-// Letters a-z only: bytes of other characters (UTF-8 sequences among them)
-// pass unchanged, so no text is ever broken by a case change.
-std::string UCase(std::string_view text) {
+namespace {
+
+// The length of the UTF-8 sequence that starts with `lead` (0: not a lead).
+size_t SequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if ((lead & 0xE0) == 0xC0) return lead >= 0xC2 ? 2 : 0;
+  if ((lead & 0xF0) == 0xE0) return 3;
+  if ((lead & 0xF8) == 0xF0) return lead <= 0xF4 ? 4 : 0;
+  return 0;
+}
+
+// Changes the case of every letter of a UTF-8 text the way the platform's
+// case mapping does (so "müller" becomes "MÜLLER"). A letter whose other
+// case takes another number of bytes keeps its case, and bytes that are not
+// UTF-8 pass unchanged: a position found in the changed text is the same
+// position in the original one, and no text is broken.
+std::string ChangeCase(std::string_view text, bool upper) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  const auto change = [upper](wint_t c) {
+    if (utf8 != nullptr) return upper ? towupper_l(c, utf8) : towlower_l(c, utf8);
+    if (upper && c >= 'a' && c <= 'z') return c - 'a' + 'A';  // no table: the letters a-z only
+    if (!upper && c >= 'A' && c <= 'Z') return c - 'A' + 'a';
+    return c;
+  };
   std::string s(text);
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (size_t i = 0; i < s.size();) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    const size_t n = SequenceLength(lead);
+    if (n == 1 || utf8 == nullptr) {
+      if (lead < 0x80) s[i] = static_cast<char>(change(lead));
+      ++i;
+      continue;
+    }
+    bool whole = n > 0 && i + n <= s.size();
+    wint_t code = n == 2 ? lead & 0x1F : n == 3 ? lead & 0x0F : lead & 0x07;
+    for (size_t k = 1; whole && k < n; ++k) {
+      const auto next = static_cast<unsigned char>(s[i + k]);
+      whole = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (!whole) {
+      ++i;
+      continue;
+    }
+    const wint_t other = change(code);
+    const size_t otherLength = other < 0x80 ? 1 : other < 0x800 ? 2 : other < 0x10000 ? 3 : 4;
+    if (other != code && otherLength == n) {
+      for (size_t k = n - 1; k > 0; --k) {
+        s[i + k] = static_cast<char>(0x80 | ((other >> (6 * (n - 1 - k))) & 0x3F));
+      }
+      const unsigned char leadBits = n == 2 ? 0xC0 : n == 3 ? 0xE0 : 0xF0;
+      s[i] = static_cast<char>(leadBits | (other >> (6 * (n - 1))));
+    }
+    i += n;
   }
   return s;
 }
 
-std::string LCase(std::string_view text) {
-  std::string s(text);
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
+}  // namespace
+
+std::string UCase(std::string_view text) { return ChangeCase(text, true); }
+
+std::string LCase(std::string_view text) { return ChangeCase(text, false); }
 
 std::string LTrim(std::string_view text) {
   size_t b = text.find_first_not_of(' ');

@@ -18,7 +18,9 @@ std::string Mid(std::string_view text, int32_t start);
 std::string Mid(std::string_view text, int32_t start, int32_t length);
 std::string Left(std::string_view text, int32_t length);
 std::string Right(std::string_view text, int32_t length);
-// Case changes touch the letters a-z / A-Z only; other bytes pass unchanged.
+// Case changes of UTF-8 text, letter by letter ("müller" -> "MÜLLER"); a
+// letter whose other case has another length in bytes keeps its case, and
+// bytes that are not UTF-8 pass unchanged, so the byte length never changes.
 std::string UCase(std::string_view text);
 std::string LCase(std::string_view text);
 std::string Trim(std::string_view text);   // blanks only, not tabs

@@ -66,7 +66,13 @@ TEST(StringsTest, MidLeftRight) {
 TEST(StringsTest, CaseTrimAndBuilders) {
   EXPECT_EQ(rt::UCase("Ja, yes 1"), "JA, YES 1");
   EXPECT_EQ(rt::LCase("MiXed"), "mixed");
-  EXPECT_EQ(rt::UCase("\xC3\xA4x"), "\xC3\xA4X");  // UTF-8 bytes pass untouched
+  EXPECT_EQ(rt::UCase("\xC3\xA4x"), "\xC3\x84X");      // äx -> ÄX
+  EXPECT_EQ(rt::UCase("m\xC3\xBCller"), "M\xC3\x9CLLER");  // müller -> MÜLLER
+  EXPECT_EQ(rt::LCase("\xC3\x96L"), "\xC3\xB6l");         // ÖL -> öl
+  EXPECT_EQ(rt::UCase("stra\xC3\x9F" "e"), "STRA\xC3\x9F" "E");  // ß has no one-letter capital
+  EXPECT_EQ(rt::UCase("\xCE\xB1\xCF\x89"), "\xCE\x91\xCE\xA9");  // αω -> ΑΩ
+  EXPECT_EQ(rt::UCase("\xC4\xB1"), "\xC4\xB1");   // ı: its capital I has another length
+  EXPECT_EQ(rt::UCase("a\xFC" "b\xC3"), "A\xFC" "B\xC3");  // bytes that are not UTF-8 pass
   EXPECT_EQ(rt::Trim("  a b  "), "a b");
   EXPECT_EQ(rt::Trim("\ta\t"), "\ta\t");  // blanks only
   EXPECT_EQ(rt::LTrim("  a  "), "a  ");

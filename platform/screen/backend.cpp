@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 #include <optional>
-#include <stdexcept>
 
 #include "platform/screen/message_box.h"
+#include "platform/settings/settings.h"
 
 namespace screen {
 namespace {
@@ -30,8 +30,7 @@ BackendEnvironment BackendEnvironment::FromProcess() {
 Backend ChooseBackend(const BackendEnvironment& env) {
   if (env.ornDisplay == "none") return Backend::kHeadless;
   if (env.ornDisplay == "screen") return Backend::kScreen;
-  if (!env.ornDisplay.empty())
-    throw std::runtime_error("ORN_DISPLAY must be none or screen, not '" + env.ornDisplay + "'");
+  if (!env.ornDisplay.empty()) settings::BadSetting("ORN_DISPLAY", "none or screen", env.ornDisplay);
   if (!env.uiScript.empty()) return Backend::kHeadless;
   if (!env.display.empty() || !env.waylandDisplay.empty()) return Backend::kScreen;
   return Backend::kHeadless;
@@ -43,7 +42,8 @@ Backend StartBackend() {
   const BackendEnvironment env = BackendEnvironment::FromProcess();
   Backend b = ChooseBackend(env);
   if (b == Backend::kScreen && !gtk_init_check(nullptr, nullptr)) {
-    if (env.ornDisplay == "screen") throw std::runtime_error("ORN_DISPLAY=screen, but no display can be opened");
+    if (env.ornDisplay == "screen")
+      settings::BadSetting("ORN_DISPLAY", "none or unset when no display can be opened", env.ornDisplay);
     b = Backend::kHeadless;
   }
   if (b == Backend::kScreen) InstallMessageBoxes();

@@ -21,13 +21,14 @@ struct BackendEnvironment {
   static BackendEnvironment FromProcess();
 };
 
-// The rule above. Throws std::runtime_error for a malformed ORN_DISPLAY.
+// The rule above. A malformed ORN_DISPLAY ends the run with 124
+// (settings::BadSetting).
 Backend ChooseBackend(const BackendEnvironment& env);
 
 // Chooses from the process environment and, for the screen, opens the
 // display (GTK) and puts message boxes on it. Forced real windows without a
-// display that opens throw std::runtime_error; otherwise a display that
-// does not open leaves the run headless. The first call decides; later
+// display that opens end the run with 124; otherwise a display that does
+// not open leaves the run headless. The first call decides; later
 // calls return the same answer.
 Backend StartBackend();
 

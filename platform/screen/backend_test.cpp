@@ -30,7 +30,9 @@ TEST(BackendTest, ScreenWhenADisplayIsThereAndNoScriptRunsUnlessForced) {
 
 TEST(BackendTest, AnyOtherDisplayChoiceIsRefused) {
   for (const char* bad : {"Screen", "x11", "1", " none"}) {
-    EXPECT_THROW(ChooseBackend({bad, "", ":0", ""}), std::runtime_error) << bad;
+    EXPECT_EXIT(ChooseBackend({bad, "", ":0", ""}), ::testing::ExitedWithCode(124),
+                "^ORN_DISPLAY must be none or screen, not '.+'\n$")
+        << bad;
   }
 }
 

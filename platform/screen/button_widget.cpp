@@ -2,6 +2,7 @@
 // press, release and click of the operator.
 
 #include "platform/screen/form_window.h"
+#include "platform/screen/mnemonic.h"
 #include "platform/screen/style.h"
 
 namespace screen {

@@ -13,6 +13,7 @@
 #include "platform/screen/input_map.h"
 #include "platform/screen/units.h"
 #include "platform/screen/uri_list.h"
+#include "platform/screen/widgets.h"
 
 namespace screen {
 namespace {
@@ -28,25 +29,6 @@ std::vector<forms::Control*> ControlsOf(const forms::Form& form) {
       for (forms::Control* c : m.array->Elements()) out.push_back(c);
   }
   return out;
-}
-
-// GDK reports the second press of a double click twice: as a press and,
-// right after it, as a double press. The press then is no press of its own.
-bool DoublePressFollows(const GdkEventButton* e) {
-  GdkEvent* next = gdk_event_peek();
-  if (!next) return false;
-  const bool follows = next->type == GDK_2BUTTON_PRESS && next->button.window == e->window &&
-                       next->button.button == e->button;
-  gdk_event_free(next);
-  return follows;
-}
-
-void SetCursor(GtkWidget* w, const char* name) {
-  GdkWindow* gw = gtk_widget_get_window(w);
-  if (!gw) return;
-  GdkCursor* cursor = name ? gdk_cursor_new_from_name(gdk_window_get_display(gw), name) : nullptr;
-  gdk_window_set_cursor(gw, cursor);
-  if (cursor) g_object_unref(cursor);
 }
 
 }  // namespace
@@ -243,7 +225,7 @@ void FormWindow::UpdateWindow() {
     gtk_widget_show(window_);
   }
   const bool busy = forms::Screen().MousePointer == kHourglass || form_.MousePointer == kHourglass;
-  SetCursor(window_, busy ? "wait" : nullptr);
+  SetWidgetCursor(window_, busy ? "wait" : nullptr);
   gtk_widget_queue_draw(layout_);
 }
 
@@ -346,12 +328,7 @@ gboolean FormWindow::OnDraw(GtkWidget* w, cairo_t* cr, FormWindow* self) {
 gboolean FormWindow::OnKey(GtkWidget*, GdkEventKey* e, FormWindow* self) {
   if (self->display_.Syncing()) return FALSE;
   // The key as pressed without modifiers: Shift+1 is the key 1.
-  guint base = e->keyval;
-  gdk_keymap_translate_keyboard_state(gdk_keymap_get_for_display(gdk_window_get_display(e->window)),
-                                      e->hardware_keycode, static_cast<GdkModifierType>(0), e->group, &base, nullptr,
-                                      nullptr, nullptr);
-  int16_t code = KeyCodeOf(base);
-  if (code == 0) code = KeyCodeOf(e->keyval);
+  const int16_t code = KeyCodeOfEvent(e);
   if (code == 0) return FALSE;
   const int16_t shift = ShiftOf(e->state);
   const int16_t ascii = KeyAsciiOf(e->keyval, e->state);

@@ -3,12 +3,11 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <stdexcept>
 
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/widgets.h"
 
 namespace screen {
 namespace {
@@ -19,18 +18,13 @@ void UseCompactLook() {
   static bool done = false;
   if (done) return;
   done = true;
-  GtkCssProvider* css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css,
-                                  "button { padding: 0 2px; min-height: 0; min-width: 0; border-radius: 0; }"
-                                  "entry { min-height: 0; padding: 0 2px; border-radius: 0; }"
-                                  "combobox button, combobox entry {"
-                                  " min-height: 0; padding-top: 0; padding-bottom: 0; }"
-                                  "combobox button { padding-left: 2px; padding-right: 2px; }"
-                                  "scale { padding: 4px 6px; }",
-                                  -1, nullptr);
-  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
-                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  g_object_unref(css);
+  AddScreenStyle(
+      "button { padding: 0 2px; min-height: 0; min-width: 0; border-radius: 0; }"
+      "entry { min-height: 0; padding: 0 2px; border-radius: 0; }"
+      "combobox button, combobox entry {"
+      " min-height: 0; padding-top: 0; padding-bottom: 0; }"
+      "combobox button { padding-left: 2px; padding-right: 2px; }"
+      "scale { padding: 4px 6px; }");
 }
 
 }  // namespace
@@ -113,13 +107,7 @@ int64_t FormsDisplay::Clock() const { return ClockMs(); }
 
 int RunForms(forms::Form& main) {
   forms::App& app = forms::App::Instance();
-  Backend backend;
-  try {
-    backend = StartBackend();
-  } catch (const std::runtime_error& e) {
-    std::fprintf(stderr, "forms: %s\n", e.what());
-    return 124;
-  }
+  const Backend backend = StartBackend();
   if (backend == Backend::kHeadless) return app.Run(main);
   FormsDisplay display(app);
   app.SetDisplay(&display);

@@ -44,6 +44,15 @@ int16_t KeyCodeOf(unsigned keyval) {
   return 0;
 }
 
+int16_t KeyCodeOfEvent(const GdkEventKey* e) {
+  guint base = e->keyval;
+  gdk_keymap_translate_keyboard_state(gdk_keymap_get_for_display(gdk_window_get_display(e->window)),
+                                      e->hardware_keycode, static_cast<GdkModifierType>(0), e->group, &base, nullptr,
+                                      nullptr, nullptr);
+  const int16_t code = KeyCodeOf(base);
+  return code != 0 ? code : KeyCodeOf(e->keyval);
+}
+
 int16_t ShiftOf(unsigned state) {
   int16_t shift = 0;
   if (state & GDK_SHIFT_MASK) shift |= 1;

@@ -12,11 +12,16 @@
 
 #include <cstdint>
 
+typedef struct _GdkEventKey GdkEventKey;
+
 namespace screen {
 
 // The key code of a GDK key value (take the key's unshifted value, so that
 // Shift+1 is the key 1).
 int16_t KeyCodeOf(unsigned keyval);
+// The key code of a key event: the key as pressed without modifiers, else
+// the event's own key value.
+int16_t KeyCodeOfEvent(const GdkEventKey* event);
 // The shift state of a GDK modifier state.
 int16_t ShiftOf(unsigned state);
 // The runtime's button of GDK button number `button` (1 left, 2 middle,

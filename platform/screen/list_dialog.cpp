@@ -3,7 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "platform/screen/message_box.h"
-#include "platform/screen/pump.h"
+#include "platform/screen/widgets.h"
 
 namespace screen {
 
@@ -54,14 +54,7 @@ std::optional<size_t> ChooseFromList(std::string_view title, std::string_view pr
   // The close box answers through "response" (cancel); the window stays for us to destroy.
   g_signal_connect(dialog, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }),
                    nullptr);
-  gtk_widget_show_all(dialog);
-  gtk_window_present(GTK_WINDOW(dialog));
-  try {
-    RunUntil([&response] { return response != 0; });
-  } catch (...) {
-    gtk_widget_destroy(dialog);
-    throw;
-  }
+  RunModal(dialog, [&response] { return response != 0; });
   std::optional<size_t> chosen;
   GtkTreeModel* model = nullptr;
   GtkTreeIter it;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/screen/pump.h"
+#include "platform/screen/widgets.h"
 
 namespace screen {
 namespace {
@@ -92,14 +92,7 @@ uiscript::Answer ShowMessageBox(std::string_view text, int32_t style, std::strin
   // The close box asks through "response"; the window stays until answered.
   g_signal_connect(dialog, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }),
                    nullptr);
-  gtk_widget_show_all(dialog);
-  gtk_window_present(GTK_WINDOW(dialog));
-  try {
-    RunUntil([&outcome] { return outcome.answer != 0; });
-  } catch (...) {
-    gtk_widget_destroy(dialog);
-    throw;
-  }
+  RunModal(dialog, [&outcome] { return outcome.answer != 0; });
   gtk_widget_destroy(dialog);
   return static_cast<uiscript::Answer>(outcome.answer);
 }

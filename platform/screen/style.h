@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace screen {
 
@@ -22,10 +21,5 @@ std::string CssColour(int32_t colour);
 // A font of the model for a style sheet: the face the name maps to (Arial
 // and MS Sans Serif to their metric twins), its size in points and weight.
 std::string CssFont(const std::string& name, float points, bool bold);
-
-// A caption of the model for a GTK label with mnemonics: "&x" marks x
-// ("_x"), "&&" is an ampersand, "_" stays itself ("__"), CR LF and CR
-// break the line (LF).
-std::string MnemonicCaption(std::string_view caption);
 
 }  // namespace screen

@@ -32,24 +32,6 @@ TEST(StyleTest, ColoursAreBlueGreenRedAndSystemColoursTheClassicOnes) {
   EXPECT_EQ(red.b, 0.0);
 }
 
-TEST(StyleTest, CaptionsKeepTheirAccessKeysAndLineBreaks) {
-  struct Case {
-    const char* caption;
-    const char* label;
-  };
-  const Case cases[] = {
-      {"OK", "OK"},
-      {"&Scan", "_Scan"},
-      {"Save && quit", "Save & quit"},
-      {"file_name", "file__name"},
-      {"&_x", "__x"},
-      {"Ausweis\r\nVorderseite", "Ausweis\nVorderseite"},
-      {"a\rb", "a\nb"},
-      {"end&", "end&"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(MnemonicCaption(c.caption), c.label) << c.caption;
-}
-
 TEST(StyleTest, FontsTakeTheMetricTwinAndFallBack) {
   EXPECT_EQ(CssFont("Arial", 10, true),
             "font-family: \"Liberation Sans\", \"Liberation Sans\", sans-serif; font-size: 10pt; font-weight: bold;");

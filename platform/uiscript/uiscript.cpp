@@ -8,6 +8,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/settings/settings.h"
+
 namespace uiscript {
 namespace {
 
@@ -170,9 +172,14 @@ std::optional<Answer> AnswerQueue::Take() {
   return a;
 }
 
-void Transcript::Write(const std::vector<std::string>& fields) {
+bool Transcript::Enabled() {
   const char* path = std::getenv("ORN_UI_TRANSCRIPT");
-  if (!path || !*path) return;
+  return path != nullptr && *path != 0;
+}
+
+void Transcript::Write(const std::vector<std::string>& fields) {
+  if (!Enabled()) return;
+  const char* path = std::getenv("ORN_UI_TRANSCRIPT");
   std::string line;
   for (size_t i = 0; i < fields.size(); ++i) {
     if (i) line += " | ";
@@ -236,12 +243,27 @@ Answer MessageBox(std::string_view text, int32_t style, std::string_view caption
     answerField = std::string(AnswerName(answer)) + " (default)";
   }
   Transcript::Write({"msgbox", std::string(caption), std::to_string(style), std::string(text), answerField});
+  if (!Presenter() && !Transcript::Enabled()) {
+    // Headless, nobody sees the box: without a transcript it goes to
+    // standard error, so that what went wrong is not lost in silence.
+    std::string line = std::string(caption) + ": ";
+    for (size_t i = 0; i < text.size(); ++i) {
+      const bool lineEnd = text[i] == '\r' || text[i] == '\n';
+      if (!lineEnd) line += text[i];
+      else if (i + 1 == text.size() || (text[i + 1] != '\r' && text[i + 1] != '\n')) line += ' ';
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+  }
   return answer;
 }
 
 bool DesktopVisible() {
   const char* desktop = std::getenv("ORN_DESKTOP");
-  return desktop == nullptr || std::string_view(desktop) != "hidden";
+  if (desktop == nullptr || !*desktop || std::string_view(desktop) == "visible") return true;
+  if (std::string_view(desktop) != "hidden") settings::BadSetting("ORN_DESKTOP", "hidden or visible", desktop);
+  return false;
 }
 
 namespace {
@@ -268,7 +290,7 @@ ScreenPixels ScreenFromEnvironment() {
   long w = 0, h = 0;
   if (x == std::string::npos || !ParseWhole(s.substr(0, x), 1, 100000, &w) ||
       !ParseWhole(s.substr(x + 1), 1, 100000, &h))
-    throw std::runtime_error("ORN_SCREEN must be WIDTHxHEIGHT in pixels, not '" + s + "'");
+    settings::BadSetting("ORN_SCREEN", "WIDTHxHEIGHT in pixels, such as 1280x1024", s);
   screen.width = static_cast<int32_t>(w);
   screen.height = static_cast<int32_t>(h);
   return screen;
@@ -280,7 +302,7 @@ void StartWatchdog(const char* who) {
   long seconds = 120;
   if (const char* v = std::getenv("ORN_UI_TIMEOUT"); v && *v) {
     if (!ParseWhole(v, 0, 86400, &seconds))
-      throw ScriptError(std::string("ORN_UI_TIMEOUT must be a number of seconds, not '") + v + "'");
+      settings::BadSetting("ORN_UI_TIMEOUT", "a number of seconds from 0 (no limit) to 86400", v);
   }
   started = true;
   if (seconds == 0) return;

@@ -71,6 +71,7 @@ class AnswerQueue {
 // carriage returns as \r, "|" as \|.
 class Transcript {
  public:
+  static bool Enabled();  // ORN_UI_TRANSCRIPT names a file
   static void Write(const std::vector<std::string>& fields);
 };
 
@@ -91,6 +92,8 @@ size_t BoxDefaultButton(int32_t style);
 // buttons; else, on a real screen, the button the operator presses; else
 // (headless) the box's default button. Writes the transcript line
 //   msgbox | caption | style | text | answer [(default)]
+// or, headless and without a transcript, the line "caption: text" on
+// standard error (each line break of the text a blank).
 // A queued answer that the box does not offer is an error of the script:
 // throws ScriptError.
 Answer MessageBox(std::string_view text, int32_t style, std::string_view caption);
@@ -101,8 +104,8 @@ using BoxPresenter = std::function<Answer(std::string_view text, int32_t style, 
 void SetBoxPresenter(BoxPresenter presenter);
 
 // The screen of every windowed program, in pixels: ORN_SCREEN = "WxH"
-// (default 1280x1024), read anew on each call. A malformed value throws
-// std::runtime_error rather than being guessed.
+// (default 1280x1024), read anew on each call. A malformed value is not
+// guessed: settings::BadSetting ends the run with 124.
 struct ScreenPixels {
   int32_t width = 1280, height = 1024;
 };
@@ -110,12 +113,13 @@ ScreenPixels ScreenFromEnvironment();
 
 // Starts, once per process, the watchdog that ends a run lasting longer than
 // ORN_UI_TIMEOUT seconds (default 120, 0 = no limit) with exit code 125 and
-// a line on standard error that begins with `who`. A malformed value throws
-// ScriptError.
+// a line on standard error that begins with `who`. A malformed value ends
+// the run with 124 (settings::BadSetting).
 void StartWatchdog(const char* who);
 
 // Whether the desktop window is visible, i.e. an operator could see a box:
-// true unless ORN_DESKTOP is "hidden" (a service or batch session).
+// true unless ORN_DESKTOP is "hidden" (a service or batch session); any
+// value but "hidden", "visible" or empty ends the run with 124.
 bool DesktopVisible();
 
 }  // namespace uiscript

@@ -1,4 +1,5 @@
 #include "platform/uiscript/uiscript.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +27,7 @@ std::string ReadFile(const fs::path& p) {
 class TranscriptFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = fs::path(::testing::TempDir()) /
-            (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt");
-    fs::remove(path_);
+    path_ = scratch_ / "transcript.txt";
     setenv("ORN_UI_TRANSCRIPT", path_.c_str(), 1);
     AnswerQueue::Instance().Clear();
   }
@@ -37,6 +36,7 @@ class TranscriptFile : public ::testing::Test {
     AnswerQueue::Instance().Clear();
   }
   std::string Text() const { return ReadFile(path_); }
+  orn_test::ScratchDir scratch_{"uiscript"};
   fs::path path_;
 };
 
@@ -89,7 +89,8 @@ TEST(ParseScript, MalformedQuotesNameTheLine) {
 }
 
 TEST(LoadScript, ReadsFileNamedByEnvironment) {
-  fs::path p = fs::path(::testing::TempDir()) / "load_script.txt";
+  const orn_test::ScratchDir scratch("uiscript");
+  fs::path p = scratch / "load_script.txt";
   { std::ofstream(p) << "click DoOK\nclose\n"; }
   setenv("ORN_UI_SCRIPT", p.c_str(), 1);
   auto steps = LoadScriptFromEnvironment();
@@ -207,10 +208,24 @@ TEST(TranscriptBroken, UnwritableFileIsReportedOnce) {
   unsetenv("ORN_UI_TRANSCRIPT");
 }
 
-TEST(TranscriptOff, NothingWrittenWithoutVariable) {
+TEST(TranscriptOff, WithoutTranscriptEachBoxIsOneLineOnStandardError) {
   unsetenv("ORN_UI_TRANSCRIPT");
   AnswerQueue::Instance().Clear();
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(MessageBox("x", kYesNo | kDefaultButton2, "c"), kNo);
+  EXPECT_EQ(MessageBox("Run-time error '53':\r\n\r\nFile not found\n", kOkOnly, "Glimpra"), kOk);
+  EXPECT_EQ(MessageBox("a\rb\nc", kOkOnly, ""), kOk);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "c: x\n"
+            "Glimpra: Run-time error '53': File not found\n"
+            ": a b c\n");
+}
+
+TEST_F(MessageBoxTest, WithTranscriptNothingGoesToStandardError) {
+  ::testing::internal::CaptureStderr();
+  MessageBox("x", kOkOnly, "c");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(Text(), "msgbox | c | 0 | x | ok (default)\n");
 }
 
 TEST(ScreenTest, SizeComesFromTheEnvironmentAndABadValueIsRefused) {
@@ -231,7 +246,8 @@ TEST(ScreenTest, SizeComesFromTheEnvironmentAndABadValueIsRefused) {
       unsetenv("ORN_SCREEN");
     }
     if (c.refused) {
-      EXPECT_THROW(ScreenFromEnvironment(), std::runtime_error);
+      EXPECT_EXIT(ScreenFromEnvironment(), ::testing::ExitedWithCode(124),
+                  "^ORN_SCREEN must be WIDTHxHEIGHT in pixels, such as 1280x1024, not '.+'\n$");
     } else {
       const ScreenPixels s = ScreenFromEnvironment();
       EXPECT_EQ(s.width, c.width);

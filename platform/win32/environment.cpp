@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/runtime/strings.h"
+#include "platform/settings/settings.h"
 
 extern char** environ;
 
@@ -30,12 +31,7 @@ bool EnvSet(const char* name) { return std::getenv(name) != nullptr; }
 
 // True when ORN_FAIL names `query` (comma list, blanks and case ignored).
 bool Failing(std::string_view query) {
-  std::stringstream list(rt::LCase(Env("ORN_FAIL")));
-  for (std::string item; std::getline(list, item, ',');) {
-    size_t b = item.find_first_not_of(' '), e = item.find_last_not_of(' ');
-    if (b != std::string::npos && item.substr(b, e - b + 1) == query) return true;
-  }
-  return false;
+  return settings::ListNames("ORN_FAIL", {"temppath", "computername", "username"}, query);
 }
 
 std::string WithSlash(std::string p) {

@@ -1,4 +1,5 @@
 #include "platform/win32/environment.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -107,6 +108,11 @@ TEST(EnvironmentTest, ComputerAndUserName) {
     EXPECT_FALSE(c.query(&out, &size));
     EXPECT_EQ(size, 9u);
 
+    env.Set(c.variable, "m\xC3\xBCller-pc");  // the platform's capitals beyond ASCII too
+    size = 64;
+    EXPECT_TRUE(c.query(&out, &size)) << c.variable;
+    EXPECT_EQ(out, "M\xC3\x9CLLER-PC");
+
     env.Set(c.variable, nullptr);  // host's own name, upper case
     size = 256;
     EXPECT_TRUE(c.query(&out, &size)) << c.variable;
@@ -155,7 +161,8 @@ TEST(EnvironmentTest, ExitProcessKeepsLowByteAndFlushes) {
     int32_t code;
     int status;
   } cases[] = {{0, 0}, {1, 1}, {-5, 251}, {-2, 254}, {-9, 247}, {300, 44}};
-  std::string out = fs::temp_directory_path() / ("orn-exit-" + std::to_string(getpid()));
+  const orn_test::ScratchDir scratch("orn-exit");
+  std::string out = scratch / "stdout.txt";
   for (const auto& c : cases) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
@@ -175,8 +182,8 @@ TEST(EnvironmentTest, ExitProcessKeepsLowByteAndFlushes) {
 
 TEST(EnvironmentTest, StartProgramRecordsAndStartsTheEditor) {
   EnvGuard env;
-  fs::path dir = fs::temp_directory_path() / ("orn-start-" + std::to_string(getpid()));
-  fs::create_directories(dir);
+  const orn_test::ScratchDir scratch("orn-start");
+  const fs::path& dir = scratch.path();
   std::string record = dir / "started.txt";
   env.Set("ORN_STARTED", record.c_str());
 

@@ -10,8 +10,10 @@
 #include "platform/uiscript/uiscript.h"
 #include "platform/windows/commctrl.h"
 #include "platform/windows/dialog.h"
+#include "platform/windows/fake_display.h"
 #include "platform/windows/resources.h"
 #include "platform/windows/script.h"
+#include "tests/support/scratch_dir.h"
 
 namespace win {
 namespace {
@@ -30,9 +32,7 @@ class ControlsTest : public ::testing::Test {
     SetScriptForTest({});
     uiscript::AnswerQueue::Instance().Clear();
     g_commands.clear();
-    transcript_ = std::filesystem::temp_directory_path() /
-                  ("win-controls-" + std::to_string(::getpid()) + ".txt");
-    std::filesystem::remove(transcript_);
+    transcript_ = scratch_ / "transcript.txt";
     setenv("ORN_UI_TRANSCRIPT", transcript_.c_str(), 1);
     INITCOMMONCONTROLSEX icc;
     icc.dwICC = ICC_BAR_CLASSES;
@@ -48,7 +48,6 @@ class ControlsTest : public ::testing::Test {
   void TearDown() override {
     ResetWindowsForTest();
     unsetenv("ORN_UI_TRANSCRIPT");
-    std::filesystem::remove(transcript_);
   }
   std::vector<std::string> Lines() {
     std::ifstream in(transcript_);
@@ -61,6 +60,7 @@ class ControlsTest : public ::testing::Test {
                            nullptr);
   }
 
+  orn_test::ScratchDir scratch_{"win-controls"};
   std::filesystem::path transcript_;
   HWND parent_ = nullptr;
 };
@@ -182,6 +182,18 @@ TEST_F(DialogTest, DialogEndsWithTheDefaultButtonOrTheQueuedAnswer) {
   EXPECT_EQ(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(103), parent_, AboutProc, 0), IDOK);
   EXPECT_EQ(Lines().back(), "dialog | About | Kalmoor ORN\\nORN RTF Viewer | ok");
   EXPECT_EQ(FindWindowExW(nullptr, nullptr, L"#32770", nullptr), nullptr);
+}
+
+TEST_F(DialogTest, OnAScreenTheOperatorAnswersUnlessTheScriptQueuedAnAnswer) {
+  FakeDisplay screen;
+  screen.dialogAnswer = IDCANCEL;  // Escape or the close box
+  SetDisplay(&screen);
+  EXPECT_EQ(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(103), parent_, AboutProc, 0), IDCANCEL);
+  EXPECT_EQ(Lines().back(), "dialog | About | Kalmoor ORN\\nORN RTF Viewer | cancel");
+  uiscript::AnswerQueue::Instance().Push(uiscript::kOk);
+  EXPECT_EQ(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(103), parent_, AboutProc, 0), IDOK);
+  SetDisplay(nullptr);
+  EXPECT_EQ(screen.dialogs, 1);
 }
 
 TEST_F(DialogTest, AnswerTheDialogDoesNotOfferIsAScriptError) {

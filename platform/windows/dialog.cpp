@@ -4,6 +4,7 @@
 
 #include "platform/uiscript/uiscript.h"
 #include "platform/windows/detail.h"
+#include "platform/windows/display.h"
 #include "platform/windows/text.h"
 
 namespace win {
@@ -97,6 +98,9 @@ intptr_t DialogBoxParamW(HINSTANCE instance, const wchar_t* templateName, HWND o
                                     "' does not fit the dialog '" + ToUtf8(tpl->title) + "'");
       }
       answer = *queued;
+      byDefault = false;
+    } else if (Display* display = GetDisplay()) {
+      answer = display->AnswerDialog(dlg, defaultButton);
       byDefault = false;
     }
     SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(answer), 0),

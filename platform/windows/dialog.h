@@ -5,7 +5,8 @@
 // offers it, else its default button (uiscript::MessageBox writes the
 // transcript line). A modal dialog is built from its template, gets
 // WM_INITDIALOG, then one WM_COMMAND with the queued answer's id when one of
-// its buttons has it, else with its default button's id; a dialog that does
+// its buttons has it, else (on a real screen, display.h) with the id of the
+// button the operator pressed, else with its default button's id; a dialog that does
 // not end on that gets IDCANCEL, and one that still does not end is
 // destroyed with the result -1. Transcript line of a dialog:
 //   dialog | <title> | <static texts joined by "\n"> | <answer>

@@ -15,6 +15,7 @@
 #include "platform/windows/fileio.h"
 #include "platform/windows/resources.h"
 #include "platform/windows/text.h"
+#include "tests/support/scratch_dir.h"
 
 namespace win {
 namespace {
@@ -24,16 +25,15 @@ namespace fs = std::filesystem;
 class FileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("win-io-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
     std::ofstream(dir_ / "data.txt", std::ios::binary) << "{\\rtf1 hello}";
   }
-  void TearDown() override { fs::remove_all(dir_); }
   std::wstring W(const fs::path& p) { return FromUtf8(p.string()); }
   HANDLE Open(const fs::path& p) {
     return CreateFileW(W(p).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
   }
+  orn_test::ScratchDir scratch_{"win-io"};
   fs::path dir_;
 };
 

@@ -11,7 +11,9 @@
 #include "platform/win32/environment.h"
 #include "platform/windows/commctrl.h"
 #include "platform/windows/detail.h"
+#include "platform/windows/display.h"
 #include "platform/windows/menu.h"
+#include "platform/windows/operator.h"
 #include "platform/windows/text.h"
 #include "platform/windows/window.h"
 
@@ -24,6 +26,9 @@ struct Driver {
   std::vector<uiscript::Step> steps;
   size_t next = 0;
   int endPhase = 0;  // 0 script running, 1 close asked
+  // A real screen and no script: the operator works until the program
+  // ends; no steps, no watchdog, no close at the end.
+  bool operatorSession = false;
   void (*onStillOpen)() = nullptr;
   std::deque<PrinterChoice> printers;
 };
@@ -39,14 +44,8 @@ std::string Joined(const uiscript::Step& step) {
   return s;
 }
 
-HWND TargetWindow() {
-  HWND active = GetActiveWindow();
-  if (active && IsWindow(active)) return active;
-  return FindWindowExW(nullptr, nullptr, nullptr, nullptr);
-}
-
 HWND RequireWindow(const uiscript::Step& step) {
-  HWND h = TargetWindow();
+  HWND h = OperatorWindow();
   if (!h) uiscript::Fail(step, step.verb + ": no window is open");
   return h;
 }
@@ -141,16 +140,17 @@ void PressKeys(const uiscript::Step& step, const std::string& combo) {
     else uiscript::Fail(step, "unknown modifier '" + parts[i] + "'");
   }
   int vk = VirtualKeyOf(step, parts.back());
-  HWND target = GetFocus() ? GetFocus() : RequireWindow(step);
-  LPARAM altBit = alt ? KF_ALTDOWN_LPARAM : 0;
-  if (ctrl) PostMessageW(target, WM_KEYDOWN, VK_CONTROL, 1);
-  if (shift) PostMessageW(target, WM_KEYDOWN, VK_SHIFT, 1);
-  if (alt) PostMessageW(target, WM_SYSKEYDOWN, VK_MENU, 1 | altBit);
-  PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | altBit);
-  PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(vk), 1 | altBit | (LPARAM{3} << 30));
-  if (alt) PostMessageW(target, WM_KEYUP, VK_MENU, 1 | (LPARAM{3} << 30));
-  if (shift) PostMessageW(target, WM_KEYUP, VK_SHIFT, 1 | (LPARAM{3} << 30));
-  if (ctrl) PostMessageW(target, WM_KEYUP, VK_CONTROL, 1 | (LPARAM{3} << 30));
+  HWND target = KeyTarget();
+  if (!target) uiscript::Fail(step, step.verb + ": no window is open");
+  // Modifiers go down first and up last, as the fingers do.
+  if (ctrl) PostKey(target, VK_CONTROL, true, false);
+  if (shift) PostKey(target, VK_SHIFT, true, false);
+  if (alt) PostKey(target, VK_MENU, true, true);
+  PostKey(target, vk, true, alt);
+  PostKey(target, vk, false, alt);
+  if (alt) PostKey(target, VK_MENU, false, true);
+  if (shift) PostKey(target, VK_SHIFT, false, false);
+  if (ctrl) PostKey(target, VK_CONTROL, false, false);
 }
 
 HWND FindChildOfClass(HWND parent, const wchar_t* cls) { return FindWindowExW(parent, nullptr, cls, nullptr); }
@@ -159,13 +159,7 @@ void ClickButton(const uiscript::Step& step, int id) {
   HWND top = RequireWindow(step);
   HWND tb = FindChildOfClass(top, TOOLBARCLASSNAMEW);
   if (!tb) uiscript::Fail(step, "button: the window has no toolbar");
-  auto index = SendMessageW(tb, TB_COMMANDTOINDEX, static_cast<WPARAM>(id), 0);
-  RECT r;
-  if (index < 0 || !SendMessageW(tb, TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r)))
-    uiscript::Fail(step, "button: no toolbar button " + std::to_string(id));
-  LPARAM at = MAKELPARAM(static_cast<WORD>((r.left + r.right) / 2), static_cast<WORD>((r.top + r.bottom) / 2));
-  PostMessageW(tb, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PostMessageW(tb, WM_LBUTTONUP, 0, at);
+  if (!ClickToolbarButton(tb, id)) uiscript::Fail(step, "button: no toolbar button " + std::to_string(id));
 }
 
 void WriteState(const uiscript::Step& step) {
@@ -220,11 +214,7 @@ void Run(const uiscript::Step& step) {
     int id = numeric ? ParseInt(step, step.args[0]) : 0;
     UINT item = FindMenuItem(menu, FromUtf8(step.args[0]), id);
     if (!item) uiscript::Fail(step, "menu: no item '" + step.args[0] + "'");
-    if (GetMenuState(menu, item, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) {
-      uiscript::Transcript::Write({"menu", std::to_string(item), "greyed"});
-      return;
-    }
-    PostMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(item), 0), 0);
+    ChooseMenuCommand(top, item);
   } else if (v == "key") {
     if (step.args.empty()) uiscript::Fail(step, "key takes one or more keys");
     for (const auto& k : step.args) PressKeys(step, k);
@@ -233,7 +223,7 @@ void Run(const uiscript::Step& step) {
     ClickButton(step, ParseInt(step, step.args[0]));
   } else if (v == "close") {
     Expect(step, 0, "no arguments");
-    PostMessageW(RequireWindow(step), WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostSysCommand(RequireWindow(step), SC_CLOSE);
   } else if (v == "move") {
     Expect(step, 4, "left top right bottom");
     int l = ParseInt(step, step.args[0]), t = ParseInt(step, step.args[1]);
@@ -245,7 +235,7 @@ void Run(const uiscript::Step& step) {
     const std::string& how = step.args[0];
     WPARAM cmd = how == "normal" ? WPARAM{SC_RESTORE} : how == "maximized" ? WPARAM{SC_MAXIMIZE} : how == "minimized" ? WPARAM{SC_MINIMIZE} : WPARAM{0};
     if (!cmd) uiscript::Fail(step, "show: '" + how + "' is not normal, maximized or minimized");
-    PostMessageW(RequireWindow(step), WM_SYSCOMMAND, cmd, 0);
+    PostSysCommand(RequireWindow(step), cmd);
   } else if (v == "printer") {
     Expect(step, 1, "a printer name or cancel");
     PrinterChoice c;
@@ -260,10 +250,32 @@ void Run(const uiscript::Step& step) {
   }
 }
 
+// The operator's session ends, as at log-off: every top-level window is
+// asked (WM_QUERYENDSESSION); when none refuses, each is told
+// (WM_ENDSESSION) and destroyed, without the close question of its close
+// box. A program then ends with its own exit code. A refusal keeps every
+// window.
+void EndSession() {
+  std::vector<HWND> tops;
+  for (HWND h = FindWindowExW(nullptr, nullptr, nullptr, nullptr); h;
+       h = FindWindowExW(nullptr, h, nullptr, nullptr))
+    tops.push_back(h);
+  bool ending = true;
+  for (HWND h : tops) ending = ending && (!IsWindow(h) || SendMessageW(h, WM_QUERYENDSESSION, 0, 0) != 0);
+  for (HWND h : tops)
+    if (IsWindow(h)) SendMessageW(h, WM_ENDSESSION, ending ? 1 : 0, 0);
+  if (!ending) return;
+  for (HWND h : tops)
+    if (IsWindow(h)) DestroyWindow(h);
+}
+
 void Load() {
   Driver& d = D();
   if (d.loaded) return;
   d.loaded = true;
+  const char* script = std::getenv("ORN_UI_SCRIPT");
+  d.operatorSession = GetDisplay() != nullptr && (script == nullptr || *script == 0);
+  if (d.operatorSession) return;
   uiscript::StartWatchdog("windows");
   d.steps = uiscript::LoadScriptFromEnvironment();
 }
@@ -304,17 +316,17 @@ bool RunScriptIdle(bool nested) {
     Run(step);
     return true;
   }
-  if (nested) return false;
-  HWND top = TargetWindow();
+  if (nested || d.operatorSession) return false;
+  HWND top = OperatorWindow();
   if (!top) return false;
   if (d.endPhase == 0) {
     d.endPhase = 1;
-    uiscript::Transcript::Write({"script", "end", "close"});
-    PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0);
+    uiscript::Transcript::Write({"script", "end", "endsession"});
+    EndSession();
     return true;
   }
   uiscript::Transcript::Write({"script", "end", "still open"});
-  std::fprintf(stderr, "windows: the program still runs after the close at the end of the script, "
+  std::fprintf(stderr, "windows: the program still runs after the session ended at the end of the script, "
                        "ended with exit code 125\n");
   if (d.onStillOpen) d.onStillOpen();
   win32::ExitProcess(125);

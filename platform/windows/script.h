@@ -25,13 +25,20 @@
 //                    when the main loop meets it first it runs there
 // Each step is written to the transcript as: step | LINE | verb args...
 //
-// When the script is done and a top-level window is left, the active one
-// gets WM_SYSCOMMAND SC_CLOSE (transcript: script | end | close). A window
-// still there at the next idle moment ends the run as in the forms runtime:
-// a message on stderr, transcript  script | end | still open, exit code 125.
+// When the script is done (or there is none) and a top-level window is
+// left, the session ends as at log-off (transcript: script | end |
+// endsession): every top-level window gets WM_QUERYENDSESSION and, when none
+// refuses, WM_ENDSESSION and is destroyed, without going through its close
+// box; the program ends with its own exit code. A window still there at the
+// next idle moment ends the run as in the forms runtime: a message on stderr,
+// transcript  script | end | still open, exit code 125.
 // ORN_UI_TIMEOUT (seconds, default 120, 0 = none) ends a run that takes
 // longer with exit code 125 too, so a program caught in a loop cannot hang a
 // test. A bad step throws uiscript::ScriptError; programs end with 124 on it.
+// On a real screen (display.h) without ORN_UI_SCRIPT there is no script: no
+// watchdog and no close at the end; the operator works until the program
+// ends. With a script on the screen, a box or print dialog that no queued
+// answer or "printer" step answers waits for the operator.
 
 #include <optional>
 #include <string>

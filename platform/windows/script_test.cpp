@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "platform/windows/commctrl.h"
+#include "platform/windows/fake_display.h"
 #include "platform/windows/menu.h"
+#include "platform/windows/operator.h"
 #include "platform/windows/window.h"
+#include "tests/support/scratch_dir.h"
 
 namespace win {
 namespace {
@@ -19,6 +22,7 @@ namespace {
 struct Log {
   std::vector<std::string> events;
   bool refuseClose = false;
+  bool refuseSessionEnd = false;
   bool pumpOnCommand = false;
 } g;
 
@@ -40,6 +44,13 @@ LRESULT FrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
       g.events.push_back("close");
       if (g.refuseClose) return 0;
       break;
+    case WM_QUERYENDSESSION:
+      g.events.push_back("queryendsession");
+      if (g.refuseSessionEnd) return 0;
+      break;
+    case WM_ENDSESSION:
+      g.events.push_back("endsession " + std::to_string(w));
+      return 0;
     case WM_DESTROY:
       g.events.push_back("destroy");
       PostQuitMessage(7);
@@ -61,8 +72,7 @@ class ScriptTest : public ::testing::Test {
   void SetUp() override {
     ResetWindowsForTest();
     g = Log{};
-    transcript_ = std::filesystem::temp_directory_path() / ("win-script-" + std::to_string(::getpid()) + ".txt");
-    std::filesystem::remove(transcript_);
+    transcript_ = scratch_ / "transcript.txt";
     setenv("ORN_UI_TRANSCRIPT", transcript_.c_str(), 1);
     INITCOMMONCONTROLSEX icc;
     icc.dwICC = ICC_BAR_CLASSES;
@@ -87,7 +97,6 @@ class ScriptTest : public ::testing::Test {
   void TearDown() override {
     ResetWindowsForTest();
     unsetenv("ORN_UI_TRANSCRIPT");
-    std::filesystem::remove(transcript_);
   }
   int Loop() {
     MSG m;
@@ -106,6 +115,7 @@ class ScriptTest : public ::testing::Test {
     return out;
   }
 
+  orn_test::ScratchDir scratch_{"win-script"};
   std::filesystem::path transcript_;
   HWND frame_ = nullptr;
   HMENU menu_ = nullptr;
@@ -116,11 +126,11 @@ TEST_F(ScriptTest, MenuStepsChooseByIdOrTextAndSkipGreyedItems) {
   EnableMenuItem(menu_, 500, MF_BYCOMMAND | MF_GRAYED);
   SetScriptForTest({S(1, "menu", {"501"}), S(2, "menu", {"Schließen"}), S(3, "menu", {"Drucken..."})});
   EXPECT_EQ(Loop(), 7);
-  std::vector<std::string> expected = {"command 501", "command 501", "close", "destroy"};
+  std::vector<std::string> expected = {"command 501", "command 501", "queryendsession", "endsession 1", "destroy"};
   EXPECT_EQ(g.events, expected);
   auto lines = Lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "menu | 500 | greyed"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "script | end | close"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "script | end | endsession"), lines.end());
 }
 
 TEST_F(ScriptTest, KeysReachAcceleratorsAndTheSystemClose) {
@@ -132,9 +142,8 @@ TEST_F(ScriptTest, KeysReachAcceleratorsAndTheSystemClose) {
 TEST_F(ScriptTest, NestedStepWaitsForTheNestedPump) {
   g.pumpOnCommand = true;
   g.refuseClose = true;
-  SetScriptForTest({S(1, "menu", {"501"}), S(2, "nested", {"close"}), S(3, "menu", {"500"})},
-                   [] { throw StillOpen{}; });
-  EXPECT_THROW(Loop(), StillOpen);
+  SetScriptForTest({S(1, "menu", {"501"}), S(2, "nested", {"close"}), S(3, "menu", {"500"})});
+  EXPECT_EQ(Loop(), 7);  // the session end destroys the window that refused to close
   ASSERT_GE(g.events.size(), 4u);
   EXPECT_EQ(g.events[0], "command 501");
   EXPECT_EQ(g.events[1], "pumped " + std::to_string(WM_SYSCOMMAND));
@@ -142,14 +151,47 @@ TEST_F(ScriptTest, NestedStepWaitsForTheNestedPump) {
   EXPECT_EQ(g.events[3], "pump done");
 }
 
-TEST_F(ScriptTest, WindowThatOutlivesTheClosingEndsTheRun) {
-  g.refuseClose = true;
+TEST_F(ScriptTest, OnAScreenWithoutAScriptTheLoopWaitsForTheOperator) {
+  unsetenv("ORN_UI_SCRIPT");
+  FakeDisplay screen;
+  screen.inputs = {[this] {
+                     // Ctrl+P as the keyboard gives it, key by key.
+                     PostKey(frame_, VK_CONTROL, true, false);
+                     PostKey(frame_, 'P', true, false);
+                     PostKey(frame_, 'P', false, false);
+                     PostKey(frame_, VK_CONTROL, false, false);
+                   },
+                   [this] { PostSysCommand(frame_, SC_CLOSE); }};
+  g.pumpOnCommand = true;  // the command pumps as the print abort procedure does
+  SetDisplay(&screen);
+  const int code = Loop();
+  SetDisplay(nullptr);
+  EXPECT_EQ(code, 7);
+  // The keys' releases, still queued, come in the command's nested pump.
+  const std::string keyUp = "pumped " + std::to_string(WM_KEYUP);
+  const std::vector<std::string> expected = {"command 501", keyUp, keyUp, "pump done", "close", "destroy"};
+  EXPECT_EQ(g.events, expected);
+  EXPECT_EQ(screen.waits, 2);
+  EXPECT_GE(screen.pumps, 3);  // before each wait and in the nested pump
+  for (const std::string& l : Lines()) EXPECT_EQ(l.rfind("script", 0), std::string::npos) << l;
+}
+
+TEST_F(ScriptTest, SessionEndAtTheEndOfTheScriptSkipsTheCloseBox) {
+  g.refuseClose = true;  // the close box would keep the window
+  SetScriptForTest({});
+  EXPECT_EQ(Loop(), 7);
+  EXPECT_EQ(g.events, (std::vector<std::string>{"queryendsession", "endsession 1", "destroy"}));
+  EXPECT_EQ(Lines().back(), "script | end | endsession");
+}
+
+TEST_F(ScriptTest, WindowThatRefusesTheSessionEndEndsTheRun) {
+  g.refuseSessionEnd = true;
   SetScriptForTest({}, [] { throw StillOpen{}; });  // instead of the exit with 125
   EXPECT_THROW(Loop(), StillOpen);
-  EXPECT_EQ(g.events, (std::vector<std::string>{"close"}));
+  EXPECT_EQ(g.events, (std::vector<std::string>{"queryendsession", "endsession 0"}));
   auto lines = Lines();
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2], "script | end | close");
+  EXPECT_EQ(lines[lines.size() - 2], "script | end | endsession");
   EXPECT_EQ(lines.back(), "script | end | still open");
 }
 

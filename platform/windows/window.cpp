@@ -12,6 +12,7 @@
 
 #include "platform/uiscript/uiscript.h"
 #include "platform/windows/detail.h"
+#include "platform/windows/display.h"
 #include "platform/windows/text.h"
 
 namespace win {
@@ -24,6 +25,7 @@ constexpr int kFrame = 4;
 constexpr int kCaption = 20;
 constexpr int kMenuBar = 20;
 constexpr int kTaskBar = 40;
+constexpr int kScrollBar = 17;
 
 std::wstring Upper(std::wstring_view s) {
   std::wstring out(s);
@@ -75,6 +77,7 @@ struct State {
   HCURSOR cursor = nullptr;
   bool hasClipboard = false;
   std::wstring clipboard;
+  Display* display = nullptr;
 };
 
 State& S() {
@@ -115,6 +118,10 @@ RECT NonClient(const Window& w) {
     nc = {kFrame, kFrame + kCaption + (w.menu ? kMenuBar : 0), kFrame, kFrame};
   } else if (w.style & WS_BORDER) {
     nc = {1, 1, 1, 1};
+  }
+  if (!IsTopLevel(w)) {
+    if (w.style & WS_VSCROLL) nc.right += kScrollBar;
+    if (w.style & WS_HSCROLL) nc.bottom += kScrollBar;
   }
   return nc;
 }
@@ -733,12 +740,9 @@ bool SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags) {
     r.bottom = r.top + std::max(cy, 0);
   }
   w->rect = r;
-  if (IsTopLevel(*w)) {
-    if (w->sizeState != SIZE_RESTORED) {
-      w->sizeState = SIZE_RESTORED;  // moving a minimised or maximised window restores it
-    }
-    w->normalRect = r;
-  }
+  // A maximised or minimised window keeps its state and the rectangle it
+  // comes back to; only a normal window's placement follows the move.
+  if (IsTopLevel(*w) && w->sizeState == SIZE_RESTORED) w->normalRect = r;
   bool sized = (r.right - r.left) != (old.right - old.left) || (r.bottom - r.top) != (old.bottom - old.top);
   bool moved = r.left != old.left || r.top != old.top;
   if (sized) SendSize(hwnd);
@@ -875,6 +879,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       DestroyWindow(hwnd);
       return 0;
+    case WM_QUERYENDSESSION:
+      return 1;  // the session may end
     case WM_SYSCOMMAND:
       switch (wParam & 0xFFF0) {
         case SC_CLOSE: SendMessageW(hwnd, WM_CLOSE, 0, 0); break;
@@ -923,6 +929,9 @@ bool PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return true;
 }
 
+void SetDisplay(Display* display) { S().display = display; }
+Display* GetDisplay() { return S().display; }
+
 void PostQuitMessage(int exitCode) {
   S().quit = true;
   S().quitCode = exitCode;
@@ -931,7 +940,17 @@ void PostQuitMessage(int exitCode) {
 int GetMessageW(MSG* msg, HWND, UINT, UINT) {
   while (true) {
     if (TakeQueued(msg, true)) return msg->message == WM_QUIT ? 0 : 1;
+    if (Display* d = S().display) {
+      // What the screen has ready comes before the script's next step.
+      d->Pump();
+      if (!S().queue.empty() || S().quit) continue;
+    }
     if (detail::RunScriptIdle(false)) continue;
+    if (Display* d = S().display; d && FindWindowExW(nullptr, nullptr, nullptr, nullptr)) {
+      // The operator's session: wait for real input.
+      d->RunUntil([] { return !S().queue.empty() || S().quit || !FindWindowExW(nullptr, nullptr, nullptr, nullptr); });
+      continue;
+    }
     // Nothing is queued, the script is done and no window is left to get
     // input: the platform would wait for ever; this ends the loop instead.
     *msg = MSG{};
@@ -943,6 +962,10 @@ int GetMessageW(MSG* msg, HWND, UINT, UINT) {
 bool PeekMessageW(MSG* msg, HWND, UINT, UINT, UINT removeFlags) {
   bool remove = (removeFlags & PM_REMOVE) != 0;
   if (TakeQueued(msg, remove)) return true;
+  if (Display* d = S().display) {
+    d->Pump();
+    if (TakeQueued(msg, remove)) return true;
+  }
   if (remove && detail::RunScriptIdle(true)) return TakeQueued(msg, remove);
   return false;
 }

@@ -10,13 +10,17 @@
 //
 // When GetMessageW finds the queue empty it runs the next step of the
 // operator script (script.h); PeekMessageW runs only steps marked "nested".
+// On a real screen (display.h) both run the screen's events first, and an
+// operator's session without a script waits in GetMessageW for real input.
 // One UI thread: none of these calls may be made from another thread.
 //
 // Non-client metrics (fixed): a top-level window with a caption has a
 // 4-pixel frame on every side, a 20-pixel caption and, with a menu, a
-// 20-pixel menu bar above its client area; child windows have none.
+// 20-pixel menu bar above its client area; a child window has a 1-pixel
+// border with WS_BORDER, and its scroll bars (WS_VSCROLL, WS_HSCROLL) stand
+// outside its client area, 17 pixels at the right and at the bottom.
 // ORN_SCREEN="WxH" sets the screen size in pixels (default 1280x1024; a
-// malformed value throws std::runtime_error at first use); the full-screen
+// malformed value ends the run with 124 at first use); the full-screen
 // client area (SM_CXFULLSCREEN, SM_CYFULLSCREEN) is the screen less a
 // 40-pixel task bar and the 20-pixel caption in height. The desktop window
 // is visible unless ORN_DESKTOP is "hidden" (uiscript::DesktopVisible).
@@ -149,7 +153,9 @@ enum Message : UINT {
   WM_GETTEXTLENGTH = 0x000E,
   WM_PAINT = 0x000F,
   WM_CLOSE = 0x0010,
+  WM_QUERYENDSESSION = 0x0011,
   WM_QUIT = 0x0012,
+  WM_ENDSESSION = 0x0016,
   WM_SHOWWINDOW = 0x0018,
   WM_SETCURSOR = 0x0020,
   WM_NCCREATE = 0x0081,
@@ -328,6 +334,8 @@ bool GetClientRect(HWND hwnd, RECT* out);
 bool ClientToScreen(HWND hwnd, POINT* pt);
 bool ScreenToClient(HWND hwnd, POINT* pt);
 // Positions are in the parent's client coordinates (screen for top-level).
+// A maximised or minimised top-level window keeps its state and the normal
+// rectangle that GetWindowPlacement reports.
 bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 bool MoveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint);
 bool GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* out);
@@ -369,8 +377,10 @@ bool PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 // Returns 0 for WM_QUIT (its wParam is the exit code), else 1. Filters are
 // not supported (hwnd must be null, range 0/0). An empty queue runs the
-// next script step (script.h); when nothing is left to do and no top-level
-// window exists, it answers WM_QUIT with code 0 instead of waiting for ever.
+// screen's events (display.h), then the next script step (script.h), then,
+// in an operator's session on the screen, waits for real input; when
+// nothing is left to do and no top-level window exists, it answers WM_QUIT
+// with code 0 instead of waiting for ever.
 int GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 bool PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
 // WM_KEYDOWN of a character key posts WM_CHAR (Ctrl+letter: the control

@@ -269,6 +269,24 @@ TEST_F(WindowTest, PlacementKeepsTheNormalRectangleWhileMaximised) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
+TEST_F(WindowTest, AMaximisedWindowMovedKeepsItsStateAndItsNormalRectangle) {
+  HWND top = Top();
+  ShowWindow(top, SW_SHOWNORMAL);
+  ShowWindow(top, SW_MAXIMIZE);
+  MoveWindow(top, 0, 0, 1000, 700, true);  // where a window manager maximised it
+  RECT r;
+  GetWindowRect(top, &r);
+  EXPECT_EQ(r, (RECT{0, 0, 1000, 700}));
+  EXPECT_TRUE(IsZoomed(top));
+  WINDOWPLACEMENT wp;
+  ASSERT_TRUE(GetWindowPlacement(top, &wp));
+  EXPECT_EQ(wp.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+  EXPECT_EQ(wp.rcNormalPosition, (RECT{100, 100, 500, 400}));
+  ShowWindow(top, SW_RESTORE);
+  GetWindowRect(top, &r);
+  EXPECT_EQ(r, (RECT{100, 100, 500, 400}));
+}
+
 TEST_F(WindowTest, DefaultPlacementAndScreenMetrics) {
   HWND top = CreateWindowExW(0, L"Rec", L"t", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                              CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
@@ -278,6 +296,24 @@ TEST_F(WindowTest, DefaultPlacementAndScreenMetrics) {
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1280);
   EXPECT_EQ(GetSystemMetrics(SM_CXFULLSCREEN), 1280);
   EXPECT_EQ(GetSystemMetrics(SM_CYFULLSCREEN), 1024 - 60);
+}
+
+TEST_F(WindowTest, AChildsScrollBarsStandOutsideItsClientArea) {
+  HWND top = Top();
+  struct Case {
+    DWORD style;
+    RECT client;
+  };
+  for (const Case& c : std::vector<Case>{{0, {0, 0, 200, 100}},
+                                         {WS_VSCROLL, {0, 0, 183, 100}},
+                                         {WS_VSCROLL | WS_HSCROLL, {0, 0, 183, 83}},
+                                         {WS_BORDER | WS_HSCROLL, {0, 0, 198, 81}}}) {
+    HWND child = CreateWindowExW(0, L"Rec", L"", WS_CHILD | c.style, 0, 0, 200, 100, top, nullptr, nullptr, nullptr);
+    RECT r;
+    GetClientRect(child, &r);
+    EXPECT_EQ(r, c.client) << c.style;
+    DestroyWindow(child);
+  }
 }
 
 TEST_F(WindowTest, ChildRectanglesAreInParentClientCoordinates) {

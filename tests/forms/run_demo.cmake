@@ -33,3 +33,5 @@ foreach(pair "transcript.txt;${EXPECTED_TRANSCRIPT}" "dump.txt;${EXPECTED_DUMP}"
     message(FATAL_ERROR "${actual} differs from ${expected}:\n${text}")
   endif()
 endforeach()
+# A passing run leaves nothing behind; a failing one keeps its folder for a look.
+file(REMOVE_RECURSE "${WORKDIR}")

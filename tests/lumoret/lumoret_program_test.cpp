@@ -91,11 +91,12 @@ TEST_F(LumoretTest, LoadedDocumentAsksBeforeClosingAndTakesEitherAnswer) {
                                                               std::string(kQuestion) + "yes"}));
 }
 
-TEST_F(LumoretTest, EndOfScriptClosesAndTheQuestionDefaultsToNo) {
-  Outcome o = Run({"-f", Lines(3).string()}, {});
-  EXPECT_TRUE(o.Has(std::string(kQuestion) + "no (default)"));
-  EXPECT_TRUE(o.Has("script | end | still open"));
-  EXPECT_EQ(o.exitCode, 125);
+TEST_F(LumoretTest, EndOfScriptEndsTheSessionWithoutTheCloseQuestion) {
+  Outcome o = Run({"-f", Lines(3).string()}, {"answer yes"});
+  EXPECT_TRUE(o.Has("script | end | endsession"));
+  EXPECT_TRUE(o.Starting("msgbox").empty());  // the queued yes stays unused
+  EXPECT_EQ(o.exitCode, 255) << o.stderrText;  // -1: loaded, not printed
+  EXPECT_EQ(o.stderrText, "");
 }
 
 TEST_F(LumoretTest, PrintsOnTheChosenPrinterAndEndsWithOne) {
@@ -206,18 +207,13 @@ TEST_F(LumoretTest, PlacementIsWrittenOnCloseAndRestoredAtStart) {
   fs::path doc = Lines(2);
   Outcome o = Run({"-f", doc.string()}, {"move 100 120 700 620", "answer yes", "close"});
   ASSERT_EQ(o.exitCode, 255);
-  reg::Key key = 0;
-  ASSERT_EQ(reg::OpenKey(reg::Hive::CurrentUser, "Software\\Kalmoor\\Lumoret", &key), reg::kSuccess);
-  int32_t record[11] = {};
-  uint32_t size = sizeof record;
-  reg::ValueType type = reg::kNone;
-  ASSERT_EQ(reg::QueryValue(key, "placement", &type, reinterpret_cast<uint8_t*>(record), &size), reg::kSuccess);
-  reg::CloseKey(key);
-  EXPECT_EQ(type, reg::kBinary);
-  EXPECT_EQ(size, 44u);
-  EXPECT_EQ(record[0], 44);
-  EXPECT_EQ(record[2], 1);  // shown normally
-  EXPECT_EQ(std::vector<int32_t>(record + 7, record + 11), (std::vector<int32_t>{100, 120, 700, 620}));
+  lumoret_test::Placement p;
+  ASSERT_TRUE(lumoret_test::ReadPlacement(&p));
+  EXPECT_EQ(p.type, reg::kBinary);
+  EXPECT_EQ(p.size, 44u);
+  EXPECT_EQ(p.fields[0], 44);
+  EXPECT_EQ(p.fields[2], 1);  // shown normally
+  EXPECT_EQ(std::vector<int32_t>(p.fields.begin() + 7, p.fields.end()), (std::vector<int32_t>{100, 120, 700, 620}));
 
   o = Run({"-f", doc.string()}, {"state", "answer yes", "close"});
   EXPECT_EQ(o.State()["rect"], "100,120,700,620");
@@ -288,12 +284,12 @@ TEST_F(LumoretTest, CloseAndPrintDuringPrintingWaitForThePrintToEnd) {
   EXPECT_TRUE(std::regex_search(Shell("pdfinfo '" + Spooled()[0].string() + "'"), std::regex("Pages: +3\n")));
 
   // A print that fails: the waiting close comes after the error and asks.
-  o = Run({"-f", Lines(150).string()}, {"printer Jammed", "menu 501", "nested close", "answer yes"});
+  o = Run({"-f", Lines(150).string()}, {"printer Jammed", "menu 501", "nested close", "answer yes", "close"});
   auto boxes = o.Starting("msgbox");
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_NE(boxes[0].find("The device is not ready."), std::string::npos);
   EXPECT_EQ(boxes[1], std::string(kQuestion) + "no (default)");
-  EXPECT_EQ(boxes[2], std::string(kQuestion) + "yes");  // the script's yes, at its end
+  EXPECT_EQ(boxes[2], std::string(kQuestion) + "yes");  // the script's own close
   EXPECT_EQ(o.exitCode, 255);
 }
 

@@ -32,6 +32,16 @@ std::string Shell(const std::string& cmd) {
   return out;
 }
 
+bool ReadPlacement(Placement* out) {
+  reg::Key key = 0;
+  if (reg::OpenKey(reg::Hive::CurrentUser, "software\\kalmoor\\lumoret", &key) != reg::kSuccess) return false;
+  out->size = sizeof out->fields;
+  const reg::Status status =
+      reg::QueryValue(key, "placement", &out->type, reinterpret_cast<uint8_t*>(out->fields.data()), &out->size);
+  reg::CloseKey(key);
+  return status == reg::kSuccess;
+}
+
 bool Outcome::Has(const std::string& line) const {
   return std::find(transcript.begin(), transcript.end(), line) != transcript.end();
 }

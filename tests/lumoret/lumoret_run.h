@@ -7,10 +7,14 @@
 
 #include <sys/resource.h>
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "platform/registry/registry.h"
 
 namespace lumoret_test {
 
@@ -38,6 +42,17 @@ struct Limits {
   rlim_t addressSpace = 0;
   rlim_t fileSize = 0;
 };
+
+// The window placement Lumoret keeps in the registry this process uses
+// (ORN_REGISTRY_DIR): the value's type and size and its eleven fields
+// (length, flags, show command, minimised and maximised position, normal
+// rectangle). False when there is no such value.
+struct Placement {
+  reg::ValueType type = reg::kNone;
+  uint32_t size = 0;
+  std::array<int32_t, 11> fields{};
+};
+bool ReadPlacement(Placement* out);
 
 // Runs Lumoret in `dir` with the arguments and the script's lines. The run
 // gets no ORN_ variable of this process; its registry, spool folder,

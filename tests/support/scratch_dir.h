@@ -2,6 +2,8 @@
 // A fresh folder of one test's own under the temporary folder, removed when
 // the object goes (kept after a failed test, for a look). Tests never write
 // fixed names into the shared temporary folder: two clones may test at once.
+//   orn_test::ScratchDir dir_{"frame"};        a fixture's own folder
+//   orn_test::ProcessScratchDir() / "a.txt"    for free helper functions
 
 #include <gtest/gtest.h>
 
@@ -39,5 +41,13 @@ class ScratchDir {
  private:
   std::filesystem::path path_;
 };
+
+// One folder for the whole test program, made on first use and removed when
+// the program ends (kept when a test failed). ctest runs every test case in
+// a program run of its own, so there it is the test's own folder too.
+inline const ScratchDir& ProcessScratchDir() {
+  static const ScratchDir dir("orn-test");
+  return dir;
+}
 
 }  // namespace orn_test

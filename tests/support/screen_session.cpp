@@ -327,8 +327,16 @@ bool ScreenSession::Xdotool(const std::vector<std::string>& args) {
 
 bool ScreenSession::Click(unsigned long window, int x, int y) {
   const WindowBox b = Box(window);
-  return Xdotool({"mousemove", "--sync", std::to_string(b.x + x), std::to_string(b.y + y)}) &&
-         Xdotool({"click", "1"});
+  // xdotool's --sync waits for a move that never comes when the pointer
+  // already stands there (until its own timeout, seconds later).
+  Window root = 0, child = 0;
+  int rootX = -1, rootY = -1, winX = 0, winY = 0;
+  unsigned int mask = 0;
+  const bool there = display_ && XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &rootX, &rootY,
+                                               &winX, &winY, &mask) &&
+                     rootX == b.x + x && rootY == b.y + y;
+  if (!there && !Xdotool({"mousemove", "--sync", std::to_string(b.x + x), std::to_string(b.y + y)})) return false;
+  return Xdotool({"click", "1"});
 }
 
 bool ScreenSession::Key(unsigned long window, const std::string& keys) {

@@ -17,6 +17,7 @@
 #include "platform/activex/control.h"
 #include "platform/dynload/dynload.h"
 #include "platform/registry/registry.h"
+#include "tests/support/scratch_dir.h"
 
 namespace toolkitctl::testing {
 
@@ -109,17 +110,12 @@ inline uint32_t Connect(ax::IUnknown* object, const ax::IID& iid, ax::IUnknown* 
 class ContainerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("toolkitctl_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    dir_ = scratch_.path();
     setenv("ORN_REGISTRY_DIR", dir_.c_str(), 1);
     com::SetErrorInfo(nullptr);
   }
   void TearDown() override {
     ax::CoFreeUnusedLibraries();
-    std::filesystem::remove_all(dir_);
   }
 
   // Calls the server's export `name` (DllRegisterServer, DllUnregisterServer).
@@ -185,6 +181,7 @@ class ContainerTest : public ::testing::Test {
     return out;
   }
 
+  orn_test::ScratchDir scratch_{"toolkitctl"};
   std::filesystem::path dir_;
 };
 

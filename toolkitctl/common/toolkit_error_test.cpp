@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/activex/dispatch.h"
+#include "tests/support/scratch_dir.h"
 
 namespace toolkitctl {
 namespace {
@@ -20,12 +21,11 @@ constexpr ax::IID kIface{0x00120402, 0xB1BA, 0x11CE, {0xAB, 0xC6, 0xF5, 0xB2, 0x
 class ErrorScheme : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("toolkit_error_test_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
+    dir_ = scratch_.path();
     setenv("ORN_REGISTRY_DIR", dir_.c_str(), 1);
     com::SetErrorInfo(nullptr);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  orn_test::ScratchDir scratch_{"toolkit-error"};
   std::filesystem::path dir_;
 };
 

@@ -1,0 +1,186 @@
+// Runs the programs as a newcomer does, headless and without an operator
+// script or a transcript, and reads their exit code and standard error.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/eventlog/eventlog.h"
+#include "platform/registry/registry.h"
+#include "tests/support/scratch_dir.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs `exe` with `args` in `dir`, the caller's environment without its ORN_
+// variables and without a display (the programs would show their windows
+// there), plus `extra`; standard error goes to dir/stderr.txt.
+int RunProgram(const fs::path& dir, const std::string& exe, std::vector<std::string> args, std::vector<std::string> extra) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string var = *e;
+    if (var.rfind("ORN_", 0) != 0 && var.rfind("DISPLAY=", 0) != 0 && var.rfind("WAYLAND_DISPLAY=", 0) != 0)
+      env.push_back(var);
+  }
+  env.insert(env.end(), extra.begin(), extra.end());
+  args.insert(args.begin(), exe);
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(a.data());
+  for (auto& e : env) envp.push_back(e.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  pid_t pid = 0;
+  int status = -1;
+  if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) waitpid(pid, &status, 0);
+  posix_spawn_file_actions_destroy(&actions);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A malformed setting: one line that names the variable, what it takes and
+// the value, and exit code 124.
+TEST(BadSettings, EveryProgramNamesTheVariableAndEndsWith124) {
+  struct Case {
+    const char* program;
+    const char* variable;
+    const char* value;
+    const char* takes;
+  } cases[] = {
+      {"Quillet", "ORN_FIXED_TIME", "gestern", "a time \"yyyy-mm-dd hh:nn:ss\""},
+      {"Quillet", "ORN_SCREEN", "big", "WIDTHxHEIGHT in pixels, such as 1280x1024"},
+      {"Quillet", "ORN_TWIPS_PER_PIXEL", "x", "a whole number of twips per pixel from 1 to 1440"},
+      {"Quillet", "ORN_UI_TIMEOUT", "soon", "a number of seconds from 0 (no limit) to 86400"},
+      {"Quillet", "ORN_FAIL", "tempath", "a comma list of temppath, computername, username"},
+      {"Quillet", "ORN_EVENTLOG_FAIL", "all", "a comma list of register, report"},
+      {"Glimpra", "ORN_SCREEN", "1280", "WIDTHxHEIGHT in pixels, such as 1280x1024"},
+      {"Glimpra", "ORN_TWIPS_PER_PIXEL", "0", "a whole number of twips per pixel from 1 to 1440"},
+      {"Glimpra", "ORN_FAIL", "user", "a comma list of temppath, computername, username"},
+      {"Glimpra", "ORN_DISPLAY", "x11", "none or screen"},
+      {"Lumoret", "ORN_SCREEN", "1280x", "WIDTHxHEIGHT in pixels, such as 1280x1024"},
+      {"Lumoret", "ORN_UI_TIMEOUT", "-1", "a number of seconds from 0 (no limit) to 86400"},
+      {"Lumoret", "ORN_DESKTOP", "hide", "hidden or visible"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.program) + " " + c.variable + "=" + c.value);
+    const orn_test::ScratchDir dir("bad-setting");
+    fs::copy_file(DEMO_INI, dir / "Quillet.ini");
+    std::ofstream(dir / "letter.rtf") << "{\\rtf1 Hallo}";
+    std::vector<std::string> env = {
+        std::string(c.variable) + "=" + c.value,
+        "ORN_PROGRAM_DIR=" + dir.str(),
+        "ORN_DRIVE_C=" + dir.str(),
+        "ORN_EVENTLOG=" + (dir / "events.txt").string(),
+        "ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+    };
+    if (std::string(c.variable) != "ORN_UI_TIMEOUT") env.push_back("ORN_UI_TIMEOUT=30");
+    const std::string program = c.program;
+    const int code = program == "Quillet"   ? RunProgram(dir.path(), QUILLET_EXE, {"DEMO", "4711", "out"}, env)
+                     : program == "Glimpra" ? RunProgram(dir.path(), GLIMPRA_EXE, {"letter.rtf"}, env)
+                                            : RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env);
+    EXPECT_EQ(code, 124);
+    EXPECT_EQ(ReadText(dir / "stderr.txt"), std::string(c.variable) + " must be " + c.takes + ", not '" + c.value + "'\n");
+  }
+}
+
+// Without a transcript nobody would see a message box: each goes to
+// standard error as one line, caption and text.
+TEST(HeadlessBoxes, WithoutTranscriptGoToStandardError) {
+  const orn_test::ScratchDir dir("headless-box");
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30"};
+  EXPECT_EQ(RunProgram(dir.path(), GLIMPRA_EXE, {"missing.png"}, env), 0);
+  EXPECT_EQ(ReadText(dir / "stderr.txt"), "ERROR: File not found\n");
+  EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "missing.rtf"}, env), 254);  // -2: nothing loaded
+  EXPECT_EQ(ReadText(dir / "stderr.txt"), "ORN RTF Viewer: The system cannot find the file specified.\n");
+}
+
+// Without a script the operator's session ends at once: Lumoret's window
+// goes without the close question and the program ends with its own code.
+TEST(HeadlessEnd, LumoretEndsWithTheCodeOfItsState) {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+  } cases[] = {
+      {{"-f", "letter.rtf"}, 255},             // -1: loaded, not printed
+      {{"-t", "3", "-f", "letter.rtf"}, 255},  // a PUK letter, which asks nothing anyway
+      {{"-f", "letter.rtf", "-n"}, 255},
+      {{}, 254},                               // -2: nothing loaded
+  };
+  for (const Case& c : cases) {
+    const orn_test::ScratchDir dir("headless-end");
+    std::ofstream(dir / "letter.rtf") << "{\\rtf1 Sehr geehrte Frau M\\'fcller}";
+    const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                          "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30"};
+    EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, c.args, env), c.code) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(ReadText(dir / "stderr.txt"), "") << ::testing::PrintToString(c.args);
+  }
+}
+
+// Quillet's log names the computer and the user in capitals, also beyond
+// ASCII, as the platform's case mapping gives them.
+TEST(Names, UpperCasedBeyondAscii) {
+  const orn_test::ScratchDir dir("names");
+  fs::copy_file(DEMO_INI, dir / "Quillet.ini");
+  const std::vector<std::string> env = {"ORN_PROGRAM_DIR=" + dir.str(), "ORN_DRIVE_C=" + dir.str(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
+                                        "ORN_USER_NAME=m\xC3\xBCller", "ORN_COMPUTER_NAME=b\xC3\xBCro-7"};
+  fs::create_directory(dir / "out");
+  EXPECT_EQ(RunProgram(dir.path(), QUILLET_EXE, {"DEMO", "4711", "out"}, env), 256 - 9);  // -9: closed by the system
+  const std::string log = ReadText(dir / "Quillet.log");
+  EXPECT_NE(log.find(";B\xC3\x9CRO-7;M\xC3\x9CLLER;"), std::string::npos) << log;
+}
+
+// Lumoret on a machine as a fresh installation leaves it: orn-setup has
+// registered the message catalogue and the SysParam defaults, so a start
+// logs nothing; before it, the two missing pieces are two warnings.
+TEST(Installation, SetUpMachineLogsNothingAtLumoretsStart) {
+  const orn_test::ScratchDir dir("installation");
+  std::ofstream(dir / "letter.rtf") << "{\\rtf1 Hallo}";
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30"};
+  ASSERT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env), 255);
+  const std::string before = ReadText(dir / "events.txt");
+  EXPECT_NE(before.find("Read RegKey"), std::string::npos) << before;
+  EXPECT_NE(before.find("AppError (id=C02000A7)"), std::string::npos) << before;
+  fs::remove(dir / "events.txt");
+
+  ASSERT_EQ(RunProgram(dir.path(), SETUP_EXE, {}, env), 0) << ReadText(dir / "stderr.txt");
+  ASSERT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env), 255);
+  EXPECT_FALSE(fs::exists(dir / "events.txt")) << ReadText(dir / "events.txt");
+
+  // A real problem still shows, now with the catalogue's text.
+  setenv("ORN_REGISTRY_DIR", (dir / "reg").c_str(), 1);
+  reg::Key key = 0;
+  ASSERT_EQ(reg::OpenKey(reg::Hive::LocalMachine, "SOFTWARE\\Dornvale\\ORN\\SysParam", &key), reg::kSuccess);
+  EXPECT_EQ(reg::DeleteValue(key, "LogLevel"), reg::kSuccess);
+  reg::CloseKey(key);
+  unsetenv("ORN_REGISTRY_DIR");
+  ASSERT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env), 255);
+  const std::vector<evlog::Record> events = evlog::ReadLog((dir / "events.txt").string());
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].type, evlog::kWarning);
+  ASSERT_GE(events[0].strings.size(), 4u);
+  EXPECT_EQ(events[0].strings[3], "The registry value SOFTWARE\\Dornvale\\ORN\\SysParam\\LogLevel cannot be read");
+}
+
+}  // namespace

@@ -1,0 +1,290 @@
+// Lumoret in a real window: started as an operator starts it on an X server
+// of the test's own, worked with the real keyboard, the close box and a
+// move of its window, and read from screenshots, its printed PDF, its exit
+// code and the placement it leaves in the registry.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/lumoret/lumoret_run.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/screen_session.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using orn_test::Child;
+using orn_test::ScreenSession;
+using orn_test::Shot;
+using orn_test::WindowBox;
+
+constexpr const char* kLetterWindow = "^ORN RTF Viewer - letter[.]rtf$";
+constexpr const char* kQuestionBox = "^ORN RTF Viewer$";
+
+int Red(uint32_t p) { return static_cast<int>(p >> 16 & 0xFF); }
+int Green(uint32_t p) { return static_cast<int>(p >> 8 & 0xFF); }
+int Blue(uint32_t p) { return static_cast<int>(p & 0xFF); }
+
+// Pixels of the rectangle for which `test` holds.
+int CountIf(const Shot& s, int x, int y, int w, int h, bool (*test)(uint32_t)) {
+  int n = 0;
+  for (int j = y; j < y + h; ++j)
+    for (int i = x; i < x + w; ++i) n += test(s.At(i, j)) ? 1 : 0;
+  return n;
+}
+bool Dark(uint32_t p) { return Red(p) < 80 && Green(p) < 80 && Blue(p) < 80; }
+// The letter's heading colour, RGB(31,80,160), and its antialiased core.
+bool HeadingBlue(uint32_t p) { return Red(p) < 60 && Green(p) > 60 && Green(p) < 100 && Blue(p) > 140; }
+bool NotWhite(uint32_t p) { return p != 0xFFFFFF; }
+
+class LumoretScreenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!x_.Available()) GTEST_SKIP() << x_.Missing();
+    std::ofstream(dir_ / "printers") << "name=Office A4; dpi=300; size=2480x3508; offset=50x50; default\n"
+                                        "name=Archiv; dpi=300; size=2480x3508; offset=50x50\n";
+    fs::copy_file(fs::path(std::getenv("ORN_TEST_SRCDIR")) / "tests/lumoret/testdata/brief.rtf", dir_ / "letter.rtf");
+    // Registry calls of this process (reading the placement) use the program's registry.
+    setenv("ORN_REGISTRY_DIR", (dir_ / "registry").c_str(), 1);
+  }
+  void TearDown() override { unsetenv("ORN_REGISTRY_DIR"); }
+
+  std::map<std::string, std::string> Variables() const {
+    return {{"ORN_REGISTRY_DIR", (dir_ / "registry").string()},
+            {"ORN_SPOOL_DIR", (dir_ / "spool").string()},
+            {"ORN_PRINTERS", (dir_ / "printers").string()},
+            {"ORN_EVENTLOG", (dir_ / "eventlog.txt").string()},
+            {"ORN_UI_TRANSCRIPT", (dir_ / "screen.transcript").string()},
+            {"ORN_SCREEN", "1280x1024"}};
+  }
+
+  // Lumoret on the screen, as the operator starts it (no script).
+  Child Start(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {LUMORET_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Child::Spawn(argv, x_.Environment(Variables()), dir_.path(), dir_ / "screen.log");
+  }
+
+  // Waits for a screenshot that `test` accepts; keeps the last one as a PNG
+  // when none does.
+  bool ScreenShows(const std::function<bool(const Shot&)>& test, Shot* last = nullptr) {
+    Shot shot;
+    const bool ok = x_.WaitForScreen(test, 20s, &shot);
+    if (!ok) shot.SavePng(dir_ / "screen.png");
+    if (last) *last = shot;
+    return ok;
+  }
+
+  // Answers the close question with Yes from the keyboard.
+  void AnswerYes() {
+    const unsigned long box = x_.WaitForWindow(kQuestionBox);
+    ASSERT_NE(box, 0u) << "no close question";
+    ASSERT_TRUE(x_.Key(box, "alt+y"));
+  }
+
+  std::vector<std::string> Transcript() const {
+    std::vector<std::string> lines;
+    std::ifstream in(dir_ / "screen.transcript");
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+  }
+
+  ScreenSession x_;
+  orn_test::ScratchDir dir_{"lumoret-screen"};
+};
+
+TEST_F(LumoretScreenTest, ShowsTheLetterAndPrintsItOnThePrinterChosenByKeys) {
+  Child lumoret = Start({"-f", "letter.rtf"});
+  const unsigned long w = x_.WaitForWindow(kLetterWindow);
+  ASSERT_NE(w, 0u) << "no window with the letter's title";
+  // The text area below the menu and tool bars: the letter's black text and
+  // its blue heading in the column the page gives (5.77 inches, 554 pixels),
+  // and nothing to the right of that column.
+  EXPECT_TRUE(ScreenShows([&](const Shot& s) {
+    const WindowBox b = x_.Box(w);
+    return CountIf(s, b.x, b.y + 60, 560, 500, &Dark) > 5000 && CountIf(s, b.x, b.y + 60, 560, 500, &HeadingBlue) > 300 &&
+           CountIf(s, b.x + 620, b.y + 70, 300, 500, &NotWhite) < 600;  // the scroll bar aside
+  })) << "the letter is not shown";
+
+  ASSERT_TRUE(x_.Key(w, "ctrl+p"));
+  const unsigned long dialog = x_.WaitForWindow("^Print$");
+  ASSERT_NE(dialog, 0u) << "Ctrl+P showed no print dialog";
+  ASSERT_TRUE(x_.Key(dialog, "Down"));
+  ASSERT_TRUE(x_.Key(dialog, "Return"));
+  const std::optional<int> code = lumoret.Wait(30s);
+  ASSERT_TRUE(code.has_value()) << "the printed letter did not end the viewer";
+  EXPECT_EQ(*code, 1);
+
+  const std::vector<std::string> lines = Transcript();
+  auto has = [&lines](const std::string& prefix) {
+    for (const std::string& l : lines)
+      if (l.rfind(prefix, 0) == 0) return true;
+    return false;
+  };
+  EXPECT_TRUE(has("printdlg | Office A4,Archiv | Archiv")) << "the second printer, chosen with Down";
+  EXPECT_TRUE(has("spool | Archiv | ")) << "printed on the chosen printer";
+  std::vector<fs::path> pdfs;
+  for (const auto& e : fs::directory_iterator(dir_ / "spool")) pdfs.push_back(e.path());
+  ASSERT_EQ(pdfs.size(), 1u);
+  const std::string text = lumoret_test::Shell("pdftotext '" + pdfs[0].string() + "' -");
+  EXPECT_NE(text.find("Ihre neue Karte und PUK"), std::string::npos) << text;
+  EXPECT_NE(text.find("Sehr geehrte Frau Müller,"), std::string::npos) << text;
+}
+
+TEST_F(LumoretScreenTest, AltF4AndTheCloseBoxAskTheCloseQuestionAndEndAsHeadless) {
+  Child lumoret = Start({"-f", "letter.rtf"});
+  const unsigned long w = x_.WaitForWindow(kLetterWindow);
+  ASSERT_NE(w, 0u);
+  // Alt+F4: the question; Return takes its default button, No, and the
+  // window stays.
+  ASSERT_TRUE(x_.Key(w, "alt+F4"));
+  const unsigned long box = x_.WaitForWindow(kQuestionBox);
+  ASSERT_NE(box, 0u) << "Alt+F4 did not ask";
+  ASSERT_TRUE(x_.Key(box, "Return"));
+  ASSERT_TRUE(x_.WaitForNoWindow(kQuestionBox, 10s));
+  EXPECT_FALSE(lumoret.Wait(1s).has_value()) << "No ended the viewer";
+  // The close box: the same question; Yes ends the unprinted document.
+  x_.CloseBox(w);
+  AnswerYes();
+  const std::optional<int> code = lumoret.Wait(20s);
+  ASSERT_TRUE(code.has_value()) << "Yes did not end the viewer";
+  const lumoret_test::Outcome headless =
+      lumoret_test::RunLumoret(dir_.path(), {"-f", "letter.rtf"}, {"answer yes", "close"});
+  EXPECT_EQ(*code, headless.exitCode);
+  EXPECT_EQ(*code, 255);  // -1: loaded and not printed
+}
+
+TEST_F(LumoretScreenTest, TheToolbarButtonAndTheMenuPrintOnlyALoadedDocument) {
+  auto count = [this](const std::string& prefix) {
+    int n = 0;
+    for (const std::string& l : Transcript()) n += l.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  };
+  // The toolbar's "Drucken" below the menu bar: dark text while it prints.
+  auto buttonText = [this](unsigned long w, const Shot& s) {
+    const WindowBox b = x_.Box(w);
+    return CountIf(s, b.x, b.y + 26, 64, 24, &Dark);
+  };
+  {
+    Child lumoret = Start({"-f", "letter.rtf"});
+    const unsigned long w = x_.WaitForWindow(kLetterWindow);
+    ASSERT_NE(w, 0u);
+    EXPECT_TRUE(ScreenShows([&](const Shot& s) { return buttonText(w, s) > 15; })) << "the button is greyed";
+    // The toolbar button, then the menu's first item by the keyboard: the
+    // print dialog each time, cancelled with Escape.
+    ASSERT_TRUE(x_.Click(w, 30, 39));
+    unsigned long dialog = x_.WaitForWindow("^Print$");
+    ASSERT_NE(dialog, 0u) << "the toolbar button showed no print dialog";
+    ASSERT_TRUE(x_.Key(dialog, "Escape"));
+    ASSERT_TRUE(x_.WaitForNoWindow("^Print$"));
+    ASSERT_TRUE(x_.Key(w, "alt+d"));
+    ASSERT_TRUE(x_.Key(w, "Return"));
+    dialog = x_.WaitForWindow("^Print$");
+    ASSERT_NE(dialog, 0u) << "Datei / Drucken... showed no print dialog";
+    ASSERT_TRUE(x_.Key(dialog, "Escape"));
+    ASSERT_TRUE(x_.WaitForNoWindow("^Print$"));
+    EXPECT_EQ(count("printdlg | Office A4,Archiv | cancel"), 2);
+    // Datei / Schließen: the close question.
+    ASSERT_TRUE(x_.Key(w, "alt+d"));
+    ASSERT_TRUE(x_.Xdotool({"key", "Down", "Return"}));
+    AnswerYes();
+    const std::optional<int> code = lumoret.Wait(20s);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 255);
+  }
+  // Nothing loaded: the button is greyed and a click on it does nothing;
+  // closing asks nothing.
+  Child lumoret = Start({"-f", "missing.rtf"});
+  const unsigned long box = x_.WaitForWindow(kQuestionBox);
+  ASSERT_NE(box, 0u) << "no error box for the missing file";
+  ASSERT_TRUE(x_.Key(box, "Return"));
+  // The frame has the box's title; it shows once the box has gone.
+  unsigned long w = 0;
+  ASSERT_TRUE(x_.WaitForScreen([&](const Shot&) {
+    w = x_.WaitForWindow("^ORN RTF Viewer$", 0ms);
+    return w != 0 && w != box;
+  }));
+  Shot shot;
+  EXPECT_TRUE(ScreenShows([&](const Shot& s) { return buttonText(w, s) == 0; }, &shot))
+      << buttonText(w, shot) << " dark pixels on the greyed button";
+  ASSERT_TRUE(x_.Click(w, 30, 39));
+  EXPECT_EQ(x_.WaitForWindow("^Print$", 2s), 0u) << "a greyed button printed";
+  x_.CloseBox(w);
+  const std::optional<int> code = lumoret.Wait(20s);
+  ASSERT_TRUE(code.has_value()) << "closing without a document asked";
+  EXPECT_EQ(*code, 254);
+  EXPECT_EQ(count("printdlg"), 2);
+}
+
+TEST_F(LumoretScreenTest, PageDownScrollsAndTheMovedWindowIsRememberedAndRestored) {
+  std::string text;
+  for (int i = 1; i <= 300; ++i) text += "Zeile " + std::to_string(i) + "\n";
+  std::ofstream(dir_ / "lines.txt") << text;
+  {
+    Child lumoret = Start({"-f", "lines.txt"});
+    const unsigned long w = x_.WaitForWindow("^ORN RTF Viewer - lines[.]txt$");
+    ASSERT_NE(w, 0u);
+    // The text area's top rows before and after PageDown, and back.
+    auto topRows = [&](const Shot& s) {
+      const WindowBox b = x_.Box(w);
+      std::vector<uint32_t> rows;
+      for (int y = b.y + 60; y < b.y + 160; ++y)
+        for (int x = b.x + 5; x < b.x + 200; ++x) rows.push_back(s.At(x, y));
+      return rows;
+    };
+    // Shown once the text is there and two shots in a row agree.
+    std::vector<uint32_t> before;
+    ASSERT_TRUE(ScreenShows([&](const Shot& s) {
+      std::vector<uint32_t> rows = topRows(s);
+      const bool settled = rows == before && CountIf(s, x_.Box(w).x, x_.Box(w).y + 60, 200, 100, &Dark) > 200;
+      before = std::move(rows);
+      return settled;
+    }));
+    ASSERT_TRUE(x_.Key(w, "Next"));
+    EXPECT_TRUE(ScreenShows([&](const Shot& s) { return topRows(s) != before; })) << "PageDown did not scroll";
+    ASSERT_TRUE(x_.Key(w, "Prior"));
+    EXPECT_TRUE(ScreenShows([&](const Shot& s) { return topRows(s) == before; })) << "PageUp did not scroll back";
+
+    // Moved and sized as a window manager does it, then closed.
+    ASSERT_TRUE(x_.Xdotool({"windowmove", std::to_string(w), "200", "150"}));
+    ASSERT_TRUE(x_.Xdotool({"windowsize", std::to_string(w), "700", "500"}));
+    ASSERT_TRUE(ScreenShows([&](const Shot&) {
+      const WindowBox b = x_.Box(w);
+      return b.x == 200 && b.y == 150 && b.width == 700 && b.height == 500;
+    }));
+    x_.CloseBox(w);
+    AnswerYes();
+    ASSERT_TRUE(lumoret.Wait(20s).has_value());
+  }
+  // The model's frame (4 pixels a side, caption and menu bar 44 above) around
+  // the real window's client area.
+  lumoret_test::Placement p;
+  ASSERT_TRUE(lumoret_test::ReadPlacement(&p));
+  EXPECT_EQ(p.fields[2], 1) << "shown normally";
+  EXPECT_EQ(p.fields[7], 200);
+  EXPECT_EQ(p.fields[8], 150);
+  EXPECT_EQ(p.fields[9], 200 + 4 + 700 + 4);
+  // Less the menu bar, which the model counts in its frame.
+  EXPECT_GT(p.fields[10], 150 + 44 + 400);
+  EXPECT_LE(p.fields[10], 150 + 44 + 500 + 4);
+
+  // The next start comes back where the operator left the window.
+  Child again = Start({"-f", "lines.txt"});
+  const unsigned long w = x_.WaitForWindow("^ORN RTF Viewer - lines[.]txt$");
+  ASSERT_NE(w, 0u);
+  EXPECT_TRUE(ScreenShows([&](const Shot&) {
+    const WindowBox b = x_.Box(w);
+    return b.x == 200 && b.y == 150 && b.width == 700 && b.height == 500;
+  })) << x_.Box(w).x << "," << x_.Box(w).y << " " << x_.Box(w).width << "x" << x_.Box(w).height;
+  x_.CloseBox(w);
+  AnswerYes();
+  EXPECT_TRUE(again.Wait(20s).has_value());
+}
+
+}  // namespace
