@@ -68,8 +68,8 @@ intptr_t AboutProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
 MFrame::MFrame() {
   TRACE_SCOPE("MFrame::MFrame");
   int argc = 0;
-  // The argument block is never freed: the frame keeps pointers into it.
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  // The frame keeps pointers into the argument block and frees it at its end.
+  wchar_t** argv = m_argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv) return;
   for (int i = 1; i < argc; ++i) {
     const wchar_t* a = argv[i];
@@ -91,6 +91,7 @@ MFrame::~MFrame() {
   if (m_hWnd) DestroyWindow(m_hWnd);
   delete m_pDoc;
   if (m_hdcTarget) DeleteDC(m_hdcTarget);
+  if (m_argv) LocalFree(m_argv);
 }
 
 HWND MFrame::Create(HWND parent, const wchar_t* title, HMENU menu, HICON icon) {

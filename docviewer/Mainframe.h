@@ -78,7 +78,8 @@ class MFrame {
   win::HWND m_hwndToolbar = nullptr;
   win::HWND m_hwndRE = nullptr;
   CRichEditDoc* m_pDoc = nullptr;
-  // Borrowed from the parsed command line, which lives as long as the process.
+  // Point into the parsed command line, which the frame keeps to its end.
+  wchar_t** m_argv = nullptr;
   const wchar_t* m_pszFile = nullptr;
   const wchar_t* m_pszCaption = nullptr;
   const wchar_t* m_pszKind = nullptr;

@@ -15,6 +15,7 @@
 
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/error.h"
+#include "platform/runtime/shared_folder.h"
 #include "platform/settings/settings.h"
 
 namespace evlog {
@@ -235,11 +236,12 @@ bool ReportEvent(Source source, uint16_t type, uint16_t category, uint32_t event
                      '\t' + std::to_string(eventId) + '\t' + joined + '\t' + hex + '\n';
 
   // One write on an O_APPEND descriptor: records of several processes never mix.
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  // A file in a folder others can write (as /tmp) is never a planted link.
+  int fd = rt::OpenForWriting(path, O_WRONLY | O_CREAT | O_APPEND, 0666);
   if (fd < 0) {
-    return Fail(errno == ENOENT || errno == ENOTDIR ? kErrorPathNotFound
-                : errno == EACCES || errno == EPERM ? kErrorAccessDenied
-                                                     : kErrorWriteFault);
+    return Fail(errno == ENOENT || errno == ENOTDIR                    ? kErrorPathNotFound
+                : errno == EACCES || errno == EPERM || errno == ELOOP ? kErrorAccessDenied
+                                                                       : kErrorWriteFault);
   }
   ssize_t n;
   do {

@@ -25,7 +25,8 @@
 // ORN_EVENTLOG_FAIL=report makes ReportEvent fail (LastError 1502, log full);
 // both may be given, comma-separated. A log file that cannot be written
 // fails the report too (LastError 3 path not found, 5 access denied, 112
-// disk full, 29 otherwise).
+// disk full, 29 otherwise); so does a symbolic link or another user's file
+// in a folder others can write, such as the temporary directory.
 
 #include <cstdint>
 #include <string>

@@ -180,4 +180,20 @@ TEST_F(EventLogTest, WithoutAFileRecordsGoToTheSystemLog) {
   else unsetenv("ORN_TEMP_PATH");
 }
 
+TEST_F(EventLogTest, FileInAFolderOthersCanWriteIsNeverAPlantedLink) {
+  // As in /tmp: a link planted under the log file's name is not followed
+  // into another file.
+  const std::string shared = dir_ + "/shared", victim = dir_ + "/victim.txt";
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  std::ofstream(victim) << "precious";
+  fs::create_symlink(victim, shared + "/events.txt");
+  setenv("ORN_EVENTLOG", (shared + "/events.txt").c_str(), 1);
+  evlog::Source s = evlog::RegisterEventSource("", "Glimpra");
+  EXPECT_FALSE(evlog::ReportEvent(s, evlog::kError, 1, 2, {"x"}, {}));
+  EXPECT_EQ(evlog::LastError(), 5u);
+  evlog::DeregisterEventSource(s);
+  EXPECT_EQ(ReadFile(victim), "precious");
+}
+
 }  // namespace

@@ -217,6 +217,12 @@ Layout LayoutOf(TIFF* tif) {
   return l;
 }
 
+// The sample size and count a page may state: more would be no image any
+// reader shows, and their product, the depth, would overflow.
+bool PlausiblePixel(const Layout& l) {
+  return l.bits >= 1 && l.bits <= 64 && l.samples >= 1 && l.samples <= 32;
+}
+
 // Rows of `bits`-bit samples (MSB first) made into `size` bytes a sample,
 // through a table of what every stored byte becomes: a byte of 1-bit
 // samples turns into 8 pixels with one copy.
@@ -446,7 +452,7 @@ int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
 
 int16_t ReadPage(TIFF* tif, bool trueColour, Image& out) {
   const Layout l = LayoutOf(tif);
-  if (!ValidImageSize(l.width, l.height)) return kPixoDamagedFile;
+  if (!ValidImageSize(l.width, l.height) || !PlausiblePixel(l)) return kPixoDamagedFile;
   const bool simple = !TIFFIsTiled(tif) && l.planar == PLANARCONFIG_CONTIG;
   int16_t rc;
   if (simple && l.samples == 1 && (l.bits == 1 || l.bits == 2 || l.bits == 4 || l.bits == 8) &&
@@ -643,6 +649,7 @@ class Tiff final : public ImageCodec {
     if (clamp) page = std::clamp<int32_t>(page, 1, std::max(info.pageCount, 1));
     if (!SelectPage(t.tif, page)) return kPixoDamagedFile;
     const Layout l = LayoutOf(t.tif);
+    if (!PlausiblePixel(l)) return kPixoDamagedFile;
     info.width = static_cast<int32_t>(l.width);
     info.height = static_cast<int32_t>(l.height);
     info.bits = l.bits * l.samples;

@@ -64,6 +64,19 @@ TEST(ORN_DAMAGED_SUITE, KeptFixturesFail) {
   }
 }
 
+// BitsPerSample 65535 and SamplesPerPixel 42497: a depth beyond any int,
+// once computed by an overflowing multiplication. Kept with the fuzz seeds.
+TEST(ORN_DAMAGED_SUITE, DepthBeyondAnyPixelIsDamaged) {
+  const char* root = std::getenv("ORN_TEST_SRCDIR");
+  const fs::path path = fs::path(root ? root : ".") / "fuzz/corpus/tiff/bits_times_samples_overflow.tif";
+  ASSERT_TRUE(fs::exists(path)) << path;
+  FileInfo info;
+  EXPECT_EQ(ReadImageInfo(path.string(), 1, info), kPixoDamagedFile);
+  Image img = Marker();
+  EXPECT_EQ(ReadImageFile(path.string(), 1, img), kPixoDamagedFile);
+  EXPECT_EQ(img, Marker());
+}
+
 TEST(ORN_DAMAGED_SUITE, EveryTruncationOfEveryFormatFails) {
   const orn_test::ScratchDir scratch("orn-damaged");
   const fs::path& dir = scratch.path();

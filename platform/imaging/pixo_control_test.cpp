@@ -15,6 +15,7 @@
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
 #include "platform/twain/twain.h"
+#include "tests/support/sanitizers.h"
 #include "tests/support/scratch_dir.h"
 
 namespace imaging {
@@ -502,6 +503,7 @@ TEST(PixoControl, ScannerMembersAnswerNoScanner) {
 class PixoScanner : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    orn_test::KeepSaneTestBackendMapped();
     std::string pattern = (fs::temp_directory_path() / "pixo-scan-XXXXXX").string();
     dir_ = mkdtemp(pattern.data());
     std::ofstream(dir_ / "dll.conf") << "test\n";

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "platform/printing/cups.h"
+#include "platform/runtime/shared_folder.h"
 #include "platform/settings/settings.h"
 #include "platform/uiscript/uiscript.h"
 #include "platform/win32/environment.h"
@@ -240,11 +241,18 @@ double PtY(const DC& dc, double px) { return px * 72.0 / dc.info.dpiY; }
 
 // ---- the spool folder: every path and file of a job is made here
 
-fs::path SpoolDir() {
-  if (const char* dir = std::getenv("ORN_SPOOL_DIR"); dir && *dir) return fs::path(dir);
+// The folder of the next document; false when it cannot be used. The
+// default lies in the shared temporary folder, so it is a folder of this
+// user's own (made here) that no other user can have planted or write to.
+bool SpoolDir(fs::path* dir) {
+  if (const char* named = std::getenv("ORN_SPOOL_DIR"); named && *named) {
+    *dir = named;
+    return true;
+  }
   std::string temp;
   win32::GetTempPath(4096, &temp);
-  return fs::path(temp) / "orn-spool";
+  *dir = fs::path(temp) / ("orn-spool-" + std::to_string(::getuid()));
+  return rt::MakePrivateFolder(dir->string());
 }
 
 // Creates the job's file in the spool folder (made when missing): the
@@ -432,10 +440,15 @@ int StartDocW(HDC hdc, const DOCINFOW* info) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return SP_ERROR;
   }
+  fs::path dir;
+  if (!SpoolDir(&dir)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return SP_ERROR;
+  }
   Job job;
   job.id = ++g_nextJob;
   job.title = ToUtf8(info->lpszDocName ? info->lpszDocName : L"");
-  job.path = (SpoolDir() / FileName(info->lpszDocName ? info->lpszDocName : L"", job.id)).string();
+  job.path = (dir / FileName(info->lpszDocName ? info->lpszDocName : L"", job.id)).string();
   job.stream = std::make_unique<SpoolStream>();
   job.stream->fd = OpenSpoolFile(job.path);
   if (job.stream->fd < 0) {

@@ -18,8 +18,9 @@
 // takes (the programs end with 124).
 //
 // A printer document is written as a PDF (cairo) into the folder named by
-// ORN_SPOOL_DIR (default: orn-spool in the temporary path; created when
-// missing), named after the document with the process id and the job
+// ORN_SPOOL_DIR (created when missing; default: orn-spool-<uid> in the
+// temporary path, a folder only this user may write, else StartDocW fails
+// with ERROR_ACCESS_DENIED), named after the document with the process id and the job
 // number: "ORN_-_RichEdit-4711-1.pdf". One PDF page per StartPage/EndPage.
 // EndDoc keeps the file for "ORN PDF" and writes the transcript line
 //   spool | <printer> | <file> | <pages>

@@ -17,6 +17,7 @@
 #include "platform/printing/printdlg.h"
 #include "platform/windows/fake_display.h"
 #include "platform/windows/script.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/scratch_dir.h"
 
 namespace win {
@@ -214,6 +215,35 @@ TEST_F(PrintingTest, UnwritableSpoolFolderFailsTheDocument) {
   DOCINFOW di;
   EXPECT_EQ(StartDocW(dc, &di), SP_ERROR);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  DeleteDC(dc);
+}
+
+TEST_F(PrintingTest, DefaultSpoolFolderIsTheUsersOwnInTheTemporaryFolder) {
+  // The temporary folder is everyone's: what another user planted under the
+  // spool folder's name takes no document.
+  const fs::path temp = dir_ / "tmp", victim = dir_ / "victim";
+  fs::create_directories(temp);
+  fs::create_directories(victim);
+  fs::permissions(temp, fs::perms::all | fs::perms::sticky_bit);
+  const fs::path spool = temp / ("orn-spool-" + std::to_string(::getuid()));
+  orn_test::EnvGuard env;
+  env.Set("ORN_SPOOL_DIR", nullptr);
+  env.Set("ORN_TEMP_PATH", temp.c_str());
+  HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+  DOCINFOW di;
+  for (int planted = 0; planted < 2; ++planted) {
+    fs::remove_all(spool);
+    if (planted) fs::create_directory_symlink(victim, spool);
+    EXPECT_EQ(StartDocW(dc, &di) > 0, !planted) << planted;
+    if (planted) {
+      EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    } else {
+      EXPECT_EQ(fs::status(spool).permissions(), fs::perms::owner_all);
+      EXPECT_GT(EndDoc(dc), 0);
+      EXPECT_FALSE(fs::is_empty(spool));
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(victim));
   DeleteDC(dc);
 }
 

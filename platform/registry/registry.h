@@ -13,7 +13,9 @@
 // overwritten.
 //
 // ORN_REGISTRY_DIR names the directory (default: $HOME/.orn-registry, or
-// /tmp/orn-registry-<uid> without HOME); each call reads it anew. Hive files
+// orn-registry-<uid> in $TMPDIR or /tmp without HOME, which must then be a
+// folder of this user's that no one else can write, else kAccessDenied);
+// each call reads it anew. Keys nest at most 512 levels deep. Hive files
 // are text, for example HKEY_LOCAL_MACHINE.hive:
 //   ; ORN registry hive, format 1
 //   [SOFTWARE\Dornvale\ORN\Trace]

@@ -9,6 +9,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/env_guard.h"
+#include "tests/support/scratch_dir.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -53,6 +56,13 @@ class RegistryTest : public ::testing::Test {
 };
 
 std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+// "k\k\...": a key path `levels` deep.
+std::string Nested(size_t levels) {
+  std::string path = "k";
+  for (size_t i = 1; i < levels; ++i) path += "\\k";
+  return path;
+}
 
 TEST_F(RegistryTest, ValuesOfEveryTypeRoundTripThroughTheFile) {
   struct Case {
@@ -201,6 +211,14 @@ TEST_F(RegistryTest, DamagedHiveAnswersBadDbAndIsNeverOverwritten) {
       "; ORN registry hive, format 1\n[K]\n\"v\"=blob:00\n; end of hive\n",
       "; ORN registry hive, format 1\n[K]\n\"v\"=hex:01\n\"V\"=hex:02\n; end of hive\n",
       "; ORN registry hive, format 1\n[K]\n[k]\n; end of hive\n",
+      // One key named twice: a write would merge them into a file with the
+      // key once, and the values of both would no longer be told apart.
+      "; ORN registry hive, format 1\n[K]\n\"v\"=dword:00000001\n[K\\]\n\"v\"=dword:00000002\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K]\n[%4b]\n; end of hive\n",
+      "; ORN registry hive, format 1\n[A\\K]\n[\\a\\\\k]\n; end of hive\n",
+      // Deeper than the platform's 512 levels; 300000 once overflowed the stack.
+      "; ORN registry hive, format 1\n[K]\n[" + Nested(513) + "]\n; end of hive\n",
+      "; ORN registry hive, format 1\n[K]\n[" + Nested(300000) + "]\n; end of hive\n",
       "; ORN registry hive, format 1\n[K%zz]\n; end of hive\n",
       std::string("; ORN registry hive, format 1\n[K]\n\"v\"=sz:\"unterminated\n; end of hive\n"),
   };
@@ -228,6 +246,36 @@ TEST_F(RegistryTest, DamagedHiveAnswersBadDbAndIsNeverOverwritten) {
   ValueType type;
   EXPECT_EQ(Query(early, "v", &type), (std::vector<uint8_t>{42, 0, 0, 0}));
   EXPECT_EQ(CloseKey(early), kSuccess);
+}
+
+TEST_F(RegistryTest, KeysNestAtMost512Levels) {
+  Key k = 0;
+  EXPECT_EQ(CreateKey(Hive::LocalMachine, Nested(513), &k), kInvalidParameter);
+  EXPECT_EQ(k, 0u);
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, Nested(300000), &k), kInvalidParameter);
+  k = Create(Nested(512));
+  ASSERT_EQ(SetDword(k, "deep", 7), kSuccess);
+  EXPECT_EQ(CloseKey(k), kSuccess);
+  ASSERT_EQ(OpenKey(Hive::LocalMachine, Nested(512), &k), kSuccess);  // read back from the file
+  ValueType type;
+  EXPECT_EQ(Query(k, "deep", &type), (std::vector<uint8_t>{7, 0, 0, 0}));
+  CloseKey(k);
+}
+
+TEST_F(RegistryTest, WritesLeftAsideByAKilledWriterAreRemovedByTheNextWrite) {
+  Key k = Create("K");
+  const fs::path stale[] = {fs::path(dir_) / "HKEY_LOCAL_MACHINE.hive.tmp4194303",
+                            fs::path(dir_) / "HKEY_LOCAL_MACHINE.hive.tmp1"};
+  for (const auto& p : stale) std::ofstream(p) << "; ORN registry hive, format 1\n[half";
+  const fs::path otherHive = fs::path(dir_) / "HKEY_USERS.hive.tmp1";
+  std::ofstream(otherHive) << "another hive's";
+  uint32_t size = 0;
+  EXPECT_EQ(QueryValue(k, "missing", nullptr, nullptr, &size), kFileNotFound);  // reading takes no lock
+  EXPECT_TRUE(fs::exists(stale[0]));
+  ASSERT_EQ(SetDword(k, "v", 1), kSuccess);
+  for (const auto& p : stale) EXPECT_FALSE(fs::exists(p)) << p;
+  EXPECT_TRUE(fs::exists(otherHive));  // its own hive's next write takes it
+  CloseKey(k);
 }
 
 TEST_F(RegistryTest, FailureSwitchPerHive) {
@@ -292,17 +340,56 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
 }
 
 TEST(RegistryDirectoryTest, DefaultsFollowHome) {
-  const char* oldHome = getenv("HOME");
-  std::string saved = oldHome ? oldHome : "";
-  unsetenv("ORN_REGISTRY_DIR");
-  setenv("HOME", "/home/someone", 1);
+  orn_test::EnvGuard env;
+  env.Set("ORN_REGISTRY_DIR", nullptr);
+  env.Set("HOME", "/home/someone");
+  env.Set("TMPDIR", "/var/tmp");
   EXPECT_EQ(RegistryDirectory(), "/home/someone/.orn-registry");
-  unsetenv("HOME");
+  env.Set("HOME", nullptr);
+  EXPECT_EQ(RegistryDirectory(), "/var/tmp/orn-registry-" + std::to_string(getuid()));
+  env.Set("TMPDIR", nullptr);
   EXPECT_EQ(RegistryDirectory(), "/tmp/orn-registry-" + std::to_string(getuid()));
-  setenv("ORN_REGISTRY_DIR", "/x/reg", 1);
+  env.Set("ORN_REGISTRY_DIR", "/x/reg");
   EXPECT_EQ(RegistryDirectory(), "/x/reg");
-  unsetenv("ORN_REGISTRY_DIR");
-  if (oldHome) setenv("HOME", saved.c_str(), 1);
+}
+
+TEST(RegistryDirectoryTest, DefaultInTheTemporaryFolderMustBeTheUsersOwn) {
+  // The temporary folder is everyone's: another user may have planted the
+  // registry folder's name, as a link to a folder of theirs or as their own
+  // folder that others can write, with a hive of their choosing in it.
+  orn_test::ScratchDir scratch("orn-reg-default");
+  const fs::path temp = scratch / "tmp", theirs = scratch / "theirs";
+  fs::create_directories(temp);
+  fs::permissions(temp, fs::perms::all | fs::perms::sticky_bit);
+  fs::create_directories(theirs);
+  const std::string planted = "; ORN registry hive, format 1\n[]\n[Planted]\n; end of hive\n";
+  std::ofstream(theirs / "HKEY_LOCAL_MACHINE.hive") << planted;
+  orn_test::EnvGuard env;
+  env.Set("ORN_REGISTRY_DIR", nullptr);
+  env.Set("HOME", nullptr);
+  env.Set("TMPDIR", temp.c_str());
+  const fs::path dir = RegistryDirectory();
+  ASSERT_EQ(dir.parent_path(), temp);
+
+  fs::create_directory_symlink(theirs, dir);
+  Key k = 0;
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "Planted", &k), kAccessDenied);
+  EXPECT_EQ(CreateKey(Hive::LocalMachine, "Mine", &k), kAccessDenied);
+  fs::remove(dir);
+  fs::create_directory(dir);
+  fs::permissions(dir, fs::perms::all);
+  fs::copy_file(theirs / "HKEY_LOCAL_MACHINE.hive", dir / "HKEY_LOCAL_MACHINE.hive");
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "Planted", &k), kAccessDenied);
+  EXPECT_EQ(CreateKey(Hive::LocalMachine, "Mine", &k), kAccessDenied);
+  EXPECT_EQ(ReadFile(theirs / "HKEY_LOCAL_MACHINE.hive"), planted);
+  EXPECT_EQ(ReadFile(dir / "HKEY_LOCAL_MACHINE.hive"), planted);
+
+  // Not there yet: a read finds nothing, a write makes it for this user only.
+  fs::remove_all(dir);
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "Mine", &k), kFileNotFound);
+  ASSERT_EQ(CreateKey(Hive::LocalMachine, "Mine", &k), kSuccess);
+  EXPECT_EQ(fs::status(dir).permissions(), fs::perms::owner_all);
+  EXPECT_EQ(CloseKey(k), kSuccess);
 }
 
 }  // namespace

@@ -287,7 +287,11 @@ std::unique_ptr<Layout::Para> Layout::SetParagraph(int32_t start, int32_t end, i
     PangoRectangle logical;
     pango_layout_iter_get_line_extents(it, nullptr, &logical);
     int32_t natural = FromPango(logical.height);
-    int32_t ascent = FromPango(pango_layout_iter_get_baseline(it) - logical.y);
+    // Pango keeps positions in int; a paragraph more than about 2 million
+    // twips tall wraps them round. The difference is taken wide and the
+    // ascent kept within the line, so such a line is misplaced, never UB.
+    int64_t rawAscent = int64_t{pango_layout_iter_get_baseline(it)} - logical.y;
+    int32_t ascent = std::clamp<int32_t>(FromPango(static_cast<int>(std::clamp<int64_t>(rawAscent, 0, std::max(0, logical.height)))), 0, natural);
     int32_t h = natural;
     if (pf.lineMultiple && pf.line > 0) h = static_cast<int32_t>(int64_t{natural} * pf.line / 240);
     else if (pf.line > 0) h = std::max(natural, pf.line);

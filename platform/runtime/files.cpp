@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/runtime/error.h"
+#include "platform/runtime/shared_folder.h"
 
 namespace rt {
 
@@ -104,9 +105,13 @@ std::string NextLocked() {
 int OpenOrRaise(std::string_view path, int flags, int32_t missing) {
   std::string p = Str(path);
   int fd;
-  do {
-    fd = ::open(p.c_str(), flags | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
+  if (flags & (O_WRONLY | O_RDWR)) {
+    fd = OpenForWriting(p, flags, 0666);  // Quillet's start-up log lives in /tmp
+  } else {
+    do {
+      fd = ::open(p.c_str(), flags | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+  }
   if (fd < 0) {
     if (errno == EISDIR) Raise(kPathFileAccess);
     RaiseFor(errno, missing);

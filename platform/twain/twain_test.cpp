@@ -2,6 +2,7 @@
 // by a directory of the test's own (one device, a chosen test picture).
 
 #include "platform/twain/twain.h"
+#include "tests/support/sanitizers.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -23,6 +24,7 @@ namespace fs = std::filesystem;
 class TwainTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    orn_test::KeepSaneTestBackendMapped();
     std::string pattern = (fs::temp_directory_path() / "twain-test-XXXXXX").string();
     dir_ = mkdtemp(pattern.data());
     std::ofstream(dir_ / "dll.conf") << "test\n";

@@ -10,36 +10,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <optional>
 #include <sstream>
 #include <thread>
+
+#include "tests/support/env_guard.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Sets or clears environment variables for one test and restores them.
-class EnvGuard {
- public:
-  ~EnvGuard() {
-    for (auto& [name, old] : saved_) {
-      if (old) setenv(name.c_str(), old->c_str(), 1);
-      else unsetenv(name.c_str());
-    }
-  }
-  void Set(const std::string& name, const char* value) {
-    if (!saved_.count(name)) {
-      const char* old = getenv(name.c_str());
-      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    if (value) setenv(name.c_str(), value, 1);
-    else unsetenv(name.c_str());
-  }
-
- private:
-  std::map<std::string, std::optional<std::string>> saved_;
-};
+using orn_test::EnvGuard;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

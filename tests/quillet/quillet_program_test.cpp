@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -76,6 +78,22 @@ INSTANTIATE_TEST_SUITE_P(
                       FatalCase{"TwoParameters", "", false, true, 2, -5, "Too few parameters"},
                       FatalCase{"NoIni", "", false, false, 3, -6, "INI file not found!"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(QuilletRun, StartupLogFollowsNoLinkPlantedInTheSharedFolder) {
+  // Drive C stands for the temporary folder, where any user may plant a link
+  // under the start-up log's name.
+  fs::permissions(Root() / "c", fs::perms::all | fs::perms::sticky_bit);
+  std::ofstream(Root() / "victim.txt") << "precious";
+  fs::create_symlink(Root() / "victim.txt", Root() / "c" / "Quillet.log");
+  Ini(kIni);
+  // Too few parameters: logged before the INI is read. The line is lost, the
+  // program still ends as it should.
+  EXPECT_EQ(Run({"demo", "12345"}), -5 & 0xFF);
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxes()[0].rfind("msgbox | Quillet | 0 | Error:-5=Too few parameters | ok", 0), 0u);
+  EXPECT_EQ(ReadText(Root() / "victim.txt"), "precious");
+  EXPECT_TRUE(fs::is_symlink(Root() / "c" / "Quillet.log"));
+}
 
 TEST_F(QuilletRun, DevelopmentMachineEndsWithoutExitCode) {
   // The development rule comes after the parameter count: -5 still has its
