@@ -66,6 +66,15 @@ class SqliteSource : public ::testing::Test {
     EXPECT_EQ(acc_->CreateAccessor(DBACCESSOR_ROWDATA, 1, &b, 16, &h, nullptr), ax::S_OK);
     return h;
   }
+  // The stream GetData gives for `row` through the stream accessor `h`.
+  ISequentialStream* StreamOf(HROW row, HACCESSOR h) {
+    uint8_t buf[16] = {};
+    EXPECT_EQ(rowset_->GetData(row, h, buf), ax::S_OK);
+    ISequentialStream* s = nullptr;
+    std::memcpy(&s, buf + 8, sizeof s);
+    EXPECT_NE(s, nullptr);
+    return s;
+  }
   orn_test::ScratchDir scratch_{"oledb"};
   std::string path_;
   DataSource* src_ = nullptr;
@@ -137,13 +146,7 @@ TEST_F(SqliteSource, AStreamReadsTheValueAsItWasWhenTheStreamWasMade) {
   HACCESSOR h = StreamAccessor(3);
   HROW row = 0;
   ASSERT_EQ(pos_->GetRowPosition(nullptr, &row, nullptr), ax::S_OK);
-  auto stream = [&] {
-    uint8_t buf[16] = {};
-    EXPECT_EQ(rowset_->GetData(row, h, buf), ax::S_OK);
-    ISequentialStream* s = nullptr;
-    std::memcpy(&s, buf + 8, sizeof s);
-    return s;
-  };
+  auto stream = [&] { return StreamOf(row, h); };
   auto readAll = [](ISequentialStream* s) {
     std::string out(16, '\0');
     uint32_t read = 0;
@@ -191,14 +194,7 @@ TEST_F(SqliteSource, AStreamStillWritingAfterAnUpdateKeepsItsValueFromTheNextWri
   std::vector<HROW> second;  // the row of id 5, whose value is empty
   ASSERT_EQ(rowset_->GetNextRows(2, 1, &second), ax::S_OK);
   ASSERT_EQ(second.size(), 1u);
-  auto stream = [&](HROW row) {
-    uint8_t buf[16] = {};
-    EXPECT_EQ(rowset_->GetData(row, h, buf), ax::S_OK);
-    ISequentialStream* s = nullptr;
-    std::memcpy(&s, buf + 8, sizeof s);
-    EXPECT_NE(s, nullptr);
-    return s;
-  };
+  auto stream = [&](HROW row) { return StreamOf(row, h); };
   IRowsetUpdate* up = nullptr;
   ASSERT_EQ(rowset_->QueryInterface(IID_IRowsetUpdate, reinterpret_cast<void**>(&up)), ax::S_OK);
   uint32_t written = 0;
