@@ -167,7 +167,8 @@ class Jpeg final : public ImageCodec {
   int16_t Write(ImageSink& sink, const Image& img, const SaveRequest& req) const override {
     StdioFile file{sink.bytes ? nullptr : std::fopen(sink.path.c_str(), "wb")};
     if (!sink.bytes && !file.f) return kPixoWriteFailed;
-    const size_t before = sink.bytes ? sink.bytes->size() : 0;
+    // Volatile: read again after the error jump, so it must not live in a register.
+    const volatile size_t before = sink.bytes ? sink.bytes->size() : 0;
     VectorDestination vector{{}, sink.bytes};
     jpeg_compress_struct c{};
     ErrorManager err{};

@@ -154,7 +154,8 @@ class Png final : public ImageCodec {
   int16_t Write(ImageSink& sink, const Image& img, const SaveRequest&) const override {
     StdioFile file{sink.bytes ? nullptr : std::fopen(sink.path.c_str(), "wb")};
     if (!sink.bytes && !file.f) return kPixoWriteFailed;
-    const size_t before = sink.bytes ? sink.bytes->size() : 0;
+    // Volatile: read again after the error jump, so it must not live in a register.
+    const volatile size_t before = sink.bytes ? sink.bytes->size() : 0;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, Silent);
     if (!png) return kPixoWriteFailed;
     png_infop pi = png_create_info_struct(png);
