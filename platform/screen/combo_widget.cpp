@@ -31,18 +31,13 @@ class ComboWidget : public ControlWidget {
       // The field takes the width the model gives, not a theme's minimum.
       gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
       TakeFocus(entry);
-      g_signal_connect(entry, "changed", G_CALLBACK(+[](GtkEditable* e, ComboWidget* self) {
-                         if (self->Syncing() || gtk_combo_box_get_active(GTK_COMBO_BOX(self->widget())) >= 0) return;
-                         forms::OperatorAction type;
-                         type.kind = forms::OperatorAction::Type;
-                         type.text = gtk_entry_get_text(GTK_ENTRY(e));
-                         self->Act(type);
-                       }),
-                       this);
+      TakeTyping(entry);
     }
   }
 
   GtkWidget* FocusWidget() const override { return Entry() ? Entry() : widget(); }
+  // A picked item fills the field; the pick is reported as such.
+  bool Typed() const override { return gtk_combo_box_get_active(GTK_COMBO_BOX(widget())) < 0; }
 
   bool Shows(const forms::Control& c) const override {
     return c.Type() == forms::ControlType::ComboBox && (static_cast<const forms::ComboBox&>(c).Style != 2) == typed_;

@@ -41,6 +41,7 @@ ControlWidget::ControlWidget(FormWindow& window, const forms::Control& control, 
 }
 
 ControlWidget::~ControlWidget() {
+  if (typed_) g_source_remove(typed_);
   for (auto& [w, style] : styles_) g_object_unref(style.first);
   gtk_widget_destroy(box_);
   g_object_unref(box_);
@@ -141,6 +142,28 @@ void ControlWidget::TakeFocus(GtkWidget* w) {
   g_signal_connect(w, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, ControlWidget* self) {
                      self->window_.Focused(self->name_);
                      return FALSE;
+                   }),
+                   this);
+}
+
+void ControlWidget::TakeTyping(GtkWidget* entry) {
+  typing_ = entry;
+  g_signal_connect(entry, "changed", G_CALLBACK(+[](GtkEditable*, ControlWidget* self) {
+                     if (self->Syncing() || !self->Typed() || self->typed_) return;
+                     // Reported once the field's handling of the key is over,
+                     // before the next event (the key's release).
+                     self->typed_ = g_idle_add_full(
+                         G_PRIORITY_HIGH,
+                         +[](gpointer data) {
+                           auto* self = static_cast<ControlWidget*>(data);
+                           self->typed_ = 0;
+                           forms::OperatorAction type;
+                           type.kind = forms::OperatorAction::Type;
+                           type.text = gtk_entry_get_text(GTK_ENTRY(self->typing_));
+                           self->Act(type);
+                           return G_SOURCE_REMOVE;
+                         },
+                         self, nullptr);
                    }),
                    this);
 }

@@ -67,6 +67,14 @@ class ControlWidget {
   void TakeDrops(GtkWidget* w);
   // The keyboard focus on `w` makes this control the form's active one.
   void TakeFocus(GtkWidget* w);
+  // What the operator types into the field `entry` becomes a Type action
+  // with the field's text, one for each edit: a key that replaces the
+  // selected text is one edit, though the field reports a deletion and an
+  // insertion.
+  void TakeTyping(GtkWidget* entry);
+  // Whether a change of the typing field is the operator's typing (a combo
+  // box's pick fills its field too).
+  virtual bool Typed() const { return true; }
 
   FormWindow& window_;
   const std::string name_;
@@ -77,6 +85,9 @@ class ControlWidget {
   std::map<GtkWidget*, std::pair<GtkCssProvider*, std::string>> styles_;
   MouseActions mouse_;
   MouseMode mouseMode_ = MouseMode::kView;
+  GtkWidget* typing_ = nullptr;
+  // The pending report of the field's edit; 0 when none is pending.
+  guint typed_ = 0;
 };
 
 // The outside control of class T that `c` hosts; null for anything else.

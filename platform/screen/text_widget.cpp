@@ -12,14 +12,7 @@ class TextWidget : public ControlWidget {
   TextWidget(FormWindow& window, const forms::TextBox& text) : ControlWidget(window, text, gtk_entry_new()) {
     TakeMouse(widget(), MouseMode::kField);
     TakeFocus(widget());
-    g_signal_connect(widget(), "changed", G_CALLBACK(+[](GtkEditable* e, TextWidget* self) {
-                       if (self->Syncing()) return;
-                       forms::OperatorAction type;
-                       type.kind = forms::OperatorAction::Type;
-                       type.text = gtk_entry_get_text(GTK_ENTRY(e));
-                       self->Act(type);
-                     }),
-                     this);
+    TakeTyping(widget());
   }
 
   bool Shows(const forms::Control& c) const override { return c.Type() == forms::ControlType::TextBox; }

@@ -1,5 +1,8 @@
 #include "tests/support/screen_session.h"
 
+// Before Xlib, whose macros (None, Bool) the test framework's names would meet.
+#include "tests/support/scratch_dir.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -72,6 +75,37 @@ void ShownWindows(Display* d, Window w, std::vector<Window>& out) {
     ShownWindows(d, children[i], out);
   }
   if (children) XFree(children);
+}
+
+// Whether the window's property `name` (a list of atoms) holds one of `atoms`.
+bool HasAtom(Display* d, Window w, const char* name, const std::vector<const char*>& atoms) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  bool found = false;
+  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 64, False, XA_ATOM, &type, &format, &count, &after,
+                         &data) == Success &&
+      data && type == XA_ATOM && format == 32) {
+    const auto* list = reinterpret_cast<const Atom*>(data);
+    for (unsigned long i = 0; i < count && !found; ++i)
+      for (const char* a : atoms) found = found || list[i] == XInternAtom(d, a, False);
+  }
+  if (data) XFree(data);
+  return found;
+}
+
+// Sends the root window a request for the window manager about `window`
+// (EWMH and ICCCM client messages).
+void AskWindowManager(Display* d, Window window, const char* message, const std::vector<long>& data) {
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = window;
+  e.xclient.message_type = XInternAtom(d, message, False);
+  e.xclient.format = 32;
+  for (size_t i = 0; i < data.size() && i < 5; ++i) e.xclient.data.l[i] = data[i];
+  XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XFlush(d);
 }
 
 // Errors of windows that went away between two calls are no test's concern.
@@ -253,6 +287,7 @@ ScreenSession::ScreenSession() {
 }
 
 ScreenSession::~ScreenSession() {
+  manager_.Kill();
   if (display_) XCloseDisplay(display_);
   if (serverPid_ > 0) {
     kill(serverPid_, SIGTERM);
@@ -325,26 +360,73 @@ bool ScreenSession::Xdotool(const std::vector<std::string>& args) {
   return c.Wait(20s) == 0;
 }
 
-bool ScreenSession::Click(unsigned long window, int x, int y) {
-  const WindowBox b = Box(window);
+bool ScreenSession::PointerTo(int x, int y) {
   // xdotool's --sync waits for a move that never comes when the pointer
   // already stands there (until its own timeout, seconds later).
+  const std::optional<std::pair<int, int>> at = Pointer();
+  if (at && at->first == x && at->second == y) return true;
+  return Xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y)});
+}
+
+std::optional<std::pair<int, int>> ScreenSession::Pointer() {
   Window root = 0, child = 0;
   int rootX = -1, rootY = -1, winX = 0, winY = 0;
   unsigned int mask = 0;
-  const bool there = display_ && XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &rootX, &rootY,
-                                               &winX, &winY, &mask) &&
-                     rootX == b.x + x && rootY == b.y + y;
-  if (!there && !Xdotool({"mousemove", "--sync", std::to_string(b.x + x), std::to_string(b.y + y)})) return false;
-  return Xdotool({"click", "1"});
+  if (!display_ ||
+      !XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &rootX, &rootY, &winX, &winY, &mask))
+    return std::nullopt;
+  return std::make_pair(rootX, rootY);
 }
 
-bool ScreenSession::Key(unsigned long window, const std::string& keys) {
+bool ScreenSession::Click(unsigned long window, int x, int y) {
+  const WindowBox b = Box(window);
+  return PointerTo(b.x + x, b.y + y) && Xdotool({"click", "1"});
+}
+
+bool ScreenSession::Focused(unsigned long window, const std::vector<std::string>& args) {
   if (!Xdotool({"windowfocus", "--sync", std::to_string(window)})) return false;
   // The toolkit takes the focus a moment after the server gave it; a key
   // before that can miss a window that has just appeared.
   std::this_thread::sleep_for(300ms);
-  return Xdotool({"key", keys});
+  return Xdotool(args);
+}
+
+bool ScreenSession::Key(unsigned long window, const std::string& keys) { return Focused(window, {"key", keys}); }
+
+bool ScreenSession::Type(unsigned long window, const std::string& text) {
+  return Focused(window, {"type", "--delay", "40", text});
+}
+
+bool ScreenSession::Press(int x, int y) { return PointerTo(x, y) && Xdotool({"mousedown", "1"}); }
+
+bool ScreenSession::MoveTo(int x, int y, int steps) {
+  const std::optional<std::pair<int, int>> from = Pointer();
+  if (!from) return false;
+  for (int step = 1; step <= steps; ++step) {
+    const int px = from->first + (x - from->first) * step / steps;
+    const int py = from->second + (y - from->second) * step / steps;
+    if (!Xdotool({"mousemove", std::to_string(px), std::to_string(py)})) return false;
+    std::this_thread::sleep_for(60ms);
+  }
+  return true;
+}
+
+bool ScreenSession::Release() { return Xdotool({"mouseup", "1"}); }
+
+std::optional<WindowBox> ScreenSession::WaitForPopup(std::chrono::milliseconds timeout) {
+  if (!display_) return std::nullopt;
+  const auto end = Clock::now() + timeout;
+  while (true) {
+    std::vector<Window> shown;
+    ShownWindows(display_, DefaultRootWindow(display_), shown);
+    for (Window w : shown) {
+      if (HasAtom(display_, w, "_NET_WM_WINDOW_TYPE",
+                  {"_NET_WM_WINDOW_TYPE_COMBO", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU"}))
+        return Box(w);
+    }
+    if (Clock::now() >= end) return std::nullopt;
+    std::this_thread::sleep_for(50ms);
+  }
 }
 
 void ScreenSession::CloseBox(unsigned long window) {
@@ -393,6 +475,58 @@ bool ScreenSession::WaitForScreen(const std::function<bool(const Shot&)>& test, 
   }
 }
 
+bool ScreenSession::StartWindowManager() {
+  if (!display_) return false;
+  const std::string openbox = FindTool("openbox");
+  if (openbox.empty()) {
+    missing_ = "openbox is not installed";
+    return false;
+  }
+  // Settings and cache of its own: the machine's user has none of them read or written.
+  managerDir_ = std::make_unique<ScratchDir>("openbox");
+  std::map<std::string, std::string> env = CleanEnvironment({{"DISPLAY", name_}});
+  env["HOME"] = env["XDG_CONFIG_HOME"] = env["XDG_CACHE_HOME"] = env["XDG_DATA_HOME"] = managerDir_->str();
+  manager_ = Child::Spawn({openbox, "--sm-disable"}, env, managerDir_->path());
+  // It has taken the screen once it names itself on the root window.
+  const Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+  const auto end = Clock::now() + 20s;
+  while (Clock::now() < end) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const bool named = XGetWindowProperty(display_, DefaultRootWindow(display_), check, 0, 1, False, XA_WINDOW, &type,
+                                          &format, &count, &after, &data) == Success &&
+                       data && count == 1;
+    if (data) XFree(data);
+    if (named) return true;
+    if (manager_.Wait(50ms)) break;
+  }
+  missing_ = "openbox did not take the screen";
+  manager_.Kill();
+  return false;
+}
+
+void ScreenSession::Maximize(unsigned long window) {
+  if (!display_) return;
+  AskWindowManager(display_, window, "_NET_WM_STATE",
+                   {1, static_cast<long>(XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_VERT", False)),
+                    static_cast<long>(XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_HORZ", False)), 2});
+}
+
+void ScreenSession::Minimize(unsigned long window) {
+  if (display_) AskWindowManager(display_, window, "WM_CHANGE_STATE", {IconicState});
+}
+
+void ScreenSession::Restore(unsigned long window) {
+  if (!display_) return;
+  AskWindowManager(display_, window, "_NET_WM_STATE",
+                   {0, static_cast<long>(XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_VERT", False)),
+                    static_cast<long>(XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_HORZ", False)), 2});
+  // A minimised window comes back when it is made the active one.
+  AskWindowManager(display_, window, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0});
+}
+
 bool ScreenSession::DragFiles(const std::vector<std::string>& files, int x, int y) {
   // The stand-in stands in the screen's top right corner, away from the windows under test.
   const int sourceX = 1200, sourceY = 10;
@@ -400,18 +534,11 @@ bool ScreenSession::DragFiles(const std::vector<std::string>& files, int x, int 
   argv.insert(argv.end(), files.begin(), files.end());
   Child source = Child::Spawn(argv, Environment({}));
   if (!WaitForWindow("^orn drag source$", 10s)) return false;
-  const std::string sx = std::to_string(sourceX + 30), sy = std::to_string(sourceY + 30);
   // A drag starts once the pointer moved a few pixels with the button held;
   // the target learns of it from the moves over it.
-  bool ok = Xdotool({"mousemove", "--sync", sx, sy}) && Xdotool({"mousedown", "1"});
-  for (int step = 1; ok && step <= 8; ++step) {
-    const int px = sourceX + 30 + (x - sourceX - 30) * step / 8, py = sourceY + 30 + (y - sourceY - 30) * step / 8;
-    ok = Xdotool({"mousemove", std::to_string(px), std::to_string(py)});
-    std::this_thread::sleep_for(60ms);
-  }
-  ok = ok && Xdotool({"mousemove", std::to_string(x + 1), std::to_string(y)});
+  bool ok = Press(sourceX + 30, sourceY + 30) && MoveTo(x, y) && MoveTo(x + 1, y, 1);
   std::this_thread::sleep_for(200ms);
-  ok = Xdotool({"mouseup", "1"}) && ok;
+  ok = Release() && ok;
   // The stand-in ends once the drop is done.
   return source.Wait(10s) == 0 && ok;
 }

@@ -3,7 +3,9 @@
 // display number it picks itself), the program started on it as an
 // operator starts it, real input through the X test extension (xdotool),
 // the close box as a window manager sends it, a file manager's drag and
-// drop, and screenshots of the whole screen read pixel by pixel.
+// drop, and screenshots of the whole screen read pixel by pixel. A test
+// that asks for one gets a real window manager (openbox) on its server,
+// which frames, places, maximises and minimises the windows.
 //
 //   orn_test::ScreenSession x;
 //   if (!x.Available()) GTEST_SKIP() << x.Missing();
@@ -17,13 +19,17 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 typedef struct _XDisplay Display;
 
 namespace orn_test {
+
+class ScratchDir;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -106,6 +112,17 @@ class ScreenSession {
   // Focuses the window and presses and releases `keys` (xdotool's names:
   // "Next", "Escape", "alt+n").
   bool Key(unsigned long window, const std::string& keys);
+  // Focuses the window and types `text` key by key.
+  bool Type(unsigned long window, const std::string& text);
+  // The real mouse, in screen pixels: the left button pressed at (x, y),
+  // the pointer moved to (x, y) in `steps` steps from where it stands, the
+  // button released.
+  bool Press(int x, int y);
+  bool MoveTo(int x, int y, int steps = 8);
+  bool Release();
+  // The list a combo box dropped down (a popup window of its own), once
+  // it shows; nullopt when none shows within `timeout`.
+  std::optional<WindowBox> WaitForPopup(std::chrono::milliseconds timeout = 10s);
   // The close box: the WM_DELETE_WINDOW request a window manager sends.
   void CloseBox(unsigned long window);
 
@@ -115,16 +132,35 @@ class ScreenSession {
   bool WaitForScreen(const std::function<bool(const Shot&)>& test, std::chrono::milliseconds timeout = 20s,
                      Shot* last = nullptr);
 
+  // Starts the window manager on this server; false (Missing() says why)
+  // when it is not installed or did not take the screen.
+  bool StartWindowManager();
+  // What the window manager does to a window when a taskbar asks it to:
+  // maximise it, minimise it, and bring it back to its normal state from
+  // either. Without a window manager nothing happens.
+  void Maximize(unsigned long window);
+  void Minimize(unsigned long window);
+  void Restore(unsigned long window);
+
   // Drags `files` from a stand-in file manager (a window that offers them as
   // text/uri-list) to the screen point (x, y) with the real mouse and drops
   // them there; false when the stand-in did not start or did not finish.
   bool DragFiles(const std::vector<std::string>& files, int x, int y);
 
  private:
+  // Where the pointer stands on the screen.
+  std::optional<std::pair<int, int>> Pointer();
+  bool PointerTo(int x, int y);
+  // Focuses the window, then runs xdotool with `args`.
+  bool Focused(unsigned long window, const std::vector<std::string>& args);
+
   std::string name_;
   std::string missing_;
   int serverPid_ = 0;
   Display* display_ = nullptr;
+  // The window manager and the folder of its settings and cache.
+  std::unique_ptr<ScratchDir> managerDir_;
+  Child manager_;
 };
 
 }  // namespace orn_test
