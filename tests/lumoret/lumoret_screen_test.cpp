@@ -1,7 +1,8 @@
 // Lumoret in a real window: started as an operator starts it on an X server
-// of the test's own, worked with the real keyboard, the close box and a
-// move of its window, and read from screenshots, its printed PDF, its exit
-// code and the placement it leaves in the registry.
+// of the test's own, worked with the real keyboard, the close box, a move of
+// its window and a window manager's maximise, and read from screenshots,
+// its printed PDF, its exit code and the placement it leaves in the
+// registry.
 
 #include <gtest/gtest.h>
 
@@ -285,6 +286,48 @@ TEST_F(LumoretScreenTest, PageDownScrollsAndTheMovedWindowIsRememberedAndRestore
   x_.CloseBox(w);
   AnswerYes();
   EXPECT_TRUE(again.Wait(20s).has_value());
+}
+
+TEST_F(LumoretScreenTest, AWindowMaximisedByTheWindowManagerIsRememberedMaximised) {
+  ASSERT_TRUE(x_.StartWindowManager()) << x_.Missing();
+  auto place = [this](unsigned long w) {
+    const WindowBox b = x_.Box(w);
+    return std::to_string(b.width) + "x" + std::to_string(b.height) + "+" + std::to_string(b.x) + "+" +
+           std::to_string(b.y);
+  };
+  std::string normal;
+  {
+    Child lumoret = Start({"-f", "letter.rtf"});
+    const unsigned long w = x_.WaitForWindow(kLetterWindow);
+    ASSERT_NE(w, 0u);
+    ASSERT_TRUE(x_.Xdotool({"windowsize", std::to_string(w), "700", "500"}));
+    ASSERT_TRUE(ScreenShows([&](const Shot&) { return x_.Box(w).width == 700 && x_.Box(w).height == 500; }));
+    normal = place(w);
+    // Maximised by the window manager: as wide as the screen.
+    x_.Maximize(w);
+    ASSERT_TRUE(ScreenShows([&](const Shot&) { return x_.Box(w).width == 1280; })) << place(w);
+    x_.CloseBox(w);
+    AnswerYes();
+    ASSERT_TRUE(lumoret.Wait(20s).has_value());
+  }
+  lumoret_test::Placement p;
+  ASSERT_TRUE(lumoret_test::ReadPlacement(&p));
+  EXPECT_EQ(p.fields[2], 3) << "shown maximised";
+  // The normal rectangle: the client area and the model's frame around it
+  // (4 pixels a side).
+  EXPECT_EQ(p.fields[9] - p.fields[7], 4 + 700 + 4);
+
+  // The next start shows the frame normally (as the program shows it), at
+  // the place and size it had before it was maximised.
+  Child again = Start({"-f", "letter.rtf"});
+  const unsigned long w = x_.WaitForWindow(kLetterWindow);
+  ASSERT_NE(w, 0u);
+  EXPECT_TRUE(ScreenShows([&](const Shot&) { return place(w) == normal; })) << place(w) << " is not " << normal;
+  x_.CloseBox(w);
+  AnswerYes();
+  EXPECT_TRUE(again.Wait(20s).has_value());
+  ASSERT_TRUE(lumoret_test::ReadPlacement(&p));
+  EXPECT_EQ(p.fields[2], 1) << "shown normally";
 }
 
 }  // namespace
