@@ -353,9 +353,9 @@ gboolean FormWindow::OnKey(GtkWidget*, GdkEventKey* e, FormWindow* self) {
   // The key as pressed without modifiers: Shift+1 is the key 1.
   const int16_t code = KeyCodeOfEvent(e);
   if (code == 0) return FALSE;
-  const int16_t shift = ShiftOf(e->state);
-  const int16_t ascii = KeyAsciiOf(e->keyval, e->state);
   const bool down = e->type == GDK_KEY_PRESS;
+  const int16_t shift = ShiftOfKey(e->keyval, e->state, down);
+  const int16_t ascii = KeyAsciiOf(e->keyval, e->state);
   bool swallowed = false;
   FormsDisplay* display = &self->display_;
   forms::Form* form = &self->form_;

@@ -61,6 +61,23 @@ int16_t ShiftOf(unsigned state) {
   return shift;
 }
 
+int16_t ShiftOfKey(unsigned keyval, unsigned state, bool press) {
+  int16_t own = 0;
+  switch (keyval) {
+    case GDK_KEY_Shift_L:
+    case GDK_KEY_Shift_R: own = 1; break;
+    case GDK_KEY_Control_L:
+    case GDK_KEY_Control_R: own = 2; break;
+    case GDK_KEY_Alt_L:
+    case GDK_KEY_Alt_R:
+    case GDK_KEY_Meta_L:
+    case GDK_KEY_Meta_R: own = 4; break;
+    default: break;
+  }
+  const int16_t shift = ShiftOf(state);
+  return static_cast<int16_t>(press ? shift | own : shift & ~own);
+}
+
 int16_t ButtonOf(unsigned button) {
   switch (button) {
     case 1: return 1;

@@ -24,6 +24,10 @@ int16_t KeyCodeOf(unsigned keyval);
 int16_t KeyCodeOfEvent(const GdkEventKey* event);
 // The shift state of a GDK modifier state.
 int16_t ShiftOf(unsigned state);
+// The shift state a key event reports: GDK gives the modifiers held before
+// the event, the runtime those held after it, so Shift going down reports
+// 1 and coming up 0.
+int16_t ShiftOfKey(unsigned keyval, unsigned state, bool press);
 // The runtime's button of GDK button number `button` (1 left, 2 middle,
 // 3 right); 0 for other buttons.
 int16_t ButtonOf(unsigned button);

@@ -44,6 +44,27 @@ TEST(InputMapTest, ModifiersAreShiftCtrlAltBitsAndLocksCountNot) {
   for (const Case& c : cases) EXPECT_EQ(ShiftOf(c.state), c.shift) << c.state;
 }
 
+TEST(InputMapTest, AModifierKeyReportsTheStateAfterItsOwnEvent) {
+  struct Case {
+    unsigned keyval, state;
+    bool press;
+    int16_t shift;
+  };
+  const Case cases[] = {
+      {GDK_KEY_Shift_L, 0, true, 1},
+      {GDK_KEY_Shift_R, GDK_SHIFT_MASK, false, 0},
+      {GDK_KEY_Control_L, 0, true, 2},
+      {GDK_KEY_Control_R, GDK_CONTROL_MASK | GDK_SHIFT_MASK, false, 1},
+      {GDK_KEY_Alt_L, GDK_CONTROL_MASK, true, 6},
+      {GDK_KEY_Meta_L, GDK_MOD1_MASK, false, 0},
+      {GDK_KEY_a, GDK_CONTROL_MASK, true, 2},
+      {GDK_KEY_a, GDK_CONTROL_MASK, false, 2},
+      {GDK_KEY_F2, 0, true, 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ShiftOfKey(c.keyval, c.state, c.press), c.shift) << gdk_keyval_name(c.keyval) << " " << c.press;
+}
+
 TEST(InputMapTest, ButtonsAreLeftOneRightTwoMiddleFour) {
   const std::pair<unsigned, int16_t> pressed[] = {{1, 1}, {2, 4}, {3, 2}, {4, 0}, {5, 0}, {8, 0}};
   for (auto [gdk, button] : pressed) EXPECT_EQ(ButtonOf(gdk), button) << gdk;

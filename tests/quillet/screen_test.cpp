@@ -254,18 +254,19 @@ TEST_F(QuilletScreenTest, PicksTypingAndASliderDragReachTheProgramAsTheScriptsVe
   EXPECT_TRUE(WaitForModel(Holds("Quillet1.Thsav(0).Resolution", "150x150"), &m));
   EXPECT_EQ(m["Quillet1.Thsav(0).Image"], "507x318x8 grey");
 
-  // Typed into the zoom factor's field over its selected text: each key
-  // makes one change, as "key 5", "type ZoomFact 5", "key 0", "type
-  // ZoomFact 50" do, and the view takes the factor.
+  // Typed into the zoom factor's field over its selected text: the keys
+  // and changes are those of "key 17 ctrl", "key A ctrl", "key 5", "type
+  // ZoomFact 5", "key 0", "type ZoomFact 50" (one change a key), and the
+  // view takes the factor.
   const WindowBox zoom = Place("ZoomFact", &m);
+  size_t mark = Log().size();
   ASSERT_TRUE(x_.Click(w, zoom.x + 10, zoom.y + zoom.height / 2));
   ASSERT_TRUE(x_.Key(w, "ctrl+a"));
-  size_t mark = Log().size();
   ASSERT_TRUE(x_.Type(w, "50"));
   EXPECT_TRUE(WaitForModel(Holds("Quillet1.L1.Zoom", "50"), &m)) << m["Quillet1.L1.Zoom"];
   EXPECT_EQ(m["Quillet1.ZoomFact.Text"], "\"50\"");
-  EXPECT_EQ(LogFrom(mark), (Lines{"BEG-KeyDown,53/0", "BEG-ZoomFact", "BEG-L1_Zoom,5", "BEG-KeyDown,48/0",
-                                  "BEG-ZoomFact", "BEG-L1_Zoom,50"}));
+  EXPECT_EQ(LogFrom(mark), (Lines{"BEG-KeyDown,17/2", "BEG-KeyDown,65/2", "BEG-KeyDown,53/0", "BEG-ZoomFact",
+                                  "BEG-L1_Zoom,5", "BEG-KeyDown,48/0", "BEG-ZoomFact", "BEG-L1_Zoom,50"}));
 
   // The brightness slider's knob dragged past the end of its scale: while
   // the button is held the view follows (Scroll), as "slide SlideB 100
