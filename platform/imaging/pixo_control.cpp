@@ -52,9 +52,14 @@ std::string JoinValues(std::span<const rt::Variant> values) {
 
 }  // namespace
 
-std::shared_ptr<Picture> NewPicture(Image img) {
+Image& Picture::image() const {
+  if (expand_) std::call_once(expanded_, [this] { ChangeDepth(image_, 24, 0, 0, {}); });
+  return image_;
+}
+
+std::shared_ptr<Picture> NewPicture(Image img, bool expand) {
   PictureTable& t = Pictures();
-  auto* raw = new Picture{std::move(img), {}, 0};
+  auto* raw = new Picture(std::move(img), expand);
   std::shared_ptr<Picture> pic(raw, [](Picture* p) {
     {
       std::lock_guard lock(Pictures().mutex);
@@ -80,10 +85,10 @@ PixoControl::State::State(PixoControl& owner) : self(owner), serial(++gSerial) {
   stored[static_cast<int32_t>(Pixo::ViewEnabled)] = true;
 }
 
-void PixoControl::State::SetImage(Image img) {
-  pic = NewPicture(std::move(img));
+void PixoControl::State::SetImage(Image img, bool expand) {
+  pic = NewPicture(std::move(img), expand);
   overlay.clear();
-  view.NewImage(pic->image.width(), pic->image.height());
+  view.NewImage(pic->held().width(), pic->held().height());
   AutoPaint();
 }
 
@@ -98,7 +103,7 @@ void PixoControl::State::Changed(bool geometry) {
   if (geometry && pic) {
     pic->region = Region();
     overlay.clear();
-    view.NewImage(pic->image.width(), pic->image.height());
+    view.NewImage(pic->held().width(), pic->held().height());
   }
   AutoPaint();
 }

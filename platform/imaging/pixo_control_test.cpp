@@ -1,6 +1,7 @@
 #include "platform/imaging/pixo_control.h"
 #include "platform/imaging/save_faults.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <functional>
 
 #include "platform/imaging/image.h"
+#include "platform/imaging/image_file.h"
 #include "platform/imaging/text.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
@@ -246,6 +248,65 @@ TEST_F(TempDir, PagesAreSavedAppendedAndLoadedByNumber) {
   ASSERT_EQ(Long(Call(*c, Pixo::SaveImageFile, {path, int16_t{kFormatTiffG4}, int16_t{1}, int16_t{0}, int16_t{0}})), kPixoOk);
   Call(*view, Pixo::GetFileInfo, {path, 1, 1});
   EXPECT_EQ(Long(Get(*view, Pixo::InfoPageCount)), 1);
+}
+
+// What a control shows of its view, as RGB24 pixels.
+std::vector<uint32_t> Painted(PixoControl& c, int32_t w, int32_t h) {
+  c.SetClientSize(w, h);
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+  cairo_t* cr = cairo_create(surface);
+  c.Paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  std::vector<uint32_t> out;
+  for (int32_t y = 0; y < h; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                         y * cairo_image_surface_get_stride(surface));
+    out.insert(out.end(), row, row + w);
+  }
+  cairo_surface_destroy(surface);
+  return out;
+}
+
+// A page of palette indices loaded as 24 bits is held as indices until its
+// pixels are wanted; every way of looking at it sees the 24-bit page.
+TEST_F(TempDir, APageOfIndicesLoadedAsTrueColourIsTheSameToEveryObserver) {
+  struct Case {
+    int32_t bits, format;
+    std::vector<Colour> palette;
+  };
+  const Case cases[] = {
+      {1, kFormatTiffG4, {}},
+      {8, kFormatPng, {kBlack, 0x3366CC, kWhite, 0x00A0F0}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.bits);
+    Image page;
+    ASSERT_TRUE(page.Create(7, 5, k.bits));
+    if (!k.palette.empty()) page.SetPalette(k.palette);
+    for (int32_t y = 0; y < 5; ++y)
+      for (int32_t x = 0; x < 7; ++x) page.row(y)[x] = static_cast<uint8_t>((x + 2 * y) % (k.bits == 1 ? 2 : 4));
+    const std::string path = Path("indices.img");
+    ASSERT_EQ(WriteImageFile(path, page, k.format, 0, 0, false), kPixoOk);
+    Image expected;
+    ASSERT_EQ(ReadImageFile(path, 1, 24, expected), kPixoOk);
+    ASSERT_EQ(expected.bits(), 24);
+
+    auto view = New("view");
+    auto copy = New("copy");
+    ASSERT_EQ(Long(Call(*view, Pixo::LoadImageFile, {path, int16_t{24}, 1, -1})), kPixoOk);
+    EXPECT_EQ(Long(Get(*view, Pixo::ImageWidth)), 7);
+    // Painted from the indices first, then again once the pixels were asked for.
+    const std::vector<uint32_t> shown = Painted(*view, 9, 6);
+    EXPECT_EQ(Long(Get(*view, Pixo::ImageBits)), 24);
+    EXPECT_EQ(Painted(*view, 9, 6), shown);
+    Put(*copy, Pixo::BitmapHandle, Get(*view, Pixo::BitmapHandle));
+    ASSERT_NE(copy->CurrentImage(), nullptr);
+    EXPECT_TRUE(*copy->CurrentImage() == expected);
+    ASSERT_NE(view->CurrentImage(), nullptr);
+    EXPECT_TRUE(*view->CurrentImage() == expected);
+    EXPECT_EQ(PixelAt(*view, 1, 0), static_cast<int32_t>(expected.At(1, 0)));
+  }
 }
 
 TEST_F(TempDir, FailedLoadsAndSavesReportAndKeepTheImage) {

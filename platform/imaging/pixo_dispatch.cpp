@@ -121,15 +121,17 @@ uint8_t PaletteIndex(Args a) {
   return static_cast<uint8_t>(i);
 }
 
-// Loads page `page` of a file, then brings it to `bits` (0: as stored).
+// Loads page `page` of a file, then brings it to `bits` (0: as stored). A
+// page of palette indices asked for in 24 bits is held for expanding (see
+// Picture), so that paging through a bitonal file costs its decoding only.
 V LoadFile(S& s, Args a) {
   Need(a, 1, 4);
   const std::string path = Str(a, 0);
   const int32_t bits = Lng(a, 1, 0), page = Lng(a, 2, 1);
   if (bits != 0 && bits != 1 && bits != 4 && bits != 8 && bits != 24) return Result(kPixoBadArgument);
   Image img;
-  const int16_t rc = ReadImageFile(path, page, bits, img);
-  if (rc == kPixoOk) s.SetImage(std::move(img));
+  const int16_t rc = ReadImageFile(path, page, bits == 24 ? 0 : bits, img);
+  if (rc == kPixoOk) s.SetImage(std::move(img), bits == 24);
   return Result(rc);
 }
 
@@ -150,7 +152,7 @@ V CombineInto(S& s, Args a) {
   if (!img) return Result(kPixoNoImage);
   const std::shared_ptr<Picture> src = FindPicture(Lng(a, 4));
   if (!src) return Result(kPixoBadArgument);
-  const Image source = src->image;  // the source may be this very image
+  const Image source = src->image();  // the source may be this very image
   Combine(*img, source, src->region, ToPixel(Dbl(a, 0)), ToPixel(Dbl(a, 1)), ToPixel(Dbl(a, 2)),
           ToPixel(Dbl(a, 3)), ToPixel(Dbl(a, 5)), ToPixel(Dbl(a, 6)), Lng(a, 7, 0));
   s.Changed(false);
@@ -186,7 +188,7 @@ void ImagePut(S& s, Args, const V& v) {
   if (s.pic && s.pic->handle == handle) return;
   const std::shared_ptr<Picture> src = FindPicture(handle);
   if (!src) rt::Raise(rt::kInvalidPropertyValue);
-  s.SetImage(src->image);
+  s.SetImage(src->image());
 }
 
 // Put a handle: keep a copy of that image cut to its region's bounding box.
@@ -198,7 +200,7 @@ void CutPut(S& s, Args, const V& v) {
   }
   const std::shared_ptr<Picture> src = FindPicture(handle);
   if (!src) rt::Raise(rt::kInvalidPropertyValue);
-  Image img = src->image;
+  Image img = src->image();
   const Region& r = src->region;
   if (!r.empty()) Crop(img, r.left, r.top, r.width, r.height);
   s.cut = NewPicture(std::move(img));
@@ -336,7 +338,7 @@ const Member kMembers[] = {
     {P::ViewFlag5, "ViewFlag5", St::Boolean},
     {P::ImageWidth, "ImageWidth", St::None, [](S& s, Args) { return V(s.imageWidth()); }},
     {P::ImageHeight, "ImageHeight", St::None, [](S& s, Args) { return V(s.imageHeight()); }},
-    {P::ImageBits, "ImageBits", St::None, [](S& s, Args) { return Int(s.pic ? s.pic->image.bits() : 0); }},
+    {P::ImageBits, "ImageBits", St::None, [](S& s, Args) { return Int(s.pic ? s.pic->image().bits() : 0); }},
     {P::ViewEnabled, "ViewEnabled", St::Boolean},
     // View geometry
     {P::DstLeft, "DstLeft", St::None, [](S& s, Args) { return V(s.view.dstLeft()); },
@@ -577,7 +579,7 @@ const Member kMembers[] = {
      [](S& s, Args a) {
        Need(a, 2, 2);
        if (!s.pic) return Result(kPixoNoImage);
-       s.pic->region = ColourRegion(s.pic->image, Lng(a, 0), static_cast<Colour>(Lng(a, 1)) & 0xFFFFFF);
+       s.pic->region = ColourRegion(s.pic->image(), Lng(a, 0), static_cast<Colour>(Lng(a, 1)) & 0xFFFFFF);
        s.AutoPaint();
        return Result(s.pic->region.empty() ? kPixoBadArgument : kPixoOk);
      }},
@@ -585,7 +587,7 @@ const Member kMembers[] = {
      [](S& s, Args a) {
        Need(a, 4, 5);
        if (!s.pic) return Result(kPixoNoImage);
-       s.pic->region = RectRegion(s.pic->image, Dbl(a, 0), Dbl(a, 1), Dbl(a, 2), Dbl(a, 3));
+       s.pic->region = RectRegion(s.pic->image(), Dbl(a, 0), Dbl(a, 1), Dbl(a, 2), Dbl(a, 3));
        s.AutoPaint();
        return Result(s.pic->region.empty() ? kPixoBadArgument : kPixoOk);
      }},

@@ -79,8 +79,8 @@ void PixoControl::Paint(cairo_t* cr) const {
   const auto back = s.stored.find(static_cast<int32_t>(Pixo::BackColor));
   SetColour(cr, back == s.stored.end() ? kWhite : static_cast<Colour>(rt::CLng(back->second)) & 0xFFFFFF);
   cairo_paint(cr);
-  if (const Image* img = s.image()) {
-    PaintImage(cr, *img, view);
+  if (s.pic) {
+    PaintImage(cr, s.pic->held(), view);
     const Region& r = s.pic->region;
     const double z = view.Zoom() / 100;
     if (!r.empty()) Outline(cr, view.ToDisplayX(r.left), view.ToDisplayY(r.top), r.width * z, r.height * z);

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,14 +21,35 @@ namespace imaging {
 
 // An image with the region selected on it, known process-wide by its handle
 // (the value of BitmapHandle). The handle lives as long as the picture.
-struct Picture {
-  Image image;
+//
+// A page loaded as 24 bits from a file of palette indices (a bitonal scan,
+// say) may keep its indices until its pixels are first asked for: a viewer
+// paging through such a file then shows each page from the indices, in the
+// same colours, and never writes out 24-bit pixels for a page that nobody
+// edits, copies or saves.
+class Picture {
+ public:
+  // With `expand`, an indexed `img` stands for its 24-bit expansion.
+  Picture(Image img, bool expand) : image_(std::move(img)), expand_(expand && image_.indexed()) {}
+
+  // The image, brought to 24 bits first when it is held for expanding.
+  Image& image() const;
+  // The image as held, for drawing and for its size: an image held for
+  // expanding shows the same colours from its indices.
+  const Image& held() const { return image_; }
+
   Region region;
   int32_t handle = 0;
+
+ private:
+  mutable Image image_;
+  const bool expand_;
+  mutable std::once_flag expanded_;
 };
 
-// A new picture holding `img`, with a fresh handle.
-std::shared_ptr<Picture> NewPicture(Image img);
+// A new picture holding `img` (with `expand`, see Picture), with a fresh
+// handle.
+std::shared_ptr<Picture> NewPicture(Image img, bool expand = false);
 // The picture of a handle; null when no live picture has it.
 std::shared_ptr<Picture> FindPicture(int32_t handle);
 
@@ -62,13 +84,14 @@ struct PixoControl::State {
   double downX = 0, downY = 0, downDstLeft = 0, downDstTop = 0;
   bool following = false;  // the band follows the drag of this press
 
-  Image* image() { return pic ? &pic->image : nullptr; }
-  const Image* image() const { return pic ? &pic->image : nullptr; }
-  int32_t imageWidth() const { return pic ? pic->image.width() : 0; }
-  int32_t imageHeight() const { return pic ? pic->image.height() : 0; }
+  Image* image() { return pic ? &pic->image() : nullptr; }
+  const Image* image() const { return pic ? &pic->image() : nullptr; }
+  int32_t imageWidth() const { return pic ? pic->held().width() : 0; }
+  int32_t imageHeight() const { return pic ? pic->held().height() : 0; }
 
-  // Holds `img` as a new picture (a new handle, no region), the view reset.
-  void SetImage(Image img);
+  // Holds `img` as a new picture (a new handle, no region; with `expand`,
+  // see Picture), the view reset.
+  void SetImage(Image img, bool expand = false);
   void FreeImage();
   // After an edit of the image in place. A geometry edit (size or
   // orientation) drops the region and the overlay and resets the view.

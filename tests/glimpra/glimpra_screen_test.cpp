@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/bmp_file.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/screen_session.h"
 #include "viewer/test_fixtures.h"
@@ -128,30 +129,9 @@ TEST_F(GlimpraScreenTest, TheWatermarkTilesShowOverThePage) {
   EXPECT_TRUE(tiled);
 }
 
-// A 24-bit BMP, black left of column `edge` and white from it on.
-void WriteHalves(const std::filesystem::path& p, int32_t width, int32_t height, int32_t edge) {
-  const int32_t row = (width * 3 + 3) / 4 * 4;
-  std::string b = "BM";
-  auto u16 = [&b](uint32_t v) { b.append({static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}); };
-  auto u32 = [&u16](uint32_t v) {
-    u16(v & 0xFFFF);
-    u16(v >> 16);
-  };
-  for (uint32_t v : {static_cast<uint32_t>(54 + row * height), 0u, 54u, 40u, static_cast<uint32_t>(width),
-                     static_cast<uint32_t>(height)})
-    u32(v);
-  u16(1);
-  u16(24);
-  for (uint32_t v : {0u, static_cast<uint32_t>(row * height), 3780u, 3780u, 0u, 0u}) u32(v);
-  for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < width; ++x) b.append(3, x < edge ? '\0' : '\xFF');
-    b.append(static_cast<size_t>(row - width * 3), '\0');
-  }
-  std::ofstream(p, std::ios::binary) << b;
-}
-
 TEST_F(GlimpraScreenTest, AClickZoomsButAButtonHeldPastTheClickTimerDoesNot) {
-  WriteHalves(dir_ / "halves.bmp", 300, 200, 150);
+  // Black left of column 150, white from it on.
+  orn_test::WriteGreyBmp(dir_ / "halves.bmp", 300, 200, [](int32_t x, int32_t) { return x < 150 ? 0 : 255; });
   Child glimpra = Start({"halves.bmp"});
   const unsigned long w = x_.WaitForWindow("^halves[.]bmp:");
   ASSERT_NE(w, 0u);
