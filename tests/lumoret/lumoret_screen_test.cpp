@@ -88,6 +88,12 @@ class LumoretScreenTest : public ::testing::Test {
     ASSERT_NE(box, 0u) << "no close question";
     ASSERT_TRUE(x_.Key(box, "alt+y"));
   }
+  // The close box, Yes to the close question, and the end of the viewer.
+  void CloseAnsweringYes(Child& lumoret, unsigned long w) {
+    x_.CloseBox(w);
+    AnswerYes();
+    ASSERT_TRUE(lumoret.Wait(20s).has_value()) << "the viewer still runs";
+  }
 
   std::vector<std::string> Transcript() const {
     std::vector<std::string> lines;
@@ -259,9 +265,7 @@ TEST_F(LumoretScreenTest, PageDownScrollsAndTheMovedWindowIsRememberedAndRestore
       const WindowBox b = x_.Box(w);
       return b.x == 200 && b.y == 150 && b.width == 700 && b.height == 500;
     }));
-    x_.CloseBox(w);
-    AnswerYes();
-    ASSERT_TRUE(lumoret.Wait(20s).has_value());
+    CloseAnsweringYes(lumoret, w);
   }
   // The model's frame (4 pixels a side, caption and menu bar 44 above) around
   // the real window's client area.
@@ -283,9 +287,7 @@ TEST_F(LumoretScreenTest, PageDownScrollsAndTheMovedWindowIsRememberedAndRestore
     const WindowBox b = x_.Box(w);
     return b.x == 200 && b.y == 150 && b.width == 700 && b.height == 500;
   })) << x_.Box(w).x << "," << x_.Box(w).y << " " << x_.Box(w).width << "x" << x_.Box(w).height;
-  x_.CloseBox(w);
-  AnswerYes();
-  EXPECT_TRUE(again.Wait(20s).has_value());
+  CloseAnsweringYes(again, w);
 }
 
 TEST_F(LumoretScreenTest, AWindowMaximisedByTheWindowManagerIsRememberedMaximised) {
@@ -306,9 +308,7 @@ TEST_F(LumoretScreenTest, AWindowMaximisedByTheWindowManagerIsRememberedMaximise
     // Maximised by the window manager: as wide as the screen.
     x_.Maximize(w);
     ASSERT_TRUE(ScreenShows([&](const Shot&) { return x_.Box(w).width == 1280; })) << place(w);
-    x_.CloseBox(w);
-    AnswerYes();
-    ASSERT_TRUE(lumoret.Wait(20s).has_value());
+    CloseAnsweringYes(lumoret, w);
   }
   lumoret_test::Placement p;
   ASSERT_TRUE(lumoret_test::ReadPlacement(&p));
@@ -323,9 +323,7 @@ TEST_F(LumoretScreenTest, AWindowMaximisedByTheWindowManagerIsRememberedMaximise
   const unsigned long w = x_.WaitForWindow(kLetterWindow);
   ASSERT_NE(w, 0u);
   EXPECT_TRUE(ScreenShows([&](const Shot&) { return place(w) == normal; })) << place(w) << " is not " << normal;
-  x_.CloseBox(w);
-  AnswerYes();
-  EXPECT_TRUE(again.Wait(20s).has_value());
+  CloseAnsweringYes(again, w);
   ASSERT_TRUE(lumoret_test::ReadPlacement(&p));
   EXPECT_EQ(p.fields[2], 1) << "shown normally";
 }
