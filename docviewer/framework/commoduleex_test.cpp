@@ -153,7 +153,7 @@ TEST_F(ModuleTest, LogRecordTexts) {
       {4, 0, 0, "Lade %s ...", "C:\\100%\\brief%s.rtf", u"Lade C:\\100%\\brief%s.rtf ...", 0, false},
       {4, 0, 0, "%s%s", "only one", u"*Execption/Params: %s%s", 0, false},
       {5, 0xC0200049, 0, nullptr, "", u"AppError (id=C0200049)", 0xC0200049, false},
-      {5, 0, 2, nullptr, "", u"The file cannot be found.", 2, false},  // the system error stands in
+      {5, 0, 2, nullptr, "", u"The system cannot find the file specified.", 2, false},  // the system error stands in
       {5, 0xC0200066, 2, "read", "", u"read", 0xC0200066, true},
   };
   for (const Case& c : cases) {
@@ -333,7 +333,7 @@ TEST_F(ModuleTest, SystemErrorTexts) {
   };
   const Case cases[] = {
       {0, true, u"No Error (0)"},
-      {2, true, u"The file cannot be found."},  // the platform's text without its line break
+      {2, true, u"The system cannot find the file specified."},  // the platform's text without its line break
       {0x80200005, true, u"Appl.80200005"},
       {0xC0220017, true, u"Appl.C0220017"},
       {12007, true, u"The server name cannot be resolved."},
@@ -420,7 +420,7 @@ TEST_F(ModuleTest, ErrorInfoOfTheThread) {
   EXPECT_EQ(error.SetCOMErrorInfo(nullptr, nullptr, 0), 0xC0200049u);
   info = com::GetErrorInfo();
   ASSERT_NE(info, nullptr);
-  EXPECT_EQ(info->description, u"Ctl::Get(AppError (id=C0200049)\nAccess denied.)");
+  EXPECT_EQ(info->description, u"Ctl::Get(AppError (id=C0200049)\nAccess is denied.)");
   EXPECT_EQ(TXError(0).SetCOMErrorInfo(nullptr, nullptr, 0), 0x80004005u);
 }
 

@@ -23,7 +23,7 @@ LogRecord Record(uint32_t kind, int severity, uint32_t appError, bool sysText) {
   r.message = u"Dokument geladen";
   r.sysError = 5;
   r.sysErrorText = u"as text";
-  if (sysText) r.sysText = u"Access denied.";
+  if (sysText) r.sysText = u"Access is denied.";
   return r;
 }
 
@@ -60,7 +60,7 @@ TEST_F(EventLogTest, EventIdsTypesAndStringsOfEachKind) {
   EXPECT_EQ(events[2].strings, (std::vector<std::string>{"1A2B", "", "MFrame::OnCreate (Lumoret)",
                                                          "Dokument geladen"}));
   EXPECT_EQ(events[6].strings[4], "00000005");
-  EXPECT_EQ(events[6].strings[5], "Access denied.");
+  EXPECT_EQ(events[6].strings[5], "Access is denied.");
 }
 
 TEST_F(EventLogTest, EmptyFieldsAndRawData) {

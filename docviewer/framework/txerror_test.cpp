@@ -40,11 +40,11 @@ TEST_F(TXErrorTest, IdsSeveritiesAndTexts) {
       {0xC0200048, 0, "ThrTable", 5, u"Table ThrTable is full", u""},
       {0x40200050, 0, 7, 4, u"Note 7", u""},                      // informational id of the suite: a warning
       {0x40070050, 0, 7, 5, u"AppError (id=40070050)", u""},      // of another facility: an error
-      {0xC0200049, 2, 0, 5, u"AppError (id=C0200049)", u"The file cannot be found."},
+      {0xC0200049, 2, 0, 5, u"AppError (id=C0200049)", u"The system cannot find the file specified."},
       {0xC0200049, E_FAIL_HR, 0, 5, u"AppError (id=C0200049)", u""},
       {0xC0200049, 0xDEAD, 0, 5, u"AppError (id=C0200049)", u""},  // no text: empty
       {0xC0200049, 12029, 0, 5, u"AppError (id=C0200049)", u"No connection to the server can be made."},
-      {0, 5, 0, 5, u"", u"Access denied."},
+      {0, 5, 0, 5, u"", u"Access is denied."},
   };
   for (const Case& c : cases) {
     TXError e(c.hr, c.sysErr, "Unit::Case", c.arg);
@@ -115,11 +115,11 @@ TEST_F(TXErrorTest, InteractiveShowAsksWithThePromptOfItsFlags) {
   };
   const Case cases[] = {
       {0x30, "retry", 4, "270370",
-       "Error: Table T is full\\n\\nAccess denied.\\nAbbrechen, nochmals versuchen oder ignorieren"},
+       "Error: Table T is full\\n\\nAccess is denied.\\nAbbrechen, nochmals versuchen oder ignorieren"},
       {0x30, "ignore", 5, "270370", ""},
-      {0x10, "cancel", 3, "270373", "Error: Table T is full\\n\\nAccess denied.\\nNochmals versuchen oder abbrechen?"},
-      {0x20, "ok", 5, "270369", "Error: Table T is full\\n\\nAccess denied.\\nProblem ignorieren oder abbrechen?"},
-      {0x00, nullptr, 3, "270352", "Error: Table T is full\\n\\nAccess denied."},
+      {0x10, "cancel", 3, "270373", "Error: Table T is full\\n\\nAccess is denied.\\nNochmals versuchen oder abbrechen?"},
+      {0x20, "ok", 5, "270369", "Error: Table T is full\\n\\nAccess is denied.\\nProblem ignorieren oder abbrechen?"},
+      {0x00, nullptr, 3, "270352", "Error: Table T is full\\n\\nAccess is denied."},
   };
   for (const Case& c : cases) {
     std::filesystem::remove(Path("transcript.txt"));
@@ -232,7 +232,7 @@ TEST_F(TXErrorTest, DumpWritesItsBlockWhileTracing) {
                             [](const std::string& l) { return l.rfind("MSG: --- TXError --- ", 0) == 0; });
   ASSERT_GE(lines.end() - first, 13);
   const char* expected[] = {"--- TXError --- ", "    in Unit::Dump", "    title ctor", "Err= C0200048",
-                            "    descr= Table T is full", "extErr= 00000005", "    descr= Access denied.",
+                            "    descr= Table T is full", "extErr= 00000005", "    descr= Access is denied.",
                             "Sev= 5", "    xflags= 00000000", "InstanceCount= ", "    lastErr= ", "    retry= ",
                             "--- end TXError --- (TXError::Dump txerror.cpp"};
   for (int i = 0; i < 13; ++i) EXPECT_EQ(first[i].rfind(std::string("MSG: ") + expected[i], 0), 0u) << first[i];

@@ -8,6 +8,8 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/win32/system_texts.h"
+
 namespace msgres {
 namespace {
 
@@ -98,28 +100,6 @@ Library Add(std::shared_ptr<const Catalogue> catalogue) {
   return handle;
 }
 
-// The platform's own texts for the system errors the programs meet.
-const std::map<uint32_t, std::string_view>& SystemTexts() {
-  static const auto* texts = new std::map<uint32_t, std::string_view>{
-      {0, "The operation succeeded."},
-      {2, "The file cannot be found."},
-      {3, "The path cannot be found."},
-      {5, "Access denied."},
-      {6, "Invalid handle."},
-      {8, "Not enough memory for this operation."},
-      {11, "The file has the wrong format."},
-      {87, "Invalid parameter."},
-      {234, "More data is available."},
-      {259, "No more data is available."},
-      {317, "No message text for this number in the message file."},
-      {487, "Invalid address."},
-      {1006, "The file is invalid."},
-      {1009, "The registry database is damaged."},
-      {1502, "The event log file is full."},
-  };
-  return *texts;
-}
-
 }  // namespace
 
 Library LoadLibraryEx(std::string_view path) {
@@ -207,12 +187,12 @@ bool FormatMessage(Library library, uint32_t id, bool noLineBreaks, std::string*
 }
 
 bool FormatSystemMessage(uint32_t error, std::string* out) {
-  auto it = SystemTexts().find(error);
-  if (it == SystemTexts().end()) {
+  const char* text = win32::SystemErrorText(error);
+  if (!text) {
     t_lastError = kMessageNotFound;
     return false;
   }
-  *out = std::string(it->second) + "\r\n";
+  *out = std::string(text) + "\r\n";
   return true;
 }
 
