@@ -185,6 +185,7 @@ FormWindow::FormWindow(FormsDisplay& display, forms::Form& form) : display_(disp
   g_signal_connect(window_, "delete-event", G_CALLBACK(&FormWindow::OnDelete), this);
   g_signal_connect(window_, "configure-event", G_CALLBACK(&FormWindow::OnConfigure), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&FormWindow::OnWindowState), this);
+  g_signal_connect(window_, "destroy-event", G_CALLBACK(&FormWindow::OnDestroyed), this);
   gtk_widget_show(layout_);
 }
 
@@ -454,6 +455,12 @@ gboolean FormWindow::OnConfigure(GtkWidget*, GdkEventConfigure* e, FormWindow* s
     if (display->Loaded(*form)) display->app().OperatorResize(*form, outerW, outerH);
   });
   return FALSE;
+}
+
+gboolean FormWindow::OnDestroyed(GtkWidget*, GdkEvent*, FormWindow* self) {
+  self->gone_ = true;
+  self->display_.WindowDestroyed();
+  return FALSE;  // GTK lets the widget go with its window
 }
 
 gboolean FormWindow::OnWindowState(GtkWidget*, GdkEventWindowState* e, FormWindow* self) {

@@ -128,6 +128,8 @@ class FormWindow {
   void Act(const std::string& control, const std::vector<forms::OperatorAction>& actions);
   // The keyboard focus went to `control`.
   void Focused(const std::string& control);
+  // Whether the window was destroyed from outside (it is then made anew).
+  bool Gone() const { return gone_; }
 
  private:
   static gboolean OnDraw(GtkWidget* w, cairo_t* cr, FormWindow* self);
@@ -137,6 +139,7 @@ class FormWindow {
   static gboolean OnDelete(GtkWidget* w, GdkEvent* e, FormWindow* self);
   static gboolean OnConfigure(GtkWidget* w, GdkEventConfigure* e, FormWindow* self);
   static gboolean OnWindowState(GtkWidget* w, GdkEventWindowState* e, FormWindow* self);
+  static gboolean OnDestroyed(GtkWidget* w, GdkEvent* e, FormWindow* self);
   void UpdateWindow();
   void UpdateControls();
   void Place(ControlWidget& cw, const forms::VisibleControl& c);
@@ -154,6 +157,7 @@ class FormWindow {
   int16_t state_ = 0;
   const forms::Control* focused_ = nullptr;
   bool shown_ = false;
+  bool gone_ = false;
   // The light control (or "" the form) the mouse pressed, for its release.
   std::string pressed_;
   MouseActions mouse_;

@@ -65,6 +65,7 @@ FrameWindow::FrameWindow(WindowsDisplay& display, HWND hwnd)
   g_signal_connect(window_, "delete-event", G_CALLBACK(&FrameWindow::OnDelete), this);
   g_signal_connect(window_, "configure-event", G_CALLBACK(&FrameWindow::OnConfigure), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&FrameWindow::OnWindowState), this);
+  g_signal_connect(window_, "destroy-event", G_CALLBACK(&FrameWindow::OnDestroyed), this);
   gtk_box_pack_end(GTK_BOX(box), layout_, TRUE, TRUE, 0);
   gtk_widget_show_all(box);
 }
@@ -259,6 +260,12 @@ gboolean FrameWindow::OnDelete(GtkWidget*, GdkEvent*, FrameWindow* self) {
     if (IsWindow(top)) PostSysCommand(top, SC_CLOSE);
   });
   return TRUE;
+}
+
+gboolean FrameWindow::OnDestroyed(GtkWidget*, GdkEvent*, FrameWindow* self) {
+  self->gone_ = true;
+  self->display_.WindowDestroyed();
+  return FALSE;  // GTK lets the widget go with its window
 }
 
 gboolean FrameWindow::OnConfigure(GtkWidget*, GdkEventConfigure* e, FrameWindow* self) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/screen/pump.h"
 #include "platform/screen/widgets.h"
 
 namespace screen {
@@ -65,6 +66,9 @@ GtkWindow* DialogParent() {
 uiscript::Answer ShowMessageBox(std::string_view text, int32_t style, std::string_view caption) {
   const std::vector<uiscript::Answer> buttons = uiscript::BoxButtons(style);
   const uiscript::Answer byDefault = buttons[uiscript::BoxDefaultButton(style)];
+  // No screen to ask on any more: the box takes its default button, as an
+  // unattended box does when the session ends under it.
+  if (DisplayLost()) return byDefault;
   bool hasCancel = false;
   for (uiscript::Answer b : buttons) hasCancel = hasCancel || b == uiscript::kCancel;
   // What Escape and the close box mean; 0: they do nothing.
