@@ -8,6 +8,7 @@
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/signal.h"
 #include "platform/screen/widgets.h"
 
 namespace screen {
@@ -44,15 +45,14 @@ FormsDisplay::~FormsDisplay() {
 
 void FormsDisplay::WindowDestroyed() {
   if (sessionEnd_) return;
-  sessionEnd_ = g_idle_add(
-      +[](gpointer data) {
-        auto* self = static_cast<FormsDisplay*>(data);
-        self->sessionEnd_ = 0;
-        // A form that cancels stays, in a window made anew.
-        self->Input([self] { self->app_.OperatorEndSession(); });
-        return G_SOURCE_REMOVE;
-      },
-      this);
+  sessionEnd_ = g_idle_add(Source([](gpointer data) {
+                               auto* self = static_cast<FormsDisplay*>(data);
+                               self->sessionEnd_ = 0;
+                               // A form that cancels stays, in a window made anew.
+                               self->Input([self] { self->app_.OperatorEndSession(); });
+                               return G_SOURCE_REMOVE;
+                             }),
+                           this);
 }
 
 void FormsDisplay::DisplayGone() {
@@ -73,6 +73,10 @@ bool FormsDisplay::Loaded(const forms::Form& form) const {
 
 void FormsDisplay::Sync() {
   if (syncing_ > 0 || DisplayLost()) return;
+  // What was typed reaches the model before the model is shown again. One
+  // field at a time is typed into; its report shows the model itself.
+  for (auto& [form, window] : windows_)
+    if (window->ReportTyping()) return;
   ++syncing_;
   try {
     std::vector<const forms::Form*> loaded;

@@ -10,6 +10,7 @@
 #include "platform/screen/frame_window.h"
 #include "platform/screen/list_dialog.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/signal.h"
 #include "platform/screen/widgets.h"
 #include "platform/win32/environment.h"
 #include "platform/windows/script.h"
@@ -55,15 +56,14 @@ WindowsDisplay::~WindowsDisplay() {
 
 void WindowsDisplay::WindowDestroyed() {
   if (sessionEnd_) return;
-  sessionEnd_ = g_idle_add(
-      +[](gpointer data) {
-        auto* self = static_cast<WindowsDisplay*>(data);
-        self->sessionEnd_ = 0;
-        // A window that refuses stays, shown anew.
-        self->Input([] { EndSession(); });
-        return G_SOURCE_REMOVE;
-      },
-      this);
+  sessionEnd_ = g_idle_add(Source([](gpointer data) {
+                               auto* self = static_cast<WindowsDisplay*>(data);
+                               self->sessionEnd_ = 0;
+                               // A window that refuses stays, shown anew.
+                               self->Input([] { EndSession(); });
+                               return G_SOURCE_REMOVE;
+                             }),
+                           this);
 }
 
 void WindowsDisplay::DisplayGone() {
