@@ -239,6 +239,8 @@ void WriteAllText(std::string_view path, std::string_view text) {
   WriteAllOrRaise(OpenOrRaise(path, O_WRONLY | O_CREAT | O_TRUNC, kPathNotFound), text);
 }
 
+void RaiseFileError(int err, int32_t missing) { RaiseFor(err, missing); }
+
 DateTime FileDateTime(std::string_view path) {
   struct stat st;
   if (::stat(Str(path).c_str(), &st) != 0) RaiseFor(errno, kFileNotFound);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/runtime/datetime.h"
+#include "platform/runtime/error.h"
 
 namespace rt {
 
@@ -43,5 +44,9 @@ std::string ReadAllText(std::string_view path);
 void WriteAllText(std::string_view path, std::string_view text);
 // The file's last change in local time, to the second (53 when missing).
 DateTime FileDateTime(std::string_view path);
+
+// Raises the runtime's error for the errno value of a failed file call
+// (ENOENT as `missing`, ENOSPC as 61, EIO as 57, EACCES as 70, others 75).
+[[noreturn]] void RaiseFileError(int err, int32_t missing = kFileNotFound);
 
 }  // namespace rt
