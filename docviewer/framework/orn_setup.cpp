@@ -31,9 +31,25 @@ fs::path OwnFolder() {
   return fs::read_symlink("/proc/self/exe", ignored).parent_path();
 }
 
+// What the administrator can do about a failure, naming the file or folder.
+std::string Fix(reg::Status status) {
+  const std::string hive = reg::HiveFile(reg::Hive::LocalMachine);
+  switch (status) {
+    case reg::kBadDb:
+      return "the hive file " + hive +
+             " cannot be read: it is not a regular file or not readable; move it away (a damaged hive is set "
+             "aside by itself) and run orn-setup again";
+    case reg::kAccessDenied:
+    case reg::kIoFailed:
+      return "the folder " + reg::RegistryDirectory() + " or the hive file " + hive +
+             " cannot be written: give this user write access (or set ORN_REGISTRY_DIR) and run orn-setup again";
+    default: return "in " + reg::RegistryDirectory();
+  }
+}
+
 bool Fail(const std::string& what, reg::Status status) {
-  std::fprintf(stderr, "orn-setup: %s (registry error %d in %s)\n", what.c_str(), static_cast<int>(status),
-               reg::RegistryDirectory().c_str());
+  std::fprintf(stderr, "orn-setup: %s (registry error %d): %s\n", what.c_str(), static_cast<int>(status),
+               Fix(status).c_str());
   return false;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/win32/environment.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <pwd.h>
 #include <spawn.h>
 #include <unistd.h>
@@ -173,6 +174,7 @@ std::string JoinCommandLine(const std::vector<std::string>& words, const std::ve
 }
 
 void SetCommandLine(int argc, char** argv, std::vector<std::string> switches) {
+  ::signal(SIGXFSZ, SIG_IGN);
   std::lock_guard<std::mutex> lock(g_cmdMutex);
   g_words.clear();
   for (int i = 1; i < argc; ++i) g_words.emplace_back(argv[i]);
@@ -238,8 +240,19 @@ bool StartProgram(std::string_view program, const std::vector<std::string>& args
   for (auto& a : argvText) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid;
+  // The program gets the signal dispositions of its own, not this
+  // process's ignored SIGXFSZ.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
   // Not waited for: the started program outlives this call, as on the platform.
-  return posix_spawnp(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
+  const bool started = posix_spawnp(&pid, exe.c_str(), nullptr, &attr, argv.data(), environ) == 0;
+  posix_spawnattr_destroy(&attr);
+  return started;
 }
 
 }  // namespace win32

@@ -53,7 +53,10 @@ std::string CommandLine();
 // The words after the program's name, as main() received them.
 std::vector<std::string> CommandLineWords();
 // Called once by main() before anything reads the command line, with the
-// names of the switches the program knows (upper case).
+// names of the switches the program knows (upper case). As the start of the
+// program's process it also ignores SIGXFSZ: a write beyond the file-size
+// limit (ulimit -f) then fails like one on a full disk, and the program
+// reports it on its own error path instead of being killed mid-save.
 void SetCommandLine(int argc, char** argv, std::vector<std::string> switches = {});
 // Rebuilds the text for a word list (the rule above); for tests.
 std::string JoinCommandLine(const std::vector<std::string>& words, const std::vector<std::string>& switches);
