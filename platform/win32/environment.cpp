@@ -4,10 +4,12 @@
 #include <signal.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -141,6 +143,27 @@ bool GetUserName(std::string* out, uint32_t* size) {
     if (name.empty()) return false;
   }
   return AnswerName(rt::UCase(name), out, size);
+}
+
+std::string StateDirectory() {
+  std::string base = Env("XDG_STATE_HOME");
+  if (base.empty() || base.front() != '/') {
+    std::string home = Env("HOME");
+    if (home.empty()) {
+      passwd pw{};
+      passwd* found = nullptr;
+      char buf[4096];
+      if (getpwuid_r(geteuid(), &pw, buf, sizeof buf, &found) == 0 && found) home = found->pw_dir;
+    }
+    base = home + "/.local/state";
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  const std::string dir = base + "/orn";
+  std::error_code ignored;
+  // Only the last part is private: the parents are the user's usual folders.
+  std::filesystem::create_directories(base, ignored);
+  ::mkdir(dir.c_str(), 0700);
+  return dir;
 }
 
 std::string ProgramDirectory() {

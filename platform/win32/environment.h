@@ -61,6 +61,13 @@ void SetCommandLine(int argc, char** argv, std::vector<std::string> switches = {
 // Rebuilds the text for a word list (the rule above); for tests.
 std::string JoinCommandLine(const std::vector<std::string>& words, const std::vector<std::string>& switches);
 
+// The user's own folder for what the kit keeps between runs (logs):
+// $XDG_STATE_HOME/orn, or ~/.local/state/orn when XDG_STATE_HOME is unset,
+// empty or not absolute. Made (mode 0700, with missing parents) when absent;
+// when it cannot be made, the name is returned all the same, so that the
+// first write into it reports which file failed.
+std::string StateDirectory();
+
 // Maps a platform path to a host path: "C:\" and "C:/" at the start become
 // the ORN_DRIVE_C folder, every "\" becomes "/".
 std::string HostPath(std::string_view path);
