@@ -134,9 +134,14 @@ def ref_tiff(path, tmp):
     out = os.path.join(tmp, "ref.tif")
     if os.path.exists(out):
         os.remove(out)
-    r = subprocess.run(["tiff2rgba", "-c", "none", path, out], capture_output=True, timeout=60)
+    r = subprocess.run(["tiff2rgba", "-c", "none", path, out], capture_output=True, text=True, timeout=60)
     if r.returncode != 0 or not os.path.exists(out):
         raise ValueError("tiff2rgba failed")
+    # tiff2rgba ends well after errors in the data too: an error (other than
+    # a tag it skips) or a fax line cut short marks the file damaged.
+    for line in r.stderr.splitlines():
+        if ("Warning" not in line and "custom tag" not in line) or "Premature EOL" in line:
+            raise ValueError("damaged: " + line)
     im = Image.open(out)
     im.tile = [(t[0], t[1], t[2], ("RGBA",) + tuple(t[3][1:]) if isinstance(t[3], tuple) else "RGBA")
                for t in im.tile]
