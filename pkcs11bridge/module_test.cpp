@@ -85,6 +85,7 @@ TEST_F(FinalizeTest, WaitsForTheCallInsideAndRefusesNewOnes) {
 }
 
 TEST_F(FinalizeTest, EndsABlockedWaitForSlotEventBeforeUnloading) {
+  auto waiting = Hook<bool (*)()>("OrnP11TestWaiting");
   CK_RV waited = ~CK_RV{0};
   std::thread waiter([&] {
     CK_SLOT_ID slot = 0xB10C;
@@ -93,11 +94,23 @@ TEST_F(FinalizeTest, EndsABlockedWaitForSlotEventBeforeUnloading) {
                         nullptr);
     });
   });
-  // The waiter may not have entered yet; either way cFinalize must end.
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(FinalizeModule(), CKR_OK);
+  ASSERT_TRUE(Eventually(waiting));
+  std::atomic<bool> done{false};
+  CK_RV finalized = ~CK_RV{0};
+  std::thread finalizer([&] {
+    finalized = FinalizeModule();
+    done = true;
+  });
+  // Waiting for the waiter before C_Finalize would never end.
+  if (!Eventually([&] { return done.load(); })) {
+    finalizer.detach();
+    waiter.detach();
+    FAIL() << "cFinalize waits for a blocked C_WaitForSlotEvent";
+  }
+  finalizer.join();
   waiter.join();
-  EXPECT_TRUE(waited == CKR_CRYPTOKI_NOT_INITIALIZED || waited == CKR_BRIDGE_MODULE_MISSING) << waited;
+  EXPECT_EQ(finalized, CKR_OK);
+  EXPECT_EQ(waited, CKR_CRYPTOKI_NOT_INITIALIZED);
   EXPECT_EQ(g_pFunctionList.load(), nullptr);
 }
 
