@@ -29,7 +29,8 @@ namespace brennix {
 // outcome the values stay as they were and the new reference is dropped:
 // CKR_BRIDGE_BAD_ARGUMENT for a null path, CKR_BRIDGE_MODULE_MISSING when
 // the file cannot be loaded or has no C_GetFunctionList (or gives no list),
-// otherwise the module's result.
+// otherwise the module's result. Raises CKR_BRIDGE_MODULE_MISSING while a
+// cFinalize is under way.
 CK_RV LoadModule(const char* path);
 
 // cFinalize: closes the module to new calls (they get
@@ -47,7 +48,7 @@ CK_RV FinalizeModule();
 // module's values until it has left the module's code. While the module is
 // closed (cFinalize, the process end) an entry raises
 // CKR_BRIDGE_MODULE_MISSING. A kWaiter is a blocking wait for a slot event,
-// which only C_Finalize ends.
+// which may last until C_Finalize ends it.
 class InsideModule {
  public:
   enum class Kind { kCall, kWaiter };

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 namespace brennix {
 namespace {
@@ -83,6 +85,7 @@ TEST_F(FinalizeTest, WaitsForTheCallInsideAndRefusesNewOnes) {
 }
 
 TEST_F(FinalizeTest, EndsABlockedWaitForSlotEventBeforeUnloading) {
+  auto waiting = Hook<bool (*)()>("OrnP11TestWaiting");
   CK_RV waited = ~CK_RV{0};
   std::thread waiter([&] {
     CK_SLOT_ID slot = 0xB10C;
@@ -91,11 +94,23 @@ TEST_F(FinalizeTest, EndsABlockedWaitForSlotEventBeforeUnloading) {
                         nullptr);
     });
   });
-  // The waiter may not have entered yet; either way cFinalize must end.
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(FinalizeModule(), CKR_OK);
+  ASSERT_TRUE(Eventually(waiting));
+  std::atomic<bool> done{false};
+  CK_RV finalized = ~CK_RV{0};
+  std::thread finalizer([&] {
+    finalized = FinalizeModule();
+    done = true;
+  });
+  // Waiting for the waiter before C_Finalize would never end.
+  if (!Eventually([&] { return done.load(); })) {
+    finalizer.detach();
+    waiter.detach();
+    FAIL() << "cFinalize waits for a blocked C_WaitForSlotEvent";
+  }
+  finalizer.join();
   waiter.join();
-  EXPECT_TRUE(waited == CKR_CRYPTOKI_NOT_INITIALIZED || waited == CKR_BRIDGE_MODULE_MISSING) << waited;
+  EXPECT_EQ(finalized, CKR_OK);
+  EXPECT_EQ(waited, CKR_CRYPTOKI_NOT_INITIALIZED);
   EXPECT_EQ(g_pFunctionList.load(), nullptr);
 }
 
@@ -112,6 +127,34 @@ TEST_F(FinalizeTest, RefusedOnAThreadInsideTheModule) {
   EXPECT_EQ(Probe(), CKR_OK);
   EXPECT_EQ(Result([] { return ModuleCall(&List::C_Logout, CK_ULONG{1}); }), CKR_OK);
   EXPECT_EQ(FinalizeModule(), CKR_OK);
+}
+
+// Threads call all the time while the module is finalised and loaded
+// again: every call either runs in an initialised module or is refused.
+TEST_F(FinalizeTest, CallsMeetFinalizeAndInitializeAgain) {
+  std::atomic<bool> stop{false};
+  std::atomic<int> wrong{0}, refused{0}, done{0};
+  std::vector<std::thread> callers;
+  for (int t = 0; t < 8; ++t) {
+    callers.emplace_back([&] {
+      while (!stop) {
+        CK_RV rc = Result([] { return ModuleCall(&List::C_Logout, CK_ULONG{1}); });
+        if (rc == CKR_OK) ++done;
+        else if (rc == CKR_BRIDGE_MODULE_MISSING) ++refused;
+        else ++wrong;
+      }
+    });
+  }
+  for (int round = 0; round < 50; ++round) {
+    int before = done;
+    Eventually([&] { return done > before; });
+    EXPECT_EQ(FinalizeModule(), CKR_OK);
+    ASSERT_EQ(LoadModule(ORN_P11TEST_MODULE), CKR_OK);
+  }
+  stop = true;
+  for (std::thread& c : callers) c.join();
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(refused, 0);
 }
 
 TEST_F(FinalizeTest, NothingLoadedAfterwards) {

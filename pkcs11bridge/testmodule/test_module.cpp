@@ -36,6 +36,7 @@ std::atomic<bool> g_initialized{false};
 std::atomic<unsigned long> g_calls{0};  // every call of the module, this one included
 std::atomic<bool> g_holding{false};     // a C_Logout of session 0xB10D is held
 std::atomic<bool> g_release{false};
+std::atomic<bool> g_waiting{false};     // a blocking C_WaitForSlotEvent waits
 CK_RV (*g_callback)() = nullptr;
 
 void Log(const char* event) {
@@ -77,7 +78,9 @@ CK_RV Finalize(void*) {
 CK_RV WaitForSlotEvent(CK_FLAGS flags, CK_SLOT_ID* slot, void*) {
   if ((flags & CKF_DONT_BLOCK) == 0 && *slot == 0xB10C) {
     ++g_calls;
+    g_waiting = true;
     while (g_initialized) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_waiting = false;
     return CKR_CRYPTOKI_NOT_INITIALIZED;
   }
   *slot = g_calls++;
@@ -248,6 +251,9 @@ CK_RV C_Register(CK_ULONG a, CK_ULONG b, CK_BYTE* input, CK_BYTE* output, CK_ULO
 
 // Whether a C_Logout of session 0xB10D is held now.
 bool OrnP11TestHolding() { return g_holding; }
+
+// Whether a blocking C_WaitForSlotEvent waits for C_Finalize now.
+bool OrnP11TestWaiting() { return g_waiting; }
 
 // Lets the held C_Logout return.
 void OrnP11TestRelease() { g_release = true; }
