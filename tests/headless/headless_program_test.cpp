@@ -208,4 +208,22 @@ TEST(Installation, OrnSetupMendsADamagedHiveAndNamesOneItCannotRead) {
   EXPECT_NE(err.find("move it away"), std::string::npos) << err;
 }
 
+// A pipe or a device given as the document is refused with the load
+// error instead of blocking the viewer or reading without end.
+TEST(Lumoret, DocumentThatIsNotARegularFileIsRefused) {
+  const orn_test::ScratchDir dir("not-a-file");
+  ASSERT_EQ(mkfifo((dir / "pipe.rtf").c_str(), 0600), 0);
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
+                                        "ORN_UI_TRANSCRIPT=" + (dir / "transcript.txt").string()};
+  for (const std::string& document : {(dir / "pipe.rtf").string(), std::string("/dev/zero")}) {
+    SCOPED_TRACE(document);
+    fs::remove(dir / "transcript.txt");
+    EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", document}, env), 254);
+    const std::string transcript = ReadText(dir / "transcript.txt");
+    EXPECT_NE(transcript.find("msgbox | ORN RTF Viewer | 8208 | Access is denied."), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("status | Kein Dokument"), std::string::npos) << transcript;
+  }
+}
+
 }  // namespace
