@@ -255,8 +255,6 @@ void WriteAllText(std::string_view path, std::string_view text) {
   if (const int e = WriteFileDurably(p, text)) RaiseFor(e, kPathNotFound);
 }
 
-void RaiseFileError(int err, int32_t missing) { RaiseFor(err, missing); }
-
 int OpenRegularFile(const std::string& path) {
   int fd;
   do {
