@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
 
 #include "platform/settings/settings.h"
 
@@ -23,7 +22,7 @@ struct StepName {
   const char* name;
 };
 constexpr StepName kStepNames[] = {
-    {DurableStep::kCreate, "create"},   {DurableStep::kWrite, "write"},        {DurableStep::kSyncFile, "sync"},
+    {DurableStep::kCreate, "create"}, {DurableStep::kWrite, "write"},         {DurableStep::kSyncFile, "sync"},
     {DurableStep::kRename, "rename"}, {DurableStep::kSyncFolder, "syncdir"},
 };
 
