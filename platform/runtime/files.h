@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "platform/runtime/datetime.h"
-#include "platform/runtime/error.h"
 
 namespace rt {
 
@@ -40,6 +39,7 @@ int32_t FileLen(std::string_view path);
 void MoveOver(std::string_view from, std::string_view to);
 // Appends `line` and CR LF to the file, creating it; opened and closed per call.
 void AppendLine(std::string_view path, std::string_view line);
+// The whole file; only a regular file is read (a pipe or a device: 75).
 std::string ReadAllText(std::string_view path);
 // Replaces the file's content with `text` as a durable write
 // (durable_file.h): a reader, a crash or a power cut finds the old content
@@ -48,8 +48,10 @@ void WriteAllText(std::string_view path, std::string_view text);
 // The file's last change in local time, to the second (53 when missing).
 DateTime FileDateTime(std::string_view path);
 
-// Raises the runtime's error for the errno value of a failed file call
-// (ENOENT as `missing`, ENOSPC as 61, EIO as 57, EACCES as 70, others 75).
-[[noreturn]] void RaiseFileError(int err, int32_t missing = kFileNotFound);
+// open(2) for reading a file a user or a setting named. Only a regular
+// file opens: a folder gives EISDIR, a pipe, a device or a socket ENODEV,
+// so that no read blocks in open() or goes on without end (a FIFO,
+// /dev/zero). The descriptor closes on exec; -1 and errno on failure.
+int OpenRegularFile(const std::string& path);
 
 }  // namespace rt

@@ -13,7 +13,8 @@ namespace rt {
 // write to (group or others have write permission, as on /tmp) a symbolic
 // link is not followed (ELOOP), and the file must be a regular file of this
 // user (EACCES otherwise: another user's file, a pipe, a device). Elsewhere a
-// plain open. The descriptor closes on exec; -1 and errno on failure.
+// plain open, except that it never waits: a pipe without a reader fails with
+// ENXIO. The descriptor (blocking) closes on exec; -1 and errno on failure.
 int OpenForWriting(const std::string& path, int flags, mode_t mode);
 
 // Makes the folder `path` (mode 0700; its parent must exist) when missing.

@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -49,6 +51,17 @@ int RunProgram(const fs::path& dir, const std::string& exe, std::vector<std::str
   if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) waitpid(pid, &status, 0);
   posix_spawn_file_actions_destroy(&actions);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a shell command and returns its standard output.
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[512];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
 }
 
 std::string ReadText(const fs::path& p) {
@@ -206,6 +219,86 @@ TEST(Installation, OrnSetupMendsADamagedHiveAndNamesOneItCannotRead) {
   const std::string err = ReadText(dir / "stderr.txt");
   EXPECT_NE(err.find("the hive file " + hive.string() + " cannot be read"), std::string::npos) << err;
   EXPECT_NE(err.find("move it away"), std::string::npos) << err;
+}
+
+// A pipe or a device given as the document is refused with the load
+// error instead of blocking the viewer or reading without end.
+TEST(Lumoret, DocumentThatIsNotARegularFileIsRefused) {
+  const orn_test::ScratchDir dir("not-a-file");
+  ASSERT_EQ(mkfifo((dir / "pipe.rtf").c_str(), 0600), 0);
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
+                                        "ORN_UI_TRANSCRIPT=" + (dir / "transcript.txt").string()};
+  for (const std::string& document : {(dir / "pipe.rtf").string(), std::string("/dev/zero")}) {
+    SCOPED_TRACE(document);
+    fs::remove(dir / "transcript.txt");
+    EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", document}, env), 254);
+    const std::string transcript = ReadText(dir / "transcript.txt");
+    EXPECT_NE(transcript.find("msgbox | ORN RTF Viewer | 8208 | Access is denied."), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("status | Kein Dokument"), std::string::npos) << transcript;
+  }
+}
+
+// A print beyond the file-size limit (ulimit -f) fails as a print on a
+// full disk does, with Lumoret's -1, instead of the signal killing it; the
+// spool folder is left without a PDF.
+TEST(Lumoret, PrintBeyondTheFileSizeLimitFailsWithMinusOne) {
+  const orn_test::ScratchDir dir("file-size-limit");
+  std::ofstream(dir / "letter.rtf") << "{\\rtf1 Sehr geehrte Damen und Herren,\\par hier ist der Brief.}";
+  std::ofstream(dir / "printers") << "name=Office A4; dpi=300; size=2480x3508; offset=50x50; default\n";
+  std::ofstream(dir / "script.txt") << "menu 501\nanswer yes\n";
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
+                                        "ORN_UI_SCRIPT=" + (dir / "script.txt").string(),
+                                        "ORN_PRINTERS=" + (dir / "printers").string(),
+                                        "ORN_SPOOL_DIR=" + (dir / "spool").string()};
+  // The child inherits the limit; SIGXFSZ keeps its default action here.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 2000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const int code = RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(code, 255) << ReadText(dir / "stderr.txt");
+  int pdfs = 0;
+  if (fs::exists(dir / "spool"))
+    for (const auto& e : fs::directory_iterator(dir / "spool")) pdfs += e.path().extension() == ".pdf";
+  EXPECT_EQ(pdfs, 0);
+}
+
+// Lumoret killed at points of its print: the spool folder holds the whole
+// PDF or none under a PDF's name.
+TEST(Lumoret, PrintKilledAtAnyPointLeavesNoPdfOrTheWholeOne) {
+  const orn_test::ScratchDir dir("print-killed");
+  std::ofstream(dir / "letter.rtf") << "{\\rtf1 Sehr geehrte Damen und Herren,\\par hier ist der Brief.}";
+  std::ofstream(dir / "printers") << "name=Office A4; dpi=300; size=2480x3508; offset=50x50; default\n";
+  std::ofstream(dir / "script.txt") << "menu 501\nanswer yes\n";
+  const struct {
+    const char* point;
+    int pdfs;
+  } points[] = {{"create:1", 0}, {"write:1", 0}, {"write:3", 0}, {"sync:1", 0}, {"rename:1", 0}, {"syncdir:1", 1}};
+  for (const auto& p : points) {
+    SCOPED_TRACE(p.point);
+    fs::remove_all(dir / "spool");
+    const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                          "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
+                                          "ORN_UI_SCRIPT=" + (dir / "script.txt").string(),
+                                          "ORN_PRINTERS=" + (dir / "printers").string(),
+                                          "ORN_SPOOL_DIR=" + (dir / "spool").string(),
+                                          std::string("ORN_DURABLE_KILL=") + p.point};
+    EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env), -1);  // killed
+    int pdfs = 0;
+    if (fs::exists(dir / "spool")) {
+      for (const auto& e : fs::directory_iterator(dir / "spool")) {
+        if (e.path().extension() != ".pdf") continue;
+        ++pdfs;
+        const std::string info = Shell("pdfinfo " + e.path().string() + " 2>&1");
+        EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+      }
+    }
+    EXPECT_EQ(pdfs, p.pdfs);
+  }
 }
 
 }  // namespace

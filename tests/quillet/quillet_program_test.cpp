@@ -5,6 +5,7 @@
 // the operator script.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -129,6 +130,18 @@ TEST_F(QuilletRun, SystemCloseEndsWithMinusNine) {
   EXPECT_EQ(events[1].strings, Lines{std::string("Ended RC=-9:") + kGeneral});
   EXPECT_EQ(std::string(events[1].data.begin(), events[1].data.end()), "20240506 070809");
   EXPECT_TRUE(MessageBoxes().empty());
+}
+
+TEST_F(QuilletRun, EventLogThatIsAPipeFailsItsReportsInsteadOfBlocking) {
+  // A pipe without a reader would hold the program in its open for ever.
+  const fs::path pipe = Root() / "events.pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  Env("ORN_EVENTLOG", pipe.string());
+  Ini(WithLevel(3));
+  EXPECT_EQ(RunDemo({"/z=3"}), 256 - 9);
+  // Both records, the start and the end, fail with the log's write fault.
+  EXPECT_EQ(MessageBoxes(), (Lines{"msgbox | Quillet | 0 | Error writing to event log:29 | ok (default)",
+                                   "msgbox | Quillet | 0 | Error writing to event log:29 | ok (default)"}));
 }
 
 TEST_F(QuilletRun, OnlyItsOwnSwitchIsASwitchAbsolutePathsAreValues) {
