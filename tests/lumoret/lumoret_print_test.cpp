@@ -177,15 +177,19 @@ TEST_F(LumoretPrintTest, FailedSpoolWriteEndsWithTheErrorAndNeverPrinted) {
   }
 }
 
-TEST_F(LumoretPrintTest, CharacterThePdfRefusesEndsWithTheErrorAndNeverPrinted) {
-  // Half a surrogate pair: no PDF text can hold it.
-  Outcome o = Print(Doc("half.rtf", "{\\rtf1 Seite eins\\page Zeichen \\u-10179? allein}"));
-  EXPECT_EQ(o.exitCode, 255) << o.stderrText;
-  EXPECT_TRUE(o.Has("msgbox | ORN RTF Viewer | 8208 | No mapping for the Unicode character exists in the target "
-                    "multi-byte code page.\\r\\n | ok (default)"));
-  EXPECT_TRUE(o.Has("spool | Office A4 | aborted"));
-  EXPECT_TRUE(o.Starting("status | Dokument gedruckt").empty());
-  EXPECT_TRUE(Spooled().empty());
+TEST_F(LumoretPrintTest, CharacterNoTextCanCarryPrintsAsReplacementCharacter) {
+  // Half a surrogate pair and a noncharacter: no PDF text can hold them, so
+  // each prints as U+FFFD and the rest of the document prints as it stands.
+  for (const char* ch : {"\\u-10179?", "\\u-1?"}) {
+    fs::remove_all(dir_ / "spool");
+    Outcome o = Print(Doc("odd.rtf", std::string("{\\rtf1 Seite eins\\page Zeichen ") + ch + " allein}"));
+    ASSERT_EQ(o.exitCode, 1) << ch << o.stderrText;
+    auto pdfs = Spooled();
+    ASSERT_EQ(pdfs.size(), 1u) << ch;
+    std::string text = Shell("pdftotext '" + pdfs[0].string() + "' -");
+    EXPECT_NE(text.find("Seite eins"), std::string::npos) << ch << text;
+    EXPECT_NE(text.find("Zeichen \uFFFD allein"), std::string::npos) << ch << text;
+  }
 }
 
 TEST_F(LumoretPrintTest, DocumentTooLargeForMemoryIsNotLoaded) {
