@@ -189,7 +189,10 @@ image viewer; Lumoret, a document viewer that prints RTF and text documents;
 Brennix, the native half of the Java class com.zo.pkcs11.Pkcs11Impl, with its
 jar; and the imaging-toolkit controls pixobarctl and pixobindctl.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, default-jre-headless (>= 2:1.17) | java17-runtime-headless")
+# DejaVu Sans draws the tick boxes, bullets and arrows of symbol fonts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-core, default-jre-headless (>= 2:1.17) | java17-runtime-headless")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-core")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 file(WRITE ${orn_generated}/conffiles "/etc/orn/Quillet.ini\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${orn_generated}/conffiles)

@@ -59,6 +59,21 @@ char32_t Printable(char32_t c) {
   return c;
 }
 
+// A character no installed font has would be drawn as a box of its hex
+// digits, and those digits would be the printed text. It is drawn as the
+// font's own empty-glyph box instead, which keeps the character itself as
+// the text of the page. The layout's glyphs are its own to change.
+void KeepUnknownCharacters(PangoLayout* layout) {
+  PangoLayoutIter* it = pango_layout_get_iter(layout);
+  do {
+    auto* run = const_cast<PangoGlyphItem*>(pango_layout_iter_get_run_readonly(it));
+    if (!run) continue;
+    for (int i = 0; i < run->glyphs->num_glyphs; ++i)
+      if (run->glyphs->glyphs[i].glyph & PANGO_GLYPH_UNKNOWN_FLAG) run->glyphs->glyphs[i].glyph = 0;
+  } while (pango_layout_iter_next_run(it));
+  pango_layout_iter_free(it);
+}
+
 void Insert(PangoAttrList* attrs, PangoAttribute* a, guint from, guint to) {
   a->start_index = from;
   a->end_index = to;
@@ -386,6 +401,8 @@ std::unique_ptr<Layout::Para> Layout::SetParagraph(int32_t start, int32_t end, i
   }
   if (count > 0) pango_layout_set_tabs(layout, tabs);
   pango_tab_array_free(tabs);
+
+  KeepUnknownCharacters(layout);
 
   // Lines, with the paragraph's line spacing.
   p->before = continues ? 0 : pf.before;
