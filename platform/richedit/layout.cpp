@@ -221,6 +221,7 @@ Layout::~Layout() = default;
 void Layout::Invalidate() {
   indexed_ = false;
   blocks_.clear();
+  pictures_.Clear();
   Release();
 }
 
@@ -525,7 +526,7 @@ void Layout::DrawRuns(cairo_t* cr, const Para& p, size_t index, double x, double
           ph = ph * p.boxWidth / pw;
           pw = p.boxWidth;
         }
-        DrawPicture(cr, *pic, runX, baseline - rise - ph, pw, ph);
+        DrawPicture(cr, *pic, runX, baseline - rise - ph, pw, ph, &pictures_);
       }
       runX += width;
       continue;

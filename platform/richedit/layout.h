@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/richedit/document.h"
+#include "platform/richedit/picture.h"
 
 namespace win::rich {
 
@@ -75,6 +76,8 @@ class Layout {
 
   // Paragraphs (and cell paragraphs) set by Pango so far: what filling cost.
   size_t ParagraphsSet() const { return set_; }
+  // Pictures decoded so far for drawing.
+  size_t PicturesDecoded() const { return pictures_.Decoded(); }
 
  private:
   struct Block;
@@ -101,6 +104,7 @@ class Layout {
   int32_t width_ = -1;
   size_t set_ = 0;
   std::list<std::pair<size_t, std::unique_ptr<Laid>>> kept_;  // most recent first
+  PictureCache pictures_;
 };
 
 }  // namespace win::rich

@@ -174,4 +174,37 @@ TEST_F(LumoretDocumentTest, WhatIsWiderThanTheColumnIsNarrowedOntoThePage) {
   (void)kPageWidth;
 }
 
+std::string Hex(const std::string& bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+TEST_F(LumoretDocumentTest, JpegPictureGoesIntoThePdfAsItIsAndAHugeOneCostsNothing) {
+  std::string jpeg = lumoret_test::ReadFile(fs::path(std::getenv("ORN_TEST_SRCDIR")) / "fuzz/corpus/jpeg/grey.jpg");
+  ASSERT_GT(jpeg.size(), 100u);
+  // The same file whose header claims 19999 x 19999 pixels.
+  std::string huge = jpeg;
+  size_t sof = huge.find("\xFF\xC0");
+  ASSERT_NE(sof, std::string::npos);
+  huge.replace(sof + 5, 4, "\x4E\x1F\x4E\x1F");
+  std::string pdf = Print("{\\rtf1 Vor{\\pict\\jpegblip\\picwgoal1400\\pichgoal1000 " + Hex(jpeg) +
+                          "}Mitte{\\pict\\jpegblip\\picwgoal1400\\pichgoal1000 " + Hex(huge) + "}Nach\\par}");
+  ASSERT_FALSE(pdf.empty());
+  std::vector<Word> words = Words(pdf);
+  for (const char* w : {"Vor", "Mitte", "Nach"}) EXPECT_TRUE(Find(words, w)) << w;
+  // Only the first picture is drawn, with the file's own bytes; the second
+  // keeps its room.
+  std::string images = Shell("pdfimages -list " + pdf);
+  EXPECT_TRUE(std::regex_search(images, std::regex("\n +1 +[0-9]+ +image +7 +5 +gray +1 +8 +jpeg "))) << images;
+  EXPECT_EQ(images.find("19999"), std::string::npos) << images;
+  std::string file = lumoret_test::ReadFile(pdf.substr(1, pdf.size() - 2));
+  EXPECT_NE(file.find(jpeg), std::string::npos);
+  EXPECT_GT(Find(words, "Nach")->xMin, Find(words, "Mitte")->xMax + 1400 / 20.0 - 1);
+}
+
 }  // namespace
