@@ -364,19 +364,16 @@ std::unique_ptr<Layout::Para> Layout::SetParagraph(int32_t start, int32_t end, i
   pango_layout_set_width(layout, ToPango(w));
   pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
   pango_layout_set_indent(layout, ToPango(first));
-  // Alignment is the page's left and right: a right-to-left layout would
-  // swap them.
-  bool swap = pf.rtl;
+  // Alignment is the page's left and right in either direction; only the
+  // last line of a justified right-to-left paragraph keeps to the right.
   switch (pf.align) {
     case Align::kCenter: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
-    case Align::kRight: pango_layout_set_alignment(layout, swap ? PANGO_ALIGN_LEFT : PANGO_ALIGN_RIGHT); break;
+    case Align::kRight: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
     case Align::kJustify:
       pango_layout_set_justify(layout, TRUE);
-      if (swap) pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
+      if (pf.rtl) pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
       break;
-    case Align::kLeft:
-      if (swap) pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
-      break;
+    case Align::kLeft: break;
   }
   // Tab stops from the margin, then the default ones every 720 twips; the
   // hanging indent is a stop of its own.
