@@ -174,6 +174,102 @@ void DrawUnderline(cairo_t* cr, Underline kind, const std::string& text, const P
   cairo_fill(cr);
 }
 
+// The paragraph's text as Pango and the device get it, with the byte
+// offset of each character (and of the end).
+std::string ParagraphText(const Chars& t, int32_t start, int32_t end, std::vector<int32_t>* offsets) {
+  std::string text;
+  offsets->reserve(static_cast<size_t>(end - start) + 1);
+  for (int32_t i = start; i < end; ++i) {
+    offsets->push_back(static_cast<int32_t>(text.size()));
+    char32_t c = t[static_cast<size_t>(i)];
+    if (c == kLineBreak) c = U'\u2028';
+    else if (c == kPageBreak || c == kCellEnd || c == kParagraphEnd || (c < 0x20 && c != U'\t') || c == 0x7F) c = U' ';
+    AppendUtf8(text, Printable(c));
+  }
+  offsets->push_back(static_cast<int32_t>(text.size()));
+  return text;
+}
+
+// The character formats of [start, end) as Pango attributes; marks take the
+// room of their picture (objects none), a picture wider than the line
+// `width` scaled down to it.
+PangoAttrList* RunAttributes(const Document& doc, int32_t start, int32_t end, const std::vector<int32_t>& offsets,
+                             int32_t width) {
+  PangoAttrList* attrs = pango_attr_list_new();
+  auto at = [&](int32_t cp) { return static_cast<guint>(offsets[static_cast<size_t>(cp - start)]); };
+  size_t run = doc.CharRunAt(start);
+  for (int32_t i = start; i < end;) {
+    int32_t runEnd = end;
+    if (run + 1 < doc.charRuns.size()) runEnd = std::min(runEnd, doc.charRuns[run + 1].start);
+    const CharFormat& f = doc.CharAt(i);
+    guint from = at(i), to = at(runEnd);
+    PangoFontDescription* d = Describe(f);
+    Insert(attrs, pango_attr_font_desc_new(d), from, to);
+    pango_font_description_free(d);
+    if (f.rise) Insert(attrs, pango_attr_rise_new(f.rise * 10 * PANGO_SCALE), from, to);
+    if (f.spacing) Insert(attrs, pango_attr_letter_spacing_new(f.spacing * PANGO_SCALE), from, to);
+    if (f.effects & kCaps) Insert(attrs, pango_attr_text_transform_new(PANGO_TEXT_TRANSFORM_UPPERCASE), from, to);
+    else if (f.effects & kSmallCaps) Insert(attrs, pango_attr_variant_new(PANGO_VARIANT_SMALL_CAPS), from, to);
+    i = runEnd;
+    ++run;
+  }
+  for (size_t m = doc.MarksBefore(start); m < doc.marks.size() && doc.marks[m].cp < end; ++m) {
+    const Mark& mark = doc.marks[m];
+    int64_t pw = mark.picture ? mark.picture->width : 0, ph = mark.picture ? mark.picture->height : 0;
+    if (pw > width) {
+      ph = ph * width / pw;
+      pw = width;
+    }
+    PangoRectangle rect{0, -ToPango(ph), ToPango(pw), ToPango(ph)};
+    Insert(attrs, pango_attr_shape_new(&rect, &rect), at(mark.cp), at(mark.cp + 1));
+  }
+  return attrs;
+}
+
+// Alignment is the page's left and right in either direction; only the
+// last line of a justified right-to-left paragraph keeps to the right.
+void SetAlignment(PangoLayout* layout, const ParaFormat& pf) {
+  switch (pf.align) {
+    case Align::kCenter: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
+    case Align::kRight: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
+    case Align::kJustify:
+      pango_layout_set_justify(layout, TRUE);
+      if (pf.rtl) pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
+      break;
+    case Align::kLeft: break;
+  }
+}
+
+// Tab stops from the margin, then the default ones every 720 twips; the
+// hanging indent is a stop of its own. Returns the stops as set, from the
+// layout's origin `x`, with their leaders.
+std::vector<TabStop> SetTabs(PangoLayout* layout, const ParaFormat& pf, int32_t first, int32_t x, int32_t width) {
+  std::vector<TabStop> stops = pf.tabs;
+  if (first < 0) stops.push_back({pf.left, TabKind::kLeft});
+  std::sort(stops.begin(), stops.end(), [](const TabStop& a, const TabStop& b) { return a.pos < b.pos; });
+  int32_t lastStop = stops.empty() ? 0 : stops.back().pos;
+  for (int32_t d = (lastStop / kDefaultTab + 1) * kDefaultTab; d <= width + kDefaultTab && stops.size() < 256;
+       d += kDefaultTab)
+    stops.push_back({d, TabKind::kLeft});
+  std::vector<TabStop> set;
+  PangoTabArray* tabs = pango_tab_array_new(0, FALSE);
+  int32_t previous = 0;
+  for (const TabStop& s : stops) {
+    int32_t pos = s.pos - x;
+    if (pos <= previous) continue;
+    previous = pos;
+    PangoTabAlign align = s.kind == TabKind::kCenter ? PANGO_TAB_CENTER : s.kind == TabKind::kRight ? PANGO_TAB_RIGHT
+                          : s.kind == TabKind::kDecimal ? PANGO_TAB_DECIMAL : PANGO_TAB_LEFT;
+    int count = static_cast<int>(set.size());
+    pango_tab_array_resize(tabs, count + 1);
+    pango_tab_array_set_tab(tabs, count, align, ToPango(pos));
+    set.push_back({pos, s.kind, s.leader});
+  }
+  if (!set.empty()) pango_layout_set_tabs(layout, tabs);
+  pango_tab_array_free(tabs);
+  return set;
+}
+
 }  // namespace
 
 void SetColor(cairo_t* cr, uint32_t color) {
@@ -298,18 +394,7 @@ std::unique_ptr<Layout::Para> Layout::SetParagraph(int32_t start, int32_t end, i
   if (end > start && EndsParagraph(t[static_cast<size_t>(end - 1)])) --contentEnd;
   p->contentEnd = contentEnd;
   const ParaFormat& pf = doc_->ParaAt(end > start ? end - 1 : start);
-
-  // The text for Pango, which is also the text the device gets.
-  std::string& text = p->raw;
-  p->offsets.reserve(static_cast<size_t>(contentEnd - start) + 1);
-  for (int32_t i = start; i < contentEnd; ++i) {
-    p->offsets.push_back(static_cast<int32_t>(text.size()));
-    char32_t c = t[static_cast<size_t>(i)];
-    if (c == kLineBreak) c = U'\u2028';
-    else if (c == kPageBreak || c == kCellEnd || c == kParagraphEnd || (c < 0x20 && c != U'\t') || c == 0x7F) c = U' ';
-    AppendUtf8(text, Printable(c));
-  }
-  p->offsets.push_back(static_cast<int32_t>(text.size()));
+  p->raw = ParagraphText(t, start, contentEnd, &p->offsets);
 
   // Indents: the origin is where the leftmost line starts; Pango's indent
   // (negative: hanging) sets the first line against the others.
@@ -322,84 +407,18 @@ std::unique_ptr<Layout::Para> Layout::SetParagraph(int32_t start, int32_t end, i
   p->layout = layout;
   // The paragraph's own direction holds, whatever its first letter is.
   pango_layout_set_auto_dir(layout, FALSE);
-  pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+  pango_layout_set_text(layout, p->raw.data(), static_cast<int>(p->raw.size()));
   PangoFontDescription* markFont = Describe(doc_->CharAt(end > start ? end - 1 : start));
   pango_layout_set_font_description(layout, markFont);
   pango_font_description_free(markFont);
-
-  PangoAttrList* attrs = pango_attr_list_new();
-  size_t run = doc_->CharRunAt(start);
-  for (int32_t i = start; i < contentEnd;) {
-    int32_t runEnd = contentEnd;
-    if (run + 1 < doc_->charRuns.size()) runEnd = std::min(runEnd, doc_->charRuns[run + 1].start);
-    const CharFormat& f = doc_->CharAt(i);
-    auto from = static_cast<guint>(p->offsets[static_cast<size_t>(i - start)]);
-    auto to = static_cast<guint>(p->offsets[static_cast<size_t>(runEnd - start)]);
-    PangoFontDescription* d = Describe(f);
-    Insert(attrs, pango_attr_font_desc_new(d), from, to);
-    pango_font_description_free(d);
-    if (f.rise) Insert(attrs, pango_attr_rise_new(f.rise * 10 * PANGO_SCALE), from, to);
-    if (f.spacing) Insert(attrs, pango_attr_letter_spacing_new(f.spacing * PANGO_SCALE), from, to);
-    if (f.effects & kCaps) Insert(attrs, pango_attr_text_transform_new(PANGO_TEXT_TRANSFORM_UPPERCASE), from, to);
-    else if (f.effects & kSmallCaps) Insert(attrs, pango_attr_variant_new(PANGO_VARIANT_SMALL_CAPS), from, to);
-    i = runEnd;
-    ++run;
-  }
-  // Marks take the room of their picture (objects none); a picture wider
-  // than the line is scaled down to it.
-  for (size_t m = doc_->MarksBefore(start); m < doc_->marks.size() && doc_->marks[m].cp < contentEnd; ++m) {
-    const Mark& mark = doc_->marks[m];
-    int64_t pw = mark.picture ? mark.picture->width : 0, ph = mark.picture ? mark.picture->height : 0;
-    if (pw > w) {
-      ph = ph * w / pw;
-      pw = w;
-    }
-    PangoRectangle rect{0, -ToPango(ph), ToPango(pw), ToPango(ph)};
-    Insert(attrs, pango_attr_shape_new(&rect, &rect), static_cast<guint>(p->offsets[static_cast<size_t>(mark.cp - start)]),
-           static_cast<guint>(p->offsets[static_cast<size_t>(mark.cp - start + 1)]));
-  }
+  PangoAttrList* attrs = RunAttributes(*doc_, start, contentEnd, p->offsets, w);
   pango_layout_set_attributes(layout, attrs);
   pango_attr_list_unref(attrs);
-
   pango_layout_set_width(layout, ToPango(w));
   pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
   pango_layout_set_indent(layout, ToPango(first));
-  // Alignment is the page's left and right in either direction; only the
-  // last line of a justified right-to-left paragraph keeps to the right.
-  switch (pf.align) {
-    case Align::kCenter: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
-    case Align::kRight: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
-    case Align::kJustify:
-      pango_layout_set_justify(layout, TRUE);
-      if (pf.rtl) pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
-      break;
-    case Align::kLeft: break;
-  }
-  // Tab stops from the margin, then the default ones every 720 twips; the
-  // hanging indent is a stop of its own.
-  std::vector<TabStop> stops = pf.tabs;
-  if (first < 0) stops.push_back({pf.left, TabKind::kLeft});
-  std::sort(stops.begin(), stops.end(), [](const TabStop& a, const TabStop& b) { return a.pos < b.pos; });
-  int32_t lastStop = stops.empty() ? 0 : stops.back().pos;
-  for (int32_t d = (lastStop / kDefaultTab + 1) * kDefaultTab; d <= width + kDefaultTab && stops.size() < 256;
-       d += kDefaultTab)
-    stops.push_back({d, TabKind::kLeft});
-  PangoTabArray* tabs = pango_tab_array_new(0, FALSE);
-  int count = 0;
-  int32_t previous = 0;
-  for (const TabStop& s : stops) {
-    int32_t pos = s.pos - p->x;
-    if (pos <= previous) continue;
-    previous = pos;
-    PangoTabAlign align = s.kind == TabKind::kCenter ? PANGO_TAB_CENTER : s.kind == TabKind::kRight ? PANGO_TAB_RIGHT
-                          : s.kind == TabKind::kDecimal ? PANGO_TAB_DECIMAL : PANGO_TAB_LEFT;
-    pango_tab_array_resize(tabs, count + 1);
-    pango_tab_array_set_tab(tabs, count++, align, ToPango(pos));
-    p->tabs.push_back({pos, s.kind, s.leader});
-  }
-  if (count > 0) pango_layout_set_tabs(layout, tabs);
-  pango_tab_array_free(tabs);
-
+  SetAlignment(layout, pf);
+  p->tabs = SetTabs(layout, pf, first, p->x, width);
   KeepUnknownCharacters(layout);
 
   // Lines, with the paragraph's line spacing.
