@@ -543,6 +543,7 @@ class Reader {
     rich::Cell cell;            // the cell \cellx ends next
     Shade cellShade;
     rich::BorderLine rowLines[4];  // \trbrdr*: for the sides a cell names none of
+    uint8_t cellNamed = 0;         // the sides the next cell names (Side bits)
   };
 
   // The row the row and cell words describe: the outer table's, or in
@@ -559,12 +560,13 @@ class Reader {
     c.shading = ShadeColor(b.cellShade);
     c.borders = 0;
     for (int side = 0; side < 4; ++side) {
-      if (c.lines[side].style == rich::BorderStyle::kNone) c.lines[side] = b.rowLines[side];
+      if (!(b.cellNamed & (1 << side))) c.lines[side] = b.rowLines[side];
       if (c.lines[side].style != rich::BorderStyle::kNone) c.borders |= static_cast<uint8_t>(1 << side);
     }
     if (b.row.cells.size() < 64) b.row.cells.push_back(c);
     b.cell = rich::Cell{};
     b.cellShade = Shade{};
+    b.cellNamed = 0;
   }
 
   void EndRow(int depth) {
@@ -596,6 +598,7 @@ class Reader {
   void NameBorder(State& s, BorderOf of, uint8_t sides) {
     border_ = of;
     borderSides_ = sides;
+    if (of == BorderOf::kCell) Row(s).cellNamed |= sides;
     // A named border is a single line until its style says otherwise.
     EditBorder(s, [](rich::BorderLine& l) { l = rich::BorderLine{rich::BorderStyle::kSingle}; });
   }
