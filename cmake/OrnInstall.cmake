@@ -282,8 +282,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_MAIN_PACKAGE_NAME orn-desk-kit)
 set(CPACK_DEBIAN_MAIN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_MAIN_PACKAGE_SECTION graphics)
-set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS "fonts-liberation")
-set(CPACK_DEBIAN_MAIN_PACKAGE_SUGGESTS "orn-desk-kit-java")
+# DejaVu Sans draws the tick boxes, bullets and arrows of symbol fonts.
+set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-core")
+set(CPACK_DEBIAN_MAIN_PACKAGE_RECOMMENDS "fonts-noto-core")
+set(CPACK_DEBIAN_MAIN_PACKAGE_SUGGESTS "orn-desk-kit-java, fonts-noto-cjk")
 set(CPACK_COMPONENT_MAIN_DESCRIPTION "desk kit of the ORN card management suite
 Quillet, the scanning client (scanners through SANE); Glimpra, an
 image viewer; Lumoret, a document viewer that prints RTF and text documents;

@@ -2,8 +2,12 @@
 
 #include <cups/cups.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <memory>
 
 #include "platform/windows/text.h"
@@ -26,6 +30,12 @@ bool Connect(Http* h) {
   h->http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectMs, nullptr);
   return h->http != nullptr;
 }
+
+struct Options {
+  cups_option_t* list = nullptr;
+  int count = 0;
+  ~Options() { cupsFreeOptions(count, list); }
+};
 
 struct Dests {
   cups_dest_t* list = nullptr;
@@ -90,8 +100,8 @@ std::vector<PrinterInfo> Printers() {
   return out;
 }
 
-bool Submit(const std::wstring& printer, const std::string& pdfPath, const std::string& title, int* job,
-            DWORD* error, std::string* why) {
+bool Submit(const std::wstring& printer, const std::string& pdfPath, const std::string& title, int copies,
+            bool collate, int* job, DWORD* error, std::string* why) {
   *job = 0;
   Http h;
   if (!Connect(&h)) {
@@ -108,25 +118,55 @@ bool Submit(const std::wstring& printer, const std::string& pdfPath, const std::
     return false;
   }
   std::unique_ptr<cups_dinfo_t, void (*)(cups_dinfo_t*)> info(cupsCopyDestInfo(h.http, dest), cupsFreeDestInfo);
-  auto fail = [&] {
-    *error = ERROR_GEN_FAILURE;
-    *why = cupsLastErrorString();
+  auto fail = [&](DWORD code, const std::string& words) {
+    *error = code;
+    *why = words;
     if (*job > 0) cupsCancelDestJob(h.http, dest, *job);
     return false;
   };
-  if (!info || cupsCreateDestJob(h.http, dest, info.get(), job, title.c_str(), 0, nullptr) != IPP_STATUS_OK) return fail();
+  Options options;
+  if (copies > 1) {
+    options.count = cupsAddOption(CUPS_COPIES, std::to_string(copies).c_str(), options.count, &options.list);
+    options.count = cupsAddOption("multiple-document-handling",
+                                  collate ? "separate-documents-collated-copies" : "separate-documents-uncollated-copies",
+                                  options.count, &options.list);
+    options.count = cupsAddOption("Collate", collate ? "True" : "False", options.count, &options.list);
+  }
+  if (!info || cupsCreateDestJob(h.http, dest, info.get(), job, title.c_str(), options.count, options.list) !=
+                   IPP_STATUS_OK)
+    return fail(ERROR_GEN_FAILURE, cupsLastErrorString());
   if (cupsStartDestDocument(h.http, dest, info.get(), *job, title.c_str(), CUPS_FORMAT_PDF, 0, nullptr, 1) !=
       HTTP_STATUS_CONTINUE)
-    return fail();
-  std::ifstream in(pdfPath, std::ios::binary);
+    return fail(ERROR_GEN_FAILURE, cupsLastErrorString());
+  // The file goes to the server to its end; a read that fails fails the job
+  // (the server must not print what came before as the whole document).
+  int fd = ::open(pdfPath.c_str(), O_RDONLY | O_CLOEXEC);
+  int readError = fd < 0 ? errno : 0;
+  bool sent = fd >= 0;
   char buf[65536];
-  bool sent = static_cast<bool>(in);
-  while (sent && in) {
-    in.read(buf, sizeof buf);
-    if (in.gcount() > 0 && cupsWriteRequestData(h.http, buf, static_cast<size_t>(in.gcount())) != HTTP_STATUS_CONTINUE)
-      sent = false;
+  while (sent) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      readError = errno;
+      break;
+    }
+    if (n == 0) break;
+    if (cupsWriteRequestData(h.http, buf, static_cast<size_t>(n)) != HTTP_STATUS_CONTINUE) sent = false;
   }
-  if (cupsFinishDestDocument(h.http, dest, info.get()) != IPP_STATUS_OK || !sent) return fail();
+  if (fd >= 0) ::close(fd);
+  if (readError) {
+    // The document is left unfinished (the connection is dropped under it),
+    // so the server never takes what came as the whole of it; the job is
+    // cancelled on a connection of its own.
+    httpClose(h.http);
+    h.http = nullptr;
+    if (Connect(&h)) cupsCancelDestJob(h.http, dest, *job);
+    *job = 0;
+    return fail(ERROR_READ_FAULT, "cannot read " + pdfPath + ": " + std::strerror(readError));
+  }
+  if (cupsFinishDestDocument(h.http, dest, info.get()) != IPP_STATUS_OK || !sent)
+    return fail(ERROR_GEN_FAILURE, cupsLastErrorString());
   return true;
 }
 

@@ -16,12 +16,14 @@ namespace win::cups {
 // server's default printer is marked. Empty when no server answers.
 std::vector<PrinterInfo> Printers();
 
-// Submits a finished PDF file to the printer as one job titled `title`.
-// True with the job's number; false with the system error code that tells
-// why (ERROR_NOT_READY when the server cannot be reached,
-// ERROR_INVALID_PRINTER_NAME when it does not know the printer, else
-// ERROR_GEN_FAILURE) and the server's own words in `why`.
-bool Submit(const std::wstring& printer, const std::string& pdfPath, const std::string& title, int* job,
-            DWORD* error, std::string* why);
+// Submits a finished PDF file to the printer as one job titled `title`,
+// asking for `copies` copies (collated or not). True with the job's number;
+// false with the system error code that tells why (ERROR_NOT_READY when the
+// server cannot be reached, ERROR_INVALID_PRINTER_NAME when it does not know
+// the printer, ERROR_READ_FAULT when the file cannot be read to its end, else
+// ERROR_GEN_FAILURE) and the server's own words in `why`; a job begun is
+// cancelled.
+bool Submit(const std::wstring& printer, const std::string& pdfPath, const std::string& title, int copies,
+            bool collate, int* job, DWORD* error, std::string* why);
 
 }  // namespace win::cups

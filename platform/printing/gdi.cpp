@@ -174,7 +174,15 @@ struct Job {
   std::string title;
   std::unique_ptr<SpoolStream> stream;
   cairo_surface_t* surface = nullptr;
-  cairo_t* cr = nullptr;
+  cairo_t* cr = nullptr;  // where the page is drawn: the PDF, or the page's recording
+  // Copies the PDF printer writes itself: each page is recorded, then
+  // written `copies` times; collated, the recordings are kept for the
+  // copies of the whole document that follow the first.
+  int copies = 1;
+  bool collate = false;
+  cairo_t* pdf = nullptr;              // the PDF while pages are recorded
+  cairo_surface_t* recording = nullptr;  // the open page's
+  std::vector<cairo_surface_t*> recorded;
 };
 
 // The system error for a failed cairo step of a job.
@@ -193,6 +201,7 @@ DWORD ErrorOfCairo(cairo_status_t status, const SpoolStream* stream) {
 // write that failed counts even where cairo lets it pass.
 DWORD JobError(const Job& job) {
   cairo_status_t s = job.cr ? cairo_status(job.cr) : CAIRO_STATUS_SUCCESS;
+  if (s == CAIRO_STATUS_SUCCESS && job.pdf) s = cairo_status(job.pdf);
   if (s == CAIRO_STATUS_SUCCESS && job.surface) s = cairo_surface_status(job.surface);
   if (s != CAIRO_STATUS_SUCCESS) return ErrorOfCairo(s, job.stream.get());
   if (job.stream && job.stream->error) return ErrorFromErrno(job.stream->error, ERROR_WRITE_FAULT);
@@ -202,6 +211,8 @@ DWORD JobError(const Job& job) {
 struct DC {
   bool printer = false;
   PrinterInfo info;
+  int copies = 1;
+  bool collate = false;
   ABORTPROC abort = nullptr;
   int bkMode = OPAQUE;
   int fontHeight = 16;
@@ -293,6 +304,12 @@ DWORD CloseSurface(Job& job) {
   DWORD error = JobError(job);
   if (job.cr) cairo_destroy(job.cr);
   job.cr = nullptr;
+  if (job.pdf) cairo_destroy(job.pdf);
+  job.pdf = nullptr;
+  if (job.recording) cairo_surface_destroy(job.recording);
+  job.recording = nullptr;
+  for (cairo_surface_t* page : job.recorded) cairo_surface_destroy(page);
+  job.recorded.clear();
   if (job.surface) {
     cairo_surface_finish(job.surface);
     if (!error) error = JobError(job);
@@ -313,6 +330,20 @@ DWORD CloseSurface(Job& job) {
   return error;
 }
 
+// The transcript line of a finished job, with its copies when there are
+// more than one.
+std::vector<std::string> SpoolLine(std::vector<std::string> fields, const DC& dc) {
+  if (dc.copies > 1) fields.push_back(std::to_string(dc.copies) + " copies" + (dc.collate ? " collated" : ""));
+  return fields;
+}
+
+// Writes a recorded page into the PDF as one page of it.
+void WritePage(Job& job, cairo_surface_t* page) {
+  cairo_set_source_surface(job.pdf, page, 0, 0);
+  cairo_paint(job.pdf);
+  cairo_show_page(job.pdf);
+}
+
 }  // namespace
 
 const std::vector<PrinterInfo>& ConfiguredPrinters() {
@@ -330,8 +361,16 @@ const PrinterInfo* DefaultPrinter() {
 void SetPrintersForTest(std::vector<PrinterInfo> printers) { Printers() = std::move(printers); }
 void ResetPrintersForTest() { Printers().reset(); }
 
-HDC CreateDCW(const wchar_t* driver, const wchar_t* device, const wchar_t*, const void*) {
+HDC CreateDCW(const wchar_t* driver, const wchar_t* device, const wchar_t*, const DEVMODEW* mode) {
   DC dc;
+  if (mode && (mode->dmFields & DM_COPIES)) {
+    if (mode->dmCopies < 1 || mode->dmCopies > 9999) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    dc.copies = mode->dmCopies;
+  }
+  if (mode && (mode->dmFields & DM_COLLATE)) dc.collate = mode->dmCollate == DMCOLLATE_TRUE;
   std::wstring drv = driver ? driver : L"";
   if (drv == L"DISPLAY" && !device) {
     dc.printer = false;
@@ -486,8 +525,16 @@ int StartDocW(HDC hdc, const DOCINFOW* info) {
   if (info->lpszDocName)
     cairo_pdf_surface_set_metadata(job.surface, CAIRO_PDF_METADATA_TITLE, ToUtf8(info->lpszDocName).c_str());
   job.cr = cairo_create(job.surface);
-  cairo_select_font_face(job.cr, "Liberation Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_source_rgb(job.cr, 0, 0, 0);
+  // A CUPS printer makes its copies itself; the PDF printer writes them.
+  job.copies = dc->info.cups ? 1 : dc->copies;
+  job.collate = dc->collate;
+  if (job.copies > 1) {
+    job.pdf = job.cr;
+    job.cr = nullptr;
+  } else {
+    cairo_select_font_face(job.cr, "Liberation Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_source_rgb(job.cr, 0, 0, 0);
+  }
   dc->job = std::move(job);
   SetLastError(ERROR_SUCCESS);
   return dc->job->id;
@@ -504,8 +551,16 @@ int StartPage(HDC hdc) {
     SetLastError(dc->info.failError);
     return SP_ERROR;
   }
-  ++dc->job->pages;
-  dc->job->pageOpen = true;
+  Job& job = *dc->job;
+  if (job.copies > 1) {
+    cairo_rectangle_t page{0, 0, PtX(*dc, dc->info.width), PtY(*dc, dc->info.height)};
+    job.recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &page);
+    job.cr = cairo_create(job.recording);
+    cairo_select_font_face(job.cr, "Liberation Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_source_rgb(job.cr, 0, 0, 0);
+  }
+  ++job.pages;
+  job.pageOpen = true;
   SetLastError(ERROR_SUCCESS);
   return 1;
 }
@@ -529,9 +584,26 @@ int EndPage(HDC hdc) {
     SetLastError(ERROR_PRINT_CANCELLED);
     return SP_ERROR;
   }
-  cairo_identity_matrix(dc->job->cr);
-  cairo_show_page(dc->job->cr);
-  dc->job->pageOpen = false;
+  Job& job = *dc->job;
+  job.pageOpen = false;
+  if (job.copies > 1) {
+    // The page as drawn, then as many times as it is to come now: every
+    // copy, or collated only the first (the others follow at EndDoc).
+    if (DWORD error = JobError(job)) {
+      SetLastError(error);
+      return SP_ERROR;
+    }
+    cairo_destroy(job.cr);
+    job.cr = nullptr;
+    cairo_surface_t* page = job.recording;
+    job.recording = nullptr;
+    for (int i = 0; i < (job.collate ? 1 : job.copies); ++i) WritePage(job, page);
+    if (job.collate) job.recorded.push_back(page);
+    else cairo_surface_destroy(page);
+  } else {
+    cairo_identity_matrix(job.cr);
+    cairo_show_page(job.cr);
+  }
   // What failed on the page (a write, a character the PDF refuses) fails it.
   if (DWORD error = JobError(*dc->job)) {
     SetLastError(error);
@@ -552,6 +624,9 @@ int EndDoc(HDC hdc) {
   dc->job.reset();
   std::string printer = ToUtf8(dc->info.name);
   std::error_code ec;
+  if (job.collate)
+    for (int copy = 1; copy < job.copies && !JobError(job); ++copy)
+      for (cairo_surface_t* page : job.recorded) WritePage(job, page);
   DWORD error = CloseSurface(job);
   if (error) {
     fs::remove(job.path, ec);
@@ -564,19 +639,19 @@ int EndDoc(HDC hdc) {
     // the way there.
     int id = 0;
     std::string why;
-    bool sent = cups::Submit(dc->info.name, job.path, job.title, &id, &error, &why);
+    bool sent = cups::Submit(dc->info.name, job.path, job.title, dc->copies, dc->collate, &id, &error, &why);
     fs::remove(job.path, ec);
     if (!sent) {
       uiscript::Transcript::Write({"spool", printer, "aborted", why});
       SetLastError(error);
       return SP_ERROR;
     }
-    uiscript::Transcript::Write({"spool", printer, "cups job " + std::to_string(id), std::to_string(job.pages)});
+    uiscript::Transcript::Write(SpoolLine({"spool", printer, "cups job " + std::to_string(id), std::to_string(job.pages)}, *dc));
     SetLastError(ERROR_SUCCESS);
     return 1;
   }
   dc->lastSpool = job.path;
-  uiscript::Transcript::Write({"spool", printer, fs::path(job.path).filename().string(), std::to_string(job.pages)});
+  uiscript::Transcript::Write(SpoolLine({"spool", printer, fs::path(job.path).filename().string(), std::to_string(job.pages)}, *dc));
   SetLastError(ERROR_SUCCESS);
   return 1;
 }

@@ -26,6 +26,10 @@
 //   spool | <printer> | <file> | <pages>
 // and for a CUPS printer submits it as a PDF job and removes it:
 //   spool | <printer> | cups job <number> | <pages>
+// A context of more than one copy ends the line with "| <N> copies" (and
+// " collated"): "ORN PDF" writes the document N times into its file, each
+// page N times over or, collated, the whole document N times; a CUPS job
+// asks the printer for the copies.
 // AbortDoc, and a failed EndDoc, remove the file and write
 // spool | <printer> | aborted.
 //
@@ -69,10 +73,25 @@ const PrinterInfo* DefaultPrinter();
 void SetPrintersForTest(std::vector<PrinterInfo> printers);
 void ResetPrintersForTest();
 
+// The part of a device mode kept here: how many copies of each document a
+// printer context makes, and whether they are collated (whole documents one
+// after the other) or not (each page N times). Fields not named in dmFields
+// keep their defaults (one copy).
+inline constexpr DWORD DM_COPIES = 0x00000100;
+inline constexpr DWORD DM_COLLATE = 0x00008000;
+inline constexpr short DMCOLLATE_FALSE = 0, DMCOLLATE_TRUE = 1;
+struct DEVMODEW {
+  DWORD dmFields = 0;
+  short dmCopies = 1;
+  short dmCollate = DMCOLLATE_FALSE;
+};
+
 // "DISPLAY" as driver (device null) gives a display context; driver null or
-// "WINSPOOL" with a printer name gives that printer's context. Null with
-// ERROR_INVALID_PRINTER_NAME for an unknown printer.
-HDC CreateDCW(const wchar_t* driver, const wchar_t* device, const wchar_t* port, const void* devMode);
+// "WINSPOOL" with a printer name gives that printer's context, with the
+// copies and collation of `devMode` (null: one copy). Null with
+// ERROR_INVALID_PRINTER_NAME for an unknown printer, ERROR_INVALID_PARAMETER
+// for copies outside 1 to 9999.
+HDC CreateDCW(const wchar_t* driver, const wchar_t* device, const wchar_t* port, const DEVMODEW* devMode);
 bool DeleteDC(HDC hdc);  // aborts a document still open
 
 enum DeviceCap : int {

@@ -16,10 +16,20 @@ bool Fail(DWORD code) {
   return false;
 }
 
-bool Choose(PRINTDLGW* pd, const PrinterInfo& printer) {
+bool Choose(PRINTDLGW* pd, const PrinterInfo& printer, int copies = 1, bool collate = false) {
   pd->hDC = nullptr;
+  DEVMODEW mode;
+  if (pd->Flags & PD_USEDEVMODECOPIESANDCOLLATE) {
+    mode.dmFields = DM_COPIES | DM_COLLATE;
+    mode.dmCopies = static_cast<short>(copies);
+    mode.dmCollate = collate ? DMCOLLATE_TRUE : DMCOLLATE_FALSE;
+    pd->nCopies = 1;
+  } else {
+    pd->nCopies = static_cast<WORD>(copies);
+    pd->Flags = collate ? (pd->Flags | PD_COLLATE) : (pd->Flags & ~PD_COLLATE);
+  }
   if (pd->Flags & PD_RETURNDC) {
-    pd->hDC = CreateDCW(L"WINSPOOL", printer.name.c_str(), nullptr, nullptr);
+    pd->hDC = CreateDCW(L"WINSPOOL", printer.name.c_str(), nullptr, &mode);
     if (!pd->hDC) return Fail(CDERR_INITIALIZATION);
   }
   return true;
@@ -68,7 +78,7 @@ bool PrintDlgW(PRINTDLGW* pd) {
     answer = ToUtf8(chosen->name);
   }
   uiscript::Transcript::Write({"printdlg", names, answer});
-  return Choose(pd, *chosen);
+  return choice ? Choose(pd, *chosen, choice->copies, choice->collate) : Choose(pd, *chosen);
 }
 
 DWORD CommDlgExtendedError() { return g_extendedError; }

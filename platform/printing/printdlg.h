@@ -12,6 +12,7 @@
 
 namespace win {
 
+inline constexpr DWORD PD_COLLATE = 0x00000010;
 inline constexpr DWORD PD_NOSELECTION = 0x00000004;
 inline constexpr DWORD PD_NOPAGENUMS = 0x00000008;
 inline constexpr DWORD PD_RETURNDC = 0x00000100;
@@ -20,7 +21,11 @@ inline constexpr DWORD PD_USEDEVMODECOPIESANDCOLLATE = 0x00040000;
 inline constexpr DWORD PD_HIDEPRINTTOFILE = 0x00100000;
 
 // The device mode and names of the platform are not kept here: hDevMode and
-// hDevNames must be null and stay null.
+// hDevNames must be null and stay null. The copies and collation the
+// operator chooses (the script's "printer NAME copies=N collate") go, with
+// PD_USEDEVMODECOPIESANDCOLLATE, into the context PD_RETURNDC makes (the
+// printer makes them; nCopies is 1); without it into nCopies and PD_COLLATE,
+// for the caller to print that often.
 struct PRINTDLGW {
   DWORD lStructSize = sizeof(PRINTDLGW);
   HWND hwndOwner = nullptr;

@@ -17,6 +17,7 @@
 //   U+FFFC  a picture or an embedded object; Document::marks holds one entry
 //           for each, in text order
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -65,15 +66,20 @@ class Chars {
   std::string data_;
 };
 
-enum Effect : uint8_t { kBold = 1, kItalic = 2, kUnderline = 4, kStrike = 8 };
+enum Effect : uint8_t { kBold = 1, kItalic = 2, kUnderline = 4, kStrike = 8, kCaps = 16, kSmallCaps = 32 };
+// How an underlined run (kUnderline) is underlined.
+enum class Underline : uint8_t { kSingle, kDouble, kDotted, kDash, kWords, kWave, kThick };
 
 struct CharFormat {
   uint16_t face = 0;  // FaceName(face); 0 is the default face
   uint16_t size = kDefaultSize;
   uint8_t effects = 0;
+  Underline underline = Underline::kSingle;
   int16_t rise = 0;     // half-points above the baseline (negative: below)
   bool smaller = false;  // superscript or subscript: drawn at two thirds of the size
   uint32_t color = kAutoColor;  // 0x00RRGGBB
+  uint32_t back = kAutoColor;   // highlight or character shading; kAutoColor: none
+  int16_t spacing = 0;          // twips added after each character (negative: condensed)
   bool operator==(const CharFormat&) const = default;
 };
 
@@ -85,21 +91,44 @@ inline constexpr uint16_t kPlainFace = 1;
 
 enum class Align : uint8_t { kLeft, kCenter, kRight, kJustify };
 enum class TabKind : uint8_t { kLeft, kCenter, kRight, kDecimal };
+// What fills the room a tab spans.
+enum class TabLeader : uint8_t { kNone, kDots, kHyphens, kUnderline, kThick, kEquals };
 struct TabStop {
   int32_t pos = 0;  // twips from the left margin
   TabKind kind = TabKind::kLeft;
+  TabLeader leader = TabLeader::kNone;
   bool operator==(const TabStop&) const = default;
 };
 
+// One border line of a cell or a paragraph; kNone draws nothing.
+enum class BorderStyle : uint8_t { kNone, kSingle, kDouble, kDotted, kDashed };
+struct BorderLine {
+  BorderStyle style = BorderStyle::kNone;
+  int16_t width = 10;          // twips
+  uint32_t color = kAutoColor;
+  bool operator==(const BorderLine&) const = default;
+};
+// Sides, as bits of Cell::borders and as indexes of the BorderLine arrays.
 enum CellBorder : uint8_t { kBorderLeft = 1, kBorderTop = 2, kBorderRight = 4, kBorderBottom = 8 };
+enum Side : uint8_t { kLeftSide, kTopSide, kRightSide, kBottomSide };
+
+enum class VAlign : uint8_t { kTop, kCenter, kBottom };
+// A merged cell: the first of its group, or one that continues the group
+// (to the left, or from the row above).
+enum class Merge : uint8_t { kNone, kFirst, kContinue };
 struct Cell {
   int32_t right = 0;  // twips from the left margin (\cellx)
-  uint8_t borders = 0;
+  uint8_t borders = 0;  // the sides drawn (CellBorder bits)
+  BorderLine lines[4];  // by Side
+  uint32_t shading = kAutoColor;  // the cell's fill; kAutoColor: none
+  VAlign valign = VAlign::kTop;
+  Merge hmerge = Merge::kNone, vmerge = Merge::kNone;
   bool operator==(const Cell&) const = default;
 };
 struct RowFormat {
   int32_t left = 0;  // \trleft
   int32_t gap = 0;   // \trgaph: half the space between cells
+  int32_t height = 0;  // \trrh: > 0 at least, < 0 exactly, 0 as the cells need
   std::vector<Cell> cells;
   bool operator==(const RowFormat&) const = default;
 };
@@ -112,11 +141,18 @@ struct ParaFormat {
   bool lineMultiple = false;
   std::vector<TabStop> tabs;  // ascending
   bool inTable = false;       // a paragraph of a table cell
+  uint8_t depth = 0;          // tables: 1 a cell of a table, 2 of a table inside a cell, ...
+  bool rtl = false;           // laid out right to left
+  uint32_t shading = kAutoColor;  // the paragraph's fill; kAutoColor: none
+  BorderLine lines[4];            // the paragraph's borders, by Side
   std::shared_ptr<const RowFormat> row;  // set on a row's end mark
+  // The table depth of the paragraph (a cell paragraph that names none is 1).
+  int Depth() const { return depth ? depth : inTable ? 1 : 0; }
   bool operator==(const ParaFormat& o) const {
     return align == o.align && left == o.left && right == o.right && first == o.first && before == o.before &&
            after == o.after && line == o.line && lineMultiple == o.lineMultiple && tabs == o.tabs &&
-           inTable == o.inTable && (row == o.row || (row && o.row && *row == *o.row));
+           inTable == o.inTable && depth == o.depth && rtl == o.rtl && shading == o.shading &&
+           std::equal(lines, lines + 4, o.lines) && (row == o.row || (row && o.row && *row == *o.row));
   }
 };
 

@@ -7,8 +7,9 @@
 // same lines, and a device only scales the drawing. Each paragraph is one
 // Pango layout (a paragraph longer than kPieceChars is set in pieces that
 // end at a blank); a table row is one unit that is never split, its cells
-// side by side at their \cellx boundaries, each cell's paragraphs wrapped
-// inside it, and its borders drawn. Laying out starts at the block (the
+// side by side at their \cellx boundaries (narrowed to the line width when
+// they reach beyond it), each cell's paragraphs and inner tables laid out
+// inside it, its shading and borders drawn (table_layout.cpp). Laying out starts at the block (the
 // paragraph or row) that holds the first character and goes on only as far
 // as the area needs, so filling a page costs the page, not the document;
 // the blocks laid out last are kept for the next call.
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "platform/richedit/document.h"
+#include "platform/richedit/picture.h"
 
 namespace win::rich {
 
@@ -74,6 +76,8 @@ class Layout {
 
   // Paragraphs (and cell paragraphs) set by Pango so far: what filling cost.
   size_t ParagraphsSet() const { return set_; }
+  // Pictures decoded so far for drawing.
+  size_t PicturesDecoded() const { return pictures_.Decoded(); }
 
  private:
   struct Block;
@@ -84,6 +88,15 @@ class Layout {
   Laid& Get(size_t block, int32_t width);
   std::unique_ptr<Para> SetParagraph(int32_t start, int32_t end, int32_t width, bool continues, bool continued);
   void DrawPara(cairo_t* cr, const Para& p, size_t line, double x, double y);
+  void DrawFrame(cairo_t* cr, const Para& p, size_t line, double y);
+  void DrawRuns(cairo_t* cr, const Para& p, size_t line, double x, double y);
+  // Table rows (table_layout.cpp). `below` is the row that follows, for
+  // cells merged with the row below.
+  void SetRow(Laid& laid, const Block& b, int32_t width, const RowFormat* below);
+  int32_t LayRow(Laid& laid, int32_t start, int32_t end, int depth, int32_t originX, int32_t width, int32_t top,
+                 const RowFormat* below);
+  int32_t LayCell(Laid& laid, int32_t start, int32_t end, int depth, int32_t x, int32_t width, int32_t top, int cell);
+  void DrawRow(cairo_t* cr, const Laid& laid, double top);
 
   const Document* doc_;
   std::vector<Block> blocks_;
@@ -91,6 +104,7 @@ class Layout {
   int32_t width_ = -1;
   size_t set_ = 0;
   std::list<std::pair<size_t, std::unique_ptr<Laid>>> kept_;  // most recent first
+  PictureCache pictures_;
 };
 
 }  // namespace win::rich

@@ -4,6 +4,9 @@
 
 #include <cairo-pdf.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -189,22 +192,54 @@ TEST(Layout, ALineTallerThanThePageIsTakenOnlyWhenAsked) {
   EXPECT_EQ(layout.Fill(req, nullptr).next, 2);
 }
 
-TEST(Layout, ALoneSurrogateIsRefusedByAPdfButShownOnScreen) {
-  Document doc = rtf::ReadRtf("{\\rtf1 ok \\u-10179? fails}").doc;
+TEST(Layout, CharactersNoTextCanCarryPrintAsReplacementCharacters) {
+  // Half a surrogate pair, either half, and noncharacters: a PDF takes none
+  // of them, so each prints as U+FFFD and the page is still written.
+  for (const char* in : {"{\\rtf1 ok \\u-10179? end}", "{\\rtf1 ok \\u-8704? end}", "{\\rtf1 ok \\u-1? end}",
+                         "{\\rtf1 ok \\u-1072? end}"}) {
+    Document doc = rtf::ReadRtf(in).doc;
+    Layout layout(&doc);
+    std::string path = testing::TempDir() + "/replacement.pdf";
+    cairo_surface_t* pdf = cairo_pdf_surface_create(path.c_str(), 595, 842);
+    cairo_t* cr = cairo_create(pdf);
+    FillResult r = layout.Fill(Page(0, 9000, 10000), cr);
+    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS) << in;
+    EXPECT_EQ(r.next, doc.Length()) << in;
+    cairo_destroy(cr);
+    cairo_surface_destroy(pdf);
+    std::remove(path.c_str());
+  }
+}
+
+TEST(Layout, PicturesAreDecodedOnceAndAJpegNotAtAllForAPdf) {
+  std::ifstream in(std::string(std::getenv("ORN_TEST_SRCDIR")) + "/fuzz/corpus/jpeg/grey.jpg", std::ios::binary);
+  std::string jpeg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), hex;
+  for (unsigned char c : jpeg) hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+  ASSERT_FALSE(hex.empty());
+  std::string png = "89504e470d0a1a0a0000000d49484452000000010000000108020000009077"
+                    "53de0000000c4944415408d763f8cfc000000301010018dd8db00000000049454e44ae426082";
+  Document doc = rtf::ReadRtf("{\\rtf1 a{\\pict\\jpegblip " + hex + "}b{\\pict\\pngblip " + png + "}c\\par}").doc;
   Layout layout(&doc);
-  std::string path = testing::TempDir() + "/surrogate.pdf";
+  auto paint = [&](cairo_surface_t* target) {
+    cairo_t* cr = cairo_create(target);
+    layout.Fill(Page(0, 9000, 10000), cr);
+    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+    cairo_destroy(cr);
+  };
+  std::string path = testing::TempDir() + "/pictures.pdf";
   cairo_surface_t* pdf = cairo_pdf_surface_create(path.c_str(), 595, 842);
-  cairo_t* cr = cairo_create(pdf);
-  layout.Fill(Page(0, 9000, 10000), cr);
-  EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_INVALID_STRING);
-  cairo_destroy(cr);
+  paint(pdf);
+  paint(pdf);
+  EXPECT_EQ(layout.PicturesDecoded(), 1u);  // the PNG; the JPEG goes in as it is
   cairo_surface_destroy(pdf);
   std::remove(path.c_str());
-  cairo_surface_t* screen = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 600, 100);
-  cr = cairo_create(screen);
-  layout.Fill(Page(0, 9000, 10000), cr);
-  EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
-  cairo_destroy(cr);
+  cairo_surface_t* screen = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 600, 200);
+  paint(screen);
+  paint(screen);
+  EXPECT_EQ(layout.PicturesDecoded(), 2u);  // and the JPEG once for the screen
+  layout.Invalidate();
+  paint(screen);
+  EXPECT_EQ(layout.PicturesDecoded(), 4u);
   cairo_surface_destroy(screen);
 }
 

@@ -6,6 +6,9 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "platform/imaging/image.h"
 
 namespace win::rich {
 
@@ -17,6 +20,18 @@ constexpr int32_t kTwipsPerPixel = 15;  // 96 pixels an inch
 uint32_t BigEndian32(const std::string& d, size_t at) {
   return static_cast<uint32_t>(static_cast<uint8_t>(d[at])) << 24 | static_cast<uint32_t>(static_cast<uint8_t>(d[at + 1])) << 16 |
          static_cast<uint32_t>(static_cast<uint8_t>(d[at + 2])) << 8 | static_cast<uint8_t>(d[at + 3]);
+}
+
+constexpr size_t kKeptPictures = 8;  // decoded pictures a layout keeps
+
+// Gives a surface the JPEG file it shows, which a PDF embeds as it is.
+void AttachJpeg(cairo_surface_t* surface, const std::string& data) {
+  auto* copy = static_cast<unsigned char*>(std::malloc(data.size()));
+  if (!copy) return;
+  std::memcpy(copy, data.data(), data.size());
+  if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_JPEG, copy, data.size(), std::free, copy) !=
+      CAIRO_STATUS_SUCCESS)
+    std::free(copy);
 }
 
 // What a failed decode must release lives here, in memory the jump leaves
@@ -31,8 +46,7 @@ struct JpegError {
 void JpegFail(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
 void JpegQuiet(j_common_ptr, int) {}
 
-// Decodes a JPEG file into a surface that also carries the file itself, so
-// that a PDF embeds the file rather than its pixels. Null when it fails.
+// Decodes a JPEG file into a surface. Null when it fails.
 cairo_surface_t* DecodeJpeg(const std::string& data, bool headerOnly, int32_t* width, int32_t* height) {
   jpeg_decompress_struct info;
   JpegError err;
@@ -51,7 +65,7 @@ cairo_surface_t* DecodeJpeg(const std::string& data, bool headerOnly, int32_t* w
   jpeg_read_header(&info, TRUE);
   *width = static_cast<int32_t>(info.image_width);
   *height = static_cast<int32_t>(info.image_height);
-  if (headerOnly || info.image_width > 20000 || info.image_height > 20000) {
+  if (headerOnly || int64_t{info.image_width} * info.image_height > imaging::kMaxPixels) {
     jpeg_destroy_decompress(&info);
     return nullptr;
   }
@@ -76,13 +90,6 @@ cairo_surface_t* DecodeJpeg(const std::string& data, bool headerOnly, int32_t* w
   std::free(err.row);
   cairo_surface_t* surface = err.surface;
   cairo_surface_mark_dirty(surface);
-  auto* copy = static_cast<unsigned char*>(std::malloc(data.size()));
-  if (copy) {
-    std::memcpy(copy, data.data(), data.size());
-    if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_JPEG, copy, data.size(), std::free, copy) !=
-        CAIRO_STATUS_SUCCESS)
-      std::free(copy);
-  }
   return surface;
 }
 
@@ -135,29 +142,78 @@ void SetPictureSize(Picture* p, const PictureSizeWords& w) {
   p->height = static_cast<int32_t>(std::clamp<int64_t>(height, 0, kMaxTwips));
 }
 
-void DrawPicture(cairo_t* cr, const Picture& p, double x, double y, double width, double height) {
-  if (width <= 0 || height <= 0) return;
+void PictureCache::Clear() {
+  for (Kept& k : kept_)
+    if (k.surface) cairo_surface_destroy(k.surface);
+  kept_.clear();
+}
+
+cairo_surface_t* PictureCache::Surface(const Picture& p, bool vector) {
+  // Only a JPEG is drawn differently on a PDF; a PNG's pixels serve both.
+  vector = vector && p.kind == Picture::Kind::kJpeg;
+  for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+    if (it->picture == &p && it->vector == vector) {
+      kept_.splice(kept_.begin(), kept_, it);
+      return kept_.front().surface;
+    }
+  }
   cairo_surface_t* image = nullptr;
-  if (p.kind == Picture::Kind::kPng) {
+  int32_t w = 0, h = 0;
+  // A header that claims more pixels than the imaging control holds is a
+  // damaged or hostile file: it is not decoded.
+  bool fits = ImagePixels(p, &w, &h) && int64_t{w} * h <= imaging::kMaxPixels;
+  if (fits && p.kind == Picture::Kind::kJpeg && vector) {
+    // The PDF takes the file itself; the surface only carries it and its
+    // size, its pixels are never read (nor touched, so never really made).
+    image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+    AttachJpeg(image, p.data);
+  } else if (fits && p.kind == Picture::Kind::kPng) {
     PngSource src{&p.data};
     image = cairo_image_surface_create_from_png_stream(ReadPng, &src);
-  } else if (p.kind == Picture::Kind::kJpeg) {
-    int32_t w = 0, h = 0;
+    ++decoded_;
+  } else if (fits && p.kind == Picture::Kind::kJpeg) {
     image = DecodeJpeg(p.data, false, &w, &h);
+    ++decoded_;
   }
+  if (image && (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS || cairo_image_surface_get_width(image) <= 0 ||
+                cairo_image_surface_get_height(image) <= 0)) {
+    cairo_surface_destroy(image);
+    image = nullptr;
+  }
+  if (image) {
+    // One picture drawn many times (copies, every page) is one image of the PDF.
+    std::string id = "orn-picture-" + std::to_string(reinterpret_cast<uintptr_t>(&p));
+    auto* copy = static_cast<unsigned char*>(std::malloc(id.size()));
+    if (copy) {
+      std::memcpy(copy, id.data(), id.size());
+      if (cairo_surface_set_mime_data(image, CAIRO_MIME_TYPE_UNIQUE_ID, copy, id.size(), std::free, copy) !=
+          CAIRO_STATUS_SUCCESS)
+        std::free(copy);
+    }
+  }
+  kept_.push_front({&p, vector, image});
+  if (kept_.size() > kKeptPictures) {
+    if (kept_.back().surface) cairo_surface_destroy(kept_.back().surface);
+    kept_.pop_back();
+  }
+  return image;
+}
+
+void DrawPicture(cairo_t* cr, const Picture& p, double x, double y, double width, double height, PictureCache* cache) {
+  if (width <= 0 || height <= 0 || !cache) return;
+  cairo_surface_type_t target = cairo_surface_get_type(cairo_get_target(cr));
+  bool vector = target == CAIRO_SURFACE_TYPE_PDF || target == CAIRO_SURFACE_TYPE_RECORDING;
+  cairo_surface_t* image = cache->Surface(p, vector);
   if (!image) return;
   int iw = cairo_image_surface_get_width(image), ih = cairo_image_surface_get_height(image);
-  if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS && iw > 0 && ih > 0) {
-    cairo_save(cr);
-    cairo_rectangle(cr, x, y, width, height);
-    cairo_clip(cr);
-    cairo_translate(cr, x, y);
-    cairo_scale(cr, width / iw, height / ih);
-    cairo_set_source_surface(cr, image, 0, 0);
-    cairo_paint(cr);
-    cairo_restore(cr);
-  }
-  cairo_surface_destroy(image);
+  cairo_save(cr);
+  cairo_rectangle(cr, x, y, width, height);
+  cairo_clip(cr);
+  cairo_translate(cr, x, y);
+  cairo_scale(cr, width / iw, height / ih);
+  cairo_set_source_surface(cr, image, 0, 0);
+  cairo_paint(cr);
+  cairo_restore(cr);
 }
 
 }  // namespace win::rich

@@ -5,6 +5,8 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <list>
+#include <utility>
 
 #include "platform/richedit/document.h"
 
@@ -25,8 +27,37 @@ void SetPictureSize(Picture* picture, const PictureSizeWords& words);
 // Pixel size of a PNG or JPEG file; false when the header does not tell.
 bool ImagePixels(const Picture& picture, int32_t* width, int32_t* height);
 
+// Pictures ready to draw, kept for the drawings of one layout: a picture is
+// decoded once while it stays among the last few drawn. A picture of more
+// pixels than the imaging control takes is not decoded at all. On a PDF
+// (and a recording of one) a JPEG picture is not decoded: its file goes
+// into the PDF as it is. The layout's thread only.
+class PictureCache {
+ public:
+  PictureCache() = default;
+  ~PictureCache() { Clear(); }
+  PictureCache(const PictureCache&) = delete;
+  PictureCache& operator=(const PictureCache&) = delete;
+  void Clear();
+  // Pictures decoded so far (tests: what drawing cost).
+  size_t Decoded() const { return decoded_; }
+
+ private:
+  friend void DrawPicture(cairo_t*, const Picture&, double, double, double, double, PictureCache*);
+  cairo_surface_t* Surface(const Picture& picture, bool vector);
+  struct Kept {
+    const Picture* picture;
+    bool vector;
+    cairo_surface_t* surface;  // null: the picture cannot be drawn
+  };
+  std::list<Kept> kept_;  // most recent first
+  size_t decoded_ = 0;
+};
+
 // Draws the picture into the rectangle (user units of `cr`); a picture that
-// cannot be decoded, or of another kind, leaves its space empty.
-void DrawPicture(cairo_t* cr, const Picture& picture, double x, double y, double width, double height);
+// cannot be decoded, is too large, or is of another kind leaves its space
+// empty.
+void DrawPicture(cairo_t* cr, const Picture& picture, double x, double y, double width, double height,
+                 PictureCache* cache);
 
 }  // namespace win::rich

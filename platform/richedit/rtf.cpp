@@ -7,8 +7,10 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 #include "platform/richedit/picture.h"
+#include "platform/richedit/symbol_fonts.h"
 #include "platform/windows/text.h"
 
 namespace win::rtf {
@@ -74,8 +76,13 @@ class CodePages {
 
 bool IsDoubleByte(int page) { return page == 932 || page == 936 || page == 949 || page == 950 || page == 1361; }
 
+// The code page of a font's \fcharset: 0 for the default charset (1),
+// which takes the document's code page; -1 for the symbol charset (2),
+// whose bytes are the font's own code points.
 int CodePageOfCharset(int charset) {
   switch (charset) {
+    case 0: return 1252;
+    case 2: return -1;
     case 77: return 10000;
     case 128: return 932;
     case 129: return 949;
@@ -93,7 +100,7 @@ int CodePageOfCharset(int charset) {
     case 238: return 1250;
     case 254:
     case 255: return 437;
-    default: return 0;  // the document's code page
+    default: return 0;
   }
 }
 
@@ -102,7 +109,15 @@ enum class Target { Main, Drop, ObjClass, ObjData, ObjResult, ObjBody, FontTable
 struct FontEntry {
   std::string name;
   std::string generic = "serif";
-  int codePage = 0;
+  int codePage = 0;  // 0: the document's
+  rich::SymbolFont symbol = rich::SymbolFont::kNone;
+};
+
+// Shading as RTF gives it: a fill colour, a pattern colour and how much of
+// the pattern covers the fill (hundredths of a percent).
+struct Shade {
+  int fill = -1, pattern = -1;  // colour table indexes; -1: none named
+  long percent = 0;
 };
 
 struct State {
@@ -115,6 +130,9 @@ struct State {
   bool pictOwner = false;  // this group began the picture
   bool inUpr = false;
   Target outer = Target::Main;  // in \upr: where its Unicode part goes
+  bool hidden = false;          // \v: the text is not shown
+  bool nestProps = false;       // in \nesttableprops: row words describe the inner table
+  Shade paraShade;
 };
 
 const std::set<std::string_view>& SkippedDestinations() {
@@ -124,7 +142,7 @@ const std::set<std::string_view>& SkippedDestinations() {
       "colorschememapping", "latentstyles", "datastore", "filetbl", "revtbl", "xmlnstbl", "nonshppict",
       "shpinst", "bkmkstart", "bkmkend", "author", "operator", "title", "subject", "keywords", "comment",
       "doccomm", "company", "pgdsctbl", "objalias", "objsect", "objtime", "panose", "falt", "pnseclvl",
-      "nesttableprops", "nonesttables", "blipuid", "picprop", "annotation", "atnid", "atnauthor", "txe", "xe", "tc",
+      "nonesttables", "blipuid", "picprop", "annotation", "atnid", "atnauthor", "txe", "xe", "tc",
   };
   return words;
 }
@@ -141,6 +159,31 @@ bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // Twips and counts read from the input stay within a page's reach.
 int32_t Clamp(long v, long lo = -31680, long hi = 31680) { return static_cast<int32_t>(std::clamp(v, lo, hi)); }
+
+// A control word's parameter.
+struct Arg {
+  bool has = false;
+  long value = 0;
+  bool starred = false;  // the word follows \*
+  bool On() const { return !has || value != 0; }
+  long Or(long fallback) const { return has ? value : fallback; }
+};
+
+constexpr int kMaxDepth = 8;  // tables inside tables, at most this deep
+
+class Reader;
+using Action = void (*)(Reader&, State&, Arg);
+using WordTable = std::unordered_map<std::string_view, Action>;
+struct WordRow {
+  std::string_view word;
+  Action action;
+};
+
+WordTable MakeTable(std::initializer_list<WordRow> rows) {
+  WordTable t;
+  for (const WordRow& r : rows) t.emplace(r.word, r.action);
+  return t;
+}
 
 class Reader {
  public:
@@ -202,6 +245,8 @@ class Reader {
   // A byte of the current code page (\'hh, or a byte above 0x7F in the text).
   void CodeByte(uint8_t b) {
     int page = CodePage();
+    // A symbol font's bytes are its code points (Put maps them).
+    if (page < 0) return Emit(b);
     if (page == 1252 || page == 0) return Emit(FromCp1252(b));
     char32_t c = 0;
     if (lead_ >= 0) {
@@ -218,10 +263,17 @@ class Reader {
     Emit(c);
   }
 
+  const FontEntry* CurrentFont() const {
+    auto it = fonts_.find(stack_.back().font);
+    return it == fonts_.end() ? nullptr : &it->second;
+  }
+
+  // The font's own character set decides; the document's code page holds
+  // where the font names none.
   int CodePage() const {
-    int font = stack_.back().font;
-    auto it = fonts_.find(font);
-    if (it != fonts_.end() && it->second.codePage) return it->second.codePage;
+    const FontEntry* f = CurrentFont();
+    if (f && f->symbol != rich::SymbolFont::kNone) return -1;
+    if (f && f->codePage) return f->codePage;
     return codePage_;
   }
 
@@ -252,10 +304,22 @@ class Reader {
     Put(h);
   }
 
+  static bool IsMark(char32_t ch) { return (ch < 0x20 && ch != U'\t') || ch == rich::kObjectMark; }
+
   void Put(char32_t ch) {
     State& s = Cur();
+    bool text = s.target == Target::Main || s.target == Target::ObjResult;
+    if (text) {
+      // Hidden text is not part of what shows; the marks stay, so that the
+      // document's paragraphs and cells keep their shape.
+      if (s.hidden && !IsMark(ch)) return;
+      if (const FontEntry* f = CurrentFont(); f && f->symbol != rich::SymbolFont::kNone && !IsMark(ch))
+        ch = rich::SymbolToUnicode(f->symbol, ch);
+    }
     switch (s.target) {
-      case Target::Main: return Add(out_.doc, mainParaStart_, ch);
+      case Target::Main:
+        if (sectionPending_) SectionBreak();
+        return Add(out_.doc, mainParaStart_, ch);
       case Target::ObjResult:
         return Add(out_.objects[static_cast<size_t>(s.object)].result, resultParaStart_, ch);
       case Target::ObjClass:
@@ -267,6 +331,19 @@ class Reader {
         return;
       default: return;
     }
+  }
+
+  // A section ends (\sect): the break is decided by how the next section
+  // starts, which its own words (\sbknone ...) say after the \sect. It
+  // happens when that section's first character comes; a document's last
+  // section break adds nothing.
+  void SectionBreak() {
+    sectionPending_ = false;
+    Document& doc = out_.doc;
+    if (sectionNewPage_) return Add(doc, mainParaStart_, rich::kPageBreak);
+    char32_t last = doc.Length() ? doc.chars[static_cast<size_t>(doc.Length() - 1)] : rich::kParagraphEnd;
+    if (last != rich::kParagraphEnd && last != rich::kPageBreak && last != rich::kCellEnd)
+      Add(doc, mainParaStart_, rich::kParagraphEnd);
   }
 
   void Add(Document& doc, int32_t& paraStart, char32_t ch) {
@@ -352,11 +429,64 @@ class Reader {
     }
   }
 
+  void Word(const std::string& w, bool hasParam, long param) {
+    Arg a{hasParam, param, starred_};
+    starred_ = false;
+    State& s = Cur();
+    if (w == "u") {
+      skip_ = 0;
+      long v = param < 0 ? param + 65536 : param;
+      Emit(static_cast<char32_t>(v & 0xFFFF));
+      skip_ = s.uc;
+      return;
+    }
+    skip_ = 0;
+    // Pictures and the font and colour tables have words of their own; the
+    // document's words set their properties wherever they stand.
+    const WordTable& table = s.target == Target::Pict         ? PictWords()
+                             : s.target == Target::ColorTable ? ColorWords()
+                             : s.target == Target::FontTable  ? FontWords()
+                                                              : BodyWords();
+    if (auto it = table.find(w); it != table.end()) return it->second(*this, s, a);
+    if (s.target == Target::Pict || s.target == Target::ColorTable) return;
+    Unknown(s, w, a);
+  }
+
+  // A word no table knows: a destination to skip, or nothing.
+  static void Unknown(State& s, std::string_view w, Arg a) {
+    if (a.starred || SkippedDestinations().count(w)) s.target = Target::Drop;
+  }
+
+  // ---- the state the words change
+
   std::shared_ptr<const ParaFormat> EditPara(const std::function<void(ParaFormat&)>& change) {
     auto copy = std::make_shared<ParaFormat>(*Cur().pf);
     change(*copy);
     Cur().pf = copy;
     return copy;
+  }
+
+  uint32_t Color(long index) const {
+    return index > 0 && static_cast<size_t>(index) < colors_.size() ? colors_[static_cast<size_t>(index)]
+                                                                    : rich::kAutoColor;
+  }
+
+  // The colour a shading gives: the pattern colour (black when none is
+  // named) over the fill (white when none is named), as much as the percent
+  // says; kAutoColor when it fills nothing.
+  uint32_t ShadeColor(const Shade& sh) const {
+    uint32_t fill = sh.fill > 0 ? Color(sh.fill) : rich::kAutoColor;
+    long pct = std::clamp<long>(sh.percent, 0, 10000);
+    if (pct == 0) return fill;
+    uint32_t pattern = sh.pattern > 0 ? Color(sh.pattern) : rich::kAutoColor;
+    if (pattern == rich::kAutoColor) pattern = 0;
+    uint32_t under = fill == rich::kAutoColor ? 0xFFFFFF : fill;
+    uint32_t out = 0;
+    for (int shift : {16, 8, 0}) {
+      long f = (under >> shift) & 0xFF, p = (pattern >> shift) & 0xFF;
+      out |= static_cast<uint32_t>((f * (10000 - pct) + p * pct) / 10000) << shift;
+    }
+    return out;
   }
 
   void SetFace(State& s, int number) {
@@ -366,6 +496,8 @@ class Reader {
   }
 
   uint16_t Face(const FontEntry& f) {
+    // A symbol font's characters are drawn with a face that has them.
+    if (f.symbol != rich::SymbolFont::kNone) return rich::InternFace(rich::kSymbolFace);
     std::string name = f.name;
     while (!name.empty() && (name.back() == ' ' || name.back() == ';')) name.pop_back();
     if (name.empty()) return rich::InternFace(f.generic);
@@ -375,7 +507,11 @@ class Reader {
   }
 
   void FontDone() {
-    if (fontNumber_ >= 0 && fonts_.size() < 4096) fonts_[fontNumber_] = FontEntry{fontName_, fontGeneric_, fontCodePage_};
+    if (fontNumber_ >= 0 && fonts_.size() < 4096) {
+      FontEntry f{fontName_, fontGeneric_, fontCodePage_, rich::SymbolFontNamed(fontName_)};
+      if (f.codePage < 0 && f.symbol == rich::SymbolFont::kNone) f.codePage = 1252;  // a symbol set we do not know
+      fonts_[fontNumber_] = f;
+    }
     fontName_.clear();
     fontGeneric_ = "serif";
     fontCodePage_ = 0;
@@ -400,243 +536,445 @@ class Reader {
     if (!doc.marks.empty() && doc.marks.back().cp == doc.Length() - 1) doc.marks.back().picture = std::move(p);
   }
 
-  void CellBorder(uint8_t side) {
-    cellBorders_ |= side;
-    lastBorder_ = side;
-    lastBorderIsRow_ = false;
+  // ---- tables: a row is described cell by cell, each cell ended by \cellx
+
+  struct RowBuild {
+    rich::RowFormat row;
+    rich::Cell cell;            // the cell \cellx ends next
+    Shade cellShade;
+    rich::BorderLine rowLines[4];  // \trbrdr*: for the sides a cell names none of
+    uint8_t cellNamed = 0;         // the sides the next cell names (Side bits)
+  };
+
+  // The row the row and cell words describe: the outer table's, or in
+  // \nesttableprops the inner table's at the paragraph's depth.
+  RowBuild& Row(const State& s) {
+    int depth = s.nestProps ? std::max(2, s.pf->Depth()) : 1;
+    return rows_[static_cast<size_t>(std::min(depth, kMaxDepth) - 1)];
   }
 
-  void Word(const std::string& w, bool hasParam, long param) {
-    bool starred = starred_;
-    starred_ = false;
-    State& s = Cur();
-    if (w == "u") {
-      skip_ = 0;
-      long v = param < 0 ? param + 65536 : param;
-      Emit(static_cast<char32_t>(v & 0xFFFF));
-      skip_ = s.uc;
-      return;
+  void CellX(State& s, long right) {
+    RowBuild& b = Row(s);
+    rich::Cell c = b.cell;
+    c.right = Clamp(right);
+    c.shading = ShadeColor(b.cellShade);
+    c.borders = 0;
+    for (int side = 0; side < 4; ++side) {
+      if (!(b.cellNamed & (1 << side))) c.lines[side] = b.rowLines[side];
+      if (c.lines[side].style != rich::BorderStyle::kNone) c.borders |= static_cast<uint8_t>(1 << side);
     }
-    skip_ = 0;
+    if (b.row.cells.size() < 64) b.row.cells.push_back(c);
+    b.cell = rich::Cell{};
+    b.cellShade = Shade{};
+    b.cellNamed = 0;
+  }
 
-    // Tables and pictures set their properties wherever they stand.
-    if (s.target == Target::Pict) return PictWord(w, hasParam, param);
-    if (s.target == Target::ColorTable) {
-      int v = static_cast<int>(std::clamp<long>(param, 0, 255));
-      if (w == "red") color_ = (color_ & 0x00FFFF) | static_cast<uint32_t>(v) << 16;
-      if (w == "green") color_ = (color_ & 0xFF00FF) | static_cast<uint32_t>(v) << 8;
-      if (w == "blue") color_ = (color_ & 0xFFFF00) | static_cast<uint32_t>(v);
-      if (w == "red" || w == "green" || w == "blue") colorSet_ = true;
-      return;
-    }
-    if (s.target == Target::FontTable) {
-      if (w == "f") fontNumber_ = static_cast<int>(param);
-      else if (w == "fcharset") fontCodePage_ = CodePageOfCharset(static_cast<int>(param));
-      else if (w == "froman") fontGeneric_ = "serif";
-      else if (w == "fswiss" || w == "fnil") fontGeneric_ = "sans-serif";
-      else if (w == "fmodern") fontGeneric_ = "monospace";
-      else if (w == "fscript" || w == "fdecor" || w == "ftech" || w == "fbidi") fontGeneric_ = "sans-serif";
-      else if (w == "fprq" && param == 1) fontGeneric_ = "monospace";
-      else if (starred || SkippedDestinations().count(w)) s.target = Target::Drop;
-      return;
-    }
+  void EndRow(int depth) {
+    RowBuild& b = rows_[static_cast<size_t>(std::min(depth, kMaxDepth) - 1)];
+    auto row = std::make_shared<rich::RowFormat>(b.row);
+    EditPara([&](ParaFormat& p) {
+      p.inTable = true;
+      p.depth = static_cast<uint8_t>(depth);
+      p.row = row;
+    });
+    Emit(rich::kParagraphEnd);
+    EditPara([](ParaFormat& p) { p.row = nullptr; });
+  }
 
-    if (w == "par") return Emit(rich::kParagraphEnd);
-    if (w == "line") return Emit(rich::kLineBreak);
-    if (w == "tab") return Emit(U'\t');
-    if (w == "page" || w == "sect") return Emit(rich::kPageBreak);
-    if (w == "cell" || w == "nestcell") return Emit(rich::kCellEnd);
-    if (w == "row" || w == "nestrow") {
-      auto row = std::make_shared<rich::RowFormat>(row_);
+  void EndCell(State& s, bool nested) {
+    int depth = s.pf->Depth();
+    int want = nested ? std::max(depth, 2) : 1;
+    if (depth != want || !s.pf->inTable)
       EditPara([&](ParaFormat& p) {
         p.inTable = true;
-        p.row = row;
+        p.depth = static_cast<uint8_t>(want);
       });
-      Emit(rich::kParagraphEnd);
-      EditPara([](ParaFormat& p) { p.row = nullptr; });
-      return;
-    }
-    if (w == "emdash") return Emit(U'\u2014');
-    if (w == "endash") return Emit(U'\u2013');
-    if (w == "bullet") return Emit(U'\u2022');
-    if (w == "lquote") return Emit(U'\u2018');
-    if (w == "rquote") return Emit(U'\u2019');
-    if (w == "ldblquote") return Emit(U'\u201C');
-    if (w == "rdblquote") return Emit(U'\u201D');
-    if (w == "emspace" || w == "enspace" || w == "qmspace") return Emit(U' ');
+    Emit(rich::kCellEnd);
+  }
 
-    if (w == "uc") {
-      s.uc = hasParam && param >= 0 && param < 16 ? static_cast<int>(param) : 1;
-      return;
-    }
-    if (w == "ansicpg") {
-      codePage_ = param > 0 && param < 65536 ? static_cast<int>(param) : 1252;
-      return;
-    }
-    if (w == "deff") {
-      defaultFont_ = static_cast<int>(param);
-      return;
-    }
-    // ---- character formats
-    if (w == "f") return SetFace(s, static_cast<int>(param));
-    if (w == "fs") {
-      s.cf.size = hasParam && param > 0 && param < 3200 ? static_cast<uint16_t>(param) : rich::kDefaultSize;
-      return;
-    }
-    bool on = !hasParam || param != 0;
-    auto effect = [&](uint8_t bit, bool set) {
-      s.cf.effects = static_cast<uint8_t>(set ? (s.cf.effects | bit) : (s.cf.effects & ~bit));
-    };
-    if (w == "b") return effect(rich::kBold, on);
-    if (w == "i") return effect(rich::kItalic, on);
-    if (w == "strike" || w == "striked") return effect(rich::kStrike, on);
-    if (w == "ulnone") return effect(rich::kUnderline, false);
-    if (w.size() >= 2 && w.compare(0, 2, "ul") == 0 && w != "ulc") return effect(rich::kUnderline, on);
-    if (w == "cf") {
-      s.cf.color = param > 0 && static_cast<size_t>(param) < colors_.size() ? colors_[static_cast<size_t>(param)]
-                                                                             : rich::kAutoColor;
-      return;
-    }
-    if (w == "super" || w == "sub") {
-      s.cf.smaller = true;
-      s.cf.rise = static_cast<int16_t>((w == "super" ? 1 : -1) * std::max<int>(s.cf.size / 3, 1));
-      return;
-    }
-    if (w == "nosupersub") {
-      s.cf.smaller = false;
-      s.cf.rise = 0;
-      return;
-    }
-    if (w == "up" || w == "dn") {
-      long v = hasParam ? param : 6;
-      s.cf.rise = static_cast<int16_t>(std::clamp<long>(w == "up" ? v : -v, -3200, 3200));
-      return;
-    }
-    if (w == "plain") {
-      s.cf = CharFormat{};
-      SetFace(s, defaultFont_);
-      s.font = -1;
-      return;
-    }
-    // ---- paragraph formats
-    if (w == "pard") {
-      s.pf = rich::DefaultParaFormat();
-      tabKind_ = rich::TabKind::kLeft;
-      return;
-    }
-    if (w == "ql" || w == "qc" || w == "qr" || w == "qj") {
-      rich::Align a = w == "qc" ? rich::Align::kCenter : w == "qr" ? rich::Align::kRight
-                      : w == "qj" ? rich::Align::kJustify : rich::Align::kLeft;
-      EditPara([&](ParaFormat& p) { p.align = a; });
-      return;
-    }
-    if (w == "li" || w == "lin") return void(EditPara([&](ParaFormat& p) { p.left = Clamp(param); }));
-    if (w == "ri" || w == "rin") return void(EditPara([&](ParaFormat& p) { p.right = Clamp(param); }));
-    if (w == "fi") return void(EditPara([&](ParaFormat& p) { p.first = Clamp(param); }));
-    if (w == "sb") return void(EditPara([&](ParaFormat& p) { p.before = Clamp(param, 0); }));
-    if (w == "sa") return void(EditPara([&](ParaFormat& p) { p.after = Clamp(param, 0); }));
-    if (w == "sl") return void(EditPara([&](ParaFormat& p) { p.line = Clamp(param); }));
-    if (w == "slmult") return void(EditPara([&](ParaFormat& p) { p.lineMultiple = param != 0; }));
-    if (w == "tqc") return void(tabKind_ = rich::TabKind::kCenter);
-    if (w == "tqr") return void(tabKind_ = rich::TabKind::kRight);
-    if (w == "tqdec") return void(tabKind_ = rich::TabKind::kDecimal);
-    if (w == "tx" || w == "tb") {
-      rich::TabStop stop{Clamp(param, 0), w == "tb" ? rich::TabKind::kLeft : tabKind_};
-      tabKind_ = rich::TabKind::kLeft;
-      if (Cur().pf->tabs.size() >= 64) return;
+  // Borders: \clbrdrX, \trbrdrX and \brdrX name the sides the border words
+  // after them (\brdrs, \brdrw, \brdrcf ...) describe.
+  enum class BorderOf : uint8_t { kNone, kCell, kRow, kPara };
+  void NameBorder(State& s, BorderOf of, uint8_t sides) {
+    border_ = of;
+    borderSides_ = sides;
+    if (of == BorderOf::kCell) Row(s).cellNamed |= sides;
+    // A named border is a single line until its style says otherwise.
+    EditBorder(s, [](rich::BorderLine& l) { l = rich::BorderLine{rich::BorderStyle::kSingle}; });
+  }
+
+  void EditBorder(State& s, const std::function<void(rich::BorderLine&)>& change) {
+    if (border_ == BorderOf::kNone) return;
+    if (border_ == BorderOf::kPara) {
       EditPara([&](ParaFormat& p) {
-        auto at = std::lower_bound(p.tabs.begin(), p.tabs.end(), stop.pos,
-                                   [](const rich::TabStop& t, int32_t v) { return t.pos < v; });
-        if (at != p.tabs.end() && at->pos == stop.pos) *at = stop;
-        else p.tabs.insert(at, stop);
+        for (int side = 0; side < 4; ++side)
+          if (borderSides_ & (1 << side)) change(p.lines[side]);
       });
       return;
     }
-    if (w == "intbl") return void(EditPara([](ParaFormat& p) { p.inTable = true; }));
-    // ---- table rows
-    if (w == "trowd") {
-      row_ = rich::RowFormat{};
-      cellBorders_ = rowBorders_ = 0;
-      return;
-    }
-    if (w == "trgaph") return void(row_.gap = Clamp(param, 0));
-    if (w == "trleft") return void(row_.left = Clamp(param));
-    if (w == "cellx") {
-      if (row_.cells.size() < 64) row_.cells.push_back({Clamp(param), static_cast<uint8_t>(cellBorders_ | rowBorders_)});
-      cellBorders_ = 0;
-      return;
-    }
-    if (w == "clbrdrl") return CellBorder(rich::kBorderLeft);
-    if (w == "clbrdrt") return CellBorder(rich::kBorderTop);
-    if (w == "clbrdrr") return CellBorder(rich::kBorderRight);
-    if (w == "clbrdrb") return CellBorder(rich::kBorderBottom);
-    if (w == "trbrdrl" || w == "trbrdrt" || w == "trbrdrr" || w == "trbrdrb" || w == "trbrdrh" || w == "trbrdrv") {
-      uint8_t side = w == "trbrdrl" ? rich::kBorderLeft : w == "trbrdrt" ? rich::kBorderTop
-                     : w == "trbrdrr" ? rich::kBorderRight : w == "trbrdrb" ? rich::kBorderBottom
-                     : w == "trbrdrh" ? (rich::kBorderTop | rich::kBorderBottom) : (rich::kBorderLeft | rich::kBorderRight);
-      rowBorders_ |= side;
-      lastBorder_ = side;
-      lastBorderIsRow_ = true;
-      return;
-    }
-    if (w == "brdrnone" || w == "brdrnil") {
-      if (lastBorderIsRow_) rowBorders_ &= static_cast<uint8_t>(~lastBorder_);
-      else cellBorders_ &= static_cast<uint8_t>(~lastBorder_);
-      lastBorder_ = 0;
-      return;
-    }
-    // ---- destinations
-    if (w == "bin") return Binary(hasParam ? param : 0);
-    if (w == "fonttbl") return void(s.target = Target::FontTable);
-    if (w == "colortbl") {
-      colors_.clear();
-      return void(s.target = Target::ColorTable);
-    }
-    if (w == "pict") {
-      if (s.target != Target::Main && s.target != Target::ObjResult) return void(s.target = Target::Drop);
-      pict_ = Picture{};
-      pictW_ = pictH_ = goalW_ = goalH_ = 0;
-      scaleX_ = scaleY_ = 100;
-      metric_ = false;
-      half_ = -1;
-      s.target = Target::Pict;
-      s.pictOwner = true;
-      return;
-    }
-    if (w == "shppict") return;  // the picture inside is read
-    if (w == "upr") {
-      s.inUpr = true;
-      s.outer = s.target;
-      return void(s.target = Target::Drop);
-    }
-    if (w == "ud" && s.inUpr) {
-      s.target = s.outer;
-      s.inUpr = false;
-      return;
-    }
-    if (w == "object") {
-      // Objects count only in the document's own text, not inside another
-      // object's result.
-      if (s.target != Target::Main) return void(s.target = Target::Drop);
-      Emit(rich::kObjectMark);
-      out_.objects.emplace_back();
-      s.object = static_cast<int>(out_.objects.size() - 1);
-      if (!out_.doc.marks.empty()) out_.doc.marks.back().object = s.object;
-      s.target = Target::ObjBody;
-      return;
-    }
-    if (s.object >= 0 && s.target == Target::ObjBody) {
-      if (w == "objclass") return void(s.target = Target::ObjClass);
-      if (w == "objdata") {
-        half_ = -1;
-        return void(s.target = Target::ObjData);
-      }
-      if (w == "result") {
-        resultParaStart_ = out_.objects[static_cast<size_t>(s.object)].result.Length();
-        return void(s.target = Target::ObjResult);
-      }
-    }
-    if (starred || SkippedDestinations().count(w)) s.target = Target::Drop;
+    RowBuild& b = Row(s);
+    rich::BorderLine* lines = border_ == BorderOf::kCell ? b.cell.lines : b.rowLines;
+    for (int side = 0; side < 4; ++side)
+      if (borderSides_ & (1 << side)) change(lines[side]);
+  }
+
+  static void BorderStyle(Reader& r, State& s, rich::BorderStyle style) {
+    r.EditBorder(s, [&](rich::BorderLine& l) { l.style = style; });
+  }
+
+  void SetParaShade(State& s) {
+    uint32_t c = ShadeColor(s.paraShade);
+    EditPara([&](ParaFormat& p) { p.shading = c; });
+  }
+
+  void SetTabKind(rich::TabKind k) { tabKind_ = k; }
+
+  void AddTab(State& s, long pos, bool bar) {
+    rich::TabStop stop{Clamp(pos, 0), bar ? rich::TabKind::kLeft : tabKind_, bar ? rich::TabLeader::kNone : tabLeader_};
+    tabKind_ = rich::TabKind::kLeft;
+    tabLeader_ = rich::TabLeader::kNone;
+    if (s.pf->tabs.size() >= 64) return;
+    EditPara([&](ParaFormat& p) {
+      auto at = std::lower_bound(p.tabs.begin(), p.tabs.end(), stop.pos,
+                                 [](const rich::TabStop& t, int32_t v) { return t.pos < v; });
+      if (at != p.tabs.end() && at->pos == stop.pos) *at = stop;
+      else p.tabs.insert(at, stop);
+    });
+  }
+
+  static void Effect(State& s, uint8_t bit, bool set) {
+    s.cf.effects = static_cast<uint8_t>(set ? (s.cf.effects | bit) : (s.cf.effects & ~bit));
+  }
+  static void Underline(State& s, rich::Underline kind, Arg a) {
+    Effect(s, rich::kUnderline, a.On());
+    s.cf.underline = kind;
+  }
+
+  void StartPicture(State& s) {
+    if (s.target != Target::Main && s.target != Target::ObjResult) return void(s.target = Target::Drop);
+    pict_ = Picture{};
+    pictW_ = pictH_ = goalW_ = goalH_ = 0;
+    scaleX_ = scaleY_ = 100;
+    metric_ = false;
+    half_ = -1;
+    s.target = Target::Pict;
+    s.pictOwner = true;
+  }
+
+  void StartObject(State& s) {
+    // Objects count only in the document's own text, not inside another
+    // object's result.
+    if (s.target != Target::Main) return void(s.target = Target::Drop);
+    Emit(rich::kObjectMark);
+    out_.objects.emplace_back();
+    s.object = static_cast<int>(out_.objects.size() - 1);
+    if (!out_.doc.marks.empty()) out_.doc.marks.back().object = s.object;
+    s.target = Target::ObjBody;
+  }
+
+  // An object's parts, where an object's body holds them.
+  static void ObjectPart(State& s, Target part, std::string_view w, Arg a) {
+    if (s.object >= 0 && s.target == Target::ObjBody) s.target = part;
+    else Unknown(s, w, a);
+  }
+
+  // ---- the tables of control words, by their RTF names
+
+  static const WordTable& BodyWords() {
+    using R = Reader;
+    using rich::TabKind;
+    using rich::TabLeader;
+    using U = rich::Underline;
+    using BS = rich::BorderStyle;
+    static const WordTable table = MakeTable({
+        // text and breaks
+        {"par", [](R& r, State&, Arg) { r.Emit(rich::kParagraphEnd); }},
+        {"line", [](R& r, State&, Arg) { r.Emit(rich::kLineBreak); }},
+        {"tab", [](R& r, State&, Arg) { r.Emit(U'\t'); }},
+        {"page", [](R& r, State&, Arg) { r.Emit(rich::kPageBreak); }},
+        {"emdash", [](R& r, State&, Arg) { r.Emit(U'\u2014'); }},
+        {"endash", [](R& r, State&, Arg) { r.Emit(U'\u2013'); }},
+        {"bullet", [](R& r, State&, Arg) { r.Emit(U'\u2022'); }},
+        {"lquote", [](R& r, State&, Arg) { r.Emit(U'\u2018'); }},
+        {"rquote", [](R& r, State&, Arg) { r.Emit(U'\u2019'); }},
+        {"ldblquote", [](R& r, State&, Arg) { r.Emit(U'\u201C'); }},
+        {"rdblquote", [](R& r, State&, Arg) { r.Emit(U'\u201D'); }},
+        {"emspace", [](R& r, State&, Arg) { r.Emit(U' '); }},
+        {"enspace", [](R& r, State&, Arg) { r.Emit(U' '); }},
+        {"qmspace", [](R& r, State&, Arg) { r.Emit(U' '); }},
+        {"uc", [](R&, State& s, Arg a) { s.uc = a.has && a.value >= 0 && a.value < 16 ? static_cast<int>(a.value) : 1; }},
+        {"ansicpg", [](R& r, State&, Arg a) { r.codePage_ = a.value > 0 && a.value < 65536 ? static_cast<int>(a.value) : 1252; }},
+        {"deff", [](R& r, State&, Arg a) { r.defaultFont_ = static_cast<int>(a.value); }},
+        // sections
+        {"sect",
+         [](R& r, State& s, Arg) {
+           if (s.target == Target::Main) r.sectionPending_ = true;
+           else r.Emit(rich::kPageBreak);
+         }},
+        {"sectd", [](R& r, State&, Arg) { r.sectionNewPage_ = true; }},
+        {"sbknone", [](R& r, State&, Arg) { r.sectionNewPage_ = false; }},
+        {"sbkcol", [](R& r, State&, Arg) { r.sectionNewPage_ = false; }},  // one column: no new page
+        {"sbkpage", [](R& r, State&, Arg) { r.sectionNewPage_ = true; }},
+        {"sbkodd", [](R& r, State&, Arg) { r.sectionNewPage_ = true; }},
+        {"sbkeven", [](R& r, State&, Arg) { r.sectionNewPage_ = true; }},
+        // character formats
+        {"f", [](R& r, State& s, Arg a) { r.SetFace(s, static_cast<int>(a.value)); }},
+        {"fs", [](R&, State& s, Arg a) {
+           s.cf.size = a.has && a.value > 0 && a.value < 3200 ? static_cast<uint16_t>(a.value) : rich::kDefaultSize;
+         }},
+        {"b", [](R&, State& s, Arg a) { Effect(s, rich::kBold, a.On()); }},
+        {"i", [](R&, State& s, Arg a) { Effect(s, rich::kItalic, a.On()); }},
+        {"strike", [](R&, State& s, Arg a) { Effect(s, rich::kStrike, a.On()); }},
+        {"striked", [](R&, State& s, Arg a) { Effect(s, rich::kStrike, a.On()); }},
+        {"caps", [](R&, State& s, Arg a) { Effect(s, rich::kCaps, a.On()); }},
+        {"scaps", [](R&, State& s, Arg a) { Effect(s, rich::kSmallCaps, a.On()); }},
+        {"v", [](R&, State& s, Arg a) { s.hidden = a.On(); }},
+        {"ul", [](R&, State& s, Arg a) { Underline(s, U::kSingle, a); }},
+        {"uldb", [](R&, State& s, Arg a) { Underline(s, U::kDouble, a); }},
+        {"uld", [](R&, State& s, Arg a) { Underline(s, U::kDotted, a); }},
+        {"uldash", [](R&, State& s, Arg a) { Underline(s, U::kDash, a); }},
+        {"uldashd", [](R&, State& s, Arg a) { Underline(s, U::kDash, a); }},
+        {"uldashdd", [](R&, State& s, Arg a) { Underline(s, U::kDash, a); }},
+        {"ulldash", [](R&, State& s, Arg a) { Underline(s, U::kDash, a); }},
+        {"ulw", [](R&, State& s, Arg a) { Underline(s, U::kWords, a); }},
+        {"ulwave", [](R&, State& s, Arg a) { Underline(s, U::kWave, a); }},
+        {"ulhwave", [](R&, State& s, Arg a) { Underline(s, U::kWave, a); }},
+        {"ululdbwave", [](R&, State& s, Arg a) { Underline(s, U::kWave, a); }},
+        {"ulth", [](R&, State& s, Arg a) { Underline(s, U::kThick, a); }},
+        {"ulthd", [](R&, State& s, Arg a) { Underline(s, U::kThick, a); }},
+        {"ulthdash", [](R&, State& s, Arg a) { Underline(s, U::kThick, a); }},
+        {"ulthdashd", [](R&, State& s, Arg a) { Underline(s, U::kThick, a); }},
+        {"ulthdashdd", [](R&, State& s, Arg a) { Underline(s, U::kThick, a); }},
+        {"ulthldash", [](R&, State& s, Arg a) { Underline(s, U::kThick, a); }},
+        {"ulnone", [](R&, State& s, Arg) { Effect(s, rich::kUnderline, false); }},
+        {"cf", [](R& r, State& s, Arg a) { s.cf.color = r.Color(a.value); }},
+        {"highlight", [](R& r, State& s, Arg a) { s.cf.back = r.Color(a.value); }},
+        {"chcbpat", [](R& r, State& s, Arg a) { s.cf.back = r.Color(a.value); }},
+        // \expnd counts quarter points, \expndtw twips
+        {"expnd", [](R&, State& s, Arg a) { s.cf.spacing = static_cast<int16_t>(std::clamp<long>(a.value * 5, -2000, 2000)); }},
+        {"expndtw", [](R&, State& s, Arg a) { s.cf.spacing = static_cast<int16_t>(std::clamp<long>(a.value, -2000, 2000)); }},
+        {"super", [](R&, State& s, Arg) {
+           s.cf.smaller = true;
+           s.cf.rise = static_cast<int16_t>(std::max<int>(s.cf.size / 3, 1));
+         }},
+        {"sub", [](R&, State& s, Arg) {
+           s.cf.smaller = true;
+           s.cf.rise = static_cast<int16_t>(-std::max<int>(s.cf.size / 3, 1));
+         }},
+        {"nosupersub", [](R&, State& s, Arg) {
+           s.cf.smaller = false;
+           s.cf.rise = 0;
+         }},
+        {"up", [](R&, State& s, Arg a) { s.cf.rise = static_cast<int16_t>(std::clamp<long>(a.Or(6), -3200, 3200)); }},
+        {"dn", [](R&, State& s, Arg a) { s.cf.rise = static_cast<int16_t>(std::clamp<long>(-a.Or(6), -3200, 3200)); }},
+        {"plain", [](R& r, State& s, Arg) {
+           s.cf = CharFormat{};
+           s.hidden = false;
+           r.SetFace(s, r.defaultFont_);
+           s.font = -1;
+         }},
+        // paragraph formats
+        {"pard", [](R& r, State& s, Arg) {
+           s.pf = rich::DefaultParaFormat();
+           s.paraShade = Shade{};
+           r.tabKind_ = TabKind::kLeft;
+           r.tabLeader_ = TabLeader::kNone;
+           if (r.border_ == BorderOf::kPara) r.border_ = BorderOf::kNone;
+         }},
+        {"ql", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.align = rich::Align::kLeft; }); }},
+        {"qc", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.align = rich::Align::kCenter; }); }},
+        {"qr", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.align = rich::Align::kRight; }); }},
+        {"qj", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.align = rich::Align::kJustify; }); }},
+        {"li", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.left = Clamp(a.value); }); }},
+        {"lin", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.left = Clamp(a.value); }); }},
+        {"ri", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.right = Clamp(a.value); }); }},
+        {"rin", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.right = Clamp(a.value); }); }},
+        {"fi", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.first = Clamp(a.value); }); }},
+        {"sb", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.before = Clamp(a.value, 0); }); }},
+        {"sa", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.after = Clamp(a.value, 0); }); }},
+        {"sl", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.line = Clamp(a.value); }); }},
+        {"slmult", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.lineMultiple = a.value != 0; }); }},
+        {"ltrpar", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.rtl = false; }); }},
+        {"rtlpar", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.rtl = true; }); }},
+        {"tqc", [](R& r, State&, Arg) { r.SetTabKind(TabKind::kCenter); }},
+        {"tqr", [](R& r, State&, Arg) { r.SetTabKind(TabKind::kRight); }},
+        {"tqdec", [](R& r, State&, Arg) { r.SetTabKind(TabKind::kDecimal); }},
+        {"tldot", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kDots; }},
+        {"tlmdot", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kDots; }},
+        {"tlhyph", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kHyphens; }},
+        {"tlul", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kUnderline; }},
+        {"tlth", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kThick; }},
+        {"tleq", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kEquals; }},
+        {"tx", [](R& r, State& s, Arg a) { r.AddTab(s, a.value, false); }},
+        {"tb", [](R& r, State& s, Arg a) { r.AddTab(s, a.value, true); }},
+        {"intbl", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.inTable = true; }); }},
+        {"itap", [](R& r, State&, Arg a) {
+           auto depth = static_cast<uint8_t>(std::clamp<long>(a.Or(1), 0, kMaxDepth));
+           r.EditPara([&](ParaFormat& p) {
+             p.depth = depth;
+             p.inTable = depth > 0;
+           });
+         }},
+        {"cbpat", [](R& r, State& s, Arg a) { s.paraShade.fill = static_cast<int>(a.value); r.SetParaShade(s); }},
+        {"cfpat", [](R& r, State& s, Arg a) { s.paraShade.pattern = static_cast<int>(a.value); r.SetParaShade(s); }},
+        {"shading", [](R& r, State& s, Arg a) { s.paraShade.percent = a.value; r.SetParaShade(s); }},
+        {"brdrt", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kPara, 1 << rich::kTopSide); }},
+        {"brdrb", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kPara, 1 << rich::kBottomSide); }},
+        {"brdrl", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kPara, 1 << rich::kLeftSide); }},
+        {"brdrr", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kPara, 1 << rich::kRightSide); }},
+        {"box", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kPara, 0xF); }},
+        // table rows and cells
+        {"trowd", [](R& r, State& s, Arg) { r.Row(s) = RowBuild{}; }},
+        {"trgaph", [](R& r, State& s, Arg a) { r.Row(s).row.gap = Clamp(a.value, 0); }},
+        {"trleft", [](R& r, State& s, Arg a) { r.Row(s).row.left = Clamp(a.value); }},
+        {"trrh", [](R& r, State& s, Arg a) { r.Row(s).row.height = Clamp(a.value); }},
+        {"cellx", [](R& r, State& s, Arg a) { r.CellX(s, a.value); }},
+        {"cell", [](R& r, State& s, Arg) { r.EndCell(s, false); }},
+        {"nestcell", [](R& r, State& s, Arg) { r.EndCell(s, true); }},
+        {"row", [](R& r, State&, Arg) { r.EndRow(1); }},
+        {"nestrow", [](R& r, State& s, Arg) { r.EndRow(std::max(2, s.pf->Depth())); }},
+        {"nesttableprops", [](R&, State& s, Arg) { s.nestProps = true; }},
+        {"clcbpat", [](R& r, State& s, Arg a) { r.Row(s).cellShade.fill = static_cast<int>(a.value); }},
+        {"clcfpat", [](R& r, State& s, Arg a) { r.Row(s).cellShade.pattern = static_cast<int>(a.value); }},
+        {"clshdng", [](R& r, State& s, Arg a) { r.Row(s).cellShade.percent = a.value; }},
+        {"clvertalt", [](R& r, State& s, Arg) { r.Row(s).cell.valign = rich::VAlign::kTop; }},
+        {"clvertalc", [](R& r, State& s, Arg) { r.Row(s).cell.valign = rich::VAlign::kCenter; }},
+        {"clvertalb", [](R& r, State& s, Arg) { r.Row(s).cell.valign = rich::VAlign::kBottom; }},
+        {"clvmgf", [](R& r, State& s, Arg) { r.Row(s).cell.vmerge = rich::Merge::kFirst; }},
+        {"clvmrg", [](R& r, State& s, Arg) { r.Row(s).cell.vmerge = rich::Merge::kContinue; }},
+        {"clmgf", [](R& r, State& s, Arg) { r.Row(s).cell.hmerge = rich::Merge::kFirst; }},
+        {"clmrg", [](R& r, State& s, Arg) { r.Row(s).cell.hmerge = rich::Merge::kContinue; }},
+        {"clbrdrl", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kCell, 1 << rich::kLeftSide); }},
+        {"clbrdrt", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kCell, 1 << rich::kTopSide); }},
+        {"clbrdrr", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kCell, 1 << rich::kRightSide); }},
+        {"clbrdrb", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kCell, 1 << rich::kBottomSide); }},
+        {"trbrdrl", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kRow, 1 << rich::kLeftSide); }},
+        {"trbrdrt", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kRow, 1 << rich::kTopSide); }},
+        {"trbrdrr", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kRow, 1 << rich::kRightSide); }},
+        {"trbrdrb", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kRow, 1 << rich::kBottomSide); }},
+        // the lines between cells: each cell's top and bottom, left and right
+        {"trbrdrh", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kRow, 1 << rich::kTopSide | 1 << rich::kBottomSide); }},
+        {"trbrdrv", [](R& r, State& s, Arg) { r.NameBorder(s, BorderOf::kRow, 1 << rich::kLeftSide | 1 << rich::kRightSide); }},
+        // border lines
+        {"brdrnone", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kNone); }},
+        {"brdrnil", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kNone); }},
+        {"brdrtbl", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kNone); }},
+        {"brdrs", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kSingle); }},
+        {"brdrth", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kSingle); }},
+        {"brdrsh", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kSingle); }},
+        {"brdrhair", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kSingle); }},
+        {"brdrdb", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kDouble); }},
+        {"brdrtriple", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kDouble); }},
+        {"brdrdot", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kDotted); }},
+        {"brdrdash", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kDashed); }},
+        {"brdrdashsm", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kDashed); }},
+        {"brdrdashd", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kDashed); }},
+        {"brdrdashdd", [](R& r, State& s, Arg) { BorderStyle(r, s, BS::kDashed); }},
+        {"brdrw", [](R& r, State& s, Arg a) {
+           auto w = static_cast<int16_t>(std::clamp<long>(a.value, 2, 150));
+           r.EditBorder(s, [&](rich::BorderLine& l) { l.width = w; });
+         }},
+        {"brdrcf", [](R& r, State& s, Arg a) {
+           uint32_t c = r.Color(a.value);
+           r.EditBorder(s, [&](rich::BorderLine& l) { l.color = c; });
+         }},
+        // destinations
+        {"bin", [](R& r, State&, Arg a) { r.Binary(a.Or(0)); }},
+        {"fonttbl", [](R&, State& s, Arg) { s.target = Target::FontTable; }},
+        {"colortbl", [](R& r, State& s, Arg) {
+           r.colors_.clear();
+           s.target = Target::ColorTable;
+         }},
+        {"pict", [](R& r, State& s, Arg) { r.StartPicture(s); }},
+        {"shppict", [](R&, State&, Arg) {}},  // the picture inside is read
+        {"upr", [](R&, State& s, Arg) {
+           s.inUpr = true;
+           s.outer = s.target;
+           s.target = Target::Drop;
+         }},
+        {"ud", [](R&, State& s, Arg a) {
+           if (!s.inUpr) return Unknown(s, "ud", a);
+           s.target = s.outer;
+           s.inUpr = false;
+         }},
+        {"object", [](R& r, State& s, Arg) { r.StartObject(s); }},
+        {"objclass", [](R&, State& s, Arg a) { ObjectPart(s, Target::ObjClass, "objclass", a); }},
+        {"objdata", [](R& r, State& s, Arg a) {
+           r.half_ = -1;
+           ObjectPart(s, Target::ObjData, "objdata", a);
+         }},
+        {"result", [](R& r, State& s, Arg a) {
+           if (s.object >= 0 && s.target == Target::ObjBody)
+             r.resultParaStart_ = r.out_.objects[static_cast<size_t>(s.object)].result.Length();
+           ObjectPart(s, Target::ObjResult, "result", a);
+         }},
+    });
+    return table;
+  }
+
+  static const WordTable& FontWords() {
+    using R = Reader;
+    static const WordTable table = MakeTable({
+        {"f", [](R& r, State&, Arg a) { r.fontNumber_ = static_cast<int>(a.value); }},
+        {"fcharset", [](R& r, State&, Arg a) { r.fontCodePage_ = CodePageOfCharset(static_cast<int>(a.value)); }},
+        {"froman", [](R& r, State&, Arg) { r.fontGeneric_ = "serif"; }},
+        {"fswiss", [](R& r, State&, Arg) { r.fontGeneric_ = "sans-serif"; }},
+        {"fnil", [](R& r, State&, Arg) { r.fontGeneric_ = "sans-serif"; }},
+        {"fmodern", [](R& r, State&, Arg) { r.fontGeneric_ = "monospace"; }},
+        {"fscript", [](R& r, State&, Arg) { r.fontGeneric_ = "sans-serif"; }},
+        {"fdecor", [](R& r, State&, Arg) { r.fontGeneric_ = "sans-serif"; }},
+        {"ftech", [](R& r, State&, Arg) { r.fontGeneric_ = "sans-serif"; }},
+        {"fbidi", [](R& r, State&, Arg) { r.fontGeneric_ = "sans-serif"; }},
+        {"fprq", [](R& r, State&, Arg a) {
+           if (a.value == 1) r.fontGeneric_ = "monospace";
+         }},
+    });
+    return table;
+  }
+
+  static const WordTable& ColorWords() {
+    using R = Reader;
+    static const WordTable table = MakeTable({
+        {"red", [](R& r, State&, Arg a) { r.SetColorPart(16, a.value); }},
+        {"green", [](R& r, State&, Arg a) { r.SetColorPart(8, a.value); }},
+        {"blue", [](R& r, State&, Arg a) { r.SetColorPart(0, a.value); }},
+    });
+    return table;
+  }
+
+  void SetColorPart(int shift, long v) {
+    auto part = static_cast<uint32_t>(std::clamp<long>(v, 0, 255));
+    color_ = (color_ & ~(0xFFu << shift)) | part << shift;
+    colorSet_ = true;
+  }
+
+  static const WordTable& PictWords() {
+    using R = Reader;
+    using K = Picture::Kind;
+    // Metafile kinds give their size in hundredths of a millimetre.
+    static const WordTable table = MakeTable({
+        {"pngblip", [](R& r, State&, Arg) { r.pict_.kind = K::kPng; }},
+        {"jpegblip", [](R& r, State&, Arg) { r.pict_.kind = K::kJpeg; }},
+        {"emfblip", [](R& r, State&, Arg) { r.OtherPicture(true); }},
+        {"wmetafile", [](R& r, State&, Arg) { r.OtherPicture(true); }},
+        {"pmmetafile", [](R& r, State&, Arg) { r.OtherPicture(true); }},
+        {"dibitmap", [](R& r, State&, Arg) { r.OtherPicture(false); }},
+        {"wbitmap", [](R& r, State&, Arg) { r.OtherPicture(false); }},
+        {"macpict", [](R& r, State&, Arg) { r.OtherPicture(false); }},
+        {"picw", [](R& r, State&, Arg a) { r.pictW_ = Clamp(a.Or(0), 0, 1000000); }},
+        {"pich", [](R& r, State&, Arg a) { r.pictH_ = Clamp(a.Or(0), 0, 1000000); }},
+        {"picwgoal", [](R& r, State&, Arg a) { r.goalW_ = Clamp(a.Or(0), 0); }},
+        {"pichgoal", [](R& r, State&, Arg a) { r.goalH_ = Clamp(a.Or(0), 0); }},
+        {"picscalex", [](R& r, State&, Arg a) { r.scaleX_ = Clamp(a.Or(0), 1, 10000); }},
+        {"picscaley", [](R& r, State&, Arg a) { r.scaleY_ = Clamp(a.Or(0), 1, 10000); }},
+        {"bin", [](R& r, State&, Arg a) { r.Binary(a.Or(0)); }},
+    });
+    return table;
+  }
+
+  void OtherPicture(bool metafile) {
+    pict_.kind = Picture::Kind::kOther;
+    if (metafile) metric_ = true;
   }
 
   // \binN: N bytes of binary data, a picture's or else skipped.
@@ -645,24 +983,6 @@ class Reader {
     if (Cur().target == Target::Pict)
       for (size_t i = 0; i < n; ++i) pict_.data.push_back(static_cast<char>(in_[pos_ + i]));
     pos_ += n;
-  }
-
-  void PictWord(const std::string& w, bool hasParam, long param) {
-    long v = hasParam ? param : 0;
-    if (w == "pngblip") pict_.kind = Picture::Kind::kPng;
-    else if (w == "jpegblip") pict_.kind = Picture::Kind::kJpeg;
-    else if (w == "emfblip" || w == "wmetafile" || w == "dibitmap" || w == "wbitmap" || w == "macpict" ||
-             w == "pmmetafile")
-      pict_.kind = Picture::Kind::kOther;
-    else if (w == "picw") pictW_ = Clamp(v, 0, 1000000);
-    else if (w == "pich") pictH_ = Clamp(v, 0, 1000000);
-    else if (w == "picwgoal") goalW_ = Clamp(v, 0);
-    else if (w == "pichgoal") goalH_ = Clamp(v, 0);
-    else if (w == "picscalex") scaleX_ = Clamp(v, 1, 10000);
-    else if (w == "picscaley") scaleY_ = Clamp(v, 1, 10000);
-    else if (w == "bin") Binary(v);
-    // Metafile kinds give their size in hundredths of a millimetre.
-    if (w == "wmetafile" || w == "emfblip" || w == "pmmetafile") metric_ = true;
   }
 
   const Bytes& in_;
@@ -689,11 +1009,15 @@ class Reader {
   std::vector<uint32_t> colors_;
   uint32_t color_ = 0;
   bool colorSet_ = false;
+  // sections
+  bool sectionPending_ = false;  // a \sect waits for the next section's first character
+  bool sectionNewPage_ = true;   // the section that starts begins a page
   // paragraphs and tables
   rich::TabKind tabKind_ = rich::TabKind::kLeft;
-  rich::RowFormat row_;
-  uint8_t cellBorders_ = 0, rowBorders_ = 0, lastBorder_ = 0;
-  bool lastBorderIsRow_ = false;
+  rich::TabLeader tabLeader_ = rich::TabLeader::kNone;
+  RowBuild rows_[kMaxDepth];
+  BorderOf border_ = BorderOf::kNone;
+  uint8_t borderSides_ = 0;
   // picture
   Picture pict_;
   int32_t pictW_ = 0, pictH_ = 0, goalW_ = 0, goalH_ = 0, scaleX_ = 100, scaleY_ = 100;

@@ -2,16 +2,32 @@
 // Reading the bytes streamed into the rich edit control: RTF and plain text
 // become a document (document.h).
 //
-// RTF: groups, control words and symbols. Text: \par, \line, \tab, \page and
-// \sect (page breaks), \cell and \row, \'hh in the code page of the current
-// font's \fcharset or else the document's \ansicpg (Windows-1252 when none
-// is named), \uN with its \ucN fallback (a surrogate pair becomes one
-// character), the usual symbols. Character formats: font (\fN from the font
-// table), \fs, \b, \i, \ul, \strike, \cf (colour table), \super, \sub, \up,
-// \dn, \nosupersub, \plain. Paragraph formats: \ql \qc \qr \qj, \li \ri \fi,
-// \sb \sa, \sl \slmult, \tx with \tqc \tqr \tqdec, \intbl, \pard. Tables:
-// \trowd, \trgaph, \trleft, \cellx and the cell borders (\clbrdrl/t/r/b and
-// \trbrdr*, cancelled by \brdrnone or \brdrnil). Pictures: \pict with
+// RTF: groups, control words and symbols; each control word is a row of a
+// table (rtf.cpp) by its RTF name. Text: \par, \line, \tab, \page, \cell
+// and \row (\nestcell and \nestrow for a table inside a cell, at the
+// paragraph's \itap depth), \'hh in the code page of the current font's
+// \fcharset (0 is Western) or else the document's \ansicpg (Windows-1252
+// when none is named), \uN with its \ucN fallback (a surrogate pair becomes
+// one character), the usual symbols. Hidden text (\v) is left out, its
+// paragraph and cell marks kept. \sect ends a section; the next section's
+// \sbkpage, \sbkodd or \sbkeven (or none named) makes it a page break,
+// \sbknone and \sbkcol a paragraph end, and the document's last \sect adds
+// nothing. A symbol font (Symbol, Wingdings, Wingdings 2 and 3, Webdings, by
+// name) gives the Unicode characters its code points draw (symbol_fonts.h).
+// Character formats: font (\fN from the font table), \fs, \b, \i, \ul and
+// its kinds (\uldb, \uld, \ulwave, \ulw, \ulth ...), \strike, \caps,
+// \scaps, \cf, \highlight and \chcbpat (colour table), \expnd, \expndtw,
+// \super, \sub, \up, \dn, \nosupersub, \plain. Paragraph formats: \ql \qc
+// \qr \qj, \li \ri \fi, \sb \sa, \sl \slmult, \tx with \tqc \tqr \tqdec and
+// the leaders \tldot \tlhyph \tlul \tlth \tleq, \ltrpar \rtlpar, shading
+// (\cbpat, \cfpat, \shading), borders (\brdrt \brdrb \brdrl \brdrr \box),
+// \intbl, \itap, \pard. Tables: \trowd, \trgaph, \trleft, \trrh, \cellx,
+// cell borders (\clbrdrl/t/r/b, and \trbrdr* for the sides a cell names
+// none of), cell shading (\clcbpat, \clcfpat, \clshdng), \clvertalt/c/b,
+// merged cells (\clvmgf \clvmrg, \clmgf \clmrg); the row words inside
+// {\*\nesttableprops} describe the inner table. A border's words (\brdrs,
+// \brdrdb, \brdrdot, \brdrdash ..., \brdrw, \brdrcf; \brdrnone, \brdrnil and
+// \brdrtbl: no line) describe the sides named last. Pictures: \pict with
 // \pngblip or \jpegblip keeps its image; other kinds keep only their size;
 // the size is \picwgoal x \pichgoal (else the image's own) scaled by
 // \picscalex/\picscaley; {\*\shppict} is read, {\nonshppict} skipped.

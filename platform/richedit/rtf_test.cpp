@@ -105,6 +105,116 @@ TEST(Rtf, TableRowsCarryTheirCells) {
   EXPECT_FALSE(d.ParaAt(0).row);
 }
 
+TEST(Rtf, HiddenTextSectionsAndCharacterSetsShapeTheText) {
+  struct Case {
+    std::string in;
+    std::wstring text;
+  };
+  const std::string fonts = "{\\fonttbl{\\f0\\fcharset128 MS Mincho;}{\\f1\\fcharset0 Arial;}{\\f2\\fcharset2 Wingdings;}"
+                            "{\\f3 Symbol;}{\\f4\\fcharset204 Arial Cyr;}{\\f5\\fcharset1 Default;}}";
+  std::vector<Case> cases = {
+      // Hidden text is left out; its paragraph marks stay.
+      {"{\\rtf1 {\\v kit}A{\\v x\\par y}B\\v C\\v0 D\\plain E}", L"A\rBDE"},
+      // A section break starts a page only when the next section asks for one;
+      // the last one adds nothing.
+      {"{\\rtf1 a\\par\\sect\\sectd\\sbknone b\\sect c\\sect\\sectd d\\sect}", L"a\rb\rc\fd"},
+      {"{\\rtf1 a\\sect\\sectd\\sbkodd b\\sect\\sbkeven c\\sect\\sbkcol d}", L"a\fb\fc\rd"},
+      // Each font's own character set; the document's code page where it names none.
+      {"{\\rtf1\\ansi\\ansicpg932" + fonts + "\\f1 \\'93T\\'94\\f0 \\'82\\'a0\\f4 \\'cf\\f5 \\'82\\'a0}", L"\u201CT\u201D\u3042\u041F\u3042"},
+      // Symbol fonts: bytes, letters and \uN in U+F020-U+F0FF are the characters they draw.
+      {"{\\rtf1" + fonts + "\\f2 \\'fe\\'a8o\\u61692?\\'fd\\f3 abW\\'b7}", L"\u2611\u25FB\u25A1\u2714\u2612\u03B1\u03B2\u03A9\u2022"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RtfText(c.in), c.text) << c.in;
+  rtf::Parsed p = rtf::ReadRtf("{\\rtf1" + fonts + "\\f2 o\\f1 x}");
+  EXPECT_NE(rich::FaceName(p.doc.CharAt(0).face).find("DejaVu Sans"), std::string::npos);
+}
+
+TEST(Rtf, FormWordsSetTheirFormats) {
+  const std::string head = "{\\rtf1{\\colortbl;\\red0\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}";
+  // Characters.
+  rtf::Parsed c = rtf::ReadRtf(head + "{\\highlight2 a}{\\chcbpat3 b}{\\caps c}{\\scaps d}{\\uldb e}{\\uld f}"
+                               "{\\ulwave g}{\\ulw h}{\\ulth i}{\\expnd4 j}{\\expndtw-20 k}{\\ul\\ulnone l}}");
+  const rich::Document& d = c.doc;
+  ASSERT_EQ(Text(d), L"abcdefghijkl");
+  EXPECT_EQ(d.CharAt(0).back, 0xFF0000u);
+  EXPECT_EQ(d.CharAt(1).back, 0x0000FFu);
+  EXPECT_EQ(d.CharAt(2).effects, rich::kCaps);
+  EXPECT_EQ(d.CharAt(3).effects, rich::kSmallCaps);
+  const rich::Underline kinds[] = {rich::Underline::kDouble, rich::Underline::kDotted, rich::Underline::kWave,
+                                   rich::Underline::kWords, rich::Underline::kThick};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(d.CharAt(4 + i).effects, rich::kUnderline) << i;
+    EXPECT_EQ(d.CharAt(4 + i).underline, kinds[i]) << i;
+  }
+  EXPECT_EQ(d.CharAt(9).spacing, 20);  // quarter points
+  EXPECT_EQ(d.CharAt(10).spacing, -20);
+  EXPECT_EQ(d.CharAt(11).effects, 0);
+
+  // Paragraphs: shading (a pattern over a fill), borders, direction, leaders.
+  rtf::Parsed p = rtf::ReadRtf(head + "\\pard\\cbpat2\\cfpat3\\shading5000\\box\\brdrdb\\brdrw30\\brdrcf3\\rtlpar"
+                               "\\tldot\\tqr\\tx5000\\tleq\\tx6000 a\\par\\pard\\brdrt\\brdrs\\brdrb\\brdrnone\\cbpat3 b\\par}");
+  const rich::ParaFormat& f = p.doc.ParaAt(0);
+  EXPECT_EQ(f.shading, 0x7F007Fu);  // half blue over red
+  for (int side = 0; side < 4; ++side)
+    EXPECT_EQ(f.lines[side], (rich::BorderLine{rich::BorderStyle::kDouble, 30, 0x0000FF})) << side;
+  EXPECT_TRUE(f.rtl);
+  EXPECT_EQ(f.tabs, (std::vector<rich::TabStop>{{5000, rich::TabKind::kRight, rich::TabLeader::kDots},
+                                                {6000, rich::TabKind::kLeft, rich::TabLeader::kEquals}}));
+  const rich::ParaFormat& g = p.doc.ParaAt(2);
+  EXPECT_EQ(g.lines[rich::kTopSide].style, rich::BorderStyle::kSingle);
+  EXPECT_EQ(g.lines[rich::kBottomSide].style, rich::BorderStyle::kNone);
+  EXPECT_EQ(g.lines[rich::kLeftSide].style, rich::BorderStyle::kNone);
+  EXPECT_EQ(g.shading, 0x0000FFu);
+  EXPECT_FALSE(g.rtl);
+
+  // Cells and rows.
+  rtf::Parsed t = rtf::ReadRtf(
+      head + "\\trowd\\trrh-400\\trbrdrl\\brdrs\\clcbpat3\\clvertalb\\clvmgf\\clbrdrt\\brdrdot\\brdrw5\\cellx2000"
+             "\\clshdng2500\\clmgf\\clbrdrl\\brdrtbl\\clbrdrb\\brdrnil\\cellx4000\\clmrg\\clvmrg\\clvertalc\\cellx6000"
+             "\\pard\\intbl a\\cell b\\cell c\\cell\\row}");
+  const rich::ParaFormat& end = t.doc.ParaAt(t.doc.Length() - 1);
+  ASSERT_TRUE(end.row);
+  EXPECT_EQ(end.row->height, -400);
+  ASSERT_EQ(end.row->cells.size(), 3u);
+  const rich::Cell& c0 = end.row->cells[0];
+  EXPECT_EQ(c0.shading, 0x0000FFu);
+  EXPECT_EQ(c0.valign, rich::VAlign::kBottom);
+  EXPECT_EQ(c0.vmerge, rich::Merge::kFirst);
+  EXPECT_EQ(c0.lines[rich::kTopSide], (rich::BorderLine{rich::BorderStyle::kDotted, 5, rich::kAutoColor}));
+  EXPECT_EQ(c0.borders, rich::kBorderTop | rich::kBorderLeft);  // the row's left border where the cell names none
+  const rich::Cell& c1 = end.row->cells[1];
+  EXPECT_EQ(c1.shading, 0xBFBFBFu);  // a quarter of black over white
+  EXPECT_EQ(c1.hmerge, rich::Merge::kFirst);
+  EXPECT_EQ(c1.borders, 0);  // \brdrtbl and \brdrnil: none, whatever the row's lines
+  const rich::Cell& c2 = end.row->cells[2];
+  EXPECT_EQ(c2.hmerge, rich::Merge::kContinue);
+  EXPECT_EQ(c2.vmerge, rich::Merge::kContinue);
+  EXPECT_EQ(c2.valign, rich::VAlign::kCenter);
+  EXPECT_EQ(c2.shading, rich::kAutoColor);
+}
+
+TEST(Rtf, InnerTableRowsCarryTheirDepthAndCells) {
+  rtf::Parsed p = rtf::ReadRtf(
+      "{\\rtf1\\trowd\\cellx3000\\cellx8000\\pard\\intbl A\\cell\\pard\\intbl\\itap2 B\\nestcell C\\nestcell"
+      "{\\*\\nesttableprops\\trowd\\trgaph50\\cellx1000\\cellx2000\\nestrow}{\\nonesttables\\par}"
+      "\\pard\\intbl\\itap1 D\\cell\\trowd\\cellx3000\\cellx8000\\row}");
+  const rich::Document& d = p.doc;
+  ASSERT_EQ(Text(d), L"A\aB\aC\a\rD\a\r");
+  EXPECT_EQ(d.ParaAt(1).Depth(), 1);  // A's cell end
+  EXPECT_EQ(d.ParaAt(3).Depth(), 2);  // B's
+  const rich::ParaFormat& inner = d.ParaAt(6);
+  ASSERT_TRUE(inner.row);
+  EXPECT_EQ(inner.Depth(), 2);
+  EXPECT_EQ(inner.row->gap, 50);
+  ASSERT_EQ(inner.row->cells.size(), 2u);
+  EXPECT_EQ(inner.row->cells[1].right, 2000);
+  const rich::ParaFormat& outer = d.ParaAt(9);
+  ASSERT_TRUE(outer.row);
+  EXPECT_EQ(outer.Depth(), 1);
+  ASSERT_EQ(outer.row->cells.size(), 2u);
+  EXPECT_EQ(outer.row->cells[1].right, 8000);
+}
+
 TEST(Rtf, PicturesKeepTheirImageAndSize) {
   // A 2 x 1 PNG header is enough for the size.
   std::string png = "89504e470d0a1a0a0000000d494844520000000200000001080200000000";

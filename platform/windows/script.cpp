@@ -237,10 +237,23 @@ void Run(const uiscript::Step& step) {
     if (!cmd) uiscript::Fail(step, "show: '" + how + "' is not normal, maximized or minimized");
     PostSysCommand(RequireWindow(step), cmd);
   } else if (v == "printer") {
-    Expect(step, 1, "a printer name or cancel");
+    const char* usage = "a printer name or cancel, then copies=N (1 to 9999) and collate if wanted";
+    if (step.args.empty() || step.args.size() > 3) uiscript::Fail(step, std::string("printer takes ") + usage);
     PrinterChoice c;
     c.cancel = step.args[0] == "cancel";
     if (!c.cancel) c.name = FromUtf8(step.args[0]);
+    for (size_t i = 1; i < step.args.size(); ++i) {
+      const std::string& a = step.args[i];
+      if (a == "collate") {
+        c.collate = true;
+      } else if (a.rfind("copies=", 0) == 0 && a.size() > 7 && a.size() <= 11 &&
+                 a.find_first_not_of("0123456789", 7) == std::string::npos && std::stoi(a.substr(7)) >= 1 &&
+                 std::stoi(a.substr(7)) <= 9999) {
+        c.copies = std::stoi(a.substr(7));
+      } else {
+        uiscript::Fail(step, std::string("printer takes ") + usage + ", not '" + a + "'");
+      }
+    }
     D().printers.push_back(c);
   } else if (v == "state") {
     Expect(step, 0, "no arguments");

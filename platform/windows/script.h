@@ -14,7 +14,7 @@
 //   close            the system menu's Close (WM_SYSCOMMAND SC_CLOSE)
 //   move L T R B     move the active window to that screen rectangle
 //   show normal|maximized|minimized
-//   printer NAME|cancel   the choice of the next print dialog
+//   printer NAME|cancel [copies=N] [collate]   the choice of the next print dialog
 //   state            transcript line of the active window:
 //                    state | title=.. | status=.. | rect=L,T,R,B |
 //                    show=normal|maximized|minimized|hidden | cursor=arrow|wait |
@@ -51,6 +51,8 @@ namespace win {
 struct PrinterChoice {
   bool cancel = false;
   std::wstring name;
+  int copies = 1;        // 1 to 9999
+  bool collate = false;  // copies come as whole documents, one after the other
 };
 // The choice queued by the next "printer" step, if any (print dialogs).
 std::optional<PrinterChoice> TakePrinterChoice();

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/printing/cups.h"
 #include "tests/lumoret/lumoret_run.h"
 #include "tests/support/scratch_dir.h"
 
@@ -75,7 +76,8 @@ class LumoretCupsTest : public ::testing::Test {
     if (::geteuid() != 0) GTEST_SKIP() << "a private cupsd runs its filters only when started as root";
     ASSERT_TRUE(fs::exists(kCupsd)) << "cupsd is missing: ./kit installs the package cups";
     fs::path root = dir_ / "cups";  // the scheduler's own files, apart from Lumoret's
-    for (const char* d : {"conf", "spool", "tmp", "cache", "state", "log", "out"}) fs::create_directories(root / d);
+    for (const char* d : {"conf", "spool", "tmp", "cache", "state", "log", "out", "args"}) fs::create_directories(root / d);
+    fs::permissions(root / "args", fs::perms::all);  // the filter, run as lp, notes its arguments there
     // The scheduler runs its filter as its own user (lp), who must reach it.
     fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                      fs::perms::others_read | fs::perms::others_exec);
@@ -91,7 +93,8 @@ class LumoretCupsTest : public ::testing::Test {
         << (root / "log/access_log").string() << "\nPageLog " << (root / "log/page_log").string()
         << "\nFileDevice Yes\nSandboxing Relaxed\n";
     fs::path filter = root / "conf/passpdf";
-    std::ofstream(filter) << "#!/bin/sh\n# The PDF goes to the device as it is.\nexec cat \"${6:--}\"\n";
+    std::ofstream(filter) << "#!/bin/sh\n# The PDF goes to the device as it is; the copies and options are noted.\n"
+                             "printf '%s\\n%s\\n' \"$4\" \"$5\" > '" << Args().string() << "'\nexec cat \"${6:--}\"\n";
     fs::permissions(filter, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                 fs::perms::others_read | fs::perms::others_exec);
     std::string ppd = kPpd;
@@ -120,6 +123,17 @@ class LumoretCupsTest : public ::testing::Test {
   }
   fs::path Socket() const { return dir_ / "cups/cups.sock"; }
   fs::path Out() const { return dir_ / "cups/out/letter.pdf"; }
+  fs::path Args() const { return dir_ / "cups/args/filter"; }
+  // Waits for the queue to write its file; pdfinfo's words on it.
+  std::string WaitForOutput() const {
+    std::string info;
+    for (int i = 0; i < 100; ++i) {
+      info = Shell("pdfinfo '" + Out().string() + "' 2>/dev/null");
+      if (info.find("Pages:") != std::string::npos) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return info;
+  }
 
   orn_test::ScratchDir dir_{"lumoret-cups"};
   pid_t pid_ = -1;
@@ -138,12 +152,7 @@ TEST_F(LumoretCupsTest, LetterReachesTheQueueAsPdfOnItsPage) {
   EXPECT_FALSE(fs::exists(dir_ / "spool") && !fs::is_empty(dir_ / "spool"));  // nothing kept in the spool folder
 
   fs::path out = Out();
-  std::string info;
-  for (int i = 0; i < 100; ++i) {  // the queue writes the file when the job has run
-    info = Shell("pdfinfo '" + out.string() + "' 2>/dev/null");
-    if (info.find("Pages:") != std::string::npos) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  std::string info = WaitForOutput();
   EXPECT_TRUE(std::regex_search(info, std::regex("Pages: +2\n"))) << info << lumoret_test::ReadFile(log_);
   EXPECT_NE(info.find("612 x 792 pts"), std::string::npos) << info;  // the queue's Letter, not A4
   std::string fonts = Shell("pdffonts '" + out.string() + "'");
@@ -169,6 +178,38 @@ TEST_F(LumoretCupsTest, CupsDefaultIsTheDefaultAndARefusedJobIsAFailedPrint) {
   ASSERT_EQ(o.Starting("spool | Buero | aborted").size(), 1u);
   EXPECT_TRUE(o.Starting("status | Dokument gedruckt").empty());
   EXPECT_FALSE(fs::exists(Out()));
+}
+
+TEST_F(LumoretCupsTest, CopiesAndCollationOfTheDialogReachTheJob) {
+  fs::path letter = fs::path(std::getenv("ORN_TEST_SRCDIR")) / "tests/lumoret/testdata/brief.rtf";
+  std::map<std::string, std::string> env = {{"ORN_PRINTERS", ""}, {"CUPS_SERVER", Socket().string()}};
+  Outcome o = lumoret_test::RunLumoret(dir_.path(), {"-f", letter.string()}, {"printer Buero copies=3 collate", "menu 501"}, env);
+  ASSERT_EQ(o.exitCode, 1) << o.stderrText;
+  ASSERT_EQ(o.Starting("spool | Buero | cups job ").size(), 1u);
+  EXPECT_TRUE(std::regex_match(o.Starting("spool | Buero | cups job ")[0],
+                               std::regex("spool \\| Buero \\| cups job [0-9]+ \\| 2 \\| 3 copies collated")));
+  // The document went once; the printer was asked for the copies.
+  EXPECT_TRUE(std::regex_search(WaitForOutput(), std::regex("Pages: +2\n")));
+  std::string args = lumoret_test::ReadFile(Args());
+  EXPECT_EQ(args.substr(0, 2), "3\n") << args;
+  EXPECT_NE(args.find("separate-documents-collated-copies"), std::string::npos) << args;
+}
+
+TEST_F(LumoretCupsTest, ASpoolFileThatCannotBeReadToItsEndFailsTheJob) {
+  ::setenv("CUPS_SERVER", Socket().c_str(), 1);
+  // A folder opens but gives a read error at once.
+  fs::create_directories(dir_ / "unreadable.pdf");
+  int job = 0;
+  win::DWORD error = 0;
+  std::string why;
+  EXPECT_FALSE(win::cups::Submit(L"Buero", (dir_ / "unreadable.pdf").string(), "Brief", 1, false, &job, &error, &why));
+  EXPECT_EQ(error, win::ERROR_READ_FAULT);
+  EXPECT_NE(why.find("Is a directory"), std::string::npos) << why;
+  // Nothing was printed, and the job begun is cancelled.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_FALSE(fs::exists(Out()));
+  EXPECT_EQ(Shell("CUPS_SERVER='" + Socket().string() + "' lpstat -o Buero 2>&1"), "");
+  ::unsetenv("CUPS_SERVER");
 }
 
 }  // namespace

@@ -131,6 +131,40 @@ TEST_F(LumoretPrintTest, LetterPrintsWithItsFontsEmphasisAlignmentTableAndPageBr
   EXPECT_TRUE(std::regex_search(images, std::regex("\n +1 +[0-9]+ +image +24 +24 "))) << images;
 }
 
+TEST_F(LumoretPrintTest, CopiesOfTheDialogAreWrittenIntoThePdf) {
+  // The letter has two pages: "Sehr geehrte" on the first, "Hinweise" on the second.
+  struct Case {
+    std::string choice, line;
+    std::vector<int> order;  // the letter's page on each page of the PDF
+  };
+  std::vector<Case> cases = {
+      {"printer \"Office A4\"", " | 2", {1, 2}},
+      {"printer \"Office A4\" copies=2", " | 2 | 2 copies", {1, 1, 2, 2}},
+      {"printer \"Office A4\" copies=3 collate", " | 2 | 3 copies collated", {1, 2, 1, 2, 1, 2}},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(dir_ / "spool");
+    Outcome o = RunLumoret(dir_.path(), {"-f", Letter().string()}, {c.choice, "menu 501"});
+    ASSERT_EQ(o.exitCode, 1) << c.choice << o.stderrText;
+    auto pdfs = Spooled();
+    ASSERT_EQ(pdfs.size(), 1u) << c.choice;
+    std::string pdf = "'" + pdfs[0].string() + "'";
+    ASSERT_EQ(o.Starting("spool | Office A4 | ").size(), 1u);
+    EXPECT_EQ(o.Starting("spool | Office A4 | ")[0], "spool | Office A4 | " + pdfs[0].filename().string() + c.line);
+    EXPECT_TRUE(std::regex_search(Shell("pdfinfo " + pdf), std::regex("Pages: +" + std::to_string(c.order.size()) + "\n")))
+        << c.choice;
+    for (size_t page = 0; page < c.order.size(); ++page) {
+      std::string text = Shell("pdftotext -f " + std::to_string(page + 1) + " -l " + std::to_string(page + 1) + " " + pdf + " -");
+      bool first = text.find("Sehr geehrte") != std::string::npos, second = text.find("Hinweise") != std::string::npos;
+      EXPECT_EQ(first, c.order[page] == 1) << c.choice << " page " << page + 1;
+      EXPECT_EQ(second, c.order[page] == 2) << c.choice << " page " << page + 1;
+    }
+  }
+  // Copies outside what a dialog takes are an error of the script.
+  Outcome o = RunLumoret(dir_.path(), {"-f", Letter().string()}, {"printer \"Office A4\" copies=0", "menu 501"});
+  EXPECT_NE(o.stderrText.find("copies=N (1 to 9999)"), std::string::npos) << o.stderrText;
+}
+
 TEST_F(LumoretPrintTest, PlainTextInItsEncodingsPrintsAsText) {
   struct Case {
     std::string name, bytes, line;
@@ -177,15 +211,19 @@ TEST_F(LumoretPrintTest, FailedSpoolWriteEndsWithTheErrorAndNeverPrinted) {
   }
 }
 
-TEST_F(LumoretPrintTest, CharacterThePdfRefusesEndsWithTheErrorAndNeverPrinted) {
-  // Half a surrogate pair: no PDF text can hold it.
-  Outcome o = Print(Doc("half.rtf", "{\\rtf1 Seite eins\\page Zeichen \\u-10179? allein}"));
-  EXPECT_EQ(o.exitCode, 255) << o.stderrText;
-  EXPECT_TRUE(o.Has("msgbox | ORN RTF Viewer | 8208 | No mapping for the Unicode character exists in the target "
-                    "multi-byte code page.\\r\\n | ok (default)"));
-  EXPECT_TRUE(o.Has("spool | Office A4 | aborted"));
-  EXPECT_TRUE(o.Starting("status | Dokument gedruckt").empty());
-  EXPECT_TRUE(Spooled().empty());
+TEST_F(LumoretPrintTest, CharacterNoTextCanCarryPrintsAsReplacementCharacter) {
+  // Half a surrogate pair and a noncharacter: no PDF text can hold them, so
+  // each prints as U+FFFD and the rest of the document prints as it stands.
+  for (const char* ch : {"\\u-10179?", "\\u-1?"}) {
+    fs::remove_all(dir_ / "spool");
+    Outcome o = Print(Doc("odd.rtf", std::string("{\\rtf1 Seite eins\\page Zeichen ") + ch + " allein}"));
+    ASSERT_EQ(o.exitCode, 1) << ch << o.stderrText;
+    auto pdfs = Spooled();
+    ASSERT_EQ(pdfs.size(), 1u) << ch;
+    std::string text = Shell("pdftotext '" + pdfs[0].string() + "' -");
+    EXPECT_NE(text.find("Seite eins"), std::string::npos) << ch << text;
+    EXPECT_NE(text.find("Zeichen \uFFFD allein"), std::string::npos) << ch << text;
+  }
 }
 
 TEST_F(LumoretPrintTest, DocumentTooLargeForMemoryIsNotLoaded) {

@@ -1,0 +1,24 @@
+#pragma once
+// Symbol fonts: fonts whose code points draw symbols rather than letters
+// (tick boxes, bullets, arrows, Greek letters). Their text is kept as the
+// Unicode characters they draw, so that any font with those characters
+// shows them and a printed page can be searched.
+
+#include <string_view>
+
+namespace win::rich {
+
+enum class SymbolFont : unsigned char { kNone, kSymbol, kWingdings, kWingdings2, kWingdings3, kWebdings };
+
+// The symbol font a face name names (case does not matter), else kNone.
+SymbolFont SymbolFontNamed(std::string_view face);
+
+// The Unicode character the font draws for `c`: a code point 0x20-0xFF, or
+// the same in the private-use range U+F020-U+F0FF. Other characters, and
+// code points the font leaves empty, come back as they are.
+char32_t SymbolToUnicode(SymbolFont font, char32_t c);
+
+// The face that has the characters SymbolToUnicode gives.
+inline constexpr const char* kSymbolFace = "DejaVu Sans,sans-serif";
+
+}  // namespace win::rich
