@@ -5,12 +5,14 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
 #include "platform/screen/message_box.h"
 #include "platform/screen/pump.h"
 #include "platform/settings/settings.h"
+#include "platform/uiscript/uiscript.h"
 
 namespace screen {
 namespace {
@@ -23,6 +25,28 @@ std::string Var(const char* name) {
 std::optional<Backend>& Chosen() {
   static std::optional<Backend> chosen;
   return chosen;
+}
+
+int& Scale() {
+  static int scale = 1;
+  return scale;
+}
+
+// The primary monitor, else the first one.
+GdkMonitor* MainMonitor() {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return nullptr;
+  GdkMonitor* m = gdk_display_get_primary_monitor(display);
+  return m ? m : gdk_display_get_monitor(display, 0);
+}
+
+void MeasureScreen() {
+  GdkMonitor* monitor = MainMonitor();
+  if (!monitor) return;
+  Scale() = std::max(1, gdk_monitor_get_scale_factor(monitor));
+  GdkRectangle work;
+  gdk_monitor_get_workarea(monitor, &work);
+  if (work.width > 0 && work.height > 0) uiscript::SetRealScreen({work.width * Scale(), work.height * Scale()});
 }
 
 #ifdef GDK_WINDOWING_X11
@@ -85,6 +109,7 @@ Backend StartBackend() {
     b = Backend::kHeadless;
   }
   if (b == Backend::kScreen) {
+    MeasureScreen();
     WatchConnection();
     InstallMessageBoxes();
   }
@@ -93,5 +118,7 @@ Backend StartBackend() {
 }
 
 bool OnScreen() { return Chosen() == Backend::kScreen; }
+
+int DeviceScale() { return Scale(); }
 
 }  // namespace screen

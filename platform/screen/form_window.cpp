@@ -7,6 +7,7 @@
 
 #include "platform/forms/ole_control.h"
 #include "platform/forms/screen.h"
+#include "platform/screen/backend.h"
 #include "platform/screen/clip_box.h"
 #include "platform/screen/form_paint.h"
 #include "platform/screen/forms_display.h"
@@ -200,8 +201,8 @@ FormWindow::~FormWindow() {
   g_object_unref(window_);
 }
 
-double FormWindow::TwipsPerPixelX() const { return forms::Screen().TwipsPerPixelX(); }
-double FormWindow::TwipsPerPixelY() const { return forms::Screen().TwipsPerPixelY(); }
+double FormWindow::TwipsPerPixelX() const { return forms::Screen().TwipsPerPixelX() * DeviceScale(); }
+double FormWindow::TwipsPerPixelY() const { return forms::Screen().TwipsPerPixelY() * DeviceScale(); }
 
 void FormWindow::Update() {
   UpdateControls();
@@ -359,7 +360,11 @@ void FormWindow::Focused(const std::string& control) {
 
 gboolean FormWindow::OnDraw(GtkWidget* w, cairo_t* cr, FormWindow* self) {
   if (!gtk_cairo_should_draw_window(cr, gtk_layout_get_bin_window(GTK_LAYOUT(w)))) return FALSE;
-  if (self->display_.Loaded(self->form_)) PaintForm(cr, self->form_, self->TwipsPerPixelX(), self->TwipsPerPixelY());
+  if (!self->display_.Loaded(self->form_)) return FALSE;
+  // Painted in the model's pixels, which are the device's.
+  const double scale = DeviceScale();
+  cairo_scale(cr, 1 / scale, 1 / scale);
+  PaintForm(cr, self->form_, self->TwipsPerPixelX() / scale, self->TwipsPerPixelY() / scale);
   return FALSE;
 }
 
@@ -464,7 +469,8 @@ gboolean FormWindow::OnConfigure(GtkWidget*, GdkEventConfigure* e, FormWindow* s
   const int frameY = TwipsToPixels(f.Height - f.ScaleHeight(), ty);
   FormsDisplay* display = &self->display_;
   forms::Form* form = &f;
-  const int outerW = e->width + frameX, outerH = e->height + frameY;
+  // The model's pixels are the device's.
+  const int outerW = (e->width + frameX) * DeviceScale(), outerH = (e->height + frameY) * DeviceScale();
   display->Input([display, form, outerW, outerH] {
     if (display->Loaded(*form)) display->app().OperatorResize(*form, outerW, outerH);
   });

@@ -122,6 +122,7 @@ class FormWindow {
 
   forms::Form& form() const { return form_; }
   FormsDisplay& display() const { return display_; }
+  // Twips of one of GTK's pixels (DeviceScale() of the model's).
   double TwipsPerPixelX() const;
   double TwipsPerPixelY() const;
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/forms/screen.h"
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
 #include "platform/screen/pump.h"
@@ -148,6 +149,7 @@ int RunForms(forms::Form& main) {
   forms::App& app = forms::App::Instance();
   const Backend backend = StartBackend();
   if (backend == Backend::kHeadless) return app.Run(main);
+  forms::Screen().Reset();  // the real screen's size, measured now
   FormsDisplay display(app);
   app.SetDisplay(&display);
   const int code = app.Run(main);

@@ -3,6 +3,7 @@
 
 #include "platform/forms/ole_control.h"
 #include "platform/imaging/pixo_control.h"
+#include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
 #include "platform/screen/signal.h"
 
@@ -16,7 +17,11 @@ class PixoWidget : public ControlWidget {
     TakeMouse(widget(), MouseMode::kView);
     TakeDrops(widget());
     Connect(widget(), "draw", [](GtkWidget*, cairo_t* cr, PixoWidget* self) {
-                       if (imaging::PixoControl* pixo = HostedBy<imaging::PixoControl>(self->Find())) pixo->Paint(cr);
+                       imaging::PixoControl* pixo = HostedBy<imaging::PixoControl>(self->Find());
+                       if (!pixo) return FALSE;
+                       // The control paints the model's pixels, which are the device's.
+                       cairo_scale(cr, 1.0 / DeviceScale(), 1.0 / DeviceScale());
+                       pixo->Paint(cr);
                        return FALSE;
                      }, this);
   }

@@ -231,6 +231,42 @@ TEST_F(QuilletScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfA
   }
 }
 
+TEST_F(QuilletScreenTest, OnAScreenOfTwiceTheScaleTheWindowFitsAndItsControlsStandWhereTheModelPutsThem) {
+  // A smaller screen than the default one: the model takes the screen's own.
+  orn_test::ScreenSession x(1024, 768);
+  ASSERT_TRUE(x.StartWindowManager()) << x.Missing();
+  Env("ORN_SCREEN", "");
+  Env("GDK_SCALE", "2");
+  Child quillet = Start(x, true);
+  const unsigned long w = x.WaitForWindow(kMainWindow);
+  ASSERT_NE(w, 0u) << ReadText(Root() / "screen.log");
+  Model m;
+  ASSERT_TRUE(WaitForModel(Holds("Screen.Width", "15360"), &m)) << "the model's screen: " << m["Screen.Width"];
+  EXPECT_EQ(m["Screen.Height"], "11520");
+  // Each of the model's pixels is one of the screen's: the window and its
+  // help button inside the screen, and a sheet button's red face where the
+  // model has it.
+  const WindowBox b = x.Box(w);
+  const WindowBox help = Place("DoHelp", &m);
+  EXPECT_GE(b.x, 0);
+  EXPECT_GE(b.y, 0);
+  EXPECT_LE(b.x + b.width, 1024);
+  EXPECT_LE(b.y + b.height, 768);
+  EXPECT_LE(help.x + help.width, b.width);
+  // (GTK draws a button's border at its own scale: the middle of the face.)
+  const WindowBox page = Place("Page(0)", &m);
+  Shot last;
+  const bool shown = x.WaitForScreen(
+      [&](const Shot& s) {
+        return s.Count(b.x + page.x + 5, b.y + page.y + page.height / 2 - 2, 4, 4, kRed) == 16 &&
+               s.Count(b.x + page.x - 4, b.y + page.y + page.height / 2 - 2, 3, 4, kRed) == 0;
+      },
+      20s, &last);
+  if (!shown) last.SavePng(Root() / "screen-scale.png");
+  EXPECT_TRUE(shown) << "the first sheet button's face where the model has it";
+  quillet.Kill();
+}
+
 TEST_F(QuilletScreenTest, TheSourceDialogListsTheScannersToChooseFrom) {
   std::ofstream(Root() / "sane" / "test.conf") << "number_of_devices 2\nmode Color\ndepth 8\nresolution 75\n";
   Child quillet = Start();

@@ -238,7 +238,8 @@ bool Shot::SavePng(const fs::path& path) const {
 
 // ---- ScreenSession
 
-ScreenSession::ScreenSession() {
+ScreenSession::ScreenSession(int width, int height) {
+  const std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "x24";
   for (const char* tool : {"Xvfb", "xdotool"}) {
     if (FindTool(tool).empty()) {
       missing_ = std::string(tool) + " is not installed";
@@ -260,7 +261,7 @@ ScreenSession::ScreenSession() {
       dup2(null, 2);
     }
     const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", geometry.c_str(), "-nolisten", "tcp", "-noreset",
            static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -79,8 +79,8 @@ struct WindowBox {
 
 class ScreenSession {
  public:
-  // Starts Xvfb (1280 x 1024, 24 bits) on a free display.
-  ScreenSession();
+  // Starts Xvfb (width x height, 24 bits) on a free display.
+  explicit ScreenSession(int width = 1280, int height = 1024);
   ~ScreenSession();
   ScreenSession(const ScreenSession&) = delete;
   ScreenSession& operator=(const ScreenSession&) = delete;
