@@ -196,6 +196,8 @@ FormWindow::FormWindow(FormsDisplay& display, forms::Form& form) : display_(disp
 }
 
 FormWindow::~FormWindow() {
+  for (auto& [w, own] : ownCursors_)
+    if (own) g_object_unref(own);
   widgets_.clear();
   gtk_widget_destroy(window_);
   g_object_unref(window_);
@@ -263,9 +265,48 @@ void FormWindow::UpdateWindow() {
     shown_ = true;
     gtk_widget_show(window_);
   }
-  const bool busy = forms::Screen().MousePointer == kHourglass || form_.MousePointer == kHourglass;
-  SetWidgetCursor(window_, busy ? "wait" : nullptr);
+  ShowPointer();
   gtk_widget_queue_draw(layout_);
+}
+
+namespace {
+
+// `w` and every window inside it.
+void WindowsOf(GdkWindow* w, std::vector<GdkWindow*>& out) {
+  out.push_back(w);
+  GList* children = gdk_window_peek_children(w);
+  for (GList* c = children; c; c = c->next) WindowsOf(GDK_WINDOW(c->data), out);
+}
+
+}  // namespace
+
+void FormWindow::ShowPointer() {
+  GdkWindow* top = gtk_widget_get_window(window_);
+  if (!top) return;
+  const bool busy = forms::Screen().MousePointer == kHourglass || form_.MousePointer == kHourglass;
+  std::vector<GdkWindow*> windows;
+  WindowsOf(top, windows);
+  if (busy) {
+    // Over every part of the window, the fields' and the view's own
+    // pointers too; each keeps its own to come back to.
+    GdkCursor* wait = gdk_cursor_new_from_name(gdk_window_get_display(top), "wait");
+    for (GdkWindow* w : windows) {
+      if (!ownCursors_.count(w)) {
+        GdkCursor* own = gdk_window_get_cursor(w);
+        ownCursors_[w] = own ? GDK_CURSOR(g_object_ref(own)) : nullptr;
+      }
+      gdk_window_set_cursor(w, wait);
+    }
+    if (wait) g_object_unref(wait);
+    return;
+  }
+  for (GdkWindow* w : windows) {
+    auto it = ownCursors_.find(w);
+    if (it != ownCursors_.end()) gdk_window_set_cursor(w, it->second);
+  }
+  for (auto& [w, own] : ownCursors_)
+    if (own) g_object_unref(own);
+  ownCursors_.clear();
 }
 
 std::unique_ptr<ControlWidget> FormWindow::NewWidget(forms::Control& c) {

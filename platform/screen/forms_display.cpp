@@ -35,9 +35,19 @@ void UseCompactLook() {
 FormsDisplay::FormsDisplay(forms::App& app) : app_(app) {
   UseCompactLook();
   SetDisplayLostHandler([this] { DisplayGone(); });
+  // The hourglass is set before synchronous work and taken away after it:
+  // it shows at once, not when the model is shown again.
+  forms::Screen().WatchPointer([this] { ShowPointer(); });
+}
+
+void FormsDisplay::ShowPointer() {
+  if (DisplayLost()) return;
+  for (auto& [form, window] : windows_) window->ShowPointer();
+  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
 }
 
 FormsDisplay::~FormsDisplay() {
+  forms::Screen().WatchPointer(nullptr);
   SetDisplayLostHandler(nullptr);
   if (sessionEnd_) g_source_remove(sessionEnd_);
   timers_.Cancel();
@@ -105,6 +115,9 @@ void FormsDisplay::Sync() {
   }
   --syncing_;
   SetTimerAlarm();
+  // Work that follows without events (a scan under the hourglass) finds
+  // the screen as the model is now.
+  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
 }
 
 void FormsDisplay::SetTimerAlarm() {

@@ -2,9 +2,12 @@
 // (imaging::PixoControl::Paint), taking the mouse and dropped files.
 
 #include "platform/forms/ole_control.h"
+#include "platform/imaging/pixo_calls.h"
+#include "platform/runtime/convert.h"
 #include "platform/imaging/pixo_control.h"
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
+#include "platform/screen/widgets.h"
 #include "platform/screen/signal.h"
 
 namespace screen {
@@ -29,7 +32,23 @@ class PixoWidget : public ControlWidget {
   bool Shows(const forms::Control& c) const override { return HostedBy<imaging::PixoControl>(&c) != nullptr; }
 
   // The view may change with any event: it is painted anew after each.
-  void Update(forms::Control&) override { gtk_widget_queue_draw(widget()); }
+  void Update(forms::Control& control) override {
+    gtk_widget_queue_draw(widget());
+    if (imaging::PixoControl* pixo = HostedBy<imaging::PixoControl>(&control))
+      SetWidgetCursor(widget(), PointerName(rt::CInt(imaging::PixGet(*pixo, imaging::Pixo::MousePointer))));
+  }
+
+ private:
+  // The control's MousePointer as the desktop's cursor; null: the default.
+  static const char* PointerName(int16_t pointer) {
+    switch (pointer) {
+      case 2: return "crosshair";
+      case 4: return "move";
+      case 8: return "nwse-resize";
+      case 11: return "wait";
+      default: return nullptr;
+    }
+  }
 };
 
 }  // namespace

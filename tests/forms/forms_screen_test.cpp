@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "platform/forms/app.h"
+#include "platform/forms/ole_control.h"
+#include "platform/forms/screen.h"
+#include "platform/imaging/pixo_calls.h"
+#include "platform/imaging/pixo_control.h"
 #include "platform/screen/forms_display.h"
 #include "tests/support/screen_session.h"
 
@@ -26,6 +30,8 @@ const forms::FormDesign kDesign = {
              .Height = 315, .Text = "149"},
             {.Type = forms::ControlType::TextBox, .Name = "Status", .Left = 120, .Top = 600, .Width = 2000,
              .Height = 315, .Text = "Anna"},
+            {.Type = forms::ControlType::OleControl, .Name = "L1", .Left = 120, .Top = 1200, .Width = 3000,
+             .Height = 2000, .ProgId = imaging::kPixoProgId},
         },
 };
 
@@ -34,9 +40,11 @@ class TypingForm : public forms::Form {
   TypingForm() : Form(kDesign) {
     Bind(ZoomFact, "ZoomFact");
     Bind(Status, "Status");
+    Bind(L1, "L1");
   }
   forms::ComboBox ZoomFact;
   forms::TextBox Status;
+  forms::OleControl L1;
 };
 
 // The widgets of class `type` under `w`, in the order GTK keeps them.
@@ -63,6 +71,7 @@ class FormsScreenTest : public ::testing::Test {
     if (!x_->Available()) return;
     setenv("DISPLAY", x_->DisplayName().c_str(), 1);
     setenv("NO_AT_BRIDGE", "1", 1);
+    imaging::RegisterPixoControl();
     opened_ = gtk_init_check(nullptr, nullptr);
   }
   static void TearDownTestSuite() {
@@ -114,6 +123,50 @@ TEST_F(FormsScreenTest, WhatWasTypedReachesTheModelBeforeTheModelIsShownAgain) {
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(c.entry)), c.typed);
     display_.Pump();
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(c.entry)), c.typed) << "reported once";
+  }
+}
+
+TEST_F(FormsScreenTest, ThePointersShowAtOnceAndTheImagingViewsAsTheDesktopsCursors) {
+  const unsigned long window = x_->WaitForWindow("^Typing$");
+  ASSERT_NE(window, 0u);
+  // The pointer over the imaging view (8, 80 .. 208, 213 of the client
+  // area), once the screen has taken its arrival.
+  const std::vector<GtkWidget*> views = WidgetsOf(GTK_TYPE_DRAWING_AREA);
+  ASSERT_EQ(views.size(), 1u);
+  gtk_widget_add_events(views[0], GDK_ENTER_NOTIFY_MASK);
+  bool entered = false;
+  g_signal_connect(views[0], "enter-notify-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, bool* e) {
+                     *e = true;
+                     return FALSE;
+                   }),
+                   &entered);
+  ASSERT_TRUE(x_->PointAt(window, 100, 150));
+  for (int i = 0; i < 500 && !entered; ++i) {
+    display_.Pump();
+    g_usleep(10000);
+  }
+  ASSERT_TRUE(entered);
+  const std::string before = x_->CursorName();
+  // The screen's hourglass, set before synchronous work: shown before the
+  // loop runs again.
+  // (The X server takes this process's requests in its own time.)
+  auto shows = [this](const std::string& name) {
+    for (int i = 0; i < 200 && x_->CursorName() != name; ++i) g_usleep(10000);
+    return x_->CursorName();
+  };
+  forms::Screen().MousePointer = 11;
+  EXPECT_EQ(shows("wait"), "wait");
+  forms::Screen().MousePointer = 0;
+  EXPECT_EQ(shows(before), before);
+  struct Case {
+    int16_t pointer;
+    const char* cursor;
+  } cases[] = {{2, "crosshair"}, {4, "move"}, {8, "nwse-resize"}, {11, "wait"}, {0, nullptr}};
+  for (const Case& c : cases) {
+    imaging::PixPut(*form_.L1.Object(), imaging::Pixo::MousePointer, c.pointer);
+    display_.Pump();
+    gdk_display_flush(gdk_display_get_default());
+    EXPECT_EQ(x_->CursorName(), c.cursor ? c.cursor : before) << c.pointer;
   }
 }
 

@@ -267,6 +267,30 @@ TEST_F(QuilletScreenTest, OnAScreenOfTwiceTheScaleTheWindowFitsAndItsControlsSta
   quillet.Kill();
 }
 
+TEST_F(QuilletScreenTest, TheHourglassShowsWhileTheScanRuns) {
+  // A scanner whose scan lasts until the test lets it end.
+  const fs::path hold = Root() / "hold";
+  std::ofstream(hold) << "";
+  std::ofstream(Root() / "sane" / "dll.conf") << "ornfake\n";
+  std::ofstream(Root() / "sane" / "ornfake.conf") << "device fake:1 local\nhold " << hold.string() << "\n";
+  Env("LD_LIBRARY_PATH", ORN_FAKE_SANE_DIR);
+  Child quillet = Start(true);
+  const unsigned long w = x_.WaitForWindow(kMainWindow);
+  ASSERT_NE(w, 0u) << ReadText(Root() / "screen.log");
+  const std::string idle = x_.CursorName();
+  ASSERT_TRUE(ClickOn(w, "Page(0)"));  // the pointer stays on the sheet button
+  auto shows = [this](const std::string& name) {
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (x_.CursorName() != name && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
+    return x_.CursorName();
+  };
+  EXPECT_EQ(shows("wait"), "wait") << "no hourglass while the scan runs";
+  fs::remove(hold);
+  EXPECT_TRUE(WaitForModel(Holds("Quillet1.Thsav(0).Left", "1"))) << "the sheet is not scanned";
+  EXPECT_EQ(shows(idle), idle) << "the hourglass stays after the scan";
+  quillet.Kill();
+}
+
 TEST_F(QuilletScreenTest, TheSourceDialogListsTheScannersToChooseFrom) {
   std::ofstream(Root() / "sane" / "test.conf") << "number_of_devices 2\nmode Color\ndepth 8\nresolution 75\n";
   Child quillet = Start();
