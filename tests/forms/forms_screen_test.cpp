@@ -14,6 +14,7 @@
 #include "platform/forms/screen.h"
 #include "platform/imaging/pixo_calls.h"
 #include "platform/imaging/pixo_control.h"
+#include "platform/runtime/convert.h"
 #include "platform/screen/forms_display.h"
 #include "tests/support/screen_session.h"
 
@@ -168,6 +169,44 @@ TEST_F(FormsScreenTest, ThePointersShowAtOnceAndTheImagingViewsAsTheDesktopsCurs
     gdk_display_flush(gdk_display_get_default());
     EXPECT_EQ(x_->CursorName(), c.cursor ? c.cursor : before) << c.pointer;
   }
+}
+
+TEST_F(FormsScreenTest, ScrollBarsShowWhileThePictureExceedsTheViewAndMoveIt) {
+  const unsigned long window = x_->WaitForWindow("^Typing$");
+  ASSERT_NE(window, 0u);
+  com::Dispatch& view = *form_.L1.Object();
+  auto number = [&view](imaging::Pixo m) { return rt::CLng(imaging::PixGet(view, m)); };
+  imaging::PixCall(view, imaging::Pixo::CreateImage, {int32_t{150}, int32_t{100}, int32_t{24}});
+  imaging::PixPut(view, imaging::Pixo::ScaleMode, int16_t{0});
+  display_.Pump();
+  // The view (200 x 133) holds the picture: no bars.
+  std::vector<GtkWidget*> bars = WidgetsOf(GTK_TYPE_SCROLLBAR);
+  ASSERT_EQ(bars.size(), 2u);
+  EXPECT_FALSE(gtk_widget_get_visible(bars[0]) || gtk_widget_get_visible(bars[1]));
+  // Four times as large: 600 x 400, both bars.
+  imaging::PixPut(view, imaging::Pixo::ScaleMode, int16_t{4});
+  imaging::PixPut(view, imaging::Pixo::ZoomPercent, 400.0);
+  display_.Pump();
+  ASSERT_EQ(number(imaging::Pixo::DstWidth), 600);
+  EXPECT_TRUE(gtk_widget_get_visible(bars[0]) && gtk_widget_get_visible(bars[1]));
+  // A click on the horizontal bar's trough near its right end moves the
+  // picture left, as the pan tool does; the vertical position stays.
+  GtkAllocation a{};
+  for (int i = 0; i < 500 && a.width < 100; ++i) {  // once the bar has its room
+    display_.Pump();
+    gtk_widget_get_allocation(bars[0], &a);
+    g_usleep(2000);
+  }
+  int x = 0, y = 0;
+  gtk_widget_translate_coordinates(bars[0], gtk_widget_get_toplevel(bars[0]), a.width - 30, a.height / 2, &x, &y);
+  ASSERT_TRUE(x_->Click(window, x, y));
+  for (int i = 0; i < 500 && number(imaging::Pixo::DstLeft) == 0; ++i) {
+    display_.Pump();
+    g_usleep(10000);
+  }
+  EXPECT_LT(number(imaging::Pixo::DstLeft), 0);
+  EXPECT_GE(number(imaging::Pixo::DstLeft), 200 - 600);
+  EXPECT_EQ(number(imaging::Pixo::DstTop), 0);
 }
 
 }  // namespace
