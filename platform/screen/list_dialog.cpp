@@ -9,9 +9,11 @@
 namespace screen {
 
 std::optional<size_t> ChooseFromList(std::string_view title, std::string_view prompt,
-                                     const std::vector<std::string>& items, size_t marked) {
+                                     const std::vector<std::string>& items, size_t marked, const char* accept) {
+  const std::string cancel = DesktopLabel("_Cancel", false), take = DesktopLabel(accept, false);
   GtkWidget* dialog = gtk_dialog_new_with_buttons(std::string(title).c_str(), DialogParent(), GTK_DIALOG_MODAL,
-                                                  "Cancel", GTK_RESPONSE_CANCEL, "OK", GTK_RESPONSE_OK, nullptr);
+                                                  cancel.c_str(), GTK_RESPONSE_CANCEL, take.c_str(),
+                                                  GTK_RESPONSE_OK, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   GtkWidget* box = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
   gtk_container_set_border_width(GTK_CONTAINER(box), 8);

@@ -153,7 +153,7 @@ std::optional<size_t> WindowsDisplay::ChoosePrinter(const std::vector<std::wstri
   Sync();
   std::vector<std::string> names;
   for (const std::wstring& p : printers) names.push_back(ToUtf8(p));
-  return ChooseFromList("Print", "Select Printer", names, marked);
+  return ChooseFromList("Print", "Select Printer", names, marked, "_Print");
 }
 
 int RunWindows(const std::function<int()>& program) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@
 #include "platform/imaging/pixo_control.h"
 #include "platform/runtime/convert.h"
 #include "platform/screen/forms_display.h"
+#include "platform/screen/list_dialog.h"
+#include "platform/screen/message_box.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/screen_session.h"
 
 namespace {
@@ -207,6 +211,60 @@ TEST_F(FormsScreenTest, ScrollBarsShowWhileThePictureExceedsTheViewAndMoveIt) {
   EXPECT_LT(number(imaging::Pixo::DstLeft), 0);
   EXPECT_GE(number(imaging::Pixo::DstLeft), 200 - 600);
   EXPECT_EQ(number(imaging::Pixo::DstTop), 0);
+}
+
+// The labels of the buttons of the dialog that shows next, read once it
+// shows; the dialog is then answered with the button labelled `press`.
+struct DialogButtons {
+  std::vector<std::string> labels;
+  std::string press;
+  static gboolean Read(gpointer data) {
+    auto* self = static_cast<DialogButtons*>(data);
+    GList* all = gtk_window_list_toplevels();
+    for (GList* l = all; l; l = l->next) {
+      if (!GTK_IS_DIALOG(l->data) || !gtk_widget_get_visible(GTK_WIDGET(l->data))) continue;
+      std::vector<GtkWidget*> buttons;
+      Collect(GTK_WIDGET(l->data), GTK_TYPE_BUTTON, buttons);
+      for (GtkWidget* b : buttons) {
+        if (gtk_dialog_get_response_for_widget(GTK_DIALOG(l->data), b) == GTK_RESPONSE_NONE) continue;
+        const char* label = gtk_button_get_label(GTK_BUTTON(b));
+        self->labels.push_back(label ? label : "");
+        if (label && label == self->press) gtk_button_clicked(GTK_BUTTON(b));
+      }
+    }
+    g_list_free(all);
+    return self->labels.empty() ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+  }
+};
+
+TEST_F(FormsScreenTest, BoxesAndThePrintDialogSpeakTheSessionsLanguage) {
+  // A German session's locale, made for this test.
+  orn_test::ScratchDir locales("locales");
+  const std::string made = "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8").string() + "' 2>/dev/null";
+  if (std::system(made.c_str()) != 0) GTEST_SKIP() << "localedef cannot make de_DE.UTF-8";
+  setenv("LOCPATH", locales.str().c_str(), 1);
+  unsetenv("LANGUAGE");
+  struct Case {
+    const char* locale;
+    std::vector<std::string> box, print;  // Yes/No/Cancel box; the print dialog
+  } cases[] = {
+      {"C.UTF-8", {"_Yes", "_No", "Cancel"}, {"Cancel", "Print"}},
+      {"de_DE.UTF-8", {"_Ja", "_Nein", "Abbrechen"}, {"Abbrechen", "Drucken"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.locale);
+    ASSERT_NE(setlocale(LC_ALL, c.locale), nullptr);
+    DialogButtons box{{}, c.box[1]};
+    g_idle_add(&DialogButtons::Read, &box);
+    EXPECT_EQ(screen::ShowMessageBox("Zurück zum Fenster?", uiscript::kYesNoCancel, "Frage !"), uiscript::kNo);
+    EXPECT_EQ(box.labels, c.box);
+    DialogButtons print{{}, c.print[1]};
+    g_idle_add(&DialogButtons::Read, &print);
+    EXPECT_EQ(screen::ChooseFromList("Print", "Select Printer", {"Office A4", "Archiv"}, 1, "_Print"), size_t{1});
+    EXPECT_EQ(print.labels, c.print);
+  }
+  setlocale(LC_ALL, "C.UTF-8");
+  unsetenv("LOCPATH");
 }
 
 }  // namespace
