@@ -243,16 +243,17 @@ TEST_F(QuilletScreenTest, OnAScreenOfTwiceTheScaleTheWindowFitsAndItsControlsSta
   Model m;
   ASSERT_TRUE(WaitForModel(Holds("Screen.Width", "15360"), &m)) << "the model's screen: " << m["Screen.Width"];
   EXPECT_EQ(m["Screen.Height"], "11520");
-  // Each of the model's pixels is one of the screen's: the window and its
-  // help button inside the screen, and a sheet button's red face where the
-  // model has it.
+  // Each of the model's pixels is one of the screen's: the window inside
+  // the screen, its help button and status line inside its client area,
+  // and a sheet button's red face where the model has it.
   const WindowBox b = x.Box(w);
-  const WindowBox help = Place("DoHelp", &m);
+  const WindowBox help = Place("DoHelp", &m), status = Place("Status", &m);
   EXPECT_GE(b.x, 0);
   EXPECT_GE(b.y, 0);
   EXPECT_LE(b.x + b.width, 1024);
   EXPECT_LE(b.y + b.height, 768);
   EXPECT_LE(help.x + help.width, b.width);
+  EXPECT_LE(status.y + status.height, b.height);
   // (GTK draws a button's border at its own scale: the middle of the face.)
   const WindowBox page = Place("Page(0)", &m);
   Shot last;
@@ -423,12 +424,12 @@ TEST_F(QuilletScreenTest, AWindowManagerMaximisesMinimisesAndSizesTheWindow) {
 
   // Sized by the window manager to 1000 x 700 pixels inside its frame: the
   // window lays itself out for that size (the model counts 8 pixels across
-  // and 32 down for the frame).
+  // and 28 down for the frame).
   ASSERT_TRUE(x_.Xdotool({"windowsize", std::to_string(w), "1000", "700"}));
   ASSERT_TRUE(WaitForModel(Holds("Quillet1.Width", "15120"), &m)) << m["Quillet1.Width"];
-  EXPECT_EQ(m["Quillet1.Height"], "10980");
+  EXPECT_EQ(m["Quillet1.Height"], "10920");
   EXPECT_EQ(std::stoi(m["Quillet1.L1.Width"]), 15120 - std::stoi(m["Quillet1.L1.Left"]) - 8 * 15);
-  EXPECT_EQ(std::stoi(m["Quillet1.Status.Top"]), 10980 - std::stoi(m["Quillet1.Status.Height"]) - 28 * 15);
+  EXPECT_EQ(std::stoi(m["Quillet1.Status.Top"]), 10920 - std::stoi(m["Quillet1.Status.Height"]) - 28 * 15);
 
   // The help box stands over the empty view in the screenshot, and where
   // it stood the view shows again once it has gone. The pointer stands
