@@ -12,10 +12,10 @@
 #include "platform/screen/form_paint.h"
 #include "platform/screen/forms_display.h"
 #include "platform/screen/input_map.h"
+#include "platform/screen/signal.h"
 #include "platform/screen/units.h"
 #include "platform/screen/uri_list.h"
 #include "platform/screen/widgets.h"
-#include "platform/screen/signal.h"
 
 namespace screen {
 namespace {
@@ -76,81 +76,97 @@ void ControlWidget::Style(GtkWidget* w, const std::string& css) {
 void ControlWidget::TakeMouse(GtkWidget* w, MouseMode mode) {
   mouseMode_ = mode;
   gtk_widget_add_events(w, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
-  Connect(w, "button-press-event", [](GtkWidget*, GdkEventButton* e, ControlWidget* self) {
-                     if (self->Syncing()) return FALSE;
-                     const bool view = self->mouseMode_ == MouseMode::kView;
-                     bool second = false;
-                     if (e->type == GDK_2BUTTON_PRESS) {
-                       // A button's second press is just another press.
-                       if (self->mouseMode_ == MouseMode::kButton) return FALSE;
-                       second = true;
-                     } else if (e->type != GDK_BUTTON_PRESS) {
-                       return static_cast<gboolean>(view);
-                     } else if (self->mouseMode_ != MouseMode::kButton && DoublePressFollows(e)) {
-                       return static_cast<gboolean>(view);
-                     }
-                     const double tpp = self->TwipsPerPixel();
-                     self->window_.Act(self->name_, self->mouse_.Press(e->button, e->state, e->x, e->y, second, tpp));
-                     return static_cast<gboolean>(view);
-                   }, this);
-  Connect(w, "button-release-event", [](GtkWidget* w, GdkEventButton* e, ControlWidget* self) {
-                     if (self->Syncing()) return FALSE;
-                     const bool view = self->mouseMode_ == MouseMode::kView;
-                     GtkAllocation a;
-                     gtk_widget_get_allocation(w, &a);
-                     const bool inside = e->x >= 0 && e->y >= 0 && e->x < a.width && e->y < a.height;
-                     std::vector<forms::OperatorAction> actions =
-                         self->mouse_.Release(e->button, e->state, e->x, e->y, inside, self->TwipsPerPixel());
-                     // A button's Click comes with its "clicked", which the keyboard gives too.
-                     if (self->mouseMode_ == MouseMode::kButton)
-                       std::erase_if(actions, [](const forms::OperatorAction& x) { return x.eventOnly; });
-                     self->window_.Act(self->name_, actions);
-                     return static_cast<gboolean>(view);
-                   }, this);
-  Connect(w, "motion-notify-event", [](GtkWidget*, GdkEventMotion* e, ControlWidget* self) {
-                     if (self->Syncing()) return FALSE;
-                     const bool view = self->mouseMode_ == MouseMode::kView;
-                     self->window_.Act(self->name_, self->mouse_.Move(e->state, e->x, e->y, self->TwipsPerPixel()));
-                     return static_cast<gboolean>(view);
-                   }, this);
+  Connect(
+      w, "button-press-event",
+      [](GtkWidget*, GdkEventButton* e, ControlWidget* self) {
+        if (self->Syncing()) return FALSE;
+        const bool view = self->mouseMode_ == MouseMode::kView;
+        bool second = false;
+        if (e->type == GDK_2BUTTON_PRESS) {
+          // A button's second press is just another press.
+          if (self->mouseMode_ == MouseMode::kButton) return FALSE;
+          second = true;
+        } else if (e->type != GDK_BUTTON_PRESS) {
+          return static_cast<gboolean>(view);
+        } else if (self->mouseMode_ != MouseMode::kButton && DoublePressFollows(e)) {
+          return static_cast<gboolean>(view);
+        }
+        const double tpp = self->TwipsPerPixel();
+        self->window_.Act(self->name_, self->mouse_.Press(e->button, e->state, e->x, e->y, second, tpp));
+        return static_cast<gboolean>(view);
+      },
+      this);
+  Connect(
+      w, "button-release-event",
+      [](GtkWidget* w, GdkEventButton* e, ControlWidget* self) {
+        if (self->Syncing()) return FALSE;
+        const bool view = self->mouseMode_ == MouseMode::kView;
+        GtkAllocation a;
+        gtk_widget_get_allocation(w, &a);
+        const bool inside = e->x >= 0 && e->y >= 0 && e->x < a.width && e->y < a.height;
+        std::vector<forms::OperatorAction> actions =
+            self->mouse_.Release(e->button, e->state, e->x, e->y, inside, self->TwipsPerPixel());
+        // A button's Click comes with its "clicked", which the keyboard gives too.
+        if (self->mouseMode_ == MouseMode::kButton)
+          std::erase_if(actions, [](const forms::OperatorAction& x) { return x.eventOnly; });
+        self->window_.Act(self->name_, actions);
+        return static_cast<gboolean>(view);
+      },
+      this);
+  Connect(
+      w, "motion-notify-event",
+      [](GtkWidget*, GdkEventMotion* e, ControlWidget* self) {
+        if (self->Syncing()) return FALSE;
+        const bool view = self->mouseMode_ == MouseMode::kView;
+        self->window_.Act(self->name_, self->mouse_.Move(e->state, e->x, e->y, self->TwipsPerPixel()));
+        return static_cast<gboolean>(view);
+      },
+      this);
 }
 
 void ControlWidget::TakeDrops(GtkWidget* w) {
   static GtkTargetEntry uriList = {const_cast<gchar*>("text/uri-list"), 0, 0};
   gtk_drag_dest_set(w, GTK_DEST_DEFAULT_ALL, &uriList, 1,
                     static_cast<GdkDragAction>(GDK_ACTION_COPY | GDK_ACTION_MOVE | GDK_ACTION_LINK));
-  Connect(w, "drag-data-received", [](GtkWidget*, GdkDragContext*, int x, int y, GtkSelectionData* data, unsigned,
-                                  unsigned, ControlWidget* self) {
-                     const guchar* bytes = gtk_selection_data_get_data(data);
-                     const int length = gtk_selection_data_get_length(data);
-                     if (!bytes || length <= 0) return;
-                     forms::OperatorAction a;
-                     a.kind = forms::OperatorAction::Drop;
-                     a.files = PathsFromUriList(std::string_view(reinterpret_cast<const char*>(bytes),
-                                                                 static_cast<size_t>(length)));
-                     if (a.files.empty()) return;
-                     a.x = static_cast<float>(PixelsToTwips(x, self->TwipsPerPixel()));
-                     a.y = static_cast<float>(PixelsToTwips(y, self->TwipsPerPixel()));
-                     self->Act(a);
-                   }, this);
+  Connect(
+      w, "drag-data-received",
+      [](GtkWidget*, GdkDragContext*, int x, int y, GtkSelectionData* data, unsigned, unsigned, ControlWidget* self) {
+        const guchar* bytes = gtk_selection_data_get_data(data);
+        const int length = gtk_selection_data_get_length(data);
+        if (!bytes || length <= 0) return;
+        forms::OperatorAction a;
+        a.kind = forms::OperatorAction::Drop;
+        a.files = PathsFromUriList(std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length)));
+        if (a.files.empty()) return;
+        a.x = static_cast<float>(PixelsToTwips(x, self->TwipsPerPixel()));
+        a.y = static_cast<float>(PixelsToTwips(y, self->TwipsPerPixel()));
+        self->Act(a);
+      },
+      this);
 }
 
 void ControlWidget::TakeFocus(GtkWidget* w) {
-  Connect(w, "focus-in-event", [](GtkWidget*, GdkEvent*, ControlWidget* self) {
-                     self->window_.Focused(self->name_);
-                     return FALSE;
-                   }, this);
+  Connect(
+      w, "focus-in-event",
+      [](GtkWidget*, GdkEvent*, ControlWidget* self) {
+        self->window_.Focused(self->name_);
+        return FALSE;
+      },
+      this);
 }
 
 void ControlWidget::TakeTyping(GtkWidget* entry) {
   typing_ = entry;
-  Connect(entry, "changed", [](GtkEditable*, ControlWidget* self) {
-    if (self->Syncing() || !self->Typed() || self->typed_) return;
-    // Reported once the field's handling of the key is over, before the
-    // next event (the key's release), or when the model is shown again
-    // before that (ReportTyping).
-    self->typed_ = g_idle_add_full(G_PRIORITY_HIGH, Source<&ControlWidget::OnTyped>(), self, nullptr);
-  }, this);
+  Connect(
+      entry, "changed",
+      [](GtkEditable*, ControlWidget* self) {
+        if (self->Syncing() || !self->Typed() || self->typed_) return;
+        // Reported once the field's handling of the key is over, before the
+        // next event (the key's release), or when the model is shown again
+        // before that (ReportTyping).
+        self->typed_ = g_idle_add_full(G_PRIORITY_HIGH, Source<&ControlWidget::OnTyped>(), self, nullptr);
+      },
+      this);
 }
 
 gboolean ControlWidget::OnTyped(gpointer data) {

@@ -57,12 +57,12 @@ FormsDisplay::~FormsDisplay() {
 void FormsDisplay::WindowDestroyed() {
   if (sessionEnd_) return;
   sessionEnd_ = g_idle_add(Source([](gpointer data) {
-                               auto* self = static_cast<FormsDisplay*>(data);
-                               self->sessionEnd_ = 0;
-                               // A form that cancels stays, in a window made anew.
-                               self->Input([self] { self->app_.OperatorEndSession(); });
-                               return G_SOURCE_REMOVE;
-                             }),
+                             auto* self = static_cast<FormsDisplay*>(data);
+                             self->sessionEnd_ = 0;
+                             // A form that cancels stays, in a window made anew.
+                             self->Input([self] { self->app_.OperatorEndSession(); });
+                             return G_SOURCE_REMOVE;
+                           }),
                            this);
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/screen/pump.h"
-#include "platform/screen/widgets.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/widgets.h"
 
 namespace screen {
 namespace {
@@ -96,13 +96,19 @@ uiscript::Answer ShowMessageBox(std::string_view text, int32_t style, std::strin
     int answer = 0;
     int escape = 0;
   } outcome{0, escape};
-  Connect(dialog, "response", [](GtkDialog*, int response, gpointer data) {
-                     auto* o = static_cast<Outcome*>(data);
-                     if (response > 0) o->answer = response;
-                     else if (o->escape != 0) o->answer = o->escape;  // Escape or the close box
-                   }, &outcome);
+  Connect(
+      dialog, "response",
+      [](GtkDialog*, int response, gpointer data) {
+        auto* o = static_cast<Outcome*>(data);
+        if (response > 0)
+          o->answer = response;
+        else if (o->escape != 0)
+          o->answer = o->escape;  // Escape or the close box
+      },
+      &outcome);
   // The close box asks through "response"; the window stays until answered.
-  Connect(dialog, "delete-event", [](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }, nullptr);
+  Connect(
+      dialog, "delete-event", [](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }, nullptr);
   RunModal(dialog, [&outcome] { return outcome.answer != 0; });
   gtk_widget_destroy(dialog);
   return static_cast<uiscript::Answer>(outcome.answer);

@@ -6,13 +6,13 @@
 
 #include "platform/forms/ole_control.h"
 #include "platform/imaging/pixo_calls.h"
-#include "platform/runtime/convert.h"
 #include "platform/imaging/pixo_control.h"
+#include "platform/runtime/convert.h"
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
 #include "platform/screen/forms_display.h"
-#include "platform/screen/widgets.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/widgets.h"
 
 namespace screen {
 namespace {
@@ -24,24 +24,27 @@ class PixoWidget : public ControlWidget {
     gtk_container_add(GTK_CONTAINER(widget()), area_);
     TakeMouse(area_, MouseMode::kView);
     TakeDrops(area_);
-    Connect(area_, "draw", [](GtkWidget*, cairo_t* cr, PixoWidget* self) {
-                       imaging::PixoControl* pixo = HostedBy<imaging::PixoControl>(self->Find());
-                       if (!pixo) return FALSE;
-                       // The control paints the model's pixels, which are the device's.
-                       cairo_scale(cr, 1.0 / DeviceScale(), 1.0 / DeviceScale());
-                       pixo->Paint(cr);
-                       return FALSE;
-                     }, this);
+    Connect(
+        area_, "draw",
+        [](GtkWidget*, cairo_t* cr, PixoWidget* self) {
+          imaging::PixoControl* pixo = HostedBy<imaging::PixoControl>(self->Find());
+          if (!pixo) return FALSE;
+          // The control paints the model's pixels, which are the device's.
+          cairo_scale(cr, 1.0 / DeviceScale(), 1.0 / DeviceScale());
+          pixo->Paint(cr);
+          return FALSE;
+        },
+        this);
     // Scroll bars at the view's right and bottom edges while the picture is
     // larger than the view, in the room the zoom leaves for them.
     for (Bar& b : bars_) {
       b.adjustment = gtk_adjustment_new(0, 0, 1, 16, 1, 1);
-      b.bar = gtk_scrollbar_new(&b == &bars_[0] ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL,
-                                b.adjustment);
+      b.bar = gtk_scrollbar_new(&b == &bars_[0] ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL, b.adjustment);
       gtk_widget_set_halign(b.bar, &b == &bars_[0] ? GTK_ALIGN_FILL : GTK_ALIGN_END);
       gtk_widget_set_valign(b.bar, &b == &bars_[0] ? GTK_ALIGN_END : GTK_ALIGN_FILL);
       gtk_overlay_add_overlay(GTK_OVERLAY(widget()), b.bar);
-      Connect(b.adjustment, "value-changed", [](GtkAdjustment*, PixoWidget* self) { self->Scrolled(); }, this);
+      Connect(
+          b.adjustment, "value-changed", [](GtkAdjustment*, PixoWidget* self) { self->Scrolled(); }, this);
     }
     gtk_widget_show(area_);
   }

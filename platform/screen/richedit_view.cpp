@@ -10,10 +10,10 @@
 #include "platform/screen/backend.h"
 #include "platform/screen/frame_window.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/signal.h"
 #include "platform/screen/widgets.h"
 #include "platform/screen/window_input.h"
 #include "platform/screen/windows_display.h"
-#include "platform/screen/signal.h"
 
 namespace screen {
 
@@ -176,7 +176,8 @@ class RichEditView : public ChildView {
     if (delta == 0) return FALSE;
     const WPARAM wParam = MAKEWPARAM(static_cast<WORD>(MouseKeysOf(e->state, 0, false)), static_cast<WORD>(delta));
     // The wheel's point is on the screen.
-    const LPARAM at = MAKELPARAM(static_cast<WORD>(e->x_root * DeviceScale()), static_cast<WORD>(e->y_root * DeviceScale()));
+    const LPARAM at =
+        MAKELPARAM(static_cast<WORD>(e->x_root * DeviceScale()), static_cast<WORD>(e->y_root * DeviceScale()));
     self->Post(WM_MOUSEWHEEL, wParam, at);
     return TRUE;
   }

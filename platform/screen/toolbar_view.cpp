@@ -5,8 +5,8 @@
 
 #include "platform/screen/backend.h"
 #include "platform/screen/frame_window.h"
-#include "platform/screen/windows_display.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/windows_display.h"
 #include "platform/windows/commctrl.h"
 #include "platform/windows/operator.h"
 #include "platform/windows/text.h"
@@ -125,14 +125,17 @@ class ToolbarView : public ChildView {
       // A click is the script's "button" verb: a press and release on the
       // toolbar, which sends the command when the button is enabled.
       g_object_set_data(G_OBJECT(button), "orn-command", GINT_TO_POINTER(b.info.idCommand));
-      Connect(button, "clicked", [](GtkButton* w, ToolbarView* self) {
-                         if (self->display().Syncing()) return;
-                         const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(w), "orn-command"));
-                         HWND toolbar = self->hwnd_;
-                         self->display().Input([toolbar, id] {
-                           if (IsWindow(toolbar)) ClickToolbarButton(toolbar, id);
-                         });
-                       }, this);
+      Connect(
+          button, "clicked",
+          [](GtkButton* w, ToolbarView* self) {
+            if (self->display().Syncing()) return;
+            const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(w), "orn-command"));
+            HWND toolbar = self->hwnd_;
+            self->display().Input([toolbar, id] {
+              if (IsWindow(toolbar)) ClickToolbarButton(toolbar, id);
+            });
+          },
+          this);
       gtk_widget_show_all(button);
       buttons_.push_back(button);
     }

@@ -84,12 +84,12 @@ WindowsDisplay::~WindowsDisplay() {
 void WindowsDisplay::WindowDestroyed() {
   if (sessionEnd_) return;
   sessionEnd_ = g_idle_add(Source([](gpointer data) {
-                               auto* self = static_cast<WindowsDisplay*>(data);
-                               self->sessionEnd_ = 0;
-                               // A window that refuses stays, shown anew.
-                               self->Input([] { EndSession(); });
-                               return G_SOURCE_REMOVE;
-                             }),
+                             auto* self = static_cast<WindowsDisplay*>(data);
+                             self->sessionEnd_ = 0;
+                             // A window that refuses stays, shown anew.
+                             self->Input([] { EndSession(); });
+                             return G_SOURCE_REMOVE;
+                           }),
                            this);
 }
 

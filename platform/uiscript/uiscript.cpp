@@ -1,9 +1,9 @@
 #include "platform/uiscript/uiscript.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <chrono>
 #include <fstream>
 #include <optional>
 #include <sstream>

@@ -118,8 +118,8 @@ TEST_F(GlimpraScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfA
     SCOPED_TRACE(static_cast<int>(how));
     ScreenSession x;
     ASSERT_TRUE(x.Available()) << x.Missing();
-    Child glimpra = Child::Spawn({GLIMPRA_EXE, "one.tif"}, x.Environment(Variables()), dir_.path(),
-                                 dir_ / "screen.log");
+    Child glimpra =
+        Child::Spawn({GLIMPRA_EXE, "one.tif"}, x.Environment(Variables()), dir_.path(), dir_ / "screen.log");
     const unsigned long w = x.WaitForWindow("^one[.]tif:");
     ASSERT_NE(w, 0u);
     x.Remove(w, how);

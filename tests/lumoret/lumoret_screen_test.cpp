@@ -175,8 +175,8 @@ TEST_F(LumoretScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfA
     SCOPED_TRACE(static_cast<int>(how));
     ScreenSession x;
     ASSERT_TRUE(x.Available()) << x.Missing();
-    Child lumoret = Child::Spawn({LUMORET_EXE, "-f", "letter.rtf"}, x.Environment(Variables()), dir_.path(),
-                                 dir_ / "screen.log");
+    Child lumoret =
+        Child::Spawn({LUMORET_EXE, "-f", "letter.rtf"}, x.Environment(Variables()), dir_.path(), dir_ / "screen.log");
     const unsigned long w = x.WaitForWindow(kLetterWindow);
     ASSERT_NE(w, 0u);
     x.Remove(w, how);
@@ -192,8 +192,8 @@ TEST_F(LumoretScreenTest, OnAScreenOfTwiceTheScaleTheWindowFitsAndTheLetterShows
   std::map<std::string, std::string> vars = Variables();
   vars.erase("ORN_SCREEN");  // the screen's own size
   vars["GDK_SCALE"] = "2";
-  Child lumoret = Child::Spawn({LUMORET_EXE, "-f", "letter.rtf"}, x.Environment(vars), dir_.path(),
-                               dir_ / "screen.log");
+  Child lumoret =
+      Child::Spawn({LUMORET_EXE, "-f", "letter.rtf"}, x.Environment(vars), dir_.path(), dir_ / "screen.log");
   const unsigned long w = x.WaitForWindow(kLetterWindow);
   ASSERT_NE(w, 0u);
   // The text in the column the page gives (554 of the device's pixels) and

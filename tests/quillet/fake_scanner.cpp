@@ -20,7 +20,6 @@
 
 #include <sane/sane.h>
 #include <sane/saneopts.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -72,8 +72,8 @@ class QuilletScreenTest : public QuilletRun {
     } else {
       vars["ORN_UI_SCRIPT"] = "";
     }
-    return Child::Spawn({(Bin() / "Quillet").string(), "demo", "12345", Out().string()}, x.Environment(vars),
-                        Root(), Root() / "screen.log");
+    return Child::Spawn({(Bin() / "Quillet").string(), "demo", "12345", Out().string()}, x.Environment(vars), Root(),
+                        Root() / "screen.log");
   }
 
   // Waits for a whole dump of the watched run's model that `test` accepts;
