@@ -60,22 +60,14 @@ int OnConnectionLost(::Display*) {
 }
 void KeepRunning(::Display*, void*) {}
 
-// GDK's handler, which also serves GDK's own error traps.
-XErrorHandler& GdkErrors() {
-  static XErrorHandler gdk = nullptr;
-  return gdk;
-}
-// A window that another client destroyed makes the requests still on their
-// way to it fail; GDK would end the process on them.
-int OnRequestFailed(::Display* display, XErrorEvent* e) {
-  if (e->error_code == BadWindow || e->error_code == BadDrawable) return 0;
-  return GdkErrors() ? GdkErrors()(display, e) : 0;
-}
-
 void WatchConnection() {
   GdkDisplay* display = gdk_display_get_default();
   if (!display || !GDK_IS_X11_DISPLAY(display)) return;
-  GdkErrors() = XSetErrorHandler(&OnRequestFailed);
+  // A window that another client destroyed makes the requests still on
+  // their way to it fail, at any moment; GDK ends the process on an error
+  // outside its traps. One trap held for the whole run keeps them from
+  // ending it.
+  gdk_x11_display_error_trap_push(display);
   XSetIOErrorHandler(&OnConnectionLost);
   XSetIOErrorExitHandler(gdk_x11_display_get_xdisplay(display), &KeepRunning, nullptr);
 }
