@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/screen/backend.h"
 #include "platform/screen/message_box.h"
 #include "platform/screen/mnemonic.h"
 #include "platform/screen/signal.h"
@@ -26,10 +27,12 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
     gtk_window_set_transient_for(GTK_WINDOW(window), parent);
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
   }
+  // The tree counts the device's pixels; GTK DeviceScale() of them a pixel.
+  const int scale = DeviceScale();
   RECT client;
   GetClientRect(dialog, &client);
   GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
-  gtk_widget_set_size_request(layout, std::max<int>(1, client.right), std::max<int>(1, client.bottom));
+  gtk_widget_set_size_request(layout, std::max<int>(1, client.right / scale), std::max<int>(1, client.bottom / scale));
   gtk_container_add(GTK_CONTAINER(window), layout);
 
   int answer = 0;
@@ -57,8 +60,9 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
       gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
     }
     if (!w) continue;  // icons and what the screen does not know
-    gtk_widget_set_size_request(w, std::max<int>(1, r.right - r.left), std::max<int>(1, r.bottom - r.top));
-    gtk_layout_put(GTK_LAYOUT(layout), w, at.x, at.y);
+    gtk_widget_set_size_request(w, std::max<int>(1, (r.right - r.left) / scale),
+                                std::max<int>(1, (r.bottom - r.top) / scale));
+    gtk_layout_put(GTK_LAYOUT(layout), w, at.x / scale, at.y / scale);
   }
   Connect(
       window, "key-press-event",
