@@ -82,11 +82,14 @@ void Form::CheckMovable() const {
 void Form::Frame(float* across, float* down) const {
   float a = 0, d = 0;
   switch (BorderStyle) {
+    // The platform's frames at 96 dpi, as the window stand-in counts them:
+    // a 20-pixel caption (16 for a tool window) over a 4-pixel sizing
+    // frame or a 3-pixel fixed one.
     case 1:
-    case 3: a = 6; d = 30; break;
-    case 2: a = 8; d = 32; break;
-    case 4: a = 6; d = 24; break;
-    case 5: a = 8; d = 26; break;
+    case 3: a = 6; d = 26; break;
+    case 2: a = 8; d = 28; break;
+    case 4: a = 6; d = 22; break;
+    case 5: a = 8; d = 24; break;
     default: break;
   }
   *across = a * Screen().TwipsPerPixelX();

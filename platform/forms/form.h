@@ -22,10 +22,11 @@
 // ScaleHeight the client area, which is the outer size less fixed frame
 // sizes in pixels (times the screen's twips per pixel):
 //   BorderStyle 0 (none):                  0 across, 0 down
-//   1 (fixed single), 3 (fixed dialog):    6 across, 30 down (3 + 24 caption + 3)
-//   2 (sizable):                           8 across, 32 down (4 + 24 caption + 4)
-//   4 (fixed tool window):                 6 across, 24 down (3 + 18 + 3)
-//   5 (sizable tool window):               8 across, 26 down (4 + 18 + 4)
+//   1 (fixed single), 3 (fixed dialog):    6 across, 26 down (3 + 20 caption + 3)
+//   2 (sizable):                           8 across, 28 down (4 + 20 caption + 4)
+//   4 (fixed tool window):                 6 across, 22 down (3 + 16 + 3)
+//   5 (sizable tool window):               8 across, 24 down (4 + 16 + 4)
+// (the frames the window stand-in gives its top-level windows)
 // A change of Width, Height or WindowState of a loaded form raises Resize,
 // also while Load runs and inside Resize itself. A maximised form has the
 // screen's size; while it is minimised or maximised, setting its size or

@@ -23,7 +23,10 @@ bool ParsePositive(const std::string& s, int32_t max, int32_t* out) {
 }  // namespace
 
 ScreenObject::ScreenObject() {
-  MousePointer.OnChange([this] { history_.push_back(MousePointer); });
+  MousePointer.OnChange([this] {
+    history_.push_back(MousePointer);
+    if (watch_) watch_();
+  });
   Reset();
 }
 

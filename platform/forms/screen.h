@@ -7,6 +7,7 @@
 // the screen rather than being guessed (settings::BadSetting).
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/forms/prop.h"
@@ -26,6 +27,9 @@ class ScreenObject {
   // 0 default, 11 hourglass, ...; every change is recorded in order.
   Prop<int16_t> MousePointer = 0;
   const std::vector<int16_t>& PointerHistory() const { return history_; }
+  // Called after every change of MousePointer (a real screen shows the
+  // pointer at once, while the program's work still runs); null: nothing.
+  void WatchPointer(std::function<void()> watch) { watch_ = std::move(watch); }
 
   // Reads the environment again and forgets the pointer history (tests).
   void Reset();
@@ -35,6 +39,7 @@ class ScreenObject {
   ScreenObject();
   int32_t widthPx_ = 1280, heightPx_ = 1024, twipsPerPixel_ = 15;
   std::vector<int16_t> history_;
+  std::function<void()> watch_;
 };
 
 ScreenObject& Screen();

@@ -5,12 +5,14 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
 #include "platform/screen/message_box.h"
 #include "platform/screen/pump.h"
 #include "platform/settings/settings.h"
+#include "platform/uiscript/uiscript.h"
 
 namespace screen {
 namespace {
@@ -25,6 +27,28 @@ std::optional<Backend>& Chosen() {
   return chosen;
 }
 
+int& Scale() {
+  static int scale = 1;
+  return scale;
+}
+
+// The primary monitor, else the first one.
+GdkMonitor* MainMonitor() {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return nullptr;
+  GdkMonitor* m = gdk_display_get_primary_monitor(display);
+  return m ? m : gdk_display_get_monitor(display, 0);
+}
+
+void MeasureScreen() {
+  GdkMonitor* monitor = MainMonitor();
+  if (!monitor) return;
+  Scale() = std::max(1, gdk_monitor_get_scale_factor(monitor));
+  GdkRectangle work;
+  gdk_monitor_get_workarea(monitor, &work);
+  if (work.width > 0 && work.height > 0) uiscript::SetRealScreen({work.width * Scale(), work.height * Scale()});
+}
+
 #ifdef GDK_WINDOWING_X11
 // The X server went away or closed this connection. GDK's own handler ends
 // the process at once, so the program could neither ask its forms nor write
@@ -36,22 +60,14 @@ int OnConnectionLost(::Display*) {
 }
 void KeepRunning(::Display*, void*) {}
 
-// GDK's handler, which also serves GDK's own error traps.
-XErrorHandler& GdkErrors() {
-  static XErrorHandler gdk = nullptr;
-  return gdk;
-}
-// A window that another client destroyed makes the requests still on their
-// way to it fail; GDK would end the process on them.
-int OnRequestFailed(::Display* display, XErrorEvent* e) {
-  if (e->error_code == BadWindow || e->error_code == BadDrawable) return 0;
-  return GdkErrors() ? GdkErrors()(display, e) : 0;
-}
-
 void WatchConnection() {
   GdkDisplay* display = gdk_display_get_default();
   if (!display || !GDK_IS_X11_DISPLAY(display)) return;
-  GdkErrors() = XSetErrorHandler(&OnRequestFailed);
+  // A window that another client destroyed makes the requests still on
+  // their way to it fail, at any moment; GDK ends the process on an error
+  // outside its traps. One trap held for the whole run keeps them from
+  // ending it.
+  gdk_x11_display_error_trap_push(display);
   XSetIOErrorHandler(&OnConnectionLost);
   XSetIOErrorExitHandler(gdk_x11_display_get_xdisplay(display), &KeepRunning, nullptr);
 }
@@ -85,6 +101,7 @@ Backend StartBackend() {
     b = Backend::kHeadless;
   }
   if (b == Backend::kScreen) {
+    MeasureScreen();
     WatchConnection();
     InstallMessageBoxes();
   }
@@ -93,5 +110,7 @@ Backend StartBackend() {
 }
 
 bool OnScreen() { return Chosen() == Backend::kScreen; }
+
+int DeviceScale() { return Scale(); }
 
 }  // namespace screen

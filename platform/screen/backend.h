@@ -35,4 +35,12 @@ Backend StartBackend();
 // True once StartBackend opened the screen.
 bool OnScreen();
 
+// The model counts the pixels of the device; GTK counts pixels of the
+// monitor's scale (GDK_SCALE, or the monitor's own factor): one of GTK's
+// pixels holds DeviceScale() x DeviceScale() of the model's. 1 headless.
+// When the screen opens, the model's screen (uiscript::ScreenFromEnvironment,
+// unless ORN_SCREEN is set) becomes the primary monitor's work area (the
+// monitor less its panels) in the model's pixels.
+int DeviceScale();
+
 }  // namespace screen

@@ -3,8 +3,8 @@
 
 #include "platform/screen/form_window.h"
 #include "platform/screen/mnemonic.h"
-#include "platform/screen/style.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/style.h"
 
 namespace screen {
 namespace {
@@ -16,13 +16,16 @@ class ButtonWidget : public ControlWidget {
     TakeMouse(widget(), MouseMode::kButton);
     TakeDrops(widget());
     TakeFocus(widget());
-    Connect(widget(), "clicked", [](GtkButton*, ButtonWidget* self) {
-                       if (self->Syncing()) return;
-                       forms::OperatorAction click;
-                       click.kind = forms::OperatorAction::Click;
-                       click.eventOnly = true;
-                       self->Act(click);
-                     }, this);
+    Connect(
+        widget(), "clicked",
+        [](GtkButton*, ButtonWidget* self) {
+          if (self->Syncing()) return;
+          forms::OperatorAction click;
+          click.kind = forms::OperatorAction::Click;
+          click.eventOnly = true;
+          self->Act(click);
+        },
+        this);
   }
 
   bool Shows(const forms::Control& c) const override { return c.Type() == forms::ControlType::CommandButton; }

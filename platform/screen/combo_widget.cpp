@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/screen/form_window.h"
-#include "platform/screen/style.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/style.h"
 
 namespace screen {
 namespace {
@@ -18,15 +18,18 @@ class ComboWidget : public ControlWidget {
       : ControlWidget(window, combo, combo.Style == 2 ? gtk_combo_box_text_new() : gtk_combo_box_text_new_with_entry()),
         typed_(combo.Style != 2) {
     TakeFocus(widget());
-    Connect(widget(), "changed", [](GtkComboBox* box, ComboWidget* self) {
-                       if (self->Syncing()) return;
-                       const int active = gtk_combo_box_get_active(box);
-                       if (active < 0) return;  // typing: the field reports it
-                       forms::OperatorAction pick;
-                       pick.kind = forms::OperatorAction::Pick;
-                       pick.text = "#" + std::to_string(active);
-                       self->Act(pick);
-                     }, this);
+    Connect(
+        widget(), "changed",
+        [](GtkComboBox* box, ComboWidget* self) {
+          if (self->Syncing()) return;
+          const int active = gtk_combo_box_get_active(box);
+          if (active < 0) return;  // typing: the field reports it
+          forms::OperatorAction pick;
+          pick.kind = forms::OperatorAction::Pick;
+          pick.text = "#" + std::to_string(active);
+          self->Act(pick);
+        },
+        this);
     if (GtkWidget* entry = Entry()) {
       // The field takes the width the model gives, not a theme's minimum.
       gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);

@@ -4,10 +4,11 @@
 
 #include <algorithm>
 
+#include "platform/screen/backend.h"
 #include "platform/screen/message_box.h"
 #include "platform/screen/mnemonic.h"
-#include "platform/screen/widgets.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/widgets.h"
 #include "platform/windows/dialog.h"
 #include "platform/windows/text.h"
 
@@ -26,10 +27,12 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
     gtk_window_set_transient_for(GTK_WINDOW(window), parent);
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
   }
+  // The tree counts the device's pixels; GTK DeviceScale() of them a pixel.
+  const int scale = DeviceScale();
   RECT client;
   GetClientRect(dialog, &client);
   GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
-  gtk_widget_set_size_request(layout, std::max<int>(1, client.right), std::max<int>(1, client.bottom));
+  gtk_widget_set_size_request(layout, std::max<int>(1, client.right / scale), std::max<int>(1, client.bottom / scale));
   gtk_container_add(GTK_CONTAINER(window), layout);
 
   int answer = 0;
@@ -46,9 +49,10 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
       w = gtk_button_new_with_mnemonic(MnemonicCaption(text).c_str());
       const int id = static_cast<int>(GetWindowLongPtrW(c, GWLP_ID));
       g_object_set_data(G_OBJECT(w), "orn-id", GINT_TO_POINTER(id));
-      Connect(w, "clicked", [](GtkButton* b, int* answer) {
-                         *answer = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(b), "orn-id"));
-                       }, &answer);
+      Connect(
+          w, "clicked",
+          [](GtkButton* b, int* answer) { *answer = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(b), "orn-id")); },
+          &answer);
       if (id == defaultButton || !focus) focus = w;
     } else if (cls == L"Static" && !text.empty()) {
       w = gtk_label_new(text.c_str());
@@ -56,18 +60,25 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
       gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
     }
     if (!w) continue;  // icons and what the screen does not know
-    gtk_widget_set_size_request(w, std::max<int>(1, r.right - r.left), std::max<int>(1, r.bottom - r.top));
-    gtk_layout_put(GTK_LAYOUT(layout), w, at.x, at.y);
+    gtk_widget_set_size_request(w, std::max<int>(1, (r.right - r.left) / scale),
+                                std::max<int>(1, (r.bottom - r.top) / scale));
+    gtk_layout_put(GTK_LAYOUT(layout), w, at.x / scale, at.y / scale);
   }
-  Connect(window, "key-press-event", [](GtkWidget*, GdkEventKey* e, int* answer) -> gboolean {
-                     if (e->keyval != GDK_KEY_Escape) return FALSE;
-                     *answer = IDCANCEL;
-                     return TRUE;
-                   }, &answer);
-  Connect(window, "delete-event", [](GtkWidget*, GdkEvent*, int* answer) -> gboolean {
-                     *answer = IDCANCEL;
-                     return TRUE;
-                   }, &answer);
+  Connect(
+      window, "key-press-event",
+      [](GtkWidget*, GdkEventKey* e, int* answer) -> gboolean {
+        if (e->keyval != GDK_KEY_Escape) return FALSE;
+        *answer = IDCANCEL;
+        return TRUE;
+      },
+      &answer);
+  Connect(
+      window, "delete-event",
+      [](GtkWidget*, GdkEvent*, int* answer) -> gboolean {
+        *answer = IDCANCEL;
+        return TRUE;
+      },
+      &answer);
   if (focus) gtk_widget_grab_focus(focus);
   RunModal(window, [&answer] { return answer != 0; });
   gtk_widget_destroy(window);

@@ -7,14 +7,15 @@
 
 #include "platform/forms/ole_control.h"
 #include "platform/forms/screen.h"
+#include "platform/screen/backend.h"
 #include "platform/screen/clip_box.h"
 #include "platform/screen/form_paint.h"
 #include "platform/screen/forms_display.h"
 #include "platform/screen/input_map.h"
+#include "platform/screen/signal.h"
 #include "platform/screen/units.h"
 #include "platform/screen/uri_list.h"
 #include "platform/screen/widgets.h"
-#include "platform/screen/signal.h"
 
 namespace screen {
 namespace {
@@ -75,81 +76,97 @@ void ControlWidget::Style(GtkWidget* w, const std::string& css) {
 void ControlWidget::TakeMouse(GtkWidget* w, MouseMode mode) {
   mouseMode_ = mode;
   gtk_widget_add_events(w, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
-  Connect(w, "button-press-event", [](GtkWidget*, GdkEventButton* e, ControlWidget* self) {
-                     if (self->Syncing()) return FALSE;
-                     const bool view = self->mouseMode_ == MouseMode::kView;
-                     bool second = false;
-                     if (e->type == GDK_2BUTTON_PRESS) {
-                       // A button's second press is just another press.
-                       if (self->mouseMode_ == MouseMode::kButton) return FALSE;
-                       second = true;
-                     } else if (e->type != GDK_BUTTON_PRESS) {
-                       return static_cast<gboolean>(view);
-                     } else if (self->mouseMode_ != MouseMode::kButton && DoublePressFollows(e)) {
-                       return static_cast<gboolean>(view);
-                     }
-                     const double tpp = self->TwipsPerPixel();
-                     self->window_.Act(self->name_, self->mouse_.Press(e->button, e->state, e->x, e->y, second, tpp));
-                     return static_cast<gboolean>(view);
-                   }, this);
-  Connect(w, "button-release-event", [](GtkWidget* w, GdkEventButton* e, ControlWidget* self) {
-                     if (self->Syncing()) return FALSE;
-                     const bool view = self->mouseMode_ == MouseMode::kView;
-                     GtkAllocation a;
-                     gtk_widget_get_allocation(w, &a);
-                     const bool inside = e->x >= 0 && e->y >= 0 && e->x < a.width && e->y < a.height;
-                     std::vector<forms::OperatorAction> actions =
-                         self->mouse_.Release(e->button, e->state, e->x, e->y, inside, self->TwipsPerPixel());
-                     // A button's Click comes with its "clicked", which the keyboard gives too.
-                     if (self->mouseMode_ == MouseMode::kButton)
-                       std::erase_if(actions, [](const forms::OperatorAction& x) { return x.eventOnly; });
-                     self->window_.Act(self->name_, actions);
-                     return static_cast<gboolean>(view);
-                   }, this);
-  Connect(w, "motion-notify-event", [](GtkWidget*, GdkEventMotion* e, ControlWidget* self) {
-                     if (self->Syncing()) return FALSE;
-                     const bool view = self->mouseMode_ == MouseMode::kView;
-                     self->window_.Act(self->name_, self->mouse_.Move(e->state, e->x, e->y, self->TwipsPerPixel()));
-                     return static_cast<gboolean>(view);
-                   }, this);
+  Connect(
+      w, "button-press-event",
+      [](GtkWidget*, GdkEventButton* e, ControlWidget* self) {
+        if (self->Syncing()) return FALSE;
+        const bool view = self->mouseMode_ == MouseMode::kView;
+        bool second = false;
+        if (e->type == GDK_2BUTTON_PRESS) {
+          // A button's second press is just another press.
+          if (self->mouseMode_ == MouseMode::kButton) return FALSE;
+          second = true;
+        } else if (e->type != GDK_BUTTON_PRESS) {
+          return static_cast<gboolean>(view);
+        } else if (self->mouseMode_ != MouseMode::kButton && DoublePressFollows(e)) {
+          return static_cast<gboolean>(view);
+        }
+        const double tpp = self->TwipsPerPixel();
+        self->window_.Act(self->name_, self->mouse_.Press(e->button, e->state, e->x, e->y, second, tpp));
+        return static_cast<gboolean>(view);
+      },
+      this);
+  Connect(
+      w, "button-release-event",
+      [](GtkWidget* w, GdkEventButton* e, ControlWidget* self) {
+        if (self->Syncing()) return FALSE;
+        const bool view = self->mouseMode_ == MouseMode::kView;
+        GtkAllocation a;
+        gtk_widget_get_allocation(w, &a);
+        const bool inside = e->x >= 0 && e->y >= 0 && e->x < a.width && e->y < a.height;
+        std::vector<forms::OperatorAction> actions =
+            self->mouse_.Release(e->button, e->state, e->x, e->y, inside, self->TwipsPerPixel());
+        // A button's Click comes with its "clicked", which the keyboard gives too.
+        if (self->mouseMode_ == MouseMode::kButton)
+          std::erase_if(actions, [](const forms::OperatorAction& x) { return x.eventOnly; });
+        self->window_.Act(self->name_, actions);
+        return static_cast<gboolean>(view);
+      },
+      this);
+  Connect(
+      w, "motion-notify-event",
+      [](GtkWidget*, GdkEventMotion* e, ControlWidget* self) {
+        if (self->Syncing()) return FALSE;
+        const bool view = self->mouseMode_ == MouseMode::kView;
+        self->window_.Act(self->name_, self->mouse_.Move(e->state, e->x, e->y, self->TwipsPerPixel()));
+        return static_cast<gboolean>(view);
+      },
+      this);
 }
 
 void ControlWidget::TakeDrops(GtkWidget* w) {
   static GtkTargetEntry uriList = {const_cast<gchar*>("text/uri-list"), 0, 0};
   gtk_drag_dest_set(w, GTK_DEST_DEFAULT_ALL, &uriList, 1,
                     static_cast<GdkDragAction>(GDK_ACTION_COPY | GDK_ACTION_MOVE | GDK_ACTION_LINK));
-  Connect(w, "drag-data-received", [](GtkWidget*, GdkDragContext*, int x, int y, GtkSelectionData* data, unsigned,
-                                  unsigned, ControlWidget* self) {
-                     const guchar* bytes = gtk_selection_data_get_data(data);
-                     const int length = gtk_selection_data_get_length(data);
-                     if (!bytes || length <= 0) return;
-                     forms::OperatorAction a;
-                     a.kind = forms::OperatorAction::Drop;
-                     a.files = PathsFromUriList(std::string_view(reinterpret_cast<const char*>(bytes),
-                                                                 static_cast<size_t>(length)));
-                     if (a.files.empty()) return;
-                     a.x = static_cast<float>(PixelsToTwips(x, self->TwipsPerPixel()));
-                     a.y = static_cast<float>(PixelsToTwips(y, self->TwipsPerPixel()));
-                     self->Act(a);
-                   }, this);
+  Connect(
+      w, "drag-data-received",
+      [](GtkWidget*, GdkDragContext*, int x, int y, GtkSelectionData* data, unsigned, unsigned, ControlWidget* self) {
+        const guchar* bytes = gtk_selection_data_get_data(data);
+        const int length = gtk_selection_data_get_length(data);
+        if (!bytes || length <= 0) return;
+        forms::OperatorAction a;
+        a.kind = forms::OperatorAction::Drop;
+        a.files = PathsFromUriList(std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length)));
+        if (a.files.empty()) return;
+        a.x = static_cast<float>(PixelsToTwips(x, self->TwipsPerPixel()));
+        a.y = static_cast<float>(PixelsToTwips(y, self->TwipsPerPixel()));
+        self->Act(a);
+      },
+      this);
 }
 
 void ControlWidget::TakeFocus(GtkWidget* w) {
-  Connect(w, "focus-in-event", [](GtkWidget*, GdkEvent*, ControlWidget* self) {
-                     self->window_.Focused(self->name_);
-                     return FALSE;
-                   }, this);
+  Connect(
+      w, "focus-in-event",
+      [](GtkWidget*, GdkEvent*, ControlWidget* self) {
+        self->window_.Focused(self->name_);
+        return FALSE;
+      },
+      this);
 }
 
 void ControlWidget::TakeTyping(GtkWidget* entry) {
   typing_ = entry;
-  Connect(entry, "changed", [](GtkEditable*, ControlWidget* self) {
-    if (self->Syncing() || !self->Typed() || self->typed_) return;
-    // Reported once the field's handling of the key is over, before the
-    // next event (the key's release), or when the model is shown again
-    // before that (ReportTyping).
-    self->typed_ = g_idle_add_full(G_PRIORITY_HIGH, Source<&ControlWidget::OnTyped>(), self, nullptr);
-  }, this);
+  Connect(
+      entry, "changed",
+      [](GtkEditable*, ControlWidget* self) {
+        if (self->Syncing() || !self->Typed() || self->typed_) return;
+        // Reported once the field's handling of the key is over, before the
+        // next event (the key's release), or when the model is shown again
+        // before that (ReportTyping).
+        self->typed_ = g_idle_add_full(G_PRIORITY_HIGH, Source<&ControlWidget::OnTyped>(), self, nullptr);
+      },
+      this);
 }
 
 gboolean ControlWidget::OnTyped(gpointer data) {
@@ -195,13 +212,15 @@ FormWindow::FormWindow(FormsDisplay& display, forms::Form& form) : display_(disp
 }
 
 FormWindow::~FormWindow() {
+  for (auto& [w, own] : ownCursors_)
+    if (own) g_object_unref(own);
   widgets_.clear();
   gtk_widget_destroy(window_);
   g_object_unref(window_);
 }
 
-double FormWindow::TwipsPerPixelX() const { return forms::Screen().TwipsPerPixelX(); }
-double FormWindow::TwipsPerPixelY() const { return forms::Screen().TwipsPerPixelY(); }
+double FormWindow::TwipsPerPixelX() const { return forms::Screen().TwipsPerPixelX() * DeviceScale(); }
+double FormWindow::TwipsPerPixelY() const { return forms::Screen().TwipsPerPixelY() * DeviceScale(); }
 
 void FormWindow::Update() {
   UpdateControls();
@@ -262,9 +281,48 @@ void FormWindow::UpdateWindow() {
     shown_ = true;
     gtk_widget_show(window_);
   }
-  const bool busy = forms::Screen().MousePointer == kHourglass || form_.MousePointer == kHourglass;
-  SetWidgetCursor(window_, busy ? "wait" : nullptr);
+  ShowPointer();
   gtk_widget_queue_draw(layout_);
+}
+
+namespace {
+
+// `w` and every window inside it.
+void WindowsOf(GdkWindow* w, std::vector<GdkWindow*>& out) {
+  out.push_back(w);
+  GList* children = gdk_window_peek_children(w);
+  for (GList* c = children; c; c = c->next) WindowsOf(GDK_WINDOW(c->data), out);
+}
+
+}  // namespace
+
+void FormWindow::ShowPointer() {
+  GdkWindow* top = gtk_widget_get_window(window_);
+  if (!top) return;
+  const bool busy = forms::Screen().MousePointer == kHourglass || form_.MousePointer == kHourglass;
+  std::vector<GdkWindow*> windows;
+  WindowsOf(top, windows);
+  if (busy) {
+    // Over every part of the window, the fields' and the view's own
+    // pointers too; each keeps its own to come back to.
+    GdkCursor* wait = gdk_cursor_new_from_name(gdk_window_get_display(top), "wait");
+    for (GdkWindow* w : windows) {
+      if (!ownCursors_.count(w)) {
+        GdkCursor* own = gdk_window_get_cursor(w);
+        ownCursors_[w] = own ? GDK_CURSOR(g_object_ref(own)) : nullptr;
+      }
+      gdk_window_set_cursor(w, wait);
+    }
+    if (wait) g_object_unref(wait);
+    return;
+  }
+  for (GdkWindow* w : windows) {
+    auto it = ownCursors_.find(w);
+    if (it != ownCursors_.end()) gdk_window_set_cursor(w, it->second);
+  }
+  for (auto& [w, own] : ownCursors_)
+    if (own) g_object_unref(own);
+  ownCursors_.clear();
 }
 
 std::unique_ptr<ControlWidget> FormWindow::NewWidget(forms::Control& c) {
@@ -359,7 +417,11 @@ void FormWindow::Focused(const std::string& control) {
 
 gboolean FormWindow::OnDraw(GtkWidget* w, cairo_t* cr, FormWindow* self) {
   if (!gtk_cairo_should_draw_window(cr, gtk_layout_get_bin_window(GTK_LAYOUT(w)))) return FALSE;
-  if (self->display_.Loaded(self->form_)) PaintForm(cr, self->form_, self->TwipsPerPixelX(), self->TwipsPerPixelY());
+  if (!self->display_.Loaded(self->form_)) return FALSE;
+  // Painted in the model's pixels, which are the device's.
+  const double scale = DeviceScale();
+  cairo_scale(cr, 1 / scale, 1 / scale);
+  PaintForm(cr, self->form_, self->TwipsPerPixelX() / scale, self->TwipsPerPixelY() / scale);
   return FALSE;
 }
 
@@ -464,7 +526,8 @@ gboolean FormWindow::OnConfigure(GtkWidget*, GdkEventConfigure* e, FormWindow* s
   const int frameY = TwipsToPixels(f.Height - f.ScaleHeight(), ty);
   FormsDisplay* display = &self->display_;
   forms::Form* form = &f;
-  const int outerW = e->width + frameX, outerH = e->height + frameY;
+  // The model's pixels are the device's.
+  const int outerW = (e->width + frameX) * DeviceScale(), outerH = (e->height + frameY) * DeviceScale();
   display->Input([display, form, outerW, outerH] {
     if (display->Loaded(*form)) display->app().OperatorResize(*form, outerW, outerH);
   });

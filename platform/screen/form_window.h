@@ -122,6 +122,7 @@ class FormWindow {
 
   forms::Form& form() const { return form_; }
   FormsDisplay& display() const { return display_; }
+  // Twips of one of GTK's pixels (DeviceScale() of the model's).
   double TwipsPerPixelX() const;
   double TwipsPerPixelY() const;
 
@@ -129,6 +130,9 @@ class FormWindow {
   void Update();
   // Hides the window (the form is loaded but hidden).
   void Hide();
+  // The mouse pointer over the window: the hourglass while the screen's or
+  // the form's MousePointer is 11.
+  void ShowPointer();
   // Reports the edit a field of this window has waiting (ControlWidget::
   // ReportTyping); true when there was one (the window may then be gone).
   bool ReportTyping();
@@ -169,6 +173,8 @@ class FormWindow {
   const forms::Control* focused_ = nullptr;
   bool shown_ = false;
   bool gone_ = false;
+  // While the hourglass shows: each window's own pointer (null: inherited).
+  std::map<GdkWindow*, GdkCursor*> ownCursors_;
   // The light control (or "" the form) the mouse pressed, for its release.
   std::string pressed_;
   MouseActions mouse_;

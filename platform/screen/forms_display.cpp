@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/forms/screen.h"
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
 #include "platform/screen/list_dialog.h"
@@ -36,9 +37,19 @@ void UseCompactLook() {
 FormsDisplay::FormsDisplay(forms::App& app) : app_(app) {
   UseCompactLook();
   SetDisplayLostHandler([this] { DisplayGone(); });
+  // The hourglass is set before synchronous work and taken away after it:
+  // it shows at once, not when the model is shown again.
+  forms::Screen().WatchPointer([this] { ShowPointer(); });
+}
+
+void FormsDisplay::ShowPointer() {
+  if (DisplayLost()) return;
+  for (auto& [form, window] : windows_) window->ShowPointer();
+  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
 }
 
 FormsDisplay::~FormsDisplay() {
+  forms::Screen().WatchPointer(nullptr);
   SetDisplayLostHandler(nullptr);
   if (sessionEnd_) g_source_remove(sessionEnd_);
   timers_.Cancel();
@@ -48,12 +59,12 @@ FormsDisplay::~FormsDisplay() {
 void FormsDisplay::WindowDestroyed() {
   if (sessionEnd_) return;
   sessionEnd_ = g_idle_add(Source([](gpointer data) {
-                               auto* self = static_cast<FormsDisplay*>(data);
-                               self->sessionEnd_ = 0;
-                               // A form that cancels stays, in a window made anew.
-                               self->Input([self] { self->app_.OperatorEndSession(); });
-                               return G_SOURCE_REMOVE;
-                             }),
+                             auto* self = static_cast<FormsDisplay*>(data);
+                             self->sessionEnd_ = 0;
+                             // A form that cancels stays, in a window made anew.
+                             self->Input([self] { self->app_.OperatorEndSession(); });
+                             return G_SOURCE_REMOVE;
+                           }),
                            this);
 }
 
@@ -106,6 +117,9 @@ void FormsDisplay::Sync() {
   }
   --syncing_;
   SetTimerAlarm();
+  // Work that follows without events (a scan under the hourglass) finds
+  // the screen as the model is now.
+  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
 }
 
 void FormsDisplay::SetTimerAlarm() {
@@ -150,6 +164,7 @@ int RunForms(forms::Form& main) {
   forms::App& app = forms::App::Instance();
   const Backend backend = StartBackend();
   if (backend == Backend::kHeadless) return app.Run(main);
+  forms::Screen().Reset();  // the real screen's size, measured now
   FormsDisplay display(app);
   app.SetDisplay(&display);
   // The scanner's source dialog asks the screen, as the print dialog does.

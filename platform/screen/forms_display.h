@@ -52,6 +52,8 @@ class FormsDisplay : public forms::Display {
   void SetTimerAlarm();
   // The display is gone: the session ends; the program ends with it.
   void DisplayGone();
+  // Shows the screen's mouse pointer on every window now.
+  void ShowPointer();
 
   forms::App& app_;
   std::map<const forms::Form*, std::unique_ptr<FormWindow>> windows_;

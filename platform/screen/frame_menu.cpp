@@ -3,8 +3,8 @@
 
 #include "platform/screen/frame_window.h"
 #include "platform/screen/mnemonic.h"
-#include "platform/screen/windows_display.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/windows_display.h"
 #include "platform/windows/menu.h"
 #include "platform/windows/operator.h"
 #include "platform/windows/text.h"
@@ -102,13 +102,16 @@ void MenuBar::Build(HMENU menu, GtkWidget* shell) {
       items_[id] = item;
       // Choosing the item is the script's "menu" verb: WM_COMMAND unless the
       // item is greyed by then.
-      Connect(item, "activate", [](GtkMenuItem*, Choice* c) {
-        if (c->display->Syncing()) return;
-        c->display->Input([top = c->top, id = c->id] {
-          if (IsWindow(top)) ChooseMenuCommand(top, id);
-        });
-      }, new Choice{&frame_.display(), frame_.hwnd(), id},
-         [](gpointer data, GClosure*) { delete static_cast<Choice*>(data); });
+      Connect(
+          item, "activate",
+          [](GtkMenuItem*, Choice* c) {
+            if (c->display->Syncing()) return;
+            c->display->Input([top = c->top, id = c->id] {
+              if (IsWindow(top)) ChooseMenuCommand(top, id);
+            });
+          },
+          new Choice{&frame_.display(), frame_.hwnd(), id},
+          [](gpointer data, GClosure*) { delete static_cast<Choice*>(data); });
     }
     gtk_menu_shell_append(GTK_MENU_SHELL(shell), item);
   }

@@ -4,12 +4,13 @@
 #include <set>
 
 #include "platform/richedit/richedit.h"
+#include "platform/screen/backend.h"
 #include "platform/screen/input_map.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/signal.h"
 #include "platform/screen/widgets.h"
 #include "platform/screen/window_input.h"
 #include "platform/screen/windows_display.h"
-#include "platform/screen/signal.h"
 #include "platform/windows/commctrl.h"
 #include "platform/windows/operator.h"
 #include "platform/windows/text.h"
@@ -22,6 +23,9 @@ namespace {
 
 // How long a window may take to stand where it was asked to.
 constexpr int64_t kAnswerMs = 1000;
+
+// A length of the tree (the device's pixels) in GTK's pixels.
+int ToScreen(int pixels) { return pixels / DeviceScale(); }
 
 int SizeStateOf(HWND hwnd) {
   return IsIconic(hwnd) ? SIZE_MINIMIZED : IsZoomed(hwnd) ? SIZE_MAXIMIZED : SIZE_RESTORED;
@@ -127,10 +131,10 @@ void FrameWindow::UpdatePlacement() {
     if (r != rect_) {
       rect_ = r;
       const RECT frame = NonClientOf(hwnd_);
-      place_.x = r.left;
-      place_.y = r.top;
-      place_.width = std::max<int>(1, r.right - r.left - frame.left - frame.right);
-      place_.height = std::max<int>(1, r.bottom - r.top - frame.top - frame.bottom) + MenuBarHeight();
+      place_.x = ToScreen(r.left);
+      place_.y = ToScreen(r.top);
+      place_.width = std::max<int>(1, ToScreen(r.right - r.left - frame.left - frame.right));
+      place_.height = std::max<int>(1, ToScreen(r.bottom - r.top - frame.top - frame.bottom)) + MenuBarHeight();
       gtk_window_move(w, place_.x, place_.y);
       if (shown_) gtk_window_resize(w, place_.width, place_.height);
       else gtk_window_set_default_size(w, place_.width, place_.height);
@@ -181,8 +185,8 @@ void FrameWindow::UpdateChildren() {
     ScreenToClient(hwnd_, &at);
     const int width = std::max<int>(1, r.right - r.left), height = std::max<int>(1, r.bottom - r.top);
     GtkWidget* w = it->second->widget();
-    gtk_layout_move(GTK_LAYOUT(layout_), w, at.x, at.y);
-    gtk_widget_set_size_request(w, width, height);
+    gtk_layout_move(GTK_LAYOUT(layout_), w, ToScreen(at.x), ToScreen(at.y));
+    gtk_widget_set_size_request(w, std::max(1, ToScreen(width)), std::max(1, ToScreen(height)));
     it->second->Update(width, height);
     gtk_widget_show(w);
   }
@@ -220,7 +224,9 @@ void FrameWindow::ReadPlacement(int width, int height) {
     });
   }
   if (real.state == SIZE_MINIMIZED || !IsWindow(hwnd) || SizeStateOf(hwnd) != real.state) return;
-  const RECT r = ModelRectOf(real.x, real.y, width, std::max(0, height - MenuBarHeight()), NonClientOf(hwnd));
+  const int scale = DeviceScale();
+  const RECT r = ModelRectOf(real.x * scale, real.y * scale, width * scale,
+                             std::max(0, height - MenuBarHeight()) * scale, NonClientOf(hwnd));
   if (real.state == SIZE_RESTORED) {
     rect_ = r;
     place_ = real;

@@ -3,15 +3,17 @@
 #include <gtk/gtk.h>
 
 #include "platform/screen/message_box.h"
-#include "platform/screen/widgets.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/widgets.h"
 
 namespace screen {
 
 std::optional<size_t> ChooseFromList(std::string_view title, std::string_view prompt,
-                                     const std::vector<std::string>& items, size_t marked) {
-  GtkWidget* dialog = gtk_dialog_new_with_buttons(std::string(title).c_str(), DialogParent(), GTK_DIALOG_MODAL,
-                                                  "Cancel", GTK_RESPONSE_CANCEL, "OK", GTK_RESPONSE_OK, nullptr);
+                                     const std::vector<std::string>& items, size_t marked, const char* accept) {
+  const std::string cancel = DesktopLabel("_Cancel", false), take = DesktopLabel(accept, false);
+  GtkWidget* dialog =
+      gtk_dialog_new_with_buttons(std::string(title).c_str(), DialogParent(), GTK_DIALOG_MODAL, cancel.c_str(),
+                                  GTK_RESPONSE_CANCEL, take.c_str(), GTK_RESPONSE_OK, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   GtkWidget* box = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
   gtk_container_set_border_width(GTK_CONTAINER(box), 8);
@@ -44,14 +46,18 @@ std::optional<size_t> ChooseFromList(std::string_view title, std::string_view pr
   gtk_widget_grab_focus(view);
 
   int response = 0;
-  Connect(dialog, "response", [](GtkDialog*, int r, gpointer data) {
-                     *static_cast<int*>(data) = r == GTK_RESPONSE_OK ? 1 : 2;
-                   }, &response);
-  Connect(view, "row-activated", [](GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer d) {
-                     gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_OK);
-                   }, dialog);
+  Connect(
+      dialog, "response",
+      [](GtkDialog*, int r, gpointer data) { *static_cast<int*>(data) = r == GTK_RESPONSE_OK ? 1 : 2; }, &response);
+  Connect(
+      view, "row-activated",
+      [](GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer d) {
+        gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_OK);
+      },
+      dialog);
   // The close box answers through "response" (cancel); the window stays for us to destroy.
-  Connect(dialog, "delete-event", [](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }, nullptr);
+  Connect(
+      dialog, "delete-event", [](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }, nullptr);
   RunModal(dialog, [&response] { return response != 0; });
   std::optional<size_t> chosen;
   GtkTreeModel* model = nullptr;

@@ -13,8 +13,9 @@ namespace screen {
 
 // Shows `items` under `prompt` with `marked` marked (beyond the list: the
 // first); returns the index chosen, nullopt when cancelled or the list is
-// empty and OK was pressed.
+// empty and OK was pressed. `accept` is GTK's text of the button that
+// takes the choice ("_OK", "_Print"), in the session's language as Cancel.
 std::optional<size_t> ChooseFromList(std::string_view title, std::string_view prompt,
-                                     const std::vector<std::string>& items, size_t marked);
+                                     const std::vector<std::string>& items, size_t marked, const char* accept = "_OK");
 
 }  // namespace screen

@@ -5,21 +5,23 @@
 #include <string>
 
 #include "platform/screen/pump.h"
-#include "platform/screen/widgets.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/widgets.h"
 
 namespace screen {
 namespace {
 
-const char* ButtonLabel(uiscript::Answer a) {
+// GTK's own button texts, as its translations give them; the platform's
+// Abort, Retry and Ignore have none there and stay as they are.
+std::string ButtonLabel(uiscript::Answer a) {
   switch (a) {
-    case uiscript::kOk: return "OK";
-    case uiscript::kCancel: return "Cancel";
+    case uiscript::kOk: return DesktopLabel("_OK", false);
+    case uiscript::kCancel: return DesktopLabel("_Cancel", false);
     case uiscript::kAbort: return "_Abort";
     case uiscript::kRetry: return "_Retry";
     case uiscript::kIgnore: return "_Ignore";
-    case uiscript::kYes: return "_Yes";
-    case uiscript::kNo: return "_No";
+    case uiscript::kYes: return DesktopLabel("_Yes", true);
+    case uiscript::kNo: return DesktopLabel("_No", true);
   }
   return "?";
 }
@@ -49,6 +51,12 @@ std::string PlainLines(std::string_view text) {
 }
 
 }  // namespace
+
+std::string DesktopLabel(const char* text, bool accessKey) {
+  std::string label = g_dgettext("gtk30", text);
+  if (!accessKey) std::erase(label, '_');
+  return label;
+}
 
 GtkWindow* DialogParent() {
   GList* all = gtk_window_list_toplevels();
@@ -80,7 +88,7 @@ uiscript::Answer ShowMessageBox(std::string_view text, int32_t style, std::strin
                                              body.c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), std::string(caption).c_str());
   gtk_window_set_deletable(GTK_WINDOW(dialog), escape != 0);
-  for (uiscript::Answer b : buttons) gtk_dialog_add_button(GTK_DIALOG(dialog), ButtonLabel(b), b);
+  for (uiscript::Answer b : buttons) gtk_dialog_add_button(GTK_DIALOG(dialog), ButtonLabel(b).c_str(), b);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), byDefault);
   if (GtkWidget* def = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), byDefault)) gtk_widget_grab_focus(def);
 
@@ -88,13 +96,19 @@ uiscript::Answer ShowMessageBox(std::string_view text, int32_t style, std::strin
     int answer = 0;
     int escape = 0;
   } outcome{0, escape};
-  Connect(dialog, "response", [](GtkDialog*, int response, gpointer data) {
-                     auto* o = static_cast<Outcome*>(data);
-                     if (response > 0) o->answer = response;
-                     else if (o->escape != 0) o->answer = o->escape;  // Escape or the close box
-                   }, &outcome);
+  Connect(
+      dialog, "response",
+      [](GtkDialog*, int response, gpointer data) {
+        auto* o = static_cast<Outcome*>(data);
+        if (response > 0)
+          o->answer = response;
+        else if (o->escape != 0)
+          o->answer = o->escape;  // Escape or the close box
+      },
+      &outcome);
   // The close box asks through "response"; the window stays until answered.
-  Connect(dialog, "delete-event", [](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }, nullptr);
+  Connect(
+      dialog, "delete-event", [](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }, nullptr);
   RunModal(dialog, [&outcome] { return outcome.answer != 0; });
   gtk_widget_destroy(dialog);
   return static_cast<uiscript::Answer>(outcome.answer);

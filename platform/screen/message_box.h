@@ -7,6 +7,7 @@
 // answered with a button).
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 typedef struct _GtkWindow GtkWindow;
@@ -20,6 +21,11 @@ uiscript::Answer ShowMessageBox(std::string_view text, int32_t style, std::strin
 
 // Makes every uiscript::MessageBox without a queued answer a real box.
 void InstallMessageBoxes();
+
+// One of GTK's own button texts ("_Yes", "_Cancel", "_Print") in the
+// session's language (LANG, LC_MESSAGES), as GTK's translations give it;
+// without `accessKey` the mnemonic's underscore is left out.
+std::string DesktopLabel(const char* text, bool accessKey);
 
 // The window a dialog stands over: the active top-level window, else the
 // last visible one, else null.

@@ -7,12 +7,13 @@
 #include <algorithm>
 
 #include "platform/richedit/richedit.h"
+#include "platform/screen/backend.h"
 #include "platform/screen/frame_window.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/signal.h"
 #include "platform/screen/widgets.h"
 #include "platform/screen/window_input.h"
 #include "platform/screen/windows_display.h"
-#include "platform/screen/signal.h"
 
 namespace screen {
 
@@ -118,7 +119,10 @@ class RichEditView : public ChildView {
   }
 
   static gboolean OnDraw(GtkWidget* w, cairo_t* cr, RichEditView* self) {
-    const int width = gtk_widget_get_allocated_width(w), height = gtk_widget_get_allocated_height(w);
+    // Painted in the control's pixels, which are the device's.
+    const int scale = DeviceScale();
+    cairo_scale(cr, 1.0 / scale, 1.0 / scale);
+    const int width = gtk_widget_get_allocated_width(w) * scale, height = gtk_widget_get_allocated_height(w) * scale;
     // The window's colour inside a sunken edge.
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
@@ -172,7 +176,8 @@ class RichEditView : public ChildView {
     if (delta == 0) return FALSE;
     const WPARAM wParam = MAKEWPARAM(static_cast<WORD>(MouseKeysOf(e->state, 0, false)), static_cast<WORD>(delta));
     // The wheel's point is on the screen.
-    const LPARAM at = MAKELPARAM(static_cast<WORD>(e->x_root), static_cast<WORD>(e->y_root));
+    const LPARAM at =
+        MAKELPARAM(static_cast<WORD>(e->x_root * DeviceScale()), static_cast<WORD>(e->y_root * DeviceScale()));
     self->Post(WM_MOUSEWHEEL, wParam, at);
     return TRUE;
   }
@@ -188,14 +193,18 @@ class RichEditView : public ChildView {
     return static_cast<WORD>(std::clamp(gtk_adjustment_get_value(a), 0.0, 65535.0));
   }
 
+  // Places `w` at a rectangle of the control's pixels.
   void Place(GtkWidget* w, int x, int y, int width, int height) {
-    gtk_layout_move(GTK_LAYOUT(widget()), w, x, y);
-    gtk_widget_set_size_request(w, std::max(1, width), std::max(1, height));
+    const int scale = DeviceScale();
+    gtk_layout_move(GTK_LAYOUT(widget()), w, x / scale, y / scale);
+    gtk_widget_set_size_request(w, std::max(1, width / scale), std::max(1, height / scale));
     gtk_widget_set_visible(w, width > 0 && height > 0);
   }
 
   // A point of the view in the control's client coordinates.
   static LPARAM At(double x, double y) {
+    x *= DeviceScale();
+    y *= DeviceScale();
     return MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(x)), static_cast<WORD>(static_cast<int16_t>(y)));
   }
 

@@ -50,8 +50,8 @@ struct Trampoline<Handler> {
   }
 };
 
-inline gulong ConnectCall(gpointer instance, const char* signal, GCallback call, gpointer data,
-                          GClosureNotify release, GConnectFlags flags) {
+inline gulong ConnectCall(gpointer instance, const char* signal, GCallback call, gpointer data, GClosureNotify release,
+                          GConnectFlags flags) {
   return g_signal_connect_data(instance, signal, call, data, release, flags);
 }
 

@@ -11,9 +11,9 @@ namespace {
 // A signal with a result, as GTK's events have: the first handler that
 // returns TRUE ends the emission.
 guint EventSignal() {
-  static const guint id = g_signal_new("orn-test-event", G_TYPE_OBJECT, G_SIGNAL_RUN_LAST, 0,
-                                       g_signal_accumulator_true_handled, nullptr, nullptr, G_TYPE_BOOLEAN, 1,
-                                       G_TYPE_INT);
+  static const guint id =
+      g_signal_new("orn-test-event", G_TYPE_OBJECT, G_SIGNAL_RUN_LAST, 0, g_signal_accumulator_true_handled, nullptr,
+                   nullptr, G_TYPE_BOOLEAN, 1, G_TYPE_INT);
   return id;
 }
 
@@ -40,9 +40,9 @@ TEST(SignalTest, AHandlerThatThrowsLeavesTheEmissionWithItsZeroAndThePumpRethrow
     int value;
     const char* expected;
   } cases[] = {
-      {0, "not handled, later handler 1"},                        // FALSE: GTK goes on
-      {1, "handled, later handler 0"},                            // TRUE: the emission stops
-      {2, "not handled, later handler 1, rethrown: paint failed"}, // thrown: FALSE, kept for the pump
+      {0, "not handled, later handler 1"},                          // FALSE: GTK goes on
+      {1, "handled, later handler 0"},                              // TRUE: the emission stops
+      {2, "not handled, later handler 1, rethrown: paint failed"},  // thrown: FALSE, kept for the pump
   };
   for (const Case& c : cases) {
     GObject* object = G_OBJECT(g_object_new(G_TYPE_OBJECT, nullptr));

@@ -21,20 +21,29 @@ class SliderWidget : public ControlWidget {
     gtk_scale_set_digits(GTK_SCALE(widget()), 0);
     gtk_range_set_round_digits(GTK_RANGE(widget()), 0);
     TakeFocus(widget());
-    Connect(widget(), "button-press-event", [](GtkWidget*, GdkEventButton*, SliderWidget* self) {
-                       self->dragging_ = true;
-                       return FALSE;
-                     }, this);
+    Connect(
+        widget(), "button-press-event",
+        [](GtkWidget*, GdkEventButton*, SliderWidget* self) {
+          self->dragging_ = true;
+          return FALSE;
+        },
+        this);
     // After the scale's own handling, so the release reports where it ended.
-    ConnectAfter(widget(), "button-release-event", [](GtkWidget*, GdkEventButton*, SliderWidget* self) {
-      if (!self->dragging_) return FALSE;
-      self->dragging_ = false;
-      self->Slide(false);
-      return FALSE;
-    }, this);
-    Connect(widget(), "value-changed", [](GtkRange*, SliderWidget* self) {
-                       if (!self->Syncing()) self->Slide(self->dragging_);
-                     }, this);
+    ConnectAfter(
+        widget(), "button-release-event",
+        [](GtkWidget*, GdkEventButton*, SliderWidget* self) {
+          if (!self->dragging_) return FALSE;
+          self->dragging_ = false;
+          self->Slide(false);
+          return FALSE;
+        },
+        this);
+    Connect(
+        widget(), "value-changed",
+        [](GtkRange*, SliderWidget* self) {
+          if (!self->Syncing()) self->Slide(self->dragging_);
+        },
+        this);
   }
 
   bool Shows(const forms::Control& c) const override { return HostedBy<slider::Slider>(&c) != nullptr; }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/imaging/text.h"
+#include "platform/screen/backend.h"
 
 namespace screen {
 namespace {
@@ -45,7 +46,8 @@ std::string CssColour(int32_t colour) {
 
 std::string CssFont(const std::string& name, float points, bool bold) {
   char size[32];
-  std::snprintf(size, sizeof size, "%gpt", points > 0 ? static_cast<double>(points) : 8.25);
+  // GTK draws a point DeviceScale() times as large as the model counts it.
+  std::snprintf(size, sizeof size, "%gpt", (points > 0 ? static_cast<double>(points) : 8.25) / DeviceScale());
   // A face this machine lacks falls back to the metric twin of Arial.
   return "font-family: \"" + imaging::FontFamilyFor(name.empty() ? "MS Sans Serif" : name) +
          "\", \"Liberation Sans\", sans-serif; font-size: " +

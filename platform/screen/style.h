@@ -19,7 +19,8 @@ Rgb RgbOf(int32_t colour);
 // The same as a style sheet writes it: "#rrggbb".
 std::string CssColour(int32_t colour);
 // A font of the model for a style sheet: the face the name maps to (Arial
-// and MS Sans Serif to their metric twins), its size in points and weight.
+// and MS Sans Serif to their metric twins), its size in points (of the
+// model's pixels: divided by DeviceScale()) and weight.
 std::string CssFont(const std::string& name, float points, bool bold);
 
 }  // namespace screen

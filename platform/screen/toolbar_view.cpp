@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/screen/backend.h"
 #include "platform/screen/frame_window.h"
-#include "platform/screen/windows_display.h"
 #include "platform/screen/signal.h"
+#include "platform/screen/windows_display.h"
 #include "platform/windows/commctrl.h"
 #include "platform/windows/operator.h"
 #include "platform/windows/text.h"
@@ -117,20 +118,24 @@ class ToolbarView : public ChildView {
       gtk_box_pack_start(GTK_BOX(box), gtk_label_new(ToUtf8(b.text).c_str()), FALSE, FALSE, 0);
       gtk_widget_set_halign(box, GTK_ALIGN_CENTER);
       gtk_container_add(GTK_CONTAINER(button), box);
-      gtk_widget_set_size_request(button, r.right - r.left, r.bottom - r.top);
+      const int scale = DeviceScale();
+      gtk_widget_set_size_request(button, (r.right - r.left) / scale, (r.bottom - r.top) / scale);
       gtk_widget_set_can_focus(button, FALSE);
-      gtk_layout_put(GTK_LAYOUT(widget()), button, r.left, r.top);
+      gtk_layout_put(GTK_LAYOUT(widget()), button, r.left / scale, r.top / scale);
       // A click is the script's "button" verb: a press and release on the
       // toolbar, which sends the command when the button is enabled.
       g_object_set_data(G_OBJECT(button), "orn-command", GINT_TO_POINTER(b.info.idCommand));
-      Connect(button, "clicked", [](GtkButton* w, ToolbarView* self) {
-                         if (self->display().Syncing()) return;
-                         const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(w), "orn-command"));
-                         HWND toolbar = self->hwnd_;
-                         self->display().Input([toolbar, id] {
-                           if (IsWindow(toolbar)) ClickToolbarButton(toolbar, id);
-                         });
-                       }, this);
+      Connect(
+          button, "clicked",
+          [](GtkButton* w, ToolbarView* self) {
+            if (self->display().Syncing()) return;
+            const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(w), "orn-command"));
+            HWND toolbar = self->hwnd_;
+            self->display().Input([toolbar, id] {
+              if (IsWindow(toolbar)) ClickToolbarButton(toolbar, id);
+            });
+          },
+          this);
       gtk_widget_show_all(button);
       buttons_.push_back(button);
     }

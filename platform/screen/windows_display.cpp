@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <set>
+#include <string>
 
 #include "platform/screen/backend.h"
 #include "platform/screen/dialog_window.h"
@@ -22,6 +23,26 @@ using namespace win;
 
 namespace {
 
+// The size of the desktop's font in points, divided by the device scale:
+// the tree counts the device's pixels, GTK draws a point that many times
+// as large.
+std::string DesktopPoints(double points) {
+  if (points <= 0) {
+    points = 10;
+    gchar* name = nullptr;
+    g_object_get(gtk_settings_get_default(), "gtk-font-name", &name, nullptr);
+    if (name) {
+      PangoFontDescription* font = pango_font_description_from_string(name);
+      if (const int size = pango_font_description_get_size(font); size > 0) points = size / double(PANGO_SCALE);
+      pango_font_description_free(font);
+      g_free(name);
+    }
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%gpt", points / DeviceScale());
+  return text;
+}
+
 // The classic desktop's bars: the menu colour behind the toolbar and the
 // status bar, a line above the status text, compact flat buttons; and the
 // dialogs' font.
@@ -29,13 +50,19 @@ void UseClassicBars() {
   static bool done = false;
   if (done) return;
   done = true;
-  AddScreenStyle(
+  const std::string css =
       "#orn-client, #orn-toolbar, #orn-status { background-color: #f0f0f0; }"
       "#orn-status { border-top: 1px solid #a0a0a0; padding: 0 4px; }"
       "#orn-toolbar button { padding: 0 2px; min-height: 0; min-width: 0; }"
+      "menubar, menubar menuitem, menu menuitem, #orn-toolbar label, #orn-status label { font-size: " +
+      DesktopPoints(0) +
+      "; }"
       // Dialogs are laid out for the classic 8-point dialog font.
-      "#orn-dialog label, #orn-dialog button { font-size: 8pt; }"
-      "#orn-dialog button { padding: 0 2px; min-height: 0; min-width: 0; }");
+      "#orn-dialog label, #orn-dialog button { font-size: " +
+      DesktopPoints(8) +
+      "; }"
+      "#orn-dialog button { padding: 0 2px; min-height: 0; min-width: 0; }";
+  AddScreenStyle(css.c_str());
 }
 
 // Dialogs show themselves while they are answered (AnswerDialog).
@@ -57,12 +84,12 @@ WindowsDisplay::~WindowsDisplay() {
 void WindowsDisplay::WindowDestroyed() {
   if (sessionEnd_) return;
   sessionEnd_ = g_idle_add(Source([](gpointer data) {
-                               auto* self = static_cast<WindowsDisplay*>(data);
-                               self->sessionEnd_ = 0;
-                               // A window that refuses stays, shown anew.
-                               self->Input([] { EndSession(); });
-                               return G_SOURCE_REMOVE;
-                             }),
+                             auto* self = static_cast<WindowsDisplay*>(data);
+                             self->sessionEnd_ = 0;
+                             // A window that refuses stays, shown anew.
+                             self->Input([] { EndSession(); });
+                             return G_SOURCE_REMOVE;
+                           }),
                            this);
 }
 
@@ -126,7 +153,7 @@ std::optional<size_t> WindowsDisplay::ChoosePrinter(const std::vector<std::wstri
   Sync();
   std::vector<std::string> names;
   for (const std::wstring& p : printers) names.push_back(ToUtf8(p));
-  return ChooseFromList("Print", "Select Printer", names, marked);
+  return ChooseFromList("Print", "Select Printer", names, marked, "_Print");
 }
 
 int RunWindows(const std::function<int()>& program) {

@@ -1,10 +1,11 @@
 #include "platform/uiscript/uiscript.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <chrono>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -281,10 +282,19 @@ bool ParseWhole(const std::string& s, long min, long max, long* out) {
 
 }  // namespace
 
+namespace {
+std::optional<ScreenPixels>& RealScreen() {
+  static std::optional<ScreenPixels> real;
+  return real;
+}
+}  // namespace
+
+void SetRealScreen(ScreenPixels screen) { RealScreen() = screen; }
+
 ScreenPixels ScreenFromEnvironment() {
   ScreenPixels screen;
   const char* v = std::getenv("ORN_SCREEN");
-  if (!v || !*v) return screen;
+  if (!v || !*v) return RealScreen().value_or(screen);
   const std::string s(v);
   const size_t x = s.find_first_of("xX");
   long w = 0, h = 0;

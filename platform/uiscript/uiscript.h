@@ -103,13 +103,17 @@ Answer MessageBox(std::string_view text, int32_t style, std::string_view caption
 using BoxPresenter = std::function<Answer(std::string_view text, int32_t style, std::string_view caption)>;
 void SetBoxPresenter(BoxPresenter presenter);
 
-// The screen of every windowed program, in pixels: ORN_SCREEN = "WxH"
-// (default 1280x1024), read anew on each call. A malformed value is not
-// guessed: settings::BadSetting ends the run with 124.
+// The screen of every windowed program, in pixels: ORN_SCREEN = "WxH",
+// read anew on each call; unset, the real screen's work area when one was
+// opened (SetRealScreen), else 1280x1024. A malformed value is not guessed:
+// settings::BadSetting ends the run with 124.
 struct ScreenPixels {
   int32_t width = 1280, height = 1024;
 };
 ScreenPixels ScreenFromEnvironment();
+// The work area of the real screen in the model's pixels (platform/screen
+// sets it when it opens the display).
+void SetRealScreen(ScreenPixels screen);
 
 // Starts, once per process, the watchdog that ends a run lasting longer than
 // ORN_UI_TIMEOUT seconds (default 120, 0 = no limit) with exit code 125 and

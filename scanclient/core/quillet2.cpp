@@ -14,7 +14,7 @@ constexpr float kWidth = 6000;  // 400 x 400 pixels at 15 twips per pixel
 constexpr float kHeight = 6000;
 
 std::vector<forms::ControlDesign> Controls() {
-  // L2 fills the client area of the sizable frame (8 pixels across, 32 down).
+  // L2 takes the window less what Form_Resize takes off for the frame (8 pixels across, 32 down).
   return {{.Type = forms::ControlType::OleControl, .Name = "L2", .Left = 0, .Top = 0, .Width = kWidth - 8 * 15,
            .Height = kHeight - 32 * 15, .ProgId = imaging::kPixoProgId}};
 }

@@ -118,8 +118,8 @@ TEST_F(GlimpraScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfA
     SCOPED_TRACE(static_cast<int>(how));
     ScreenSession x;
     ASSERT_TRUE(x.Available()) << x.Missing();
-    Child glimpra = Child::Spawn({GLIMPRA_EXE, "one.tif"}, x.Environment(Variables()), dir_.path(),
-                                 dir_ / "screen.log");
+    Child glimpra =
+        Child::Spawn({GLIMPRA_EXE, "one.tif"}, x.Environment(Variables()), dir_.path(), dir_ / "screen.log");
     const unsigned long w = x.WaitForWindow("^one[.]tif:");
     ASSERT_NE(w, 0u);
     x.Remove(w, how);
@@ -127,6 +127,32 @@ TEST_F(GlimpraScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfA
     ASSERT_TRUE(code.has_value()) << "the viewer runs on without its window";
     EXPECT_EQ(*code, ended);
   }
+}
+
+TEST_F(GlimpraScreenTest, OnAScreenOfTwiceTheScaleThePageFitsAndShowsPixelForPixel) {
+  // 800 x 600 fits 95 % of the 1280 x 1024 screen: shown at 100 %, each of
+  // its pixels one of the screen's, whatever the scale GTK draws at.
+  WriteTiff((dir_ / "page.tif").string(), {{800, 600, 24, kRedFill}});
+  ASSERT_TRUE(x_.StartWindowManager()) << x_.Missing();
+  std::map<std::string, std::string> vars = Variables();
+  vars.erase("ORN_SCREEN");  // the screen's own size
+  vars["GDK_SCALE"] = "2";
+  Child glimpra = Child::Spawn({GLIMPRA_EXE, "page.tif"}, x_.Environment(vars), dir_.path(), dir_ / "screen.log");
+  const unsigned long w = x_.WaitForWindow("^page[.]tif:800x600[.]24  1/1 [(]100%[)] ");
+  ASSERT_NE(w, 0u) << "no window with the caption at 100 %";
+  Shot last;
+  const bool shown = x_.WaitForScreen(
+      [&](const Shot& s) {
+        const orn_test::WindowBox b = x_.Box(w);
+        return b.x >= 0 && b.y >= 0 && b.x + b.width <= 1280 && b.y + b.height <= 1024 &&
+               s.Count(b.x + 2, b.y + 2, 796, 596, kRed) == 796 * 596 &&
+               s.Count(b.x + 802, b.y + 2, 8, 596, kRed) == 0 && s.Count(b.x + 2, b.y + 602, 796, 8, kRed) == 0;
+      },
+      20s, &last);
+  if (!shown) last.SavePng(dir_ / "screen.png");
+  EXPECT_TRUE(shown) << "the page is not inside the screen at 800 x 600 pixels";
+  x_.CloseBox(w);
+  EXPECT_TRUE(glimpra.Wait(20s).has_value());
 }
 
 TEST_F(GlimpraScreenTest, TheWatermarkTilesShowOverThePage) {

@@ -175,8 +175,8 @@ TEST_F(LumoretScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfA
     SCOPED_TRACE(static_cast<int>(how));
     ScreenSession x;
     ASSERT_TRUE(x.Available()) << x.Missing();
-    Child lumoret = Child::Spawn({LUMORET_EXE, "-f", "letter.rtf"}, x.Environment(Variables()), dir_.path(),
-                                 dir_ / "screen.log");
+    Child lumoret =
+        Child::Spawn({LUMORET_EXE, "-f", "letter.rtf"}, x.Environment(Variables()), dir_.path(), dir_ / "screen.log");
     const unsigned long w = x.WaitForWindow(kLetterWindow);
     ASSERT_NE(w, 0u);
     x.Remove(w, how);
@@ -184,6 +184,33 @@ TEST_F(LumoretScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfA
     ASSERT_TRUE(code.has_value()) << "the viewer runs on without its window";
     EXPECT_EQ(*code, headless.exitCode);
   }
+}
+
+TEST_F(LumoretScreenTest, OnAScreenOfTwiceTheScaleTheWindowFitsAndTheLetterShowsPixelForPixel) {
+  ScreenSession x(1024, 768);
+  ASSERT_TRUE(x.StartWindowManager()) << x.Missing();
+  std::map<std::string, std::string> vars = Variables();
+  vars.erase("ORN_SCREEN");  // the screen's own size
+  vars["GDK_SCALE"] = "2";
+  Child lumoret =
+      Child::Spawn({LUMORET_EXE, "-f", "letter.rtf"}, x.Environment(vars), dir_.path(), dir_ / "screen.log");
+  const unsigned long w = x.WaitForWindow(kLetterWindow);
+  ASSERT_NE(w, 0u);
+  // The text in the column the page gives (554 of the device's pixels) and
+  // nothing right of it, as at the scale of one; the window inside the screen.
+  Shot last;
+  const bool shown = x.WaitForScreen(
+      [&](const Shot& s) {
+        const WindowBox b = x.Box(w);
+        return b.x >= 0 && b.y >= 0 && b.x + b.width <= 1024 && b.y + b.height <= 768 &&
+               CountIf(s, b.x, b.y + 60, 560, 500, &HeadingBlue) > 300 &&
+               CountIf(s, b.x + 620, b.y + 100, b.width - 660, 400, &NotWhite) < 300;
+      },
+      20s, &last);
+  if (!shown) last.SavePng(dir_ / "screen.png");
+  EXPECT_TRUE(shown) << "the letter at the device's pixels inside the screen";
+  x.Remove(w, ScreenSession::Removal::kKill);
+  EXPECT_TRUE(lumoret.Wait(20s).has_value());
 }
 
 TEST_F(LumoretScreenTest, TheToolbarButtonAndTheMenuPrintOnlyALoadedDocument) {

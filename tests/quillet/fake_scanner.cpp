@@ -10,6 +10,9 @@
 //                                     listed, opened by its name
 //   modes MODE;MODE;...               the scan modes, the first one the
 //                                     device's own (default "Gray;Color")
+//   hold FILE                         the scan's first read waits while FILE
+//                                     exists (a minute at most): a scan that
+//                                     lasts until the test lets it end
 // A mode whose name holds "Color" scans red (200, 40, 40); one that holds
 // "Binary" or "Lineart" black and white (1 bit, white); any other grey 8
 // bits of level 128. The frame is in millimetres, 80 x 50 from the corner
@@ -17,6 +20,8 @@
 
 #include <sane/sane.h>
 #include <sane/saneopts.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -38,6 +43,7 @@ struct Device {
 struct Config {
   std::vector<Device> devices;
   std::vector<std::string> modes = {"Gray", "Color"};
+  std::string hold;
 };
 
 Config gConfig;
@@ -78,6 +84,8 @@ void ReadConfig() {
       gConfig.modes.clear();
       std::istringstream list(rest);
       for (std::string mode; std::getline(list, mode, ';');) gConfig.modes.push_back(mode);
+    } else if (key == "hold") {
+      std::getline(words >> std::ws, gConfig.hold);
     }
   }
 }
@@ -251,6 +259,10 @@ SANE_Status sane_ornfake_read(SANE_Handle handle, SANE_Byte* buffer, SANE_Int ma
   *length = 0;
   if (!s->scanning) return SANE_STATUS_CANCELLED;
   if (s->sent == s->data.size()) return SANE_STATUS_EOF;
+  if (s->sent == 0 && !gConfig.hold.empty()) {
+    struct stat st;
+    for (int i = 0; i < 6000 && stat(gConfig.hold.c_str(), &st) == 0; ++i) usleep(10000);
+  }
   const size_t n = std::min(static_cast<size_t>(max), s->data.size() - s->sent);
   std::memcpy(buffer, s->data.data() + s->sent, n);
   s->sent += n;

@@ -72,8 +72,8 @@ class QuilletScreenTest : public QuilletRun {
     } else {
       vars["ORN_UI_SCRIPT"] = "";
     }
-    return Child::Spawn({(Bin() / "Quillet").string(), "demo", "12345", Out().string()}, x.Environment(vars),
-                        Root(), Root() / "screen.log");
+    return Child::Spawn({(Bin() / "Quillet").string(), "demo", "12345", Out().string()}, x.Environment(vars), Root(),
+                        Root() / "screen.log");
   }
 
   // Waits for a whole dump of the watched run's model that `test` accepts;
@@ -231,6 +231,67 @@ TEST_F(QuilletScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfA
   }
 }
 
+TEST_F(QuilletScreenTest, OnAScreenOfTwiceTheScaleTheWindowFitsAndItsControlsStandWhereTheModelPutsThem) {
+  // A smaller screen than the default one: the model takes the screen's own.
+  orn_test::ScreenSession x(1024, 768);
+  ASSERT_TRUE(x.StartWindowManager()) << x.Missing();
+  Env("ORN_SCREEN", "");
+  Env("GDK_SCALE", "2");
+  Child quillet = Start(x, true);
+  const unsigned long w = x.WaitForWindow(kMainWindow);
+  ASSERT_NE(w, 0u) << ReadText(Root() / "screen.log");
+  Model m;
+  ASSERT_TRUE(WaitForModel(Holds("Screen.Width", "15360"), &m)) << "the model's screen: " << m["Screen.Width"];
+  EXPECT_EQ(m["Screen.Height"], "11520");
+  // Each of the model's pixels is one of the screen's: the window inside
+  // the screen, its help button and status line inside its client area,
+  // and a sheet button's red face where the model has it.
+  const WindowBox b = x.Box(w);
+  const WindowBox help = Place("DoHelp", &m), status = Place("Status", &m);
+  EXPECT_GE(b.x, 0);
+  EXPECT_GE(b.y, 0);
+  EXPECT_LE(b.x + b.width, 1024);
+  EXPECT_LE(b.y + b.height, 768);
+  EXPECT_LE(help.x + help.width, b.width);
+  EXPECT_LE(status.y + status.height, b.height);
+  // (GTK draws a button's border at its own scale: the middle of the face.)
+  const WindowBox page = Place("Page(0)", &m);
+  Shot last;
+  const bool shown = x.WaitForScreen(
+      [&](const Shot& s) {
+        return s.Count(b.x + page.x + 5, b.y + page.y + page.height / 2 - 2, 4, 4, kRed) == 16 &&
+               s.Count(b.x + page.x - 4, b.y + page.y + page.height / 2 - 2, 3, 4, kRed) == 0;
+      },
+      20s, &last);
+  if (!shown) last.SavePng(Root() / "screen-scale.png");
+  EXPECT_TRUE(shown) << "the first sheet button's face where the model has it";
+  quillet.Kill();
+}
+
+TEST_F(QuilletScreenTest, TheHourglassShowsWhileTheScanRuns) {
+  // A scanner whose scan lasts until the test lets it end.
+  const fs::path hold = Root() / "hold";
+  std::ofstream(hold) << "";
+  std::ofstream(Root() / "sane" / "dll.conf") << "ornfake\n";
+  std::ofstream(Root() / "sane" / "ornfake.conf") << "device fake:1 local\nhold " << hold.string() << "\n";
+  Env("LD_LIBRARY_PATH", ORN_FAKE_SANE_DIR);
+  Child quillet = Start(true);
+  const unsigned long w = x_.WaitForWindow(kMainWindow);
+  ASSERT_NE(w, 0u) << ReadText(Root() / "screen.log");
+  const std::string idle = x_.CursorName();
+  ASSERT_TRUE(ClickOn(w, "Page(0)"));  // the pointer stays on the sheet button
+  auto shows = [this](const std::string& name) {
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (x_.CursorName() != name && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
+    return x_.CursorName();
+  };
+  EXPECT_EQ(shows("wait"), "wait") << "no hourglass while the scan runs";
+  fs::remove(hold);
+  EXPECT_TRUE(WaitForModel(Holds("Quillet1.Thsav(0).Left", "1"))) << "the sheet is not scanned";
+  EXPECT_EQ(shows(idle), idle) << "the hourglass stays after the scan";
+  quillet.Kill();
+}
+
 TEST_F(QuilletScreenTest, TheSourceDialogListsTheScannersToChooseFrom) {
   std::ofstream(Root() / "sane" / "test.conf") << "number_of_devices 2\nmode Color\ndepth 8\nresolution 75\n";
   Child quillet = Start();
@@ -363,12 +424,12 @@ TEST_F(QuilletScreenTest, AWindowManagerMaximisesMinimisesAndSizesTheWindow) {
 
   // Sized by the window manager to 1000 x 700 pixels inside its frame: the
   // window lays itself out for that size (the model counts 8 pixels across
-  // and 32 down for the frame).
+  // and 28 down for the frame).
   ASSERT_TRUE(x_.Xdotool({"windowsize", std::to_string(w), "1000", "700"}));
   ASSERT_TRUE(WaitForModel(Holds("Quillet1.Width", "15120"), &m)) << m["Quillet1.Width"];
-  EXPECT_EQ(m["Quillet1.Height"], "10980");
+  EXPECT_EQ(m["Quillet1.Height"], "10920");
   EXPECT_EQ(std::stoi(m["Quillet1.L1.Width"]), 15120 - std::stoi(m["Quillet1.L1.Left"]) - 8 * 15);
-  EXPECT_EQ(std::stoi(m["Quillet1.Status.Top"]), 10980 - std::stoi(m["Quillet1.Status.Height"]) - 28 * 15);
+  EXPECT_EQ(std::stoi(m["Quillet1.Status.Top"]), 10920 - std::stoi(m["Quillet1.Status.Height"]) - 28 * 15);
 
   // The help box stands over the empty view in the screenshot, and where
   // it stood the view shows again once it has gone. The pointer stands

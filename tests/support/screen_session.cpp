@@ -5,6 +5,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xcursor/Xcursor.h>
+#include <X11/extensions/Xfixes.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <png.h>
@@ -238,7 +240,8 @@ bool Shot::SavePng(const fs::path& path) const {
 
 // ---- ScreenSession
 
-ScreenSession::ScreenSession() {
+ScreenSession::ScreenSession(int width, int height) {
+  const std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "x24";
   for (const char* tool : {"Xvfb", "xdotool"}) {
     if (FindTool(tool).empty()) {
       missing_ = std::string(tool) + " is not installed";
@@ -260,7 +263,7 @@ ScreenSession::ScreenSession() {
       dup2(null, 2);
     }
     const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", geometry.c_str(), "-nolisten", "tcp", "-noreset",
            static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -459,6 +462,36 @@ void ScreenSession::Remove(unsigned long window, Removal how) {
     waitpid(serverPid_, &status, 0);
     serverPid_ = 0;
   }
+}
+
+std::string ScreenSession::CursorName() {
+  if (!display_) return "";
+  XFixesCursorImage* image = XFixesGetCursorImage(display_);
+  if (!image) return "";
+  std::string name = image->name ? image->name : "";
+  // The frames of an animated cursor have no name of their own: the
+  // theme's animated cursors are told by their pixels.
+  for (const char* animated : {"wait", "progress"}) {
+    if (!name.empty()) break;
+    XcursorImages* frames =
+        XcursorLibraryLoadImages(animated, XcursorGetTheme(display_), XcursorGetDefaultSize(display_));
+    for (int i = 0; frames && i < frames->nimage && name.empty(); ++i) {
+      const XcursorImage* f = frames->images[i];
+      if (f->width != image->width || f->height != image->height) continue;
+      bool same = true;
+      for (size_t p = 0; same && p < size_t{f->width} * f->height; ++p)
+        same = static_cast<uint32_t>(image->pixels[p]) == f->pixels[p];
+      if (same) name = animated;
+    }
+    if (frames) XcursorImagesDestroy(frames);
+  }
+  XFree(image);
+  return name;
+}
+
+bool ScreenSession::PointAt(unsigned long window, int x, int y) {
+  const WindowBox b = Box(window);
+  return PointerTo(b.x + x, b.y + y);
 }
 
 Shot ScreenSession::Screenshot() {

@@ -79,8 +79,8 @@ struct WindowBox {
 
 class ScreenSession {
  public:
-  // Starts Xvfb (1280 x 1024, 24 bits) on a free display.
-  ScreenSession();
+  // Starts Xvfb (width x height, 24 bits) on a free display.
+  explicit ScreenSession(int width = 1280, int height = 1024);
   ~ScreenSession();
   ScreenSession(const ScreenSession&) = delete;
   ScreenSession& operator=(const ScreenSession&) = delete;
@@ -133,6 +133,13 @@ class ScreenSession {
   };
   // Does `how` to `window`; after kServer nothing else works here.
   void Remove(unsigned long window, Removal how);
+
+  // The name of the cursor the pointer shows now (the cursor theme's file
+  // name, "wait", "crosshair" ...; a frame of the theme's "wait" or
+  // "progress" animation by that name); empty when it has none.
+  std::string CursorName();
+  // Moves the real pointer to (x, y) of the window's client area.
+  bool PointAt(unsigned long window, int x, int y);
 
   Shot Screenshot();
   // Takes screenshots until `test` holds for one (true) or `timeout` ends
