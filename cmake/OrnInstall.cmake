@@ -297,6 +297,9 @@ set(CPACK_DEBIAN_JAVA_PACKAGE_NAME orn-desk-kit-java)
 set(CPACK_DEBIAN_JAVA_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_JAVA_PACKAGE_SECTION java)
 set(CPACK_DEBIAN_JAVA_PACKAGE_DEPENDS "default-jre-headless (>= 2:1.17) | java17-runtime-headless")
+# Up to 1.0.0 the jar and the bridge came with orn-desk-kit itself.
+set(CPACK_DEBIAN_JAVA_PACKAGE_REPLACES "orn-desk-kit (<< 1.0.0-1)")
+set(CPACK_DEBIAN_JAVA_PACKAGE_BREAKS "orn-desk-kit (<< 1.0.0-1)")
 set(CPACK_COMPONENT_JAVA_DESCRIPTION "PKCS#11 bridge of the ORN desk kit for Java
 Brennix, the native half of the Java class com.zo.pkcs11.Pkcs11Impl, and
 its jar: a Java program signs, digests and manages keys on a PKCS#11
