@@ -144,20 +144,23 @@ if(TARGET Quillet)
   file(CREATE_LINK ${to_quillet} ${orn_generated}/bin/Quillet SYMBOLIC)
   install(FILES ${orn_generated}/bin/Quillet DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-  # Quillet.ini is configuration: the file lives in etc/orn (/etc/orn under
-  # the prefix /usr, where dpkg keeps an administrator's changes over
-  # upgrades) and a link beside the program points to it. Decided when
-  # installing, when the prefix is known.
   # The installed profile is the demo's, but shared by every user of the
   # computer in a folder only root may write: its log goes to each user's
   # own state folder ({USR.PATH}).
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/demo/Quillet.ini)
   file(READ ${CMAKE_SOURCE_DIR}/demo/Quillet.ini orn_profile_text)
   string(REPLACE "\nLogFile={APP.PATH}/Quillet.log\n" "\nLogFile={USR.PATH}/Quillet.log\n"
          orn_installed_profile "${orn_profile_text}")
   if(orn_installed_profile STREQUAL orn_profile_text)
     message(FATAL_ERROR "demo/Quillet.ini: no LogFile={APP.PATH}/Quillet.log line to point at the user's folder")
   endif()
-  file(CONFIGURE OUTPUT ${orn_generated}/etc/Quillet.ini CONTENT "${orn_installed_profile}" @ONLY)
+  file(WRITE ${orn_generated}/etc/Quillet.ini.new "${orn_installed_profile}")
+  file(COPY_FILE ${orn_generated}/etc/Quillet.ini.new ${orn_generated}/etc/Quillet.ini ONLY_IF_DIFFERENT)
+  file(REMOVE ${orn_generated}/etc/Quillet.ini.new)
+  # Quillet.ini is configuration: the file lives in etc/orn (/etc/orn under
+  # the prefix /usr, where dpkg keeps an administrator's changes over
+  # upgrades) and a link beside the program points to it. Decided when
+  # installing, when the prefix is known.
   install(CODE "set(orn_program_dir \"${orn_quillet_dir}\")
     set(orn_profile \"${orn_generated}/etc/Quillet.ini\")")
   install(CODE [[
@@ -299,6 +302,9 @@ set(CPACK_DEBIAN_JAVA_PACKAGE_NAME orn-desk-kit-java)
 set(CPACK_DEBIAN_JAVA_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_JAVA_PACKAGE_SECTION java)
 set(CPACK_DEBIAN_JAVA_PACKAGE_DEPENDS "default-jre-headless (>= 2:1.17) | java17-runtime-headless")
+# Up to 1.0.0 the jar and the bridge came with orn-desk-kit itself.
+set(CPACK_DEBIAN_JAVA_PACKAGE_REPLACES "orn-desk-kit (<< 1.0.0-1)")
+set(CPACK_DEBIAN_JAVA_PACKAGE_BREAKS "orn-desk-kit (<< 1.0.0-1)")
 set(CPACK_COMPONENT_JAVA_DESCRIPTION "PKCS#11 bridge of the ORN desk kit for Java
 Brennix, the native half of the Java class com.zo.pkcs11.Pkcs11Impl, and
 its jar: a Java program signs, digests and manages keys on a PKCS#11
