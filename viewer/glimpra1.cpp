@@ -239,16 +239,16 @@ void Glimpra1::Load_File(const std::string& file, int16_t page) {
 }
 
 // PageDown loads ShownPage + 1; the last page has no next one to read.
-// Pages turned in quick succession are decoded two at a time, as long as
-// two more pages like this one stay within kReadAheadBytes.
+// Pages turned in quick succession are decoded side by side, as many as
+// pages like this one fit in kReadAheadBytes (one at least).
 void Glimpra1::ReadNextPageAhead(const std::string& host) {
   constexpr double kReadAheadBytes = 64.0 * 1024 * 1024;
   const ViewerState& s = State;
   auto* view = dynamic_cast<imaging::PixoControl*>(L1.Object());
   if (!view || s.ShownPage < 1 || s.ShownPage >= s.ShownPageCount) return;
-  const double pageBytes = double{s.ShownWidth} * s.ShownHeight * (s.ShownBits > 8 ? 3 : 1);
-  const int32_t pages = std::min<int32_t>(s.ShownPageCount - s.ShownPage, 2 * pageBytes <= kReadAheadBytes ? 2 : 1);
-  view->ReadAhead(host, 24, s.ShownPage + 1, pages);
+  const double pageBytes = std::max(1.0, double{s.ShownWidth} * s.ShownHeight * (s.ShownBits > 8 ? 3 : 1));
+  const auto fit = static_cast<int32_t>(std::clamp(kReadAheadBytes / pageBytes, 1.0, double{imaging::kMostPagesAhead}));
+  view->ReadAhead(host, 24, s.ShownPage + 1, std::min<int32_t>(s.ShownPageCount - s.ShownPage, fit));
 }
 
 void Glimpra1::SizeWindow() {
