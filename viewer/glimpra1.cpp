@@ -8,6 +8,7 @@
 #include "platform/runtime/convert.h"
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/files.h"
+#include "platform/runtime/step_times.h"
 #include "platform/runtime/strings.h"
 #include "platform/win32/environment.h"
 #include "viewer/error_box.h"
@@ -229,6 +230,7 @@ void Glimpra1::Load_File(const std::string& file, int16_t page) {
     SizeWindow();
     PixPut(L1, Pixo::AutoRepaint, true);
     Form_Resize();
+    rt::MarkStep("glimpra.page.shown");
 
     // The file goes only once its first page is on show (not right after
     // the load), and never when that page could not be loaded.
