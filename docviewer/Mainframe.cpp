@@ -1,3 +1,4 @@
+#include "platform/runtime/step_times.h"
 #include "docviewer/Mainframe.h"
 
 #include <cstdarg>
@@ -254,7 +255,9 @@ bool MFrame::LoadFile() {
   TRACE_SCOPE("MFrame::LoadFile");
   XTraceDetail(1, "start %.128ls", m_pszFile);
   SetStatusText(kStatus[kLoading], m_pszFile);
+  rt::MarkStep("lumoret.load.begin");
   bool loaded = REUtil::LoadREFile(m_hwndRE, m_pszFile);
+  rt::MarkStep("lumoret.load.end");
   m_dwError = loaded ? 0 : GetLastError();
   return loaded;
 }

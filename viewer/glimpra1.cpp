@@ -8,6 +8,7 @@
 #include "platform/runtime/convert.h"
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/files.h"
+#include "platform/runtime/step_times.h"
 #include "platform/runtime/strings.h"
 #include "platform/win32/environment.h"
 #include "viewer/error_box.h"
@@ -229,6 +230,7 @@ void Glimpra1::Load_File(const std::string& file, int16_t page) {
     SizeWindow();
     PixPut(L1, Pixo::AutoRepaint, true);
     Form_Resize();
+    rt::MarkStep("glimpra.page.shown");
 
     // The file goes only once its first page is on show (not right after
     // the load), and never when that page could not be loaded.
@@ -239,16 +241,16 @@ void Glimpra1::Load_File(const std::string& file, int16_t page) {
 }
 
 // PageDown loads ShownPage + 1; the last page has no next one to read.
-// Pages turned in quick succession are decoded two at a time, as long as
-// two more pages like this one stay within kReadAheadBytes.
+// Pages turned in quick succession are decoded side by side, as many as
+// pages like this one fit in kReadAheadBytes (one at least).
 void Glimpra1::ReadNextPageAhead(const std::string& host) {
   constexpr double kReadAheadBytes = 64.0 * 1024 * 1024;
   const ViewerState& s = State;
   auto* view = dynamic_cast<imaging::PixoControl*>(L1.Object());
   if (!view || s.ShownPage < 1 || s.ShownPage >= s.ShownPageCount) return;
-  const double pageBytes = double{s.ShownWidth} * s.ShownHeight * (s.ShownBits > 8 ? 3 : 1);
-  const int32_t pages = std::min<int32_t>(s.ShownPageCount - s.ShownPage, 2 * pageBytes <= kReadAheadBytes ? 2 : 1);
-  view->ReadAhead(host, 24, s.ShownPage + 1, pages);
+  const double pageBytes = std::max(1.0, double{s.ShownWidth} * s.ShownHeight * (s.ShownBits > 8 ? 3 : 1));
+  const auto fit = static_cast<int32_t>(std::clamp(kReadAheadBytes / pageBytes, 1.0, double{imaging::kMostPagesAhead}));
+  view->ReadAhead(host, 24, s.ShownPage + 1, std::min<int32_t>(s.ShownPageCount - s.ShownPage, fit));
 }
 
 void Glimpra1::SizeWindow() {

@@ -263,17 +263,20 @@ TEST_F(Glimpra1ReadAheadTest, APageReadAheadIsThePageReadInOrder) {
 }
 
 TEST_F(Glimpra1ReadAheadTest, GoingElsewhereDropsThePagesReadAhead) {
-  WriteTiff("four.tif", {{40, 30, 24, 1}, {40, 30, 24, 2}, {40, 30, 24, 3}, {40, 30, 24, 4}});
+  std::vector<testing::PageFixture> six;
+  for (int32_t page = 1; page <= 6; ++page) six.push_back({40, 30, 24, page});
+  WriteTiff("six.tif", six);
   WriteTiff("one.tif", {{20, 20, 24}});
-  Glimpra1& f = Start({"four.tif"});
-  EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2, 3}));
+  Glimpra1& f = Start({"six.tif"});
+  ASSERT_EQ(imaging::kMostPagesAhead, 4);
+  EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2, 3, 4, 5}));
   Turn(kPageDown, false);
   EXPECT_EQ(View().ReadAheadsTaken(), 1);
-  EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{3, 4})) << "page 3 is kept, page 4 added";
+  EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{3, 4, 5, 6})) << "pages 3 to 5 are kept, page 6 added";
   Turn(kPageUp, false);
   EXPECT_EQ(f.State.ShownPage, 1);
   EXPECT_EQ(View().ReadAheadsTaken(), 1) << "page 1 was not read ahead";
-  EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2, 3})) << "page 4 was dropped";
+  EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2, 3, 4, 5})) << "page 6 was dropped";
   f.L1_FileEvent("one.tif");
   EXPECT_EQ(f.State.ShownPageCount, 1);
   EXPECT_TRUE(View().ReadAheadPages().empty());

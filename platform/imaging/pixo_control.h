@@ -27,7 +27,7 @@ namespace imaging {
 class Image;
 
 // Pages read ahead at most at a time.
-inline constexpr int32_t kMostPagesAhead = 2;
+inline constexpr int32_t kMostPagesAhead = 4;
 
 // Registers the control class under kPixoProgId ("PIXOLib.PIXO").
 void RegisterPixoControl();

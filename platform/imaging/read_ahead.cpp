@@ -155,6 +155,11 @@ void PageReadAhead::Drop() noexcept {
   dropped = shared_->Forget();
 }
 
+bool PageReadAhead::Ready() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->wanted && shared_->done;
+}
+
 bool PageReadAhead::Holds(const std::string& path, int32_t page, int32_t bits) const {
   std::lock_guard lock(shared_->mutex);
   return shared_->wanted && shared_->wanted->Is(path, page, bits);

@@ -37,6 +37,8 @@ class PageReadAhead {
   std::optional<Image> Take(const std::string& path, int32_t page, int32_t bits);
   // Forgets the page held; a read in progress goes on, its result unused.
   void Drop() noexcept;
+  // True when the page asked for has been read: Take does not wait.
+  bool Ready() const;
   // True when this page is held or being read.
   bool Holds(const std::string& path, int32_t page, int32_t bits) const;
   // The page held or being read, 0 when there is none.

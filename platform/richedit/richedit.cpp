@@ -1,6 +1,7 @@
 #include "platform/richedit/richedit.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <string>
 #include <vector>
@@ -35,8 +36,12 @@ struct Control {
   rich::Document doc;
   rich::Layout layout{&doc};
   std::vector<Embedded> objects;  // one per mark of doc, in order; pictures hold none
-  std::vector<rich::PlacedLine> screenLines;  // the whole document at the screen's width
+  // The document's lines at the screen's width, from its start: laid out as
+  // far as they were needed (or laid out in the background) so far.
+  std::vector<rich::PlacedLine> screenLines;
   int32_t screenWidth = -1;
+  LONG screenNext = 0;      // the first character of the lines still to lay out
+  bool screenDone = false;  // every line is known
   LONG anchor = 0, caret = 0;
   bool modified = false;
   bool redraw = true;
@@ -261,20 +266,61 @@ int32_t ScreenWidth(const Control& c) {
 
 constexpr int32_t kEmptyLineHeight = 240;
 
-// Every line of the document at the screen's width, laid out once until the
-// document or the width changes.
-const std::vector<rich::PlacedLine>& ScreenLines(Control& c) {
-  int32_t width = ScreenWidth(c);
+// The screen's lines are laid out a piece at a time, each piece about this
+// many twips high (some screens' worth), so that showing the start of a long
+// document does not wait for its end.
+constexpr int32_t kScreenPieceTwips = 1440 * 40;
+
+// Lays out the next piece of the screen's lines. A piece begins again at the
+// start of the last line known: that line is placed by both pieces, and its
+// two tops give the offset of the new piece, whatever spacing lies between
+// paragraphs there. False when every line is known.
+bool LayOutScreenPiece(Control& c) {
+  const int32_t width = ScreenWidth(c);
   if (c.screenWidth != width) {
-    rich::FillRequest req;
-    req.width = width;
-    req.page = false;
-    c.screenLines = c.layout.Fill(req, nullptr).lines;
-    if (c.screenLines.empty()) c.screenLines.push_back({0, c.Length(), 0, kEmptyLineHeight});
+    c.screenLines.clear();
+    c.screenNext = 0;
+    c.screenDone = false;
     c.screenWidth = width;
   }
+  if (c.screenDone) return false;
+  rich::FillRequest req;
+  req.width = width;
+  req.page = false;
+  req.first = c.screenLines.empty() ? 0 : c.screenLines.back().start;
+  // A line taller than the piece: a higher piece, until it gets past it.
+  for (int32_t height = kScreenPieceTwips;; height *= 2) {
+    req.height = height;
+    rich::FillResult r = c.layout.Fill(req, nullptr);
+    const bool more = r.next < c.Length();
+    if (more && r.lines.size() < 2 && r.next <= c.screenNext && height < (1 << 29)) continue;
+    int32_t offset = 0;
+    if (!c.screenLines.empty() && !r.lines.empty()) {
+      offset = c.screenLines.back().top - r.lines.front().top;
+      c.screenLines.pop_back();
+    }
+    for (rich::PlacedLine& l : r.lines) {
+      l.top += offset;
+      c.screenLines.push_back(l);
+    }
+    c.screenNext = r.next;
+    c.screenDone = !more || r.lines.empty();
+    break;
+  }
+  if (c.screenDone && c.screenLines.empty()) c.screenLines.push_back({0, c.Length(), 0, kEmptyLineHeight});
+  return !c.screenDone;
+}
+
+// The screen's lines, laid out at least until line `line` is known and the
+// character `cp` is placed (or to the end of the document).
+const std::vector<rich::PlacedLine>& ScreenLinesTo(Control& c, size_t line, LONG cp = -1) {
+  if (c.screenWidth != ScreenWidth(c)) LayOutScreenPiece(c);
+  while (!c.screenDone && (c.screenLines.size() <= line || c.screenNext <= cp)) LayOutScreenPiece(c);
   return c.screenLines;
 }
+
+// Every line of the document at the screen's width.
+const std::vector<rich::PlacedLine>& ScreenLines(Control& c) { return ScreenLinesTo(c, SIZE_MAX); }
 
 size_t LineOf(const std::vector<rich::PlacedLine>& lines, LONG cp) {
   for (size_t i = 0; i < lines.size(); ++i)
@@ -293,11 +339,16 @@ LONG LineLast(const Control& c, const rich::PlacedLine& l) {
 }
 
 LONG CpFromPoint(Control& c, LPARAM lParam) {
-  const auto& lines = ScreenLines(c);
   const RECT format = FormatRect(c);
   int32_t y = (GET_Y_LPARAM(lParam) - format.top) * kTwipsPerPixel;
-  size_t i = std::min<size_t>(static_cast<size_t>(std::max<LONG>(c.firstLine, 0)), lines.size() - 1);
-  while (i + 1 < lines.size() && y >= lines[i].height) {
+  const auto first = static_cast<size_t>(std::max<LONG>(c.firstLine, 0));
+  const auto& lines = ScreenLinesTo(c, first + 1);
+  size_t i = std::min<size_t>(first, lines.size() - 1);
+  while (y >= lines[i].height) {
+    if (i + 1 >= lines.size()) {
+      if (!LayOutScreenPiece(c) && i + 1 >= lines.size()) break;
+      continue;
+    }
     y -= lines[i].height;
     ++i;
   }
@@ -305,7 +356,7 @@ LONG CpFromPoint(Control& c, LPARAM lParam) {
 }
 
 void ScrollTo(Control& c, LONG line) {
-  LONG count = static_cast<LONG>(ScreenLines(c).size());
+  LONG count = static_cast<LONG>(ScreenLinesTo(c, static_cast<size_t>(std::max<LONG>(line, 0))).size());
   c.firstLine = std::clamp<LONG>(line, 0, count - 1);
 }
 
@@ -319,7 +370,7 @@ void ScrollXTo(Control& c, LONG x) {
 LONG VisibleLines(Control& c) {
   RECT r;
   GetClientRect(c.hwnd, &r);
-  int32_t lineHeight = std::max<int32_t>(ScreenLines(c).front().height, 1);
+  int32_t lineHeight = std::max<int32_t>(ScreenLinesTo(c, 0).front().height, 1);
   return std::max<LONG>(1, r.bottom * kTwipsPerPixel / lineHeight);
 }
 
@@ -474,7 +525,10 @@ LRESULT FormatRange(Control& c, bool render, FORMATRANGE* fr) {
 LRESULT KeyDown(Control& c, WPARAM vk) {
   bool shift = GetKeyState(VK_SHIFT) < 0;
   bool ctrl = GetKeyState(VK_CONTROL) < 0;
-  auto lines = ScreenLines(c);
+  // The caret's line and the one below it, for the arrows.
+  ScreenLinesTo(c, 0, c.caret);
+  ScreenLinesTo(c, LineOf(c.screenLines, c.caret) + 1);
+  const auto& lines = c.screenLines;
   size_t li = LineOf(lines, c.caret);
   switch (vk) {
     case VK_LEFT: MoveCaret(c, c.caret - 1, shift); break;
@@ -614,13 +668,14 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
     case EM_GETFIRSTVISIBLELINE: return c->firstLine;
     case EM_LINEINDEX: {
       // -1: the line of the caret.
-      const auto& lines = ScreenLines(*c);
-      auto line = static_cast<intptr_t>(wParam) < 0 ? LineOf(lines, c->caret) : static_cast<size_t>(wParam);
+      const bool caret = static_cast<intptr_t>(wParam) < 0;
+      const auto& lines = caret ? ScreenLinesTo(*c, 0, c->caret) : ScreenLinesTo(*c, static_cast<size_t>(wParam));
+      auto line = caret ? LineOf(lines, c->caret) : static_cast<size_t>(wParam);
       return line < lines.size() ? lines[line].start : -1;
     }
     case EM_LINEFROMCHAR: {
       LONG cp = static_cast<intptr_t>(wParam) < 0 ? c->Sel().cpMin : static_cast<LONG>(wParam);
-      return static_cast<LRESULT>(LineOf(ScreenLines(*c), cp));
+      return static_cast<LRESULT>(LineOf(ScreenLinesTo(*c, 0, cp), cp));
     }
     case EM_LINESCROLL: ScrollTo(*c, c->firstLine + static_cast<LONG>(lParam)); return 1;
     case WM_VSCROLL:
@@ -662,7 +717,7 @@ LRESULT RichEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
     case EM_GETSCROLLPOS: {
       auto* at = reinterpret_cast<POINT*>(lParam);
       if (!at) return 0;
-      const auto& lines = ScreenLines(*c);
+      const auto& lines = ScreenLinesTo(*c, static_cast<size_t>(std::max<LONG>(c->firstLine, 0)));
       at->x = c->scrollX;
       at->y = lines[static_cast<size_t>(std::clamp<LONG>(c->firstLine, 0, static_cast<LONG>(lines.size()) - 1))].top /
               kTwipsPerPixel;
@@ -769,6 +824,29 @@ bool InspectRichEdit(HWND control, RichEditInspection* out) {
   out->contextMenuRequests = c->contextMenus;
   out->documentBytes = c->doc.MemoryBytes();
   return true;
+}
+
+LONG RichEditScreenLines(HWND control, bool* complete) {
+  Control* c = Data(control);
+  if (complete) *complete = true;
+  if (!c) return 0;
+  const auto& lines = ScreenLinesTo(*c, 0);
+  if (complete) *complete = c->screenDone;
+  const auto known = static_cast<LONG>(lines.size());
+  if (c->screenDone || c->screenNext <= 0) return known;
+  // The rest at the density of the lines known so far.
+  const double estimate = static_cast<double>(known) * c->Length() / c->screenNext;
+  return std::max<LONG>(known + 1, static_cast<LONG>(std::min(estimate, 2.0e9)));
+}
+
+bool RichEditLayOutMore(HWND control, int milliseconds) {
+  Control* c = Data(control);
+  if (!c) return false;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  bool more = true;
+  do more = LayOutScreenPiece(*c);
+  while (more && std::chrono::steady_clock::now() < until);
+  return more;
 }
 
 bool PaintRichEdit(HWND control, const RichEditPaint& p, RichEditPainted* out) {

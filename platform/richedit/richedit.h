@@ -167,6 +167,20 @@ struct RichEditPainted {
 // False when `control` is not a rich edit control.
 bool PaintRichEdit(HWND control, const RichEditPaint& paint, RichEditPainted* out);
 
+// The control lays its lines out at the screen's width only as far as it
+// needs them (the lines shown, the line asked for; EM_GETLINECOUNT and
+// scrolling to the end lay out everything), so a long document shows its
+// start at once. A screen view asks for the count below for its scroll bar
+// and lays out the rest in slices while the operator reads.
+//
+// The number of lines: exact when `complete` comes back true, else an
+// estimate from the lines laid out so far (at least one more than those).
+// 0 when `control` is not a rich edit control.
+LONG RichEditScreenLines(HWND control, bool* complete);
+// Lays out further lines for about `milliseconds`; false once every line is
+// laid out (or `control` is not a rich edit control).
+bool RichEditLayOutMore(HWND control, int milliseconds);
+
 // ---- OLE side
 
 enum RecoKind : DWORD { RECO_PASTE = 0, RECO_DROP = 1, RECO_COPY = 2, RECO_CUT = 3, RECO_DRAG = 4 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/richedit/richedit.h"
+#include "platform/runtime/step_times.h"
 #include "platform/screen/backend.h"
 #include "platform/screen/frame_window.h"
 #include "platform/screen/pump.h"
@@ -22,6 +23,7 @@ using namespace win;
 namespace {
 
 constexpr double kScreenDpi = 96;  // a twip is 1/15 pixel, as the control counts
+constexpr int kLayoutSliceMs = 20;  // short enough not to delay a key or a scroll
 
 class RichEditView : public ChildView {
  public:
@@ -45,6 +47,10 @@ class RichEditView : public ChildView {
     gtk_widget_show_all(widget());
   }
 
+  ~RichEditView() override {
+    if (idle_) g_source_remove(idle_);
+  }
+
   void Update(int, int) override {
     // The client area, and the scroll bars beside and below it, where the
     // window has them.
@@ -54,11 +60,22 @@ class RichEditView : public ChildView {
     Place(area_, 0, 0, client.right, client.bottom);
     Place(vbar_, client.right, 0, frame.right, client.bottom);
     Place(hbar_, 0, client.bottom, client.right, frame.bottom);
+    UpdateBars();
+    gtk_widget_queue_draw(area_);
+  }
+
+ private:
+  void UpdateBars() {
     // The vertical bar over the control's lines: the first one shown and as
     // many as the view holds; the horizontal one over the pixels of the
     // lines' width.
     RichEditPainted painted = Measure();
-    const auto count = static_cast<double>(std::max<LRESULT>(1, SendMessageW(hwnd_, EM_GETLINECOUNT, 0, 0)));
+    // A long document's lines are laid out while the operator reads its
+    // start; until then the bar's range is an estimate and is corrected as
+    // the lines come.
+    bool complete = true;
+    const auto count = static_cast<double>(std::max<LONG>(1, RichEditScreenLines(hwnd_, &complete)));
+    if (!complete && !idle_) idle_ = g_idle_add_full(G_PRIORITY_LOW, &RichEditView::OnIdle, this, nullptr);
     const auto first = static_cast<double>(SendMessageW(hwnd_, EM_GETFIRSTVISIBLELINE, 0, 0));
     const double page = std::max(1.0, static_cast<double>(VisibleLines(painted)));
     gtk_adjustment_configure(lines_, first, 0, std::max(count, first + page), 1, page, page);
@@ -70,10 +87,8 @@ class RichEditView : public ChildView {
     const double shown = std::max<LONG>(1, format.right - format.left);
     gtk_adjustment_configure(pixels_, scrolled.x, 0, std::max(width, scrolled.x + shown), 16, shown, shown);
     gtk_widget_set_sensitive(hbar_, width > shown);
-    gtk_widget_queue_draw(area_);
   }
 
- private:
   // The paint of the control from its first shown line into the view.
   RichEditPaint PaintFor(cairo_t* cr) const {
     RichEditPaint p;
@@ -106,6 +121,18 @@ class RichEditView : public ChildView {
     const LRESULT last = painted.next >= length ? SendMessageW(hwnd_, EM_GETLINECOUNT, 0, 0)
                                                 : SendMessageW(hwnd_, EM_LINEFROMCHAR, painted.next, 0);
     return std::max<LRESULT>(1, last - first);
+  }
+
+  // A slice of the rest of the layout between the operator's events.
+  static gboolean OnIdle(gpointer data) {
+    auto* self = static_cast<RichEditView*>(data);
+    bool more = false;
+    Guard([&] {
+      more = IsWindow(self->hwnd_) && RichEditLayOutMore(self->hwnd_, kLayoutSliceMs);
+      if (IsWindow(self->hwnd_)) self->UpdateBars();
+    });
+    if (!more) self->idle_ = 0;
+    return more ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
   }
 
   // Posts the operator's `message` to the control when it is still there.
@@ -143,6 +170,7 @@ class RichEditView : public ChildView {
       cairo_clip(cr);
       PaintRichEdit(self->hwnd_, paint, nullptr);
       cairo_restore(cr);
+      rt::MarkStep("richedit.painted");
     }
     return TRUE;
   }
@@ -184,6 +212,13 @@ class RichEditView : public ChildView {
 
   // The scroll bars' thumbs, as the platform's scroll bars report them.
   static void OnLineBar(GtkAdjustment* a, RichEditView* self) {
+    // The thumb at the bar's end is the document's end, wherever that lies:
+    // the range may still be an estimate, and a position has 16 bits only.
+    const bool end = gtk_adjustment_get_value(a) + gtk_adjustment_get_page_size(a) >= gtk_adjustment_get_upper(a);
+    if (end && gtk_adjustment_get_value(a) > 0) {
+      self->Post(WM_VSCROLL, SB_BOTTOM, 0);
+      return;
+    }
     self->Post(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, Position(a)), 0);
   }
   static void OnPixelBar(GtkAdjustment* a, RichEditView* self) {
@@ -213,6 +248,7 @@ class RichEditView : public ChildView {
   GtkWidget* hbar_;
   GtkAdjustment* lines_;
   GtkAdjustment* pixels_;
+  guint idle_ = 0;  // the layout of the rest, while it runs
 };
 
 }  // namespace
