@@ -9,13 +9,13 @@
 
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "platform/imaging/edits.h"
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_members.h"
+#include "tests/support/exif_jpeg.h"
 #include "tests/support/scratch_dir.h"
 
 namespace imaging {
@@ -261,30 +261,6 @@ TEST(FileKinds, BmpRleBeyondThePictureIsDropped) {
 
 // ---- EXIF orientation ----
 
-// An APP1 segment with one IFD entry, the orientation, in either byte order.
-Bytes ExifSegment(int orientation, bool little) {
-  Bytes t;
-  const auto put = [&](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) t.push_back(static_cast<uint8_t>(v >> (8 * (little ? i : bytes - 1 - i))));
-  };
-  t.insert(t.end(), little ? std::initializer_list<uint8_t>{'I', 'I'} : std::initializer_list<uint8_t>{'M', 'M'});
-  put(42, 2);
-  put(8, 4);       // the IFD follows the header
-  put(1, 2);       // one entry:
-  put(0x0112, 2);  // orientation,
-  put(3, 2);       // SHORT,
-  put(1, 4);       // one value,
-  put(static_cast<uint32_t>(orientation), 2);
-  put(0, 2);
-  put(0, 4);  // no next IFD
-  Bytes seg{0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
-  seg.insert(seg.end(), t.begin(), t.end());
-  const size_t len = seg.size() - 2;
-  seg[2] = static_cast<uint8_t>(len >> 8);
-  seg[3] = static_cast<uint8_t>(len);
-  return seg;
-}
-
 TEST(FileKinds, JpegExifOrientationIsTurnedUpright) {
   // 32 x 16, dark only in the top-left quadrant.
   Image img;
@@ -301,10 +277,7 @@ TEST(FileKinds, JpegExifOrientationIsTurnedUpright) {
   for (const auto& [o, dark] : cases) {
     for (bool little : {false, true}) {
       SCOPED_TRACE(std::to_string(o) + (little ? " II" : " MM"));
-      Bytes file(plain.begin(), plain.begin() + 2);
-      const Bytes seg = ExifSegment(o, little);
-      file.insert(file.end(), seg.begin(), seg.end());
-      file.insert(file.end(), plain.begin() + 2, plain.end());
+      const Bytes file = orn_test::WithExifOrientation(plain, o, little);
       const int32_t w = o >= 5 ? 16 : 32, h = o >= 5 ? 32 : 16;
       FileInfo info;
       ASSERT_EQ(ReadImageInfoMemory(file, 1, info), kPixoOk);
