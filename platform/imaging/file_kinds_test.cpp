@@ -37,10 +37,10 @@ std::vector<Colour> Row0(const Bytes& file) {
 // ---- PNG and TIFF with transparency ----
 
 struct PngSpec {
-  int type, depth;
-  Bytes row;                       // one row of samples as the file holds them
-  std::vector<png_color> palette;  // palette images
-  Bytes paletteAlpha;              // tRNS of a palette image
+  int type = 0, depth = 0;
+  Bytes row{};                       // one row of samples as the file holds them
+  std::vector<png_color> palette{};  // palette images
+  Bytes paletteAlpha{};              // tRNS of a palette image
   int trnsGrey = -1;               // tRNS of a grey image
   png_color_16 background{};       // bKGD when `hasBackground`
   bool hasBackground = false;
@@ -92,16 +92,22 @@ TEST(FileKinds, PngTransparencyIsLaidOnItsBackgroundOrWhite) {
     std::vector<Colour> expected;
   } cases[] = {
       // Black at alpha 0, 128 and 255: white paper, blended, black.
-      {"rgba", {PNG_COLOR_TYPE_RGB_ALPHA, 8, {0, 0, 0, 0, 0, 0, 0, 128, 0, 0, 0, 255}}, 3,
+      {"rgba", {.type = PNG_COLOR_TYPE_RGB_ALPHA, .depth = 8, .row = {0, 0, 0, 0, 0, 0, 0, 128, 0, 0, 0, 255}}, 3,
        {kWhite, Grey(127), kBlack}},
-      {"rgba on bKGD", {PNG_COLOR_TYPE_RGB_ALPHA, 8, {0, 0, 0, 0, 0, 0, 0, 128}, {}, {}, -1, red, true}, 2,
-       {Rgb(255, 0, 0), Rgb(127, 0, 0)}},
-      {"grey alpha 16", {PNG_COLOR_TYPE_GRAY_ALPHA, 16, {0, 0, 0, 0, 0x40, 0, 0xFF, 0xFF}, {}, {}, -1, greyBg, true},
+      {"rgba on bKGD",
+       {.type = PNG_COLOR_TYPE_RGB_ALPHA, .depth = 8, .row = {0, 0, 0, 0, 0, 0, 0, 128}, .background = red,
+        .hasBackground = true},
+       2, {Rgb(255, 0, 0), Rgb(127, 0, 0)}},
+      {"grey alpha 16",
+       {.type = PNG_COLOR_TYPE_GRAY_ALPHA, .depth = 16, .row = {0, 0, 0, 0, 0x40, 0, 0xFF, 0xFF},
+        .background = greyBg, .hasBackground = true},
        2, {Grey(128), Grey(64)}},
-      {"palette tRNS", {PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2}, {{0, 0, 0}, {0, 0, 255}, {10, 20, 30}}, {0, 128}}, 3,
-       {kWhite, Rgb(127, 127, 255), Rgb(10, 20, 30)}},
-      {"grey tRNS", {PNG_COLOR_TYPE_GRAY, 8, {0, 5}, {}, {}, 0}, 2, {kWhite, Grey(5)}},
-      {"opaque rgb", {PNG_COLOR_TYPE_RGB, 8, {1, 2, 3}}, 1, {Rgb(1, 2, 3)}},
+      {"palette tRNS",
+       {.type = PNG_COLOR_TYPE_PALETTE, .depth = 8, .row = {0, 1, 2}, .palette = {{0, 0, 0}, {0, 0, 255}, {10, 20, 30}},
+        .paletteAlpha = {0, 128}},
+       3, {kWhite, Rgb(127, 127, 255), Rgb(10, 20, 30)}},
+      {"grey tRNS", {.type = PNG_COLOR_TYPE_GRAY, .depth = 8, .row = {0, 5}, .trnsGrey = 0}, 2, {kWhite, Grey(5)}},
+      {"opaque rgb", {.type = PNG_COLOR_TYPE_RGB, .depth = 8, .row = {1, 2, 3}}, 1, {Rgb(1, 2, 3)}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Row0(MakePng(c.spec, c.width)), c.expected) << c.name;
