@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "platform/imaging/image_file.h"
@@ -458,6 +459,17 @@ class Bmp final : public ImageCodec {
   }
 
   int16_t Write(ImageSink& sink, const Image& img, const SaveRequest& req) const override {
+    const size_t before = sink.bytes ? sink.bytes->size() : 0;
+    try {
+      return WriteBmp(sink, img, req);
+    } catch (const std::bad_alloc&) {
+      if (sink.bytes) sink.bytes->resize(before);
+      return kPixoWriteFailed;
+    }
+  }
+
+ private:
+  static int16_t WriteBmp(ImageSink& sink, const Image& img, const SaveRequest& req) {
     const uint32_t compression =
         req.format != kFormatBmpRle ? kRgb : img.bits() == 8 ? kRle8 : kRle4;
     std::vector<Colour> palette = img.palette();
@@ -466,6 +478,7 @@ class Bmp final : public ImageCodec {
     const auto offBits = static_cast<uint32_t>(14 + 40 + 4 * palette.size());
     std::vector<uint8_t> local;
     std::vector<uint8_t>& f = sink.bytes ? *sink.bytes : local;
+    if (sink.bytes) sink.CheckRoom(f.size() + offBits + pixels.size());
     f.reserve(f.size() + offBits + pixels.size());
     f.push_back('B');
     f.push_back('M');

@@ -5,18 +5,27 @@
 // it jumps back to the setjmp of the function that owns the codec objects.
 // Every C++ object of those functions exists before the setjmp, so the jump
 // skips no destructor. A file the decoder has to warn about (a premature
-// end, a corrupt segment) counts as damaged.
+// end, a corrupt segment) counts as damaged; a valid kind the library does
+// not decode (12-bit samples, lossless) is unsupported (kPixoUnknownFormat).
+//
+// A photo's EXIF orientation is applied as it is read: the image and the
+// file information are the upright picture.
 
 #include <cstdio>
 // clang-format off
 #include <csetjmp>
 #include <jpeglib.h>
+#include <jerror.h>
 // clang-format on
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
+#include <new>
 #include <vector>
 
+#include "platform/imaging/edits.h"
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/stdio_file.h"
 #include "platform/imaging/pixo_members.h"
@@ -27,10 +36,55 @@ namespace {
 struct ErrorManager {
   jpeg_error_mgr mgr;
   std::jmp_buf jump;
+  bool unsupported = false;
 };
 
+// The library's errors that name a valid kind of file it does not decode.
+constexpr int kUnsupportedKinds[] = {JERR_BAD_PRECISION, JERR_ARITH_NOTIMPL, JERR_NOT_COMPILED,
+                                     JERR_SOF_UNSUPPORTED, JERR_CONVERSION_NOTIMPL};
+
 void OnError(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  err->unsupported = std::find(std::begin(kUnsupportedKinds), std::end(kUnsupportedKinds),
+                               err->mgr.msg_code) != std::end(kUnsupportedKinds);
+  std::longjmp(err->jump, 1);
+}
+
+// The EXIF orientation (1 to 8) of an APP1 marker, 1 when it has none.
+int ExifOrientation(const jpeg_saved_marker_ptr markers) {
+  for (jpeg_saved_marker_ptr m = markers; m; m = m->next) {
+    const JOCTET* p = m->data;
+    const size_t n = m->data_length;
+    if (m->marker != JPEG_APP0 + 1 || n < 14 || std::memcmp(p, "Exif\0\0", 6) != 0) continue;
+    const JOCTET* t = p + 6;
+    const size_t size = n - 6;
+    const bool le = t[0] == 'I' && t[1] == 'I';
+    if (!le && !(t[0] == 'M' && t[1] == 'M')) continue;
+    const auto u16 = [&](size_t at) { return le ? t[at] | t[at + 1] << 8 : t[at] << 8 | t[at + 1]; };
+    const auto u32 = [&](size_t at) {
+      return le ? uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16 : uint32_t(u16(at)) << 16 | uint32_t(u16(at + 2));
+    };
+    const uint32_t ifd = u32(4);
+    if (ifd > size - 2 || size < 8) continue;
+    const unsigned count = u16(ifd);
+    for (unsigned i = 0; i < count && ifd + 2 + 12 * (i + 1) <= size; ++i) {
+      const size_t e = ifd + 2 + 12 * i;
+      if (u16(e) == 0x0112 && u16(e + 2) == 3) {
+        const int v = u16(e + 8);
+        return v >= 1 && v <= 8 ? v : 1;
+      }
+    }
+  }
+  return 1;
+}
+
+// Turns a decoded picture stored with EXIF orientation `o` upright.
+void MakeUpright(Image& img, int o) {
+  if (o == 2 || o == 4) (o == 2 ? Mirror(img) : Flip(img));
+  if (o == 3) Rotate(img, 18000, kBlack);
+  if (o >= 5) Rotate(img, o == 5 || o == 6 ? 9000 : 27000, kBlack);
+  if (o == 5) Mirror(img);
+  if (o == 7) Mirror(img);
 }
 
 // Counts warnings (level -1) as the library's own handler would, silently.
@@ -50,16 +104,29 @@ double DpiOf(const jpeg_decompress_struct& d, bool x) {
 struct VectorDestination {
   jpeg_destination_mgr mgr;
   std::vector<uint8_t>* out;
+  const ImageSink* sink;
 
   static constexpr size_t kBlock = 65536;
   static VectorDestination* Of(j_compress_ptr c) { return reinterpret_cast<VectorDestination*>(c->dest); }
-  // Opens a block at the vector's end for the encoder to fill.
+  // Opens a block at the vector's end for the encoder to fill. A C
+  // callback: running out of memory becomes the library's error exit,
+  // taken after the handler has left its C++ frame.
   static void Init(j_compress_ptr c) {
-    VectorDestination& d = *Of(c);
-    const size_t start = d.out->size();
-    d.out->resize(start + kBlock);
-    d.mgr.next_output_byte = d.out->data() + start;
-    d.mgr.free_in_buffer = kBlock;
+    if (Grow(*Of(c))) return;
+    c->err->msg_code = JERR_OUT_OF_MEMORY;
+    c->err->error_exit(reinterpret_cast<j_common_ptr>(c));
+  }
+  static bool Grow(VectorDestination& d) noexcept {
+    try {
+      const size_t start = d.out->size();
+      d.sink->CheckRoom(start + kBlock);
+      d.out->resize(start + kBlock);
+      d.mgr.next_output_byte = d.out->data() + start;
+      d.mgr.free_in_buffer = kBlock;
+      return true;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
   }
   // The block is full: keep it and open the next.
   static boolean Empty(j_compress_ptr c) {
@@ -86,7 +153,7 @@ int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
   err.mgr.emit_message = CountWarnings;
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&d);
-    return kPixoDamagedFile;
+    return err.unsupported ? kPixoUnknownFormat : kPixoDamagedFile;
   }
   jpeg_create_decompress(&d);
   if (file.f) {
@@ -94,16 +161,19 @@ int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
   } else {
     jpeg_mem_src(&d, src.bytes().data(), static_cast<unsigned long>(src.bytes().size()));
   }
+  jpeg_save_markers(&d, JPEG_APP0 + 1, 0xFFFF);
   jpeg_read_header(&d, TRUE);
+  const int orientation = ExifOrientation(d.marker_list);
+  const bool sideways = orientation >= 5;
   const bool grey = d.num_components == 1;
   const bool cmyk = d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK;
   if (info) {
-    info->width = static_cast<int32_t>(d.image_width);
-    info->height = static_cast<int32_t>(d.image_height);
+    info->width = static_cast<int32_t>(sideways ? d.image_height : d.image_width);
+    info->height = static_cast<int32_t>(sideways ? d.image_width : d.image_height);
     info->bits = 8 * d.num_components;
     info->pageCount = 1;
-    info->xdpi = DpiOf(d, true);
-    info->ydpi = DpiOf(d, false);
+    info->xdpi = DpiOf(d, !sideways);
+    info->ydpi = DpiOf(d, sideways);
   }
   if (!ValidImageSize(d.image_width, d.image_height)) {
     jpeg_destroy_decompress(&d);
@@ -134,6 +204,7 @@ int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
   const bool warned = err.mgr.num_warnings > 0;
   jpeg_destroy_decompress(&d);
   if (warned) return kPixoDamagedFile;
+  if (out && orientation != 1) MakeUpright(img, orientation);
   if (out) *out = std::move(img);
   return kPixoOk;
 }
@@ -169,7 +240,7 @@ class Jpeg final : public ImageCodec {
     if (!sink.bytes && !file.f) return kPixoWriteFailed;
     // Volatile: read again after the error jump, so it must not live in a register.
     const volatile size_t before = sink.bytes ? sink.bytes->size() : 0;
-    VectorDestination vector{{}, sink.bytes};
+    VectorDestination vector{{}, sink.bytes, &sink};
     jpeg_compress_struct c{};
     ErrorManager err{};
     std::vector<uint8_t> line(static_cast<size_t>(img.width()));

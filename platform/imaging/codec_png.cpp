@@ -134,29 +134,34 @@ int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
     const Colour paper = Paper(png, pi, type, depth);
     png_set_strip_16(png);
     png_set_packing(png);
-    png_set_interlace_handling(png);
+    const int passes = png_set_interlace_handling(png);
     if (alpha && type != PNG_COLOR_TYPE_PALETTE) {
-      // R, G, B, A rows, laid on paper into a true-colour image.
+      // R, G, B, A rows, laid on paper into a true-colour image: row by row,
+      // or from the whole picture once its passes are all read.
       png_set_expand(png);
       png_set_gray_to_rgb(png);
       png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
       png_read_update_info(png, pi);
-      if (png_get_rowbytes(png, pi) != 4 * static_cast<size_t>(w)) png_error(png, "layout");
+      const size_t rowBytes = 4 * static_cast<size_t>(w);
+      if (png_get_rowbytes(png, pi) != rowBytes) png_error(png, "layout");
       img.CreateForWriting(static_cast<int32_t>(w), static_cast<int32_t>(h), 24);
-      rgba.resize(4 * static_cast<size_t>(w) * h);
-      rows.resize(h);
-      for (png_uint_32 y = 0; y < h; ++y) rows[y] = rgba.data() + 4 * static_cast<size_t>(w) * y;
-      png_read_image(png, rows.data());
-      png_read_end(png, nullptr);
+      rgba.resize(passes > 1 ? rowBytes * h : rowBytes);
+      if (passes > 1) {
+        rows.resize(h);
+        for (png_uint_32 y = 0; y < h; ++y) rows[y] = rgba.data() + rowBytes * y;
+        png_read_image(png, rows.data());
+      }
       for (png_uint_32 y = 0; y < h; ++y) {
+        const uint8_t* p = passes > 1 ? rows[y] : rgba.data();
+        if (passes == 1) png_read_row(png, rgba.data(), nullptr);
         uint8_t* d = img.row(static_cast<int32_t>(y));
-        const uint8_t* p = rows[y];
         for (png_uint_32 x = 0; x < w; ++x, p += 4, d += 3) {
           d[0] = OnPaper(p[0], p[3], RedOf(paper));
           d[1] = OnPaper(p[1], p[3], GreenOf(paper));
           d[2] = OnPaper(p[2], p[3], BlueOf(paper));
         }
       }
+      png_read_end(png, nullptr);
     } else {
       // The palette's tRNS, read before the update drops it.
       png_bytep trans = nullptr;

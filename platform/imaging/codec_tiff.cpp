@@ -24,6 +24,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <span>
 #include <vector>
 
@@ -62,6 +63,7 @@ size_t CopyPiece(const uint8_t* dst, const uint8_t* src, size_t n) {
 struct MemoryFile {
   std::span<const uint8_t> in;
   std::vector<uint8_t>* out = nullptr;
+  const ImageSink* sink = nullptr;  // the room `out` may take
   uint64_t base = 0;
   uint64_t pos = 0;
 
@@ -77,11 +79,20 @@ struct MemoryFile {
     m.pos += got;
     return static_cast<tmsize_t>(got);
   }
+  // A C callback: running out of memory is a failed write (-1), which
+  // libtiff reports as its own error.
+  static tmsize_t Write(thandle_t h, void* buf, tmsize_t n) {
+    try {
+      return Put(*Of(h), buf, n);
+    } catch (const std::bad_alloc&) {
+      return -1;
+    }
+  }
   // Overwrites what lies at the position and appends the rest, so the
   // bytes of a strip are copied once, never cleared first.
-  static tmsize_t Write(thandle_t h, void* buf, tmsize_t n) {
-    MemoryFile& m = *Of(h);
+  static tmsize_t Put(MemoryFile& m, void* buf, tmsize_t n) {
     if (!m.out || n < 0) return -1;
+    if (m.sink) m.sink->CheckRoom(std::max<uint64_t>(m.out->size(), m.base + m.pos + static_cast<uint64_t>(n)));
     std::vector<uint8_t>& v = *m.out;
     const auto* p = static_cast<const uint8_t*>(buf);
     const uint64_t at = m.base + m.pos;
@@ -655,14 +666,19 @@ class Tiff final : public ImageCodec {
     if (sink.bytes && req.append) return kPixoWriteFailed;
     MemoryFile memory;
     memory.out = sink.bytes;
+    memory.sink = &sink;
     memory.base = sink.bytes ? sink.bytes->size() : 0;
     Tif t(sink.path, req.append ? "a" : "w", sink.bytes ? &memory : nullptr);
     if (!t.tif) return kPixoWriteFailed;
-    const int16_t rc = WritePage(t.tif, img, req);
-    if (rc != kPixoOk) return rc;
-    const bool flushed = TIFFFlush(t.tif) != 0;
+    int16_t rc = WritePage(t.tif, img, req);
+    if (rc == kPixoOk) {
+      const bool flushed = TIFFFlush(t.tif) != 0;
+      t.Close();
+      rc = flushed && !t.damaged ? kPixoOk : kPixoWriteFailed;
+    }
     t.Close();
-    return flushed && !t.damaged ? kPixoOk : kPixoWriteFailed;
+    if (rc != kPixoOk && sink.bytes) sink.bytes->resize(memory.base);
+    return rc;
   }
 
  private:

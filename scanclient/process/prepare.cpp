@@ -217,7 +217,11 @@ int16_t Quillet1::L2FitFormat(int16_t format, int16_t bits) {
     return 1;
   }
   const int16_t fit = SaveDepthFor(format, bits, grey);
-  if (fit == bits) return bits;
+  // A buffer that holds more bits than a palette file takes gets a palette
+  // of its own colours here (exact for at most 2^bits of them); left to the
+  // save, it would get the fixed standard palette.
+  const int32_t held = rt::CLng(PixGet(L2, Pixo::ImageBits));
+  if (fit == bits && !(fit <= 8 && held > fit)) return bits;
   if (fit == 8 && grey) {
     PixCall(L2, Pixo::ConvertToGray, {int16_t{8}});
   } else {

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_control.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
 #include "scanclient/process/commit_test_window.h"
+#include "tests/support/scratch_dir.h"
 
 namespace quillet {
 namespace {
@@ -202,6 +204,47 @@ TEST_F(PrepareTest, BitonalFlagChoosesOneBitTif) {
   EXPECT_EQ(App.SaveFormat, 3);
   EXPECT_EQ(App.SaveBits, 1);
   EXPECT_EQ(App.SaveMultiPage, 1);
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// A true-colour buffer written to a palette format keeps its own colours
+// when it has no more than the palette holds: 12 colours, 256 greys.
+TEST_F(PrepareTest, PaletteSaveKeepsThePicturesColours) {
+  orn_test::ScratchDir dir{"prepare"};
+  auto twelve = [](int32_t x, int32_t y) {
+    return imaging::MakeColour(static_cast<uint8_t>(20 * ((x + y) % 12)), static_cast<uint8_t>(255 - 7 * (x % 12)),
+                               static_cast<uint8_t>(13 * ((x + y) % 12)));
+  };
+  auto greys = [](int32_t x, int32_t y) {
+    const auto g = static_cast<uint8_t>(16 * y + x);
+    return imaging::MakeColour(g, g, g);
+  };
+  const std::pair<const char*, imaging::Colour (*)(int32_t, int32_t)> cases[] = {{"twelve", twelve},
+                                                                                  {"greys", greys}};
+  for (const auto& [name, colourAt] : cases) {
+    imaging::Image img;
+    img.Create(16, 16, 24);
+    for (int32_t y = 0; y < 16; ++y) {
+      for (int32_t x = 0; x < 16; ++x) img.Set(x, y, colourAt(x, y));
+    }
+    const std::string path = (dir.path() / (std::string(name) + ".bmp")).string();
+    ASSERT_EQ(imaging::WriteImageFile(path, img, imaging::kFormatBmp, 24, 0, false), imaging::kPixoOk);
+    ASSERT_EQ(rt::CLng(PixCall(w->L2, Pixo::LoadImageFile, {path, int16_t{0}, 1, 1})), imaging::kPixoOk);
+    EXPECT_EQ(w->L2FitFormat(imaging::kFormatBmpRle, 8), 8) << name;
+    ASSERT_EQ(L2(Pixo::ImageBits), 8) << name;
+    int wrong = 0;
+    for (int32_t y = 0; y < 16; ++y) {
+      for (int32_t x = 0; x < 16; ++x) {
+        wrong += rt::CLng(PixGet(w->L2, Pixo::Pixel, {double(x), double(y)})) != static_cast<int32_t>(colourAt(x, y));
+      }
+    }
+    EXPECT_EQ(wrong, 0) << name;
+  }
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ BMP_REF_ALIAS = {
     "rgb16-565pal": "rgb16-565", "rgb16bfdef": "rgb16", "rgb24pal": "rgb24", "rgb32": "rgb24",
     "rgb32bf": "rgb24", "rgb32bfdef": "rgb24", "rgba32-1": "rgba32", "rgba32-2": "rgba32",
     "rgba32abf": "rgba32", "rgba32h56": "rgba32", "rgb32h52": "rgb24", "rgb32-xbgr": "rgb24",
-    "rgb32-111110": "rgb24", "rgb32fakealpha": "fakealpha", "pal8os2v2": "pal8", "pal8os2v2-16": "pal8",
+    "rgb32-111110": "rgb24", "pal8os2v2": "pal8", "pal8os2v2-16": "pal8",
     "pal8os2v2-40sz": "pal8", "pal8os2v2-sz": "pal8", "pal8os2-sz": "pal8", "pal8os2-hs": "pal8",
     "pal8os2sp": "pal8", "pal8offs": "pal8", "pal8oversizepal": "pal8", "rgb24largepal": "rgb24",
     "rgb24lprof": "rgb24", "rgb24prof": "rgb24", "rgb24prof2": "rgb24", "pal1huffmsb": "pal1",

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/imaging/image_file.h"
+#include "platform/imaging/pixo_members.h"
+#include "tests/support/exif_jpeg.h"
 #include "viewer/test_fixtures.h"
 
 extern char** environ;
@@ -470,3 +474,47 @@ TEST_F(GlimpraTest, AnAbsolutePathAloneAndACtrlRectangleZoomIn) {
   const double after = std::stod(run.dumps[1].at("Glimpra1.L1.Zoom"));
   EXPECT_GT(after, before * 2) << "zoom " << before << " -> " << after;
 }
+
+namespace {
+
+// Files of the kinds users bring open, and the caption (the file's
+// information) and the picture shown agree: a photo stored on its side is
+// shown upright, a 16-bit bitmap and a PNG with alpha open.
+TEST_F(GlimpraTest, PhotosOnTheirSideAndOtherKindsOpenUpright) {
+  imaging::Image photo;
+  photo.Create(64, 32, 24);
+  std::vector<uint8_t> jpeg;
+  ASSERT_EQ(imaging::WriteImageMemory(jpeg, photo, imaging::kFormatJpeg, 24, 90), imaging::kPixoOk);
+  const std::vector<uint8_t> sideways = orn_test::WithExifOrientation(jpeg, 6);
+  std::ofstream(Path("photo.jpg"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(sideways.data()), static_cast<std::streamsize>(sideways.size()));
+  // 3 x 1 pixels of 5-6-5 (BI_BITFIELDS).
+  std::string bmp = "BM";
+  const auto put = [&](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) bmp += static_cast<char>(v >> (8 * i));
+  };
+  put(74, 4);
+  put(0, 4);
+  put(66, 4);
+  for (uint32_t v : {40u, 3u, 1u}) put(v, 4);
+  put(1, 2);
+  put(16, 2);
+  for (uint32_t v : {3u, 8u, 0u, 0u, 0u, 0u, 0xF800u, 0x07E0u, 0x001Fu}) put(v, 4);
+  for (uint32_t v : {0xF800u, 0x07E0u, 0x001Fu, 0u}) put(v, 2);
+  std::ofstream(Path("card.bmp"), std::ios::binary) << bmp;
+  const std::pair<const char*, const char*> cases[] = {
+      {"photo.jpg", "photo.jpg:32x64.24"},
+      {"card.bmp", "card.bmp:3x1.16"},
+  };
+  for (const auto& [file, caption] : cases) {
+    SCOPED_TRACE(file);
+    Outcome run = RunGlimpra({file}, {"dump"});
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_EQ(run.dumps.size(), 1u);
+    EXPECT_EQ(run.dumps[0].at(kCaption).substr(0, std::strlen(caption) + 1), "\"" + std::string(caption));
+    const std::string size = std::string(caption).substr(std::string(caption).find(':') + 1);
+    EXPECT_EQ(run.dumps[0].at("Glimpra1.L1.Image"), size.substr(0, size.find('.')) + "x24");
+  }
+}
+
+}  // namespace

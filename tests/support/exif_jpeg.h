@@ -1,0 +1,40 @@
+#pragma once
+// A JPEG file with an EXIF orientation: the APP1 segment a camera writes,
+// holding one IFD entry (orientation 1 to 8), put right after the start
+// marker of a JPEG's bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+namespace orn_test {
+
+inline std::vector<uint8_t> WithExifOrientation(const std::vector<uint8_t>& jpeg, int orientation,
+                                                bool littleEndian = false) {
+  std::vector<uint8_t> t;
+  const auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) t.push_back(static_cast<uint8_t>(v >> (8 * (littleEndian ? i : bytes - 1 - i))));
+  };
+  t.insert(t.end(), littleEndian ? std::initializer_list<uint8_t>{'I', 'I'} : std::initializer_list<uint8_t>{'M', 'M'});
+  put(42, 2);
+  put(8, 4);       // the IFD follows the header
+  put(1, 2);       // one entry:
+  put(0x0112, 2);  // orientation,
+  put(3, 2);       // SHORT,
+  put(1, 4);       // one value,
+  put(static_cast<uint32_t>(orientation), 2);
+  put(0, 2);
+  put(0, 4);  // no next IFD
+  std::vector<uint8_t> seg{0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+  seg.insert(seg.end(), t.begin(), t.end());
+  const size_t len = seg.size() - 2;
+  seg[2] = static_cast<uint8_t>(len >> 8);
+  seg[3] = static_cast<uint8_t>(len);
+  std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
+  out.insert(out.end(), seg.begin(), seg.end());
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
+}  // namespace orn_test
