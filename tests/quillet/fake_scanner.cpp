@@ -10,6 +10,11 @@
 //                                     listed, opened by its name
 //   modes MODE;MODE;...               the scan modes, the first one the
 //                                     device's own (default "Gray;Color")
+//   list-after FILE                   the device list waits until FILE
+//                                     exists and is empty when it does not
+//                                     come within 20 seconds: a program
+//                                     that lists before it writes FILE
+//                                     finds no device
 // A mode whose name holds "Color" scans red (200, 40, 40); one that holds
 // "Binary" or "Lineart" black and white (1 bit, white); any other grey 8
 // bits of level 128. The frame is in millimetres, 80 x 50 from the corner
@@ -19,12 +24,14 @@
 #include <sane/saneopts.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -38,6 +45,7 @@ struct Device {
 struct Config {
   std::vector<Device> devices;
   std::vector<std::string> modes = {"Gray", "Color"};
+  std::string listAfter;
 };
 
 Config gConfig;
@@ -78,6 +86,8 @@ void ReadConfig() {
       gConfig.modes.clear();
       std::istringstream list(rest);
       for (std::string mode; std::getline(list, mode, ';');) gConfig.modes.push_back(mode);
+    } else if (key == "list-after") {
+      std::getline(words >> std::ws, gConfig.listAfter);
     }
   }
 }
@@ -165,7 +175,13 @@ void sane_ornfake_exit() {
 
 SANE_Status sane_ornfake_get_devices(const SANE_Device*** list, SANE_Bool localOnly) {
   gListed.clear();
+  bool gateOpen = gConfig.listAfter.empty();
+  for (int waited = 0; !gateOpen && waited < 2000; ++waited) {
+    gateOpen = std::ifstream(gConfig.listAfter).good();
+    if (!gateOpen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   for (const Device& d : gConfig.devices) {
+    if (!gateOpen) break;
     if (d.where == "hidden" || (d.where == "remote" && localOnly)) continue;
     gListed.push_back(SANE_Device{d.name.c_str(), "ORN", "fake scanner", "flatbed scanner"});
   }
