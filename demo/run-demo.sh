@@ -17,8 +17,7 @@ dir=$(cd "${1:?usage: run-demo.sh BUILD_DIR|PREFIX [window]}" && pwd)
 mode=${2:-script}
 quillet="$dir/bin/Quillet"
 [[ -x "$quillet" ]] || { echo "run-demo: $quillet is not built or installed" >&2; exit 2; }
-# The program's own folder, where it reads its profile and writes its log:
-# the folder of the program itself, also when bin/Quillet links to it.
+# The program's own folder, where it reads its profile: the folder of the program itself, also when bin/Quillet links to it.
 progdir=$(dirname "$(readlink -f "$quillet")")
 
 if [[ -f "$dir/CMakeCache.txt" ]]; then
@@ -35,29 +34,15 @@ if [[ -f "$dir/CMakeCache.txt" ]]; then
   cp "$here/Quillet.ini" "$here/demo-finish.png" "$progdir/"
   rm -f "$progdir/Quillet.log"
 fi
+# The demo profile logs beside the program; an installation's profile logs
+# into the user's own state folder.
+log=$progdir/Quillet.log
+[[ -f "$dir/CMakeCache.txt" ]] || log=${XDG_STATE_HOME:-$HOME/.local/state}/orn/Quillet.log
 # Only this run's lines of the log are shown.
-log_before=$(stat -c %s "$progdir/Quillet.log" 2>/dev/null || echo 0)
+log_before=$(stat -c %s "$log" 2>/dev/null || echo 0)
 
-# Little-endian fields and a 24-bit BMP: white paper with dark bars of
-# "text" every 12 rows, the form to import.
-le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
-le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
-repeat() { local i; for ((i = 0; i < $2; i++)); do printf '%s' "$1"; done; }
-bmp() {  # FILE WIDTH HEIGHT PAPER(hex byte) INK(hex byte or "")
-  local f=$1 w=$2 h=$3 paper=$4 ink=$5 y
-  local row=$(((w * 3 + 3) / 4 * 4))
-  local plain text
-  plain=$(repeat "\\x$paper" "$row")
-  text=$(repeat "\\x$paper" 24)$(repeat "\\x${ink:-$paper}" $((row - 48)))$(repeat "\\x$paper" 24)
-  {
-    printf 'BM'; le32 $((54 + row * h)); le32 0; le32 54
-    le32 40; le32 "$w"; le32 "$h"; le16 1; le16 24; le32 0; le32 $((row * h)); le32 3937; le32 3937; le32 0; le32 0
-    for ((y = 0; y < h; y++)); do
-      if ((y > 8 && y < h - 8 && y % 12 < 4)); then printf "$text"; else printf "$plain"; fi
-    done
-  } > "$f"
-}
-bmp "$work/antrag.bmp" 120 170 f0 30
+# The form to import.
+bash "$here/make-form.sh" "$work/antrag.bmp"
 
 # The scanner stack's test device.
 export SANE_CONFIG_DIR="$here/sane"
@@ -86,8 +71,8 @@ set -e
 (( signed = rc > 127 ? rc - 256 : rc ))
 
 echo
-echo "== log ($progdir/Quillet.log)"
-[[ -f "$progdir/Quillet.log" ]] && tail -c +$((log_before + 1)) "$progdir/Quillet.log" | tr -d '\r'
+echo "== log ($log)"
+[[ -f "$log" ]] && tail -c +$((log_before + 1)) "$log" | tr -d '\r'
 if [[ -f "$work/c/Quillet.log" ]]; then
   echo "== start-up log (drive C)"
   tr -d '\r' < "$work/c/Quillet.log"

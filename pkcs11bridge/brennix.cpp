@@ -117,10 +117,7 @@ JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_initialize(JNIEnv* env, job
 }
 
 JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_cFinalize(JNIEnv* env, jobject) {
-  return Guard(env, [] {
-    InsideModule inside;
-    return UnloadModule();
-  });
+  return Guard(env, [] { return FinalizeModule(); });
 }
 
 // ---- general, slot and token
@@ -173,7 +170,10 @@ JNIEXPORT jint JNICALL Java_com_zo_pkcs11_Pkcs11Impl_waitForSlotEvent(JNIEnv* en
     jint flags, jintArray slot) {
   return Guard(env, [&] {
     OutCell event(env, slot);
-    return ModuleCall(&List::C_WaitForSlotEvent, Widen(flags), event.ptr(), nullptr);
+    // A blocking wait ends only with an event or with C_Finalize.
+    auto kind = (Widen(flags) & CKF_DONT_BLOCK) != 0 ? InsideModule::Kind::kCall
+                                                     : InsideModule::Kind::kWaiter;
+    return ModuleCall(kind, &List::C_WaitForSlotEvent, Widen(flags), event.ptr(), nullptr);
   });
 }
 

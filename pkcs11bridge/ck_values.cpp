@@ -1,6 +1,8 @@
 #include "pkcs11bridge/ck_values.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <cstring>
 
 namespace brennix {
@@ -38,6 +40,120 @@ bool IsUlongAttribute(CK_ATTRIBUTE_TYPE type) {
       return true;
     default:
       return false;
+  }
+}
+
+bool IsUlongArrayAttribute(CK_ATTRIBUTE_TYPE type) { return type == CKA_ALLOWED_MECHANISMS; }
+
+CK_ULONG JavaUlongCount(CK_ATTRIBUTE_TYPE type, CK_ULONG javaLength) {
+  if (IsUlongAttribute(type)) return javaLength == kJavaUlongSize ? 1 : 0;
+  if (IsUlongArrayAttribute(type) && javaLength % kJavaUlongSize == 0) {
+    return javaLength / kJavaUlongSize;
+  }
+  return 0;
+}
+
+CK_ULONG JavaValueLength(CK_ATTRIBUTE_TYPE type, CK_ULONG nativeLength) {
+  if (nativeLength == CK_UNAVAILABLE_INFORMATION || nativeLength % sizeof(CK_ULONG) != 0) {
+    return nativeLength;
+  }
+  CK_ULONG n = nativeLength / sizeof(CK_ULONG);
+  if ((IsUlongAttribute(type) && n == 1) || IsUlongArrayAttribute(type)) return n * kJavaUlongSize;
+  return nativeLength;
+}
+
+namespace {
+
+constexpr uint8_t U = ParamLayout::kUlong;
+constexpr ParamLayout kOneUlong{1, {U}};          // CK_RC2_PARAMS, CK_MAC_GENERAL_PARAMS
+constexpr ParamLayout kTwoUlongs{2, {U, U}};      // CK_RC2_MAC_GENERAL_PARAMS, CK_RC5_PARAMS
+constexpr ParamLayout kThreeUlongs{3, {U, U, U}}; // CK_RSA_PKCS_PSS_PARAMS, CK_RC5_MAC_GENERAL_PARAMS
+constexpr ParamLayout kUlongAnd8{2, {U, 8}};      // CK_RC2_CBC_PARAMS
+constexpr ParamLayout kUlongAnd16{2, {U, 16}};    // CK_AES_CTR_PARAMS, CK_CAMELLIA_CTR_PARAMS
+
+struct MechanismParam {
+  CK_MECHANISM_TYPE mechanism;
+  const ParamLayout* layout;
+};
+
+// Every mechanism whose parameter the bridge converts. Parameters with
+// pointers inside (GCM, CCM, OAEP, RC5-CBC, key derivation ...) cannot
+// travel in a byte array and are not listed.
+constexpr MechanismParam kMechanismParams[] = {
+    {CKM_RSA_PKCS_PSS, &kThreeUlongs},
+    {CKM_SHA1_RSA_PKCS_PSS, &kThreeUlongs},
+    {CKM_SHA224_RSA_PKCS_PSS, &kThreeUlongs},
+    {CKM_SHA256_RSA_PKCS_PSS, &kThreeUlongs},
+    {CKM_SHA384_RSA_PKCS_PSS, &kThreeUlongs},
+    {CKM_SHA512_RSA_PKCS_PSS, &kThreeUlongs},
+    {CKM_AES_CTR, &kUlongAnd16},
+    {CKM_CAMELLIA_CTR, &kUlongAnd16},
+    {CKM_RC2_ECB, &kOneUlong},
+    {CKM_RC2_MAC, &kOneUlong},
+    {CKM_RC2_CBC, &kUlongAnd8},
+    {CKM_RC2_CBC_PAD, &kUlongAnd8},
+    {CKM_RC2_MAC_GENERAL, &kTwoUlongs},
+    {CKM_RC5_ECB, &kTwoUlongs},
+    {CKM_RC5_MAC, &kTwoUlongs},
+    {CKM_RC5_MAC_GENERAL, &kThreeUlongs},
+    // The ..._MAC_GENERAL and ..._HMAC_GENERAL mechanisms: the MAC length.
+    {CKM_MD2_HMAC_GENERAL, &kOneUlong},
+    {CKM_MD5_HMAC_GENERAL, &kOneUlong},
+    {CKM_SHA_1_HMAC_GENERAL, &kOneUlong},
+    {CKM_RIPEMD128_HMAC_GENERAL, &kOneUlong},
+    {CKM_RIPEMD160_HMAC_GENERAL, &kOneUlong},
+    {CKM_SHA224_HMAC_GENERAL, &kOneUlong},
+    {CKM_SHA256_HMAC_GENERAL, &kOneUlong},
+    {CKM_SHA384_HMAC_GENERAL, &kOneUlong},
+    {CKM_SHA512_HMAC_GENERAL, &kOneUlong},
+    {CKM_SHA512_224_HMAC_GENERAL, &kOneUlong},
+    {CKM_SHA512_256_HMAC_GENERAL, &kOneUlong},
+    {CKM_DES_MAC_GENERAL, &kOneUlong},
+    {CKM_DES3_MAC_GENERAL, &kOneUlong},
+    {CKM_DES3_CMAC_GENERAL, &kOneUlong},
+    {CKM_CDMF_MAC_GENERAL, &kOneUlong},
+    {CKM_CAST_MAC_GENERAL, &kOneUlong},
+    {CKM_CAST3_MAC_GENERAL, &kOneUlong},
+    {CKM_CAST128_MAC_GENERAL, &kOneUlong},
+    {CKM_IDEA_MAC_GENERAL, &kOneUlong},
+    {CKM_ARIA_MAC_GENERAL, &kOneUlong},
+    {CKM_SEED_MAC_GENERAL, &kOneUlong},
+    {CKM_AES_MAC_GENERAL, &kOneUlong},
+    {CKM_AES_CMAC_GENERAL, &kOneUlong},
+    {CKM_CAMELLIA_MAC_GENERAL, &kOneUlong},
+};
+
+static_assert(std::all_of(std::begin(kMechanismParams), std::end(kMechanismParams),
+                          [](const MechanismParam& row) {
+                            return NativeParamSize(*row.layout) <= kMaxNativeParamSize;
+                          }));
+
+}  // namespace
+
+const ParamLayout* MechanismParamLayout(CK_MECHANISM_TYPE mechanism) {
+  for (const MechanismParam& row : kMechanismParams) {
+    if (row.mechanism == mechanism) return row.layout;
+  }
+  return nullptr;
+}
+
+void WidenParam(const ParamLayout& layout, const uint8_t* java, uint8_t* native) {
+  std::memset(native, 0, NativeParamSize(layout));
+  size_t at = 0;
+  for (uint8_t i = 0; i < layout.count; ++i) {
+    if (layout.fields[i] == ParamLayout::kUlong) {
+      int32_t v = 0;
+      std::memcpy(&v, java, sizeof v);
+      at = AlignUp(at, alignof(CK_ULONG));
+      CK_ULONG wide = Widen(v);
+      std::memcpy(native + at, &wide, sizeof wide);
+      java += kJavaUlongSize;
+      at += sizeof wide;
+    } else {
+      std::memcpy(native + at, java, layout.fields[i]);
+      java += layout.fields[i];
+      at += layout.fields[i];
+    }
   }
 }
 

@@ -33,6 +33,66 @@ constexpr int32_t Narrow(CK_ULONG v) {
 bool IsUlongAttribute(CK_ATTRIBUTE_TYPE type);
 inline constexpr CK_ULONG kJavaUlongSize = 4;
 
+// Attribute values that PKCS#11 types as an array of CK_ULONG
+// (CKA_ALLOWED_MECHANISMS); the Java side carries 4 bytes per element.
+bool IsUlongArrayAttribute(CK_ATTRIBUTE_TYPE type);
+
+// How many CK_ULONG a Java value of `javaLength` bytes of attribute `type`
+// holds in the Java view: 1 for a 4-byte CK_ULONG attribute, length / 4 for
+// a CK_ULONG array whose length is a multiple of 4. 0 when the value is not
+// converted (other attributes, other lengths: passed through as they are).
+CK_ULONG JavaUlongCount(CK_ATTRIBUTE_TYPE type, CK_ULONG javaLength);
+
+// The Java view's length of a value of attribute `type` that the module
+// reports as `nativeLength` bytes: 4 per CK_ULONG of a CK_ULONG attribute
+// (one) or array (any number); every other length, and
+// CK_UNAVAILABLE_INFORMATION, as it is.
+CK_ULONG JavaValueLength(CK_ATTRIBUTE_TYPE type, CK_ULONG nativeLength);
+
+// The structure of a mechanism parameter that holds only CK_ULONG fields
+// and bytes. The Java side writes it packed: each CK_ULONG as 4 bytes in
+// native order, each byte field as it is, no padding; the module gets the
+// structure of its own ABI.
+struct ParamLayout {
+  static constexpr uint8_t kUlong = 0;
+  uint8_t count;                  // fields in use
+  std::array<uint8_t, 3> fields;  // kUlong, or a byte field of that many bytes
+};
+
+// The layout of `mechanism`'s parameter, or null when its parameter is not
+// converted (no parameter, bytes only, or pointers inside: those pass
+// through unchanged).
+const ParamLayout* MechanismParamLayout(CK_MECHANISM_TYPE mechanism);
+
+constexpr size_t AlignUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
+
+constexpr size_t JavaParamSize(const ParamLayout& layout) {
+  size_t size = 0;
+  for (uint8_t i = 0; i < layout.count; ++i) {
+    size += layout.fields[i] == ParamLayout::kUlong ? kJavaUlongSize : layout.fields[i];
+  }
+  return size;
+}
+
+// CK_ULONG fields aligned as the ABI aligns them, the whole padded to a
+// CK_ULONG's alignment (every layout starts with one).
+constexpr size_t NativeParamSize(const ParamLayout& layout) {
+  size_t size = 0;
+  for (uint8_t i = 0; i < layout.count; ++i) {
+    size = layout.fields[i] == ParamLayout::kUlong
+               ? AlignUp(size, alignof(CK_ULONG)) + sizeof(CK_ULONG)
+               : size + layout.fields[i];
+  }
+  return AlignUp(size, alignof(CK_ULONG));
+}
+
+// No layout of the table is larger (checked where the table is).
+inline constexpr size_t kMaxNativeParamSize = 32;
+
+// Writes the structure for the Java bytes `java` (JavaParamSize bytes) into
+// `native` (NativeParamSize bytes, aligned for a CK_ULONG), padding zeroed.
+void WidenParam(const ParamLayout& layout, const uint8_t* java, uint8_t* native);
+
 // True when `length` elements from `offset` lie inside an array of
 // `arrayLength` elements (negative offsets and lengths never fit).
 constexpr bool SliceFits(int32_t arrayLength, int32_t offset, int32_t length) {

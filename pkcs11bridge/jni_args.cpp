@@ -122,10 +122,18 @@ Mechanism::Mechanism(JNIEnv* env, jint type, jbyteArray parameter, jint paramete
     : parameter_(env, parameter, parameterLen) {
   mechanism_.mechanism = Widen(type);
   mechanism_.ulParameterLen = parameter_.length();
+  layout_ = MechanismParamLayout(mechanism_.mechanism);
+  if (layout_ != nullptr && JavaParamSize(*layout_) != parameter_.length()) layout_ = nullptr;
 }
 
 CK_MECHANISM* Mechanism::get() {
-  mechanism_.pParameter = parameter_.ptr();
+  if (layout_ == nullptr) {
+    mechanism_.pParameter = parameter_.ptr();
+    return &mechanism_;
+  }
+  WidenParam(*layout_, parameter_.ptr(), widened_.data());
+  mechanism_.pParameter = widened_.data();
+  mechanism_.ulParameterLen = NativeParamSize(*layout_);
   return &mechanism_;
 }
 
@@ -206,42 +214,58 @@ void AttributeTemplate::takeValue(const JniObjectArray& values, jint i, bool wri
   Require(value == nullptr || IsA(env_, value, byteArrayClass_));
   JniByteArray& bytes = valueArrays_[i];
   bytes.attach(env_, static_cast<jbyteArray>(value));
-  const bool javaUlong = IsUlongAttribute(attributes_[i].type) && bytes.length() == Narrow(kJavaUlongSize);
+  CK_ATTRIBUTE& a = attributes_[i];
   if (writeBack) {
     // The caller's buffer size is what the module may fill.
-    Require(bytes.isNull() || SliceFits(bytes.length(), 0, Narrow(attributes_[i].ulValueLen)));
-    if (javaUlong && attributes_[i].ulValueLen == kJavaUlongSize) return useUlongCell(i);
+    Require(bytes.isNull() || SliceFits(bytes.length(), 0, Narrow(a.ulValueLen)));
+    CK_ULONG n = bytes.isNull() ? 0 : JavaUlongCount(a.type, a.ulValueLen);
+    if (n > 0) {
+      useUlongCells(i, n);
+      return;
+    }
   } else {
-    attributes_[i].ulValueLen = Widen(bytes.length());
-    if (javaUlong) {
-      int32_t v = 0;
-      std::memcpy(&v, bytes.elements(false), sizeof v);
-      ulongs_[i] = Widen(v);
-      return useUlongCell(i);
+    a.ulValueLen = Widen(bytes.length());
+    if (CK_ULONG n = JavaUlongCount(a.type, a.ulValueLen); n > 0) {
+      CK_ULONG* cells = useUlongCells(i, n);
+      const jbyte* java = bytes.elements(false);
+      for (CK_ULONG k = 0; k < n; ++k) {
+        int32_t v = 0;
+        std::memcpy(&v, java + k * kJavaUlongSize, sizeof v);
+        cells[k] = Widen(v);
+      }
+      return;
     }
   }
-  attributes_[i].pValue = bytes.elements(writeBack);
+  a.pValue = bytes.elements(writeBack);
 }
 
-void AttributeTemplate::useUlongCell(jint i) {
-  widened_[i] = true;
-  attributes_[i].pValue = &ulongs_[i];
-  attributes_[i].ulValueLen = sizeof(CK_ULONG);
+CK_ULONG* AttributeTemplate::useUlongCells(jint i, CK_ULONG n) {
+  UlongCells& cells = cells_[i];
+  cells.count = n;
+  if (n > 1) cells.many.assign(n, 0);
+  attributes_[i].pValue = cells.data();
+  attributes_[i].ulValueLen = n * sizeof(CK_ULONG);
+  return cells.data();
 }
 
 void AttributeTemplate::readBack(CK_RV rc) {
   if (!lengthCells_) return;
   for (jint i = 0; i < count_; ++i) {
     CK_ATTRIBUTE& a = attributes_[i];
-    // A length query of a CK_ULONG value, or one the module wrote into its
-    // cell: the Java side sees 4 bytes.
-    bool oneUlong = a.ulValueLen == sizeof(CK_ULONG) &&
-                    (widened_[i] || (a.pValue == nullptr && IsUlongAttribute(a.type)));
-    if (widened_[i] && oneUlong) {
-      int32_t v = Narrow(ulongs_[i]);
-      std::memcpy(valueArrays_[i].elements(true), &v, sizeof v);
+    UlongCells& cells = cells_[i];
+    // What the module wrote into the cells (as many as it reports, never
+    // more than there are) goes into the Java buffer as 4 bytes each.
+    if (cells.count > 0 && a.ulValueLen != CK_UNAVAILABLE_INFORMATION &&
+        a.ulValueLen % sizeof(CK_ULONG) == 0 && a.ulValueLen / sizeof(CK_ULONG) <= cells.count) {
+      jbyte* java = valueArrays_[i].elements(true);
+      for (CK_ULONG k = 0; k < a.ulValueLen / sizeof(CK_ULONG); ++k) {
+        int32_t v = Narrow(cells.data()[k]);
+        std::memcpy(java + k * kJavaUlongSize, &v, sizeof v);
+      }
     }
-    if (oneUlong) a.ulValueLen = kJavaUlongSize;
+    // Length queries of such values, and what the module wrote: the Java
+    // side sees 4 bytes per CK_ULONG.
+    if (cells.count > 0 || a.pValue == nullptr) a.ulValueLen = JavaValueLength(a.type, a.ulValueLen);
   }
   if (rc != CKR_OK) return;
   for (jint i = 0; i < count_; ++i) (*lengthCells_)[i] = attributes_[i].ulValueLen;

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "pkcs11bridge/bridge_codes.h"
 #include "pkcs11bridge/ck_values.h"
@@ -269,6 +270,10 @@ class OutData {
 };
 
 // `MechanismArgs`: a CK_MECHANISM whose parameter is a byte[] with a length.
+// A parameter whose structure holds only CK_ULONG fields and bytes
+// (MechanismParamLayout) comes in the Java view, 4 bytes per CK_ULONG: one
+// of exactly that length is widened into the module's structure. Any other
+// parameter, or length, passes through unchanged.
 class Mechanism {
  public:
   Mechanism(JNIEnv* env, jint type, jbyteArray parameter, jint parameterLen);
@@ -276,7 +281,9 @@ class Mechanism {
 
  private:
   InBytes parameter_;
+  const ParamLayout* layout_ = nullptr;  // set when the parameter is widened
   CK_MECHANISM mechanism_{};
+  alignas(CK_ULONG) std::array<uint8_t, kMaxNativeParamSize> widened_{};
 };
 
 // `InfoStrings`: a String[] of a fixed length that receives the fields of an
@@ -309,10 +316,11 @@ class InfoInts : public OutIntArray {
 // fewer than `count` entries (a length query).
 //
 // The Java side carries a CK_ULONG-typed value (IsUlongAttribute) as 4
-// bytes: such a value of 4 bytes is widened into a CK_ULONG of the module's
-// size when written, a 4-byte buffer for one is read as a CK_ULONG and
-// narrowed into it, and a length of one CK_ULONG is reported as 4. A value
-// of any other length passes through unchanged.
+// bytes and a CK_ULONG array (IsUlongArrayAttribute) as 4 bytes per
+// element (JavaUlongCount): such a value is widened into CK_ULONGs of the
+// module's size when written, a buffer of such a size is read as CK_ULONGs
+// and narrowed into it, and a length of CK_ULONGs is reported as 4 bytes
+// each. A value of any other length passes through unchanged.
 class AttributeTemplate {
  public:
   static constexpr jint kMaxCount = 32;
@@ -329,8 +337,17 @@ class AttributeTemplate {
  private:
   // Takes values[i] (null or a byte[]) and points entry i at its bytes.
   void takeValue(const JniObjectArray& values, jint i, bool writeBack);
-  // Points entry i at its CK_ULONG cell instead of the Java bytes.
-  void useUlongCell(jint i);
+  // Points entry i at `n` CK_ULONG cells of its own instead of the Java bytes.
+  CK_ULONG* useUlongCells(jint i, CK_ULONG n);
+
+  // The widened value of one entry: one cell on the stack, more (a
+  // CK_ULONG array) on the heap.
+  struct UlongCells {
+    CK_ULONG count = 0;  // 0: the entry points at the Java bytes
+    CK_ULONG one = 0;
+    std::vector<CK_ULONG> many;
+    CK_ULONG* data() { return count > 1 ? many.data() : &one; }
+  };
 
   JNIEnv* env_;
   jint count_;
@@ -341,8 +358,7 @@ class AttributeTemplate {
   std::optional<UlongArray> lengthCells_;
   std::array<JniByteArray, kMaxCount> valueArrays_;
   std::array<CK_ATTRIBUTE, kMaxCount> attributes_{};
-  std::array<CK_ULONG, kMaxCount> ulongs_{};     // the widened values
-  std::array<bool, kMaxCount> widened_{};        // entry i points at ulongs_[i]
+  std::array<UlongCells, kMaxCount> cells_{};
 };
 
 }  // namespace brennix

@@ -10,15 +10,65 @@ namespace brennix {
 
 namespace {
 
-// Native methods inside the module; a large negative offset once the process
-// end has closed it.
+// Native methods inside the module, in two units: an ordinary call counts
+// 1, a thread blocked in C_WaitForSlotEvent kWaiter (C_Finalize is what
+// releases it, so closing must not wait for it before C_Finalize). While
+// the module is closed a large negative offset is added, so that an entry
+// sees a negative value and turns back; the entry is one atomic addition,
+// so no call can slip in between "still open" and "inside".
 std::atomic<int64_t> g_inside{0};
+constexpr int64_t kWaiterUnit = int64_t{1} << 32;
+constexpr int64_t kCallMask = kWaiterUnit - 1;
 constexpr int64_t kClosed = INT64_MIN / 2;
+
+// Entries of this thread that have not left yet: a thread inside the module
+// (a module calling back into Java) cannot wait for itself to leave.
+thread_local int t_depth = 0;
+
+// Closes the module to new entries. False when it is closed already (a
+// cFinalize on another thread, or the process end).
+bool Close() {
+  int64_t v = g_inside.load();
+  do {
+    if (v < 0) return false;
+  } while (!g_inside.compare_exchange_weak(v, v + kClosed));
+  return true;
+}
+
+void Leave(int64_t unit) {
+  // Only a closing thread waits for the count; it is told of every change.
+  if (g_inside.fetch_sub(unit) - unit < 0) g_inside.notify_all();
+}
+
+// Waits while an entry of `mask` is inside the closed module.
+void WaitForLeave(int64_t mask) {
+  for (int64_t v = g_inside.load(); ((v - kClosed) & mask) != 0; v = g_inside.load()) {
+    g_inside.wait(v);
+  }
+}
+
+// C_Finalize, then the module is freed and both values cleared, whatever
+// C_Finalize answered; the module is closed and no ordinary call is inside.
+// C_Finalize ends the blocked waits for slot events, and the module's code
+// stays mapped until they are out too.
+CK_RV Unload() {
+  dynload::Library library = g_hModule.load();
+  CK_FUNCTION_LIST* list = g_pFunctionList.load();
+  if (library == nullptr || list == nullptr) return CKR_BRIDGE_MODULE_MISSING;
+  CK_RV rc = list->C_Finalize != nullptr ? list->C_Finalize(nullptr) : CKR_BRIDGE_MODULE_MISSING;
+  WaitForLeave(~int64_t{0});
+  // A failing C_Finalize does not keep the module loaded.
+  g_hModule = nullptr;
+  g_pFunctionList = nullptr;
+  dynload::Free(library);
+  return rc;
+}
 
 // At process end a module left loaded is finalised and freed - unless a
 // thread is still inside it: HotSpot does not stop threads running native
 // code when the process ends, and freeing the module would pull its code
-// from under them. Either way the module is closed to later calls.
+// from under them. Either way the module stays closed to later calls (but
+// a cFinalize running on another thread at this moment ends as it would).
 //
 // Exit handlers run in the reverse order of their registration, and the
 // bridge's unload hooks only after all of them. The module registers its
@@ -27,8 +77,12 @@ constexpr int64_t kClosed = INT64_MIN / 2;
 // number of times, again when it was freed and mapped anew): it then runs
 // before those destructors.
 void FinalizeAtExit() {
-  if (g_inside.fetch_add(kClosed) != 0) return;  // closed before, or in use
-  if (g_hModule.load() != nullptr && g_pFunctionList.load() != nullptr) UnloadModule();
+  int64_t idle = 0;
+  if (!g_inside.compare_exchange_strong(idle, kClosed)) {
+    Close();
+    return;
+  }
+  Unload();
 }
 
 CK_RV Initialize(CK_FUNCTION_LIST* list) {
@@ -42,14 +96,18 @@ CK_RV Initialize(CK_FUNCTION_LIST* list) {
 
 }  // namespace
 
-InsideModule::InsideModule() {
-  if (g_inside.fetch_add(1) < 0) {
-    g_inside.fetch_sub(1);
+InsideModule::InsideModule(Kind kind) : unit_(kind == Kind::kWaiter ? kWaiterUnit : 1) {
+  if (g_inside.fetch_add(unit_) < 0) {
+    Leave(unit_);
     Raise(CKR_BRIDGE_MODULE_MISSING);
   }
+  ++t_depth;
 }
 
-InsideModule::~InsideModule() { g_inside.fetch_sub(1); }
+InsideModule::~InsideModule() {
+  --t_depth;
+  Leave(unit_);
+}
 
 CK_RV LoadModule(const char* path) {
   if (path == nullptr) return CKR_BRIDGE_BAD_ARGUMENT;
@@ -90,15 +148,13 @@ CK_RV LoadModule(const char* path) {
   return rc;
 }
 
-CK_RV UnloadModule() {
-  dynload::Library library = g_hModule.load();
-  CK_FUNCTION_LIST* list = g_pFunctionList.load();
-  if (library == nullptr || list == nullptr) return CKR_BRIDGE_MODULE_MISSING;
-  CK_RV rc = list->C_Finalize != nullptr ? list->C_Finalize(nullptr) : CKR_BRIDGE_MODULE_MISSING;
-  // A failing C_Finalize does not keep the module loaded.
-  g_hModule = nullptr;
-  g_pFunctionList = nullptr;
-  dynload::Free(library);
+CK_RV FinalizeModule() {
+  // Waiting here would wait for this thread's own call.
+  if (t_depth > 0) return CKR_BRIDGE_UNEXPECTED;
+  if (!Close()) return CKR_BRIDGE_MODULE_MISSING;
+  WaitForLeave(kCallMask);
+  CK_RV rc = Unload();
+  g_inside.fetch_sub(kClosed);  // open again for the next initialize
   return rc;
 }
 

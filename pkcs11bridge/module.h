@@ -2,14 +2,14 @@
 // The loaded PKCS#11 module: the bridge's only process-wide state.
 //
 // Two states: unloaded (both values null) and loaded (both set, from the
-// same module). No lock is taken: initialize and cFinalize must not run
-// concurrently with any other native method. Other native methods may run
-// on several Java threads at once: the module is initialised with its own
-// OS locking where it offers it, each call reads the function list once,
-// and the calls inside the module are counted, so that the process end
-// never unloads a module under a thread that is still inside it.
+// same module). Native methods may run on several Java threads at once: the
+// module is initialised with its own OS locking where it offers it, each
+// call reads the function list once, and the calls inside the module are
+// counted, so that neither cFinalize nor the process end finalises or
+// unloads a module under a thread that is still inside it.
 
 #include <atomic>
+#include <cstdint>
 
 #include "platform/dynload/dynload.h"
 #include "pkcs11bridge/bridge_codes.h"
@@ -29,21 +29,36 @@ namespace brennix {
 // outcome the values stay as they were and the new reference is dropped:
 // CKR_BRIDGE_BAD_ARGUMENT for a null path, CKR_BRIDGE_MODULE_MISSING when
 // the file cannot be loaded or has no C_GetFunctionList (or gives no list),
-// otherwise the module's result.
+// otherwise the module's result. Raises CKR_BRIDGE_MODULE_MISSING while a
+// cFinalize is under way.
 CK_RV LoadModule(const char* path);
 
-// C_Finalize, then the module is freed and both values cleared, whatever
-// C_Finalize answered. CKR_BRIDGE_MODULE_MISSING when nothing is loaded.
-CK_RV UnloadModule();
+// cFinalize: closes the module to new calls (they get
+// CKR_BRIDGE_MODULE_MISSING, as with no module), waits until no call is
+// inside it, calls C_Finalize, waits for the threads that C_Finalize
+// released from a blocked C_WaitForSlotEvent, then frees the module and
+// clears both values, whatever C_Finalize answered, and opens the bridge
+// for the next initialize. CKR_BRIDGE_MODULE_MISSING when nothing is loaded
+// or another thread is finalising; CKR_BRIDGE_UNEXPECTED, with the module
+// left as it is, on a thread that is itself inside the module (a module
+// calling back into Java), which would wait for itself.
+CK_RV FinalizeModule();
 
-// Counts a native method's time inside the module. Once the process end has
-// closed the module, a new entry raises CKR_BRIDGE_MODULE_MISSING.
+// Counts a native method's time inside the module, from before it reads the
+// module's values until it has left the module's code. While the module is
+// closed (cFinalize, the process end) an entry raises
+// CKR_BRIDGE_MODULE_MISSING. A kWaiter is a blocking wait for a slot event,
+// which may last until C_Finalize ends it.
 class InsideModule {
  public:
-  InsideModule();
+  enum class Kind { kCall, kWaiter };
+  explicit InsideModule(Kind kind = Kind::kCall);
   ~InsideModule();
   InsideModule(const InsideModule&) = delete;
   InsideModule& operator=(const InsideModule&) = delete;
+
+ private:
+  int64_t unit_;
 };
 
 // Calls `entry` of the loaded function list. Raises
@@ -51,13 +66,18 @@ class InsideModule {
 // function. The list is read once, so a cFinalize on another thread can
 // only make the call find no module, never a half-cleared one.
 template <class Fn, class... Args>
-CK_RV ModuleCall(Fn CK_FUNCTION_LIST::*entry, Args... args) {
-  InsideModule inside;
+CK_RV ModuleCall(InsideModule::Kind kind, Fn CK_FUNCTION_LIST::*entry, Args... args) {
+  InsideModule inside(kind);
   CK_FUNCTION_LIST* list = g_pFunctionList.load();
   if (list == nullptr) Raise(CKR_BRIDGE_MODULE_MISSING);
   Fn fn = list->*entry;
   if (fn == nullptr) Raise(CKR_BRIDGE_MODULE_MISSING);
   return fn(args...);
+}
+
+template <class Fn, class... Args>
+CK_RV ModuleCall(Fn CK_FUNCTION_LIST::*entry, Args... args) {
+  return ModuleCall(InsideModule::Kind::kCall, entry, args...);
 }
 
 // Calls the module's extension `name` (looked up on every call, never

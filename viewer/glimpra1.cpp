@@ -1,5 +1,7 @@
 #include "viewer/glimpra1.h"
 
+#include <algorithm>
+
 #include "guicommon/cmdline.h"
 #include "platform/forms/app.h"
 #include "platform/forms/screen.h"
@@ -11,6 +13,7 @@
 #include "viewer/error_box.h"
 #include "viewer/layout.h"
 #include "platform/imaging/pixo_calls.h"
+#include "platform/imaging/pixo_control.h"
 
 namespace viewer {
 namespace {
@@ -231,7 +234,21 @@ void Glimpra1::Load_File(const std::string& file, int16_t page) {
     // the load), and never when that page could not be loaded.
     e.step = 5;
     if (deleteFile && loaded) rt::Kill(host);
+    if (!deleteFile) ReadNextPageAhead(host);
   });
+}
+
+// PageDown loads ShownPage + 1; the last page has no next one to read.
+// Pages turned in quick succession are decoded two at a time, as long as
+// two more pages like this one stay within kReadAheadBytes.
+void Glimpra1::ReadNextPageAhead(const std::string& host) {
+  constexpr double kReadAheadBytes = 64.0 * 1024 * 1024;
+  const ViewerState& s = State;
+  auto* view = dynamic_cast<imaging::PixoControl*>(L1.Object());
+  if (!view || s.ShownPage < 1 || s.ShownPage >= s.ShownPageCount) return;
+  const double pageBytes = double{s.ShownWidth} * s.ShownHeight * (s.ShownBits > 8 ? 3 : 1);
+  const int32_t pages = std::min<int32_t>(s.ShownPageCount - s.ShownPage, 2 * pageBytes <= kReadAheadBytes ? 2 : 1);
+  view->ReadAhead(host, 24, s.ShownPage + 1, pages);
 }
 
 void Glimpra1::SizeWindow() {

@@ -56,6 +56,8 @@ class Glimpra1 : public forms::Form {
   void TileWatermark();
   // The window size and scaling after a load.
   void SizeWindow();
+  // Reads the page after the one on show while the operator looks at it.
+  void ReadNextPageAhead(const std::string& host);
   void OnL1Event(int32_t dispid, std::span<rt::Variant> args);
 
   std::string watermarkText_;

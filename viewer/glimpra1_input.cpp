@@ -3,6 +3,7 @@
 #include "platform/forms/app.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
+#include "platform/runtime/step_times.h"
 #include "viewer/error_box.h"
 #include "viewer/glimpra1.h"
 #include "viewer/layout.h"
@@ -55,8 +56,14 @@ void Glimpra1::Form_KeyDown(int16_t& KeyCode, int16_t& Shift) {
       KeyCode = 0;
       break;
     case kKeyF5: Form_Resize(); break;
-    case kKeyPageUp: Load_File(L1.Tag, rt::SubInt(s.ShownPage, 1)); break;
-    case kKeyPageDown: Load_File(L1.Tag, rt::AddInt(s.ShownPage, 1)); break;
+    case kKeyPageUp:
+      rt::MarkStep("glimpra.page.key");
+      Load_File(L1.Tag, rt::SubInt(s.ShownPage, 1));
+      break;
+    case kKeyPageDown:
+      rt::MarkStep("glimpra.page.key");
+      Load_File(L1.Tag, rt::AddInt(s.ShownPage, 1));
+      break;
     default: break;
   }
 }

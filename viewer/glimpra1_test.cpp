@@ -9,9 +9,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "guicommon/cmdline.h"
@@ -199,6 +201,134 @@ TEST_F(Glimpra1Test, CtrlDragZoomsToTheDrawnRectangle) {
   EXPECT_EQ(rt::CDbl(PixGet(f.L1, Pixo::ZoomPercent)), 400);
   EXPECT_EQ(rt::CDbl(PixGet(f.L1, Pixo::DstLeft)), -80);
   EXPECT_EQ(f.State.MouseCode, 0);
+}
+
+// Pages turned as the operator turns them; with `inOrder` every page read
+// ahead is dropped first, so each page is read by its own load.
+struct TurnedPage {
+  imaging::Image image;
+  std::string caption, toolTip;
+  int16_t page = 0, width = 0, height = 0, bits = 0;
+};
+
+class Glimpra1ReadAheadTest : public Glimpra1Test {
+ protected:
+  void Turn(int16_t key, bool inOrder) {
+    if (inOrder) View().DropReadAhead();
+    int16_t shift = 0;
+    form_->Form_KeyDown(key, shift);
+  }
+  TurnedPage Shown() {
+    TurnedPage t;
+    if (const imaging::Image* img = View().CurrentImage()) t.image = *img;
+    t.caption = form_->Caption.Get();
+    t.toolTip = form_->L1.ToolTipText.Get();
+    const ViewerState& s = form_->State;
+    t.page = s.ShownPage, t.width = s.ShownWidth, t.height = s.ShownHeight, t.bits = s.ShownBits;
+    return t;
+  }
+  std::vector<std::string> TranscriptLines() {
+    std::ifstream in(dir_ / "transcript.txt");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  static constexpr int16_t kPageUp = 33, kPageDown = 34;
+};
+
+TEST_F(Glimpra1ReadAheadTest, APageReadAheadIsThePageReadInOrder) {
+  for (int16_t bits : {int16_t{24}, int16_t{8}, int16_t{1}}) {
+    SCOPED_TRACE("bits " + std::to_string(bits));
+    WriteTiff("pages.tif", {{60, 40, bits, 0x3366CC}, {70, 50, bits, 0xFFFFFF}, {80, 30, bits, 0x102030}});
+    std::vector<TurnedPage> runs[2];
+    for (bool inOrder : {false, true}) {
+      Start({"pages.tif"});
+      if (!inOrder) EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2, 3}));
+      for (int turn = 0; turn < 2; ++turn) {
+        Turn(kPageDown, inOrder);
+        runs[inOrder].push_back(Shown());
+      }
+      EXPECT_EQ(View().ReadAheadsTaken(), inOrder ? 0 : 2);
+    }
+    for (size_t i = 0; i < 2; ++i) {
+      const TurnedPage &ahead = runs[0][i], &inOrder = runs[1][i];
+      EXPECT_EQ(ahead.page, static_cast<int16_t>(i + 2));
+      EXPECT_FALSE(ahead.image.empty());
+      EXPECT_TRUE(ahead.image == inOrder.image) << "page " << ahead.page;
+      EXPECT_EQ(ahead.caption, inOrder.caption);
+      EXPECT_EQ(ahead.toolTip, inOrder.toolTip);
+      EXPECT_EQ(std::tie(ahead.width, ahead.height, ahead.bits), std::tie(inOrder.width, inOrder.height, inOrder.bits));
+    }
+  }
+}
+
+TEST_F(Glimpra1ReadAheadTest, GoingElsewhereDropsThePagesReadAhead) {
+  WriteTiff("four.tif", {{40, 30, 24, 1}, {40, 30, 24, 2}, {40, 30, 24, 3}, {40, 30, 24, 4}});
+  WriteTiff("one.tif", {{20, 20, 24}});
+  Glimpra1& f = Start({"four.tif"});
+  EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2, 3}));
+  Turn(kPageDown, false);
+  EXPECT_EQ(View().ReadAheadsTaken(), 1);
+  EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{3, 4})) << "page 3 is kept, page 4 added";
+  Turn(kPageUp, false);
+  EXPECT_EQ(f.State.ShownPage, 1);
+  EXPECT_EQ(View().ReadAheadsTaken(), 1) << "page 1 was not read ahead";
+  EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2, 3})) << "page 4 was dropped";
+  f.L1_FileEvent("one.tif");
+  EXPECT_EQ(f.State.ShownPageCount, 1);
+  EXPECT_TRUE(View().ReadAheadPages().empty());
+  EXPECT_EQ(View().ReadAheadsTaken(), 1);
+}
+
+TEST_F(Glimpra1ReadAheadTest, AFileRewrittenAfterItsPageWasReadAheadIsReadAgain) {
+  WriteTiff("pages.tif", {{40, 30, 24, 0x0000FF}, {40, 30, 24, 0x00FF00}});
+  Glimpra1& f = Start({"pages.tif"});
+  ASSERT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2}));
+  WriteTiff("pages.tif", {{40, 30, 24, 0x0000FF}, {50, 30, 24, 0xFF0000}});
+  Turn(kPageDown, false);
+  EXPECT_EQ(f.State.ShownPage, 2);
+  EXPECT_EQ(f.State.ShownWidth, 50);
+  EXPECT_EQ(CountColour(0, 0, 50, 30, 0xFF0000), 50 * 30) << "the page as the file now holds it";
+}
+
+// A turn that fails shows what it shows in order: the same boxes at the
+// same steps, the same captions, the same page left on show.
+TEST_F(Glimpra1ReadAheadTest, APageThatFailsShowsTheSameBoxAtTheSameStep) {
+  struct Case {
+    const char* name;
+    std::vector<testing::PageFixture> pages;
+    bool replaceByText;  // the file becomes a text file after its start
+    const char* box;     // a text the transcript must hold, "" for none
+  } cases[] = {
+      {"a page too wide for the viewer's numbers", {{100, 50, 24}, {40000, 2, 24}}, false, "Overflow in Load_File Step- 4"},
+      {"a file that is no image any more", {{100, 50, 24}, {100, 50, 24}}, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> transcripts[2];
+    TurnedPage shown[2];
+    for (bool inOrder : {false, true}) {
+      WriteTiff("pages.tif", c.pages);
+      fs::remove(dir_ / "transcript.txt");
+      setenv("ORN_UI_TRANSCRIPT", (dir_ / "transcript.txt").c_str(), 1);
+      Start({"pages.tif"});
+      if (!inOrder) EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2}));
+      if (c.replaceByText) std::ofstream("pages.tif") << "no image\n";
+      const size_t before = TranscriptLines().size();
+      Turn(kPageDown, inOrder);
+      std::vector<std::string> lines = TranscriptLines();
+      transcripts[inOrder].assign(lines.begin() + static_cast<ptrdiff_t>(before), lines.end());
+      shown[inOrder] = Shown();
+      unsetenv("ORN_UI_TRANSCRIPT");
+    }
+    EXPECT_EQ(transcripts[0], transcripts[1]);
+    EXPECT_EQ(shown[0].page, shown[1].page);
+    EXPECT_EQ(shown[0].caption, shown[1].caption);
+    EXPECT_TRUE(shown[0].image == shown[1].image);
+    bool boxed = false;
+    for (const std::string& line : transcripts[0]) boxed = boxed || line.find(c.box) != std::string::npos;
+    if (*c.box) EXPECT_TRUE(boxed) << ::testing::PrintToString(transcripts[0]);
+  }
 }
 
 TEST(Glimpra1CommandLine, AFileInTheRootIsTheFileNotASwitch) {

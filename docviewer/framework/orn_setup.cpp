@@ -8,7 +8,9 @@
 // and no SysParam key.
 //   orn-setup [CATALOGUE]   default: ORN4.msg beside this program (a build),
 //                           else ../share/orn/ORN4.msg from it (an installation)
-// Exit code 0 when both are in place, 1 otherwise (a line on stderr says why).
+//   orn-setup --help
+// Exit code 0 when both are in place, 1 otherwise (a line on stderr says why),
+// 2 for a bad command line.
 
 #include <unistd.h>
 
@@ -31,9 +33,25 @@ fs::path OwnFolder() {
   return fs::read_symlink("/proc/self/exe", ignored).parent_path();
 }
 
+// What the administrator can do about a failure, naming the file or folder.
+std::string Fix(reg::Status status) {
+  const std::string hive = reg::HiveFile(reg::Hive::LocalMachine);
+  switch (status) {
+    case reg::kBadDb:
+      return "the hive file " + hive +
+             " cannot be read: it is not a regular file or not readable; move it away (a damaged hive is set "
+             "aside by itself) and run orn-setup again";
+    case reg::kAccessDenied:
+    case reg::kIoFailed:
+      return "the folder " + reg::RegistryDirectory() + " or the hive file " + hive +
+             " cannot be written: give this user write access (or set ORN_REGISTRY_DIR) and run orn-setup again";
+    default: return "in " + reg::RegistryDirectory();
+  }
+}
+
 bool Fail(const std::string& what, reg::Status status) {
-  std::fprintf(stderr, "orn-setup: %s (registry error %d in %s)\n", what.c_str(), static_cast<int>(status),
-               reg::RegistryDirectory().c_str());
+  std::fprintf(stderr, "orn-setup: %s (registry error %d): %s\n", what.c_str(), static_cast<int>(status),
+               Fix(status).c_str());
   return false;
 }
 
@@ -70,9 +88,27 @@ bool DefaultLogLevel() {
 
 }  // namespace
 
+constexpr const char* kUsage = "usage: orn-setup [CATALOGUE]\n";
+constexpr const char* kHelp =
+    "Writes the registry entries the ORN desk kit's programs need into the\n"
+    "registry of the user who runs it (ORN_REGISTRY_DIR, by default\n"
+    "~/.orn-registry): the message catalogue of the event source ORN4 and the\n"
+    "log level 4 in SysParam (a level already set stays). Every user runs it\n"
+    "once before the first start of Lumoret; running it again changes nothing.\n"
+    "\n"
+    "  CATALOGUE  the message catalogue ORN4.msg (default: beside orn-setup,\n"
+    "             else ../share/orn/ORN4.msg from its folder)\n"
+    "\n"
+    "Exit status: 0 when both entries are in place, 1 when not, 2 for a bad\n"
+    "command line.\n";
+
 int main(int argc, char** argv) {
-  if (argc > 2) {
-    std::fprintf(stderr, "usage: orn-setup [CATALOGUE]\n");
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::printf("%s\n%s", kUsage, kHelp);
+    return 0;
+  }
+  if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+    std::fprintf(stderr, "%sorn-setup --help tells more.\n", kUsage);
     return 2;
   }
   std::error_code error;

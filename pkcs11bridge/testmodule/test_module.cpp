@@ -11,7 +11,13 @@
 // ORN_P11TEST_LOG (when set): "C_Initialize" (without arguments) or
 // "C_Initialize OS locking", "C_Finalize", "C_CardTransmit", "C_Logout
 // holding" and "static destructor" when the library's statics go.
+//
+// For the tests of finalising while calls are inside, C_Logout can be held
+// until the test lets it go or can call back into the test, and a blocking
+// C_WaitForSlotEvent can wait until C_Finalize; the OrnP11Test* functions
+// at the end steer them.
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,8 +32,12 @@
 
 namespace {
 
-bool g_initialized = false;
-unsigned long g_calls = 0;  // every call of the module, this one included
+std::atomic<bool> g_initialized{false};
+std::atomic<unsigned long> g_calls{0};  // every call of the module, this one included
+std::atomic<bool> g_holding{false};     // a C_Logout of session 0xB10D is held
+std::atomic<bool> g_release{false};
+std::atomic<bool> g_waiting{false};     // a blocking C_WaitForSlotEvent waits
+CK_RV (*g_callback)() = nullptr;
 
 void Log(const char* event) {
   const char* path = std::getenv("ORN_P11TEST_LOG");
@@ -50,22 +60,29 @@ CK_RV Initialize(void* args) {
   Log(osLocking ? "C_Initialize OS locking" : "C_Initialize");
   if (ORN_P11TEST_FAULT == 4 && osLocking) return CKR_CANT_LOCK;
   if (ORN_P11TEST_FAULT == 2) return CKR_GENERAL_ERROR;
-  if (g_initialized) return CKR_CRYPTOKI_ALREADY_INITIALIZED;
-  g_initialized = true;
+  if (g_initialized.exchange(true)) return CKR_CRYPTOKI_ALREADY_INITIALIZED;
   return CKR_OK;
 }
 
 CK_RV Finalize(void*) {
   ++g_calls;
   Log("C_Finalize");
-  if (!g_initialized) return CKR_CRYPTOKI_NOT_INITIALIZED;
-  g_initialized = false;
+  if (!g_initialized.exchange(false)) return CKR_CRYPTOKI_NOT_INITIALIZED;
   return ORN_P11TEST_FAULT == 3 ? CKR_DEVICE_ERROR : CKR_OK;
 }
 
 // The slot event reports the number of module calls made before this one,
 // so a test sees whether a refused call reached the module.
-CK_RV WaitForSlotEvent(CK_FLAGS, CK_SLOT_ID* slot, void*) {
+// A blocking wait whose slot cell comes in as 0xB10C waits until
+// C_Finalize and answers CKR_CRYPTOKI_NOT_INITIALIZED, as a module must.
+CK_RV WaitForSlotEvent(CK_FLAGS flags, CK_SLOT_ID* slot, void*) {
+  if ((flags & CKF_DONT_BLOCK) == 0 && *slot == 0xB10C) {
+    ++g_calls;
+    g_waiting = true;
+    while (g_initialized) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_waiting = false;
+    return CKR_CRYPTOKI_NOT_INITIALIZED;
+  }
   *slot = g_calls++;
   return CKR_OK;
 }
@@ -144,12 +161,24 @@ CK_RV Encrypt(CK_SESSION_HANDLE, CK_BYTE* in, CK_ULONG inLen, CK_BYTE* out, CK_U
 }
 
 // Session 0xB10C never comes back: the thread stays inside the module
-// (until the process ends). Any other session is logged out at once.
+// (until the process ends). Session 0xB10D is held until OrnP11TestRelease,
+// session 0xCA11 answers what the test's callback answers. Any call ends
+// with CKR_CRYPTOKI_NOT_INITIALIZED when C_Finalize ran while it was inside.
 CK_RV Logout(CK_SESSION_HANDLE session) {
   ++g_calls;
-  if (session != 0xB10C) return CKR_OK;
-  Log("C_Logout holding");
-  for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (!g_initialized) return CKR_CRYPTOKI_NOT_INITIALIZED;
+  if (session == 0xB10C) {
+    Log("C_Logout holding");
+    for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (session == 0xB10D) {
+    g_holding = true;
+    while (!g_release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_holding = false;
+    g_release = false;
+  }
+  if (session == 0xCA11 && g_callback != nullptr) return g_callback();
+  return g_initialized ? CKR_OK : CKR_CRYPTOKI_NOT_INITIALIZED;
 }
 
 CK_FUNCTION_LIST g_list = [] {
@@ -219,5 +248,20 @@ CK_RV C_Register(CK_ULONG a, CK_ULONG b, CK_BYTE* input, CK_BYTE* output, CK_ULO
   for (CK_ULONG i = 0; i < c; ++i) output[i] = input[i] ^ 0x5A;
   return (a + b) | (input == output ? 0x40000000UL : 0);
 }
+
+// Whether a C_Logout of session 0xB10D is held now.
+bool OrnP11TestHolding() { return g_holding; }
+
+// Whether a blocking C_WaitForSlotEvent waits for C_Finalize now.
+bool OrnP11TestWaiting() { return g_waiting; }
+
+// Lets the held C_Logout return.
+void OrnP11TestRelease() { g_release = true; }
+
+// Whether the module is initialised (C_Finalize not called since).
+bool OrnP11TestInitialized() { return g_initialized; }
+
+// What a C_Logout of session 0xCA11 calls, on the caller's thread.
+void OrnP11TestSetCallback(CK_RV (*callback)()) { g_callback = callback; }
 
 }  // extern "C"

@@ -237,9 +237,8 @@ int App::Run(Form& main, const std::vector<Step>& steps) {
   }
 }
 
-int App::CloseAtScriptEnd() {
-  if (!Running()) return Finish(0);
-  // The session ends: every form is asked first, then each unloads.
+bool App::OperatorEndSession() {
+  // Every form is asked first, then each unloads.
   std::vector<Form*> open = forms_;
   bool cancelled = false;
   for (Form* f : open) {
@@ -262,7 +261,12 @@ int App::CloseAtScriptEnd() {
     f->loaded_ = f->visible_ = f->shownOnce_ = false;
     FormUnloaded(f);
   }
-  if (Running()) {
+  return !Running();
+}
+
+int App::CloseAtScriptEnd() {
+  if (!Running()) return Finish(0);
+  if (!OperatorEndSession()) {
     Complain("forms: the program still runs after the system closed its windows, ended with exit code 125");
     return Finish(125);
   }

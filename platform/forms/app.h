@@ -117,6 +117,11 @@ class App {
   void OperatorWindowState(Form& form, int16_t state);
   // The close box: QueryUnload with UnloadMode 0, then Unload.
   void OperatorClose(Form& form);
+  // The desktop session ends (log off, a window destroyed from outside,
+  // the display gone): QueryUnload with UnloadMode 2 on every loaded form,
+  // then Unload on each unless a handler cancelled. True when no form is
+  // left loaded.
+  bool OperatorEndSession();
 
   Form* MainForm() const { return main_; }
   // The loaded forms in load order.

@@ -1,5 +1,13 @@
 // BMP, written by hand: 1, 4 and 8 and 24 bits uncompressed, RLE8 and RLE4;
-// read: the same plus 32-bit and the old 12-byte header.
+// read: the same plus 2 bits, 16 and 32 bits (5-5-5 by default, any
+// BI_BITFIELDS masks, an alpha mask laid on white), with every header kind
+// of the table below.
+//
+// Damaged data that still leaves a picture is read without harm: RLE
+// pixels beyond a row's end or below the last row are dropped (a delta may
+// move there too), pixels the RLE data skips keep palette index 0, and an
+// index beyond the palette reads black, as it does everywhere in the
+// control. Data that ends before its end mark is damaged.
 //
 // A read looks at the header first and checks every length and offset it
 // states against the size of the file before it allocates or reads
@@ -24,7 +32,50 @@
 namespace imaging {
 namespace {
 
-constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2;
+constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+
+// The kinds of information header, by their size: where the fields sit and
+// whether the colour masks are part of the header.
+struct HeaderKind {
+  uint32_t size;
+  const char* name;
+  bool core;         // 16-bit width and height, 3-byte palette entries
+  bool os2;          // compression 3 and 4 mean other things here: not read
+  int masksInHeader;  // colour masks held from offset 54 of the file
+};
+constexpr HeaderKind kHeaderKinds[] = {
+    {12, "BITMAPCOREHEADER", true, true, 0},  {16, "OS22XBITMAPHEADER-16", false, true, 0},
+    {40, "BITMAPINFOHEADER", false, false, 0}, {52, "BITMAPV2INFOHEADER", false, false, 3},
+    {56, "BITMAPV3INFOHEADER", false, false, 4}, {64, "OS22XBITMAPHEADER", false, true, 0},
+    {108, "BITMAPV4HEADER", false, false, 4}, {124, "BITMAPV5HEADER", false, false, 4},
+};
+
+// A header kind by its size; a larger unknown one reads as its
+// BITMAPINFOHEADER part, as it always has.
+const HeaderKind* KindOf(uint32_t size) {
+  for (const HeaderKind& k : kHeaderKinds) {
+    if (k.size == size) return &k;
+  }
+  return size > 40 ? &kHeaderKinds[2] : nullptr;
+}
+
+// One colour channel of a 16- or 32-bit pixel: its mask, scaled to 8 bits.
+struct Channel {
+  uint32_t mask = 0, shift = 0, top = 0;
+  explicit Channel(uint32_t m = 0) : mask(m) {
+    if (!m) return;
+    while (!(m & 1)) {
+      m >>= 1;
+      ++shift;
+    }
+    top = m;
+  }
+  uint8_t Of(uint32_t px, uint8_t absent) const {
+    if (!top) return absent;
+    const uint64_t v = (px & mask) >> shift;
+    return static_cast<uint8_t>((v * 255 + top / 2) / top);
+  }
+};
 constexpr size_t kWindow = size_t{1} << 18;  // bytes read from a file at a time
 
 uint32_t U32(const uint8_t* f) {
@@ -107,49 +158,76 @@ struct Header {
   uint32_t offBits = 0;
   std::vector<Colour> palette;
   double xdpi = kDefaultDpi, ydpi = kDefaultDpi;
+  uint32_t masks[4] = {0, 0, 0, 0};  // R, G, B, alpha of 16 and 32 bits
+  bool alpha = false;
+
+  // 24 and 32 bits with the usual masks: bytes B, G, R (, X).
+  bool plainBytes() const {
+    return bits == 24 || (bits == 32 && !alpha && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF);
+  }
 
   uint64_t stride() const { return (static_cast<uint64_t>(width) * bits + 31) / 32 * 4; }
 };
 
 int16_t ParseHeader(Bytes& f, Header& h) {
-  const uint8_t* p = f.Get(0, 26);
+  const uint8_t* p = f.Get(0, 18);
   if (!p || p[0] != 'B' || p[1] != 'M') return kPixoDamagedFile;
   h.offBits = U32(p + 10);
   const uint32_t size = U32(p + 14);
-  size_t entry = 4;
-  uint32_t used = 0;
+  const HeaderKind* kind = KindOf(size);
+  if (!kind) return kPixoDamagedFile;
+  // The header's fields, those a short header lacks read as 0.
+  uint8_t hd[14 + 124] = {};
+  const size_t have = 14 + std::min<uint32_t>(size, 124);
+  if (!(p = f.Get(0, have))) return kPixoDamagedFile;
+  std::memcpy(hd, p, have);
   int64_t height = 0;
-  if (size == 12) {
-    h.width = U16(p + 18);
-    height = U16(p + 20);
-    h.bits = U16(p + 24);
-    entry = 3;
-  } else if (size >= 40 && (p = f.Get(0, 54)) != nullptr) {
-    h.width = static_cast<int32_t>(U32(p + 18));
-    height = static_cast<int32_t>(U32(p + 22));
-    h.bits = U16(p + 28);
-    h.compression = U32(p + 30);
-    const auto xppm = static_cast<int32_t>(U32(p + 38)), yppm = static_cast<int32_t>(U32(p + 42));
+  uint32_t used = 0;
+  if (kind->core) {
+    h.width = U16(hd + 18);
+    height = U16(hd + 20);
+    h.bits = U16(hd + 24);
+  } else {
+    h.width = static_cast<int32_t>(U32(hd + 18));
+    height = static_cast<int32_t>(U32(hd + 22));
+    h.bits = U16(hd + 28);
+    h.compression = U32(hd + 30);
+    const auto xppm = static_cast<int32_t>(U32(hd + 38)), yppm = static_cast<int32_t>(U32(hd + 42));
     if (xppm > 0) h.xdpi = DpiFromPerMetre(xppm);
     if (yppm > 0) h.ydpi = DpiFromPerMetre(yppm);
-    used = U32(p + 46);
-  } else {
-    return kPixoDamagedFile;
+    used = U32(hd + 46);
   }
   h.topDown = height < 0;
   height = std::abs(height);
   if (!ValidImageSize(h.width, height)) return kPixoDamagedFile;
   h.height = static_cast<int32_t>(height);
-  const bool bitsOk = h.bits == 1 || h.bits == 4 || h.bits == 8 || h.bits == 24 || h.bits == 32;
-  const bool compressionOk = h.compression == kRgb || (h.compression == kRle8 && h.bits == 8) ||
+  const bool bitsOk = h.bits == 1 || h.bits == 2 || h.bits == 4 || h.bits == 8 || h.bits == 16 ||
+                      h.bits == 24 || h.bits == 32;
+  const bool fields = !kind->os2 && (h.compression == kBitFields || h.compression == kAlphaBitFields) &&
+                      (h.bits == 16 || h.bits == 32);
+  const bool compressionOk = h.compression == kRgb || fields || (h.compression == kRle8 && h.bits == 8) ||
                              (h.compression == kRle4 && h.bits == 4);
   if (!bitsOk || !compressionOk) return kPixoUnknownFormat;
-  if (h.topDown && h.compression != kRgb) return kPixoDamagedFile;
+  if (h.topDown && (h.compression == kRle8 || h.compression == kRle4)) return kPixoDamagedFile;
+  uint64_t palAt = 14 + static_cast<uint64_t>(size);
+  if (h.bits == 16 || h.bits == 32) {
+    const uint32_t defaults16[3] = {0x7C00, 0x03E0, 0x001F}, defaults32[3] = {0xFF0000, 0xFF00, 0xFF};
+    for (int i = 0; i < 3; ++i) h.masks[i] = h.bits == 16 ? defaults16[i] : defaults32[i];
+    if (fields) {
+      const int n = kind->masksInHeader ? kind->masksInHeader : h.compression == kAlphaBitFields ? 4 : 3;
+      const uint8_t* m = kind->masksInHeader ? hd + 54 : f.Get(54, 4 * static_cast<size_t>(n));
+      if (!m) return kPixoDamagedFile;
+      for (int i = 0; i < n; ++i) h.masks[i] = U32(m + 4 * i);
+      if (!kind->masksInHeader) palAt += 4 * static_cast<uint64_t>(n);
+      h.alpha = n == 4 && h.masks[3] != 0;
+    }
+  }
   if (h.bits <= 8) {
+    const size_t entry = kind->core ? 3 : 4;
     const uint32_t room = 1u << h.bits;
     if (used > room) return kPixoDamagedFile;
     const uint32_t n = used ? used : room;
-    const uint8_t* pal = f.Get(14 + static_cast<uint64_t>(size), n * entry);
+    const uint8_t* pal = f.Get(palAt, n * entry);
     if (!pal) return kPixoDamagedFile;
     for (uint32_t i = 0; i < n; ++i, pal += entry) h.palette.push_back(MakeColour(pal[2], pal[1], pal[0]));
   }
@@ -160,13 +238,25 @@ int16_t ParseHeader(Bytes& f, Header& h) {
 // Before the image is allocated: uncompressed rows must all be in the file.
 // Compressed data is checked as it is decoded.
 bool RowsFit(const Bytes& f, const Header& h) {
-  return h.compression != kRgb || h.stride() * static_cast<uint64_t>(h.height) <= f.size() - h.offBits;
+  return h.compression == kRle8 || h.compression == kRle4 || h.stride() * static_cast<uint64_t>(h.height) <= f.size() - h.offBits;
 }
 
-// One stored row into a held row: B, G, R (and X) to R, G, B; packed
-// indices to one byte each.
-void DecodeRow(const uint8_t* s, int32_t width, int bits, uint8_t* d) {
-  if (bits == 24) {
+// One stored row into a held row: B, G, R (and X) to R, G, B; masked
+// 16- and 32-bit pixels to R, G, B laid on white; packed indices to one
+// byte each.
+void DecodeRow(const uint8_t* s, const Header& h, uint8_t* d) {
+  const int32_t width = h.width;
+  const int bits = h.bits;
+  if ((bits == 16 || bits == 32) && !h.plainBytes()) {
+    const Channel r(h.masks[0]), g(h.masks[1]), b(h.masks[2]), a(h.alpha ? h.masks[3] : 0);
+    for (int32_t x = 0; x < width; ++x, d += 3) {
+      const uint32_t px = bits == 16 ? U16(s + 2 * x) : U32(s + 4 * x);
+      const uint8_t alpha = a.Of(px, 255);
+      d[0] = OnPaper(r.Of(px, 0), alpha, 255);
+      d[1] = OnPaper(g.Of(px, 0), alpha, 255);
+      d[2] = OnPaper(b.Of(px, 0), alpha, 255);
+    }
+  } else if (bits == 24) {
     for (int32_t x = 0; x < width; ++x, s += 3, d += 3) {
       d[0] = s[2];
       d[1] = s[1];
@@ -196,7 +286,7 @@ int16_t DecodeRgb(Bytes& f, const Header& h, Image& img) {
     const uint8_t* s = f.Get(h.offBits + stride * r, static_cast<size_t>(stride * n));
     if (!s) return kPixoDamagedFile;
     for (int32_t i = 0; i < n; ++i, s += stride) {
-      DecodeRow(s, h.width, h.bits, img.row(h.topDown ? r + i : h.height - 1 - (r + i)));
+      DecodeRow(s, h, img.row(h.topDown ? r + i : h.height - 1 - (r + i)));
     }
   }
   return kPixoOk;
@@ -352,13 +442,15 @@ class Bmp final : public ImageCodec {
     if (!RowsFit(f, h)) return kPixoDamagedFile;
     Image img;
     // RLE data may skip pixels, which stay at index 0.
-    if (h.compression == kRgb) {
-      img.CreateForWriting(h.width, h.height, h.bits > 8 ? 24 : h.bits);
+    const bool rle = h.compression == kRle8 || h.compression == kRle4;
+    const int32_t held = h.bits > 8 ? 24 : h.bits == 2 ? 4 : h.bits;
+    if (!rle) {
+      img.CreateForWriting(h.width, h.height, held);
     } else {
-      img.Create(h.width, h.height, h.bits);
+      img.Create(h.width, h.height, held);
     }
     if (h.bits <= 8) img.SetPalette(h.palette);
-    rc = h.compression == kRgb ? DecodeRgb(f, h, img) : DecodeRle(f, h, img);
+    rc = rle ? DecodeRle(f, h, img) : DecodeRgb(f, h, img);
     if (rc != kPixoOk) return rc;
     img.SetResolution(h.xdpi, h.ydpi);
     out = std::move(img);

@@ -1,6 +1,9 @@
 // PNG through libpng: palette images of 1, 4 and 8 bits, grey of 1, 4 and 8
 // bits and true colour, the resolution in the pHYs chunk; files on disk or
-// bytes in memory.
+// bytes in memory. Transparency (an alpha channel or tRNS) is laid on the
+// file's background colour (bKGD), else on white: a palette's entries are
+// laid on it, any other image becomes true colour. 16-bit samples keep
+// their high byte.
 //
 // libpng reports errors by longjmp to the setjmp of the function that owns
 // the png structures; every C++ object of those functions exists before the
@@ -11,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <span>
 #include <vector>
 
@@ -48,11 +52,38 @@ struct MemoryReader {
   }
 };
 
+// A C callback: running out of memory becomes libpng's error jump, taken
+// after the handler has left its C++ frame.
 void AppendBytes(png_structp png, png_bytep data, size_t n) {
-  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + n);
+  auto* sink = static_cast<const ImageSink*>(png_get_io_ptr(png));
+  bool full = false;
+  try {
+    sink->CheckRoom(sink->bytes->size() + n);
+    sink->bytes->insert(sink->bytes->end(), data, data + n);
+  } catch (const std::bad_alloc&) {
+    full = true;
+  }
+  if (full) png_error(png, "out of memory");
 }
 void NoFlush(png_structp) {}
+
+// The colour transparent pixels are laid on: the file's background colour
+// (bKGD, at the file's depth) or white.
+Colour Paper(png_structp png, png_infop pi, int type, int depth) {
+  png_color_16p bk = nullptr;
+  if (!png_get_bKGD(png, pi, &bk)) return kWhite;
+  if (type == PNG_COLOR_TYPE_PALETTE) {
+    png_colorp pal = nullptr;
+    int n = 0;
+    if (!png_get_PLTE(png, pi, &pal, &n) || bk->index >= n) return kWhite;
+    return MakeColour(pal[bk->index].red, pal[bk->index].green, pal[bk->index].blue);
+  }
+  const auto level = [depth](png_uint_16 v) {
+    return static_cast<uint8_t>(depth == 16 ? v >> 8 : v * 255u / ((1u << depth) - 1));
+  };
+  if ((type & PNG_COLOR_MASK_COLOR) == 0) return MakeColour(level(bk->gray), level(bk->gray), level(bk->gray));
+  return MakeColour(level(bk->red), level(bk->green), level(bk->blue));
+}
 
 int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
   StdioFile file{src.inMemory() ? nullptr : std::fopen(src.path().c_str(), "rb")};
@@ -63,6 +94,7 @@ int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
   png_infop pi = png_create_info_struct(png);
   Image img;
   std::vector<png_bytep> rows;
+  std::vector<uint8_t> rgba, alphas;
   if (!pi || setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &pi, nullptr);
     return kPixoDamagedFile;
@@ -98,29 +130,63 @@ int16_t Decode(const ImageSource& src, FileInfo* info, Image* out) {
     return kPixoDamagedFile;
   }
   if (out) {
+    const bool alpha = (type & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, pi, PNG_INFO_tRNS);
+    const Colour paper = Paper(png, pi, type, depth);
     png_set_strip_16(png);
-    png_set_strip_alpha(png);
     png_set_packing(png);
     png_set_interlace_handling(png);
-    png_read_update_info(png, pi);
-    img.CreateForWriting(static_cast<int32_t>(w), static_cast<int32_t>(h), bits);
-    if (type == PNG_COLOR_TYPE_PALETTE) {
-      png_colorp pal = nullptr;
-      int n = 0;
-      if (!png_get_PLTE(png, pi, &pal, &n)) png_error(png, "no palette");
-      std::vector<Colour> colours;
-      for (int i = 0; i < n; ++i) colours.push_back(MakeColour(pal[i].red, pal[i].green, pal[i].blue));
-      img.SetPalette(std::move(colours));
-    }
-    if (png_get_rowbytes(png, pi) != static_cast<size_t>(img.stride())) png_error(png, "layout");
-    rows.resize(h);
-    for (png_uint_32 y = 0; y < h; ++y) rows[y] = img.row(static_cast<int32_t>(y));
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    if (type == PNG_COLOR_TYPE_GRAY && depth == 2) {
-      // Four levels held as 4 of the 16 levels of a 4-bit grey image.
+    if (alpha && type != PNG_COLOR_TYPE_PALETTE) {
+      // R, G, B, A rows, laid on paper into a true-colour image.
+      png_set_expand(png);
+      png_set_gray_to_rgb(png);
+      png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+      png_read_update_info(png, pi);
+      if (png_get_rowbytes(png, pi) != 4 * static_cast<size_t>(w)) png_error(png, "layout");
+      img.CreateForWriting(static_cast<int32_t>(w), static_cast<int32_t>(h), 24);
+      rgba.resize(4 * static_cast<size_t>(w) * h);
+      rows.resize(h);
+      for (png_uint_32 y = 0; y < h; ++y) rows[y] = rgba.data() + 4 * static_cast<size_t>(w) * y;
+      png_read_image(png, rows.data());
+      png_read_end(png, nullptr);
       for (png_uint_32 y = 0; y < h; ++y) {
-        for (png_uint_32 x = 0; x < w; ++x) rows[y][x] = static_cast<png_byte>(rows[y][x] * 5);
+        uint8_t* d = img.row(static_cast<int32_t>(y));
+        const uint8_t* p = rows[y];
+        for (png_uint_32 x = 0; x < w; ++x, p += 4, d += 3) {
+          d[0] = OnPaper(p[0], p[3], RedOf(paper));
+          d[1] = OnPaper(p[1], p[3], GreenOf(paper));
+          d[2] = OnPaper(p[2], p[3], BlueOf(paper));
+        }
+      }
+    } else {
+      // The palette's tRNS, read before the update drops it.
+      png_bytep trans = nullptr;
+      int nTrans = 0;
+      if (alpha) png_get_tRNS(png, pi, &trans, &nTrans, nullptr);
+      alphas.assign(trans, trans + nTrans);
+      png_set_strip_alpha(png);
+      png_read_update_info(png, pi);
+      img.CreateForWriting(static_cast<int32_t>(w), static_cast<int32_t>(h), bits);
+      if (type == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp pal = nullptr;
+        int n = 0;
+        if (!png_get_PLTE(png, pi, &pal, &n)) png_error(png, "no palette");
+        std::vector<Colour> colours;
+        for (int i = 0; i < n; ++i) {
+          const Colour c = MakeColour(pal[i].red, pal[i].green, pal[i].blue);
+          colours.push_back(i < static_cast<int>(alphas.size()) ? OnPaper(c, alphas[i], paper) : c);
+        }
+        img.SetPalette(std::move(colours));
+      }
+      if (png_get_rowbytes(png, pi) != static_cast<size_t>(img.stride())) png_error(png, "layout");
+      rows.resize(h);
+      for (png_uint_32 y = 0; y < h; ++y) rows[y] = img.row(static_cast<int32_t>(y));
+      png_read_image(png, rows.data());
+      png_read_end(png, nullptr);
+      if (type == PNG_COLOR_TYPE_GRAY && depth == 2) {
+        // Four levels held as 4 of the 16 levels of a 4-bit grey image.
+        for (png_uint_32 y = 0; y < h; ++y) {
+          for (png_uint_32 x = 0; x < w; ++x) rows[y][x] = static_cast<png_byte>(rows[y][x] * 5);
+        }
       }
     }
     img.SetResolution(xdpi, ydpi);
@@ -169,7 +235,7 @@ class Png final : public ImageCodec {
     if (file.f) {
       png_init_io(png, file.f);
     } else {
-      png_set_write_fn(png, sink.bytes, AppendBytes, NoFlush);
+      png_set_write_fn(png, &sink, AppendBytes, NoFlush);
     }
     const bool grey = img.IsGrey();
     const int type = img.bits() == 24 ? PNG_COLOR_TYPE_RGB : grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;

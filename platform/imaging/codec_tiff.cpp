@@ -8,6 +8,12 @@
 // in the standard reading: each colour is (255 - ink) x (255 - black) / 255,
 // as libtiff's RGBA reader and every other reader take it. Every page is
 // marked as a page of a multi-page document, the first one too.
+//
+// Pages with an alpha channel are read through libtiff's RGBA reader, which
+// hands out premultiplied colours (it multiplies unassociated alpha in), and
+// laid on white. A kind of page libtiff reads but this control does not
+// (floating-point or 64-bit samples, a compression not built in) is
+// unsupported (kPixoUnknownFormat), not damaged.
 
 #include <tiffio.h>
 
@@ -150,8 +156,12 @@ class Tif {
   bool damaged = false;
 
  private:
-  static int OnError(TIFF*, void* self, const char*, const char*, va_list) {
-    static_cast<Tif*>(self)->damaged = true;
+  // libtiff skips a tag it has no definition for with an error report and
+  // reads the page without it; that alone damages nothing.
+  static int OnError(TIFF*, void* self, const char*, const char* format, va_list args) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    if (!std::strstr(text, "custom tag")) static_cast<Tif*>(self)->damaged = true;
     return 1;
   }
   static int OnWarning(TIFF*, void* self, const char*, const char* format, va_list args) {
@@ -345,8 +355,23 @@ bool ReadStripsInto(TIFF* tif, uint32_t height, Image& out) {
   return true;
 }
 
-// Any layout libtiff can decode, as true colour.
+// True when the page has an alpha channel (associated or not).
+bool HasAlpha(TIFF* tif) {
+  uint16_t count = 0;
+  uint16_t* kinds = nullptr;
+  if (!TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &kinds)) return false;
+  for (uint16_t i = 0; i < count; ++i) {
+    if (kinds[i] == EXTRASAMPLE_ASSOCALPHA || kinds[i] == EXTRASAMPLE_UNASSALPHA) return true;
+  }
+  return false;
+}
+
+// Any layout libtiff can decode, as true colour laid on white.
 int16_t ReadAsRgba(TIFF* tif, const Layout& l, Image& out) {
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  char why[1024];
+  if (!TIFFIsCODECConfigured(compression) || !TIFFRGBAImageOK(tif, why)) return kPixoUnknownFormat;
   std::vector<uint32_t> raster(static_cast<size_t>(l.width) * l.height);
   if (!TIFFReadRGBAImageOriented(tif, l.width, l.height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
     return kPixoDamagedFile;
@@ -356,9 +381,10 @@ int16_t ReadAsRgba(TIFF* tif, const Layout& l, Image& out) {
     uint8_t* d = out.row(static_cast<int32_t>(y));
     for (uint32_t x = 0; x < l.width; ++x) {
       const uint32_t p = raster[static_cast<size_t>(y) * l.width + x];
-      d[3 * x] = static_cast<uint8_t>(TIFFGetR(p));
-      d[3 * x + 1] = static_cast<uint8_t>(TIFFGetG(p));
-      d[3 * x + 2] = static_cast<uint8_t>(TIFFGetB(p));
+      const auto a = static_cast<uint8_t>(TIFFGetA(p));
+      d[3 * x] = PremultipliedOnPaper(static_cast<uint8_t>(TIFFGetR(p)), a, 255);
+      d[3 * x + 1] = PremultipliedOnPaper(static_cast<uint8_t>(TIFFGetG(p)), a, 255);
+      d[3 * x + 2] = PremultipliedOnPaper(static_cast<uint8_t>(TIFFGetB(p)), a, 255);
     }
   }
   return kPixoOk;
@@ -459,7 +485,7 @@ int16_t ReadPage(TIFF* tif, bool trueColour, Image& out) {
       (l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE ||
        l.photometric == PHOTOMETRIC_PALETTE)) {
     rc = ReadIndexed(tif, l, trueColour, out);
-  } else if (simple && l.bits == 8 &&
+  } else if (simple && l.bits == 8 && !HasAlpha(tif) &&
              ((l.photometric == PHOTOMETRIC_RGB && l.samples >= 3) ||
               (l.photometric == PHOTOMETRIC_SEPARATED && l.inkset == INKSET_CMYK && l.samples == 4))) {
     rc = ReadColour(tif, l, out);

@@ -35,6 +35,22 @@ constexpr uint8_t GreyOf(uint8_t r, uint8_t g, uint8_t b) {
 }
 constexpr uint8_t GreyOf(Colour c) { return GreyOf(RedOf(c), GreenOf(c), BlueOf(c)); }
 
+// Images hold no transparency: a file's transparent pixels are laid on
+// paper (its own background colour, else white) as they are read, alpha 0
+// transparent, 255 opaque, partial alpha blended and rounded. A
+// premultiplied sample already holds its share of the colour.
+constexpr uint8_t OnPaper(uint8_t c, uint8_t alpha, uint8_t paper) {
+  return static_cast<uint8_t>((c * alpha + paper * (255u - alpha) + 127u) / 255u);
+}
+constexpr uint8_t PremultipliedOnPaper(uint8_t c, uint8_t alpha, uint8_t paper) {
+  const unsigned v = c + (paper * (255u - alpha) + 127u) / 255u;
+  return static_cast<uint8_t>(v > 255 ? 255 : v);
+}
+constexpr Colour OnPaper(Colour c, uint8_t alpha, Colour paper) {
+  return MakeColour(OnPaper(RedOf(c), alpha, RedOf(paper)), OnPaper(GreenOf(c), alpha, GreenOf(paper)),
+                    OnPaper(BlueOf(c), alpha, BlueOf(paper)));
+}
+
 // Largest image the control holds, in pixels; bigger sizes are refused, so
 // a damaged file header cannot ask for an absurd allocation.
 inline constexpr int64_t kMaxPixels = int64_t{1} << 27;

@@ -9,6 +9,7 @@
 // truncated file gives kPixoDamagedFile.
 
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string>
 #include <utility>
@@ -57,9 +58,22 @@ class ImageSource {
 
 // Where a codec writes: a file by its path, or the end of a byte vector
 // (`bytes` not null; appending a page needs a file).
+//
+// The vector grows inside the C libraries' write callbacks, where an
+// exception must not pass: each callback catches std::bad_alloc and fails
+// through its library's own error path, and the write gives
+// kPixoWriteFailed with the vector as it was.
 struct ImageSink {
   std::string path;
   std::vector<uint8_t>* bytes = nullptr;
+  // Most bytes `bytes` may hold; growing past it throws std::bad_alloc as
+  // running out of memory does (a seam for tests).
+  size_t limit = SIZE_MAX;
+
+  // Throws std::bad_alloc when `bytes` may not hold `size` bytes.
+  void CheckRoom(size_t size) const {
+    if (size > limit) throw std::bad_alloc();
+  }
 };
 
 class ImageCodec {

@@ -87,6 +87,7 @@ PixoControl::State::State(PixoControl& owner) : self(owner), serial(++gSerial) {
 
 void PixoControl::State::SetImage(Image img, bool expand) {
   pic = NewPicture(std::move(img), expand);
+  ++pixelsVersion;
   overlay.clear();
   view.NewImage(pic->held().width(), pic->held().height());
   AutoPaint();
@@ -94,12 +95,14 @@ void PixoControl::State::SetImage(Image img, bool expand) {
 
 void PixoControl::State::FreeImage() {
   pic.reset();
+  ++pixelsVersion;
   overlay.clear();
   view.NewImage(0, 0);
   AutoPaint();
 }
 
 void PixoControl::State::Changed(bool geometry) {
+  ++pixelsVersion;
   if (geometry && pic) {
     pic->region = Region();
     overlay.clear();
@@ -259,6 +262,41 @@ bool PixoControl::Operate(const forms::OperatorAction& a) {
     default: return false;
   }
 }
+
+void PixoControl::ReadAhead(const std::string& path, int16_t bits, int32_t first, int32_t count) {
+  // Only what LoadImageFile takes; it reads 24 bits as stored (see LoadFile).
+  if (bits != 0 && bits != 1 && bits != 4 && bits != 8 && bits != 24) return;
+  const int32_t readBits = bits == 24 ? 0 : bits;
+  count = std::clamp(count, 0, kMostPagesAhead);
+  auto wanted = [&](int32_t page) { return page >= first && page - first < count; };
+  std::vector<int32_t> missing;
+  for (int32_t page = first; wanted(page); ++page) {
+    bool held = false;
+    for (const PageReadAhead& r : s_->readAhead) held = held || r.Holds(path, page, readBits);
+    if (!held) missing.push_back(page);
+  }
+  for (PageReadAhead& r : s_->readAhead) {
+    const int32_t page = r.page();
+    if (page != 0 && r.Holds(path, page, readBits) && wanted(page)) continue;
+    if (missing.empty()) {
+      r.Drop();
+    } else {
+      r.Start(path, missing.front(), readBits);
+      missing.erase(missing.begin());
+    }
+  }
+}
+void PixoControl::DropReadAhead() {
+  for (PageReadAhead& r : s_->readAhead) r.Drop();
+}
+std::vector<int32_t> PixoControl::ReadAheadPages() const {
+  std::vector<int32_t> pages;
+  for (const PageReadAhead& r : s_->readAhead)
+    if (r.page() != 0) pages.push_back(r.page());
+  std::sort(pages.begin(), pages.end());
+  return pages;
+}
+int32_t PixoControl::ReadAheadsTaken() const { return s_->readAheadsTaken; }
 
 const Image* PixoControl::CurrentImage() const { return s_->image(); }
 int32_t PixoControl::RepaintCalls() const { return s_->repaintCalls; }

@@ -26,6 +26,9 @@ namespace imaging {
 
 class Image;
 
+// Pages read ahead at most at a time.
+inline constexpr int32_t kMostPagesAhead = 2;
+
 // Registers the control class under kPixoProgId ("PIXOLib.PIXO").
 void RegisterPixoControl();
 
@@ -83,6 +86,20 @@ class PixoControl : public com::Control, public forms::OperatorInput {
   int32_t RepaintCalls() const;
   int32_t AutoPaints() const;
   const std::vector<OverlayShape>& Overlay() const;
+
+  // Reads pages `first` to `first` + `count` - 1 of the file `path` on
+  // worker threads, as LoadImageFile(path, bits, page) would, so that those
+  // calls, when they come, take their page without decoding it. A page
+  // already read ahead is kept, any other page read ahead is dropped; count
+  // is held inside 0 .. kMostPagesAhead. A LoadImageFile of a page not read
+  // ahead drops them all. A read-ahead never fails: a page it cannot read is
+  // read again by its LoadImageFile, which then fails as it would have.
+  void ReadAhead(const std::string& path, int16_t bits, int32_t first, int32_t count = 1);
+  void DropReadAhead();
+  // The pages read ahead (held or being read), in ascending order; and how
+  // many loads took their page from a read-ahead.
+  std::vector<int32_t> ReadAheadPages() const;
+  int32_t ReadAheadsTaken() const;
 
   // Paints the view on `cr`, one unit per display pixel with the origin at
   // the view's top left corner (pixo_paint.cpp): the background colour, the

@@ -129,8 +129,21 @@ V LoadFile(S& s, Args a) {
   const std::string path = Str(a, 0);
   const int32_t bits = Lng(a, 1, 0), page = Lng(a, 2, 1);
   if (bits != 0 && bits != 1 && bits != 4 && bits != 8 && bits != 24) return Result(kPixoBadArgument);
+  const int32_t readBits = bits == 24 ? 0 : bits;
   Image img;
-  const int16_t rc = ReadImageFile(path, page, bits == 24 ? 0 : bits, img);
+  int16_t rc = kPixoOk;
+  // A load of a page not read ahead means the reader went elsewhere: the
+  // pages read ahead are dropped.
+  std::optional<Image> ahead;
+  for (PageReadAhead& r : s.readAhead)
+    if (r.Holds(path, page, readBits)) ahead = r.Take(path, page, readBits);
+  if (ahead) {
+    img = std::move(*ahead);
+    ++s.readAheadsTaken;
+  } else {
+    for (PageReadAhead& r : s.readAhead) r.Drop();
+    rc = ReadImageFile(path, page, readBits, img);
+  }
   if (rc == kPixoOk) s.SetImage(std::move(img), bits == 24);
   return Result(rc);
 }

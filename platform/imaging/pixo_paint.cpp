@@ -7,6 +7,7 @@
 
 #include "platform/imaging/pixo_state.h"
 #include "platform/runtime/convert.h"
+#include "platform/runtime/step_times.h"
 
 namespace imaging {
 namespace {
@@ -30,48 +31,125 @@ void Outline(cairo_t* cr, double x, double y, double w, double h) {
   cairo_restore(cr);
 }
 
-// The image's pixels under the view, one sample per display pixel (the
-// nearest image pixel), as a surface of the view's size.
-void PaintImage(cairo_t* cr, const Image& img, const View& view) {
-  const double zoom = view.Zoom();
-  if (!(zoom > 0)) return;
-  const int32_t x0 = std::max(0, static_cast<int32_t>(std::floor(view.dstLeft())));
-  const int32_t y0 = std::max(0, static_cast<int32_t>(std::floor(view.dstTop())));
-  const auto ceil32 = [](double v) { return static_cast<int32_t>(std::ceil(v)); };
-  const int32_t x1 = std::min<int32_t>(view.clientWidth(), ceil32(view.dstLeft() + view.dstWidth()));
-  const int32_t y1 = std::min<int32_t>(view.clientHeight(), ceil32(view.dstTop() + view.dstHeight()));
-  if (x1 <= x0 || y1 <= y0) return;
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, x1 - x0, y1 - y0);
-  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(surface);
-    return;
-  }
-  cairo_surface_flush(surface);
-  unsigned char* data = cairo_image_surface_get_data(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
-  const double scale = 100 / zoom;
+// Display pixel (x, y) of the scaled copy shows image pixel (column[x],
+// row y); each sample is the nearest image pixel.
+void ScaleRows(const Image& img, const View& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+               unsigned char* data, int stride) {
+  const double scale = 100 / view.Zoom();
   std::vector<int32_t> column(static_cast<size_t>(x1 - x0));
   for (int32_t x = x0; x < x1; ++x)
     column[static_cast<size_t>(x - x0)] =
         std::clamp(static_cast<int32_t>((x + 0.5 - view.dstLeft()) * scale), 0, img.width() - 1);
+  // An indexed image's colours, as cairo's pixels; indices past the palette are black.
+  std::vector<uint32_t> colours;
+  if (img.bits() != 24) {
+    colours.assign(256, 0);
+    for (size_t i = 0; i < img.palette().size() && i < colours.size(); ++i) {
+      const Colour c = img.palette()[i];
+      colours[i] = static_cast<uint32_t>(RedOf(c)) << 16 | static_cast<uint32_t>(GreenOf(c)) << 8 | BlueOf(c);
+    }
+  }
+  int32_t lastRow = -1;
+  const uint32_t* last = nullptr;
   for (int32_t y = y0; y < y1; ++y) {
     const int32_t iy = std::clamp(static_cast<int32_t>((y + 0.5 - view.dstTop()) * scale), 0, img.height() - 1);
     auto* out = reinterpret_cast<uint32_t*>(data + static_cast<ptrdiff_t>(y - y0) * stride);
-    for (int32_t x = x0; x < x1; ++x) {
-      const Colour c = img.At(column[static_cast<size_t>(x - x0)], iy);
-      out[x - x0] = static_cast<uint32_t>(RedOf(c)) << 16 | static_cast<uint32_t>(GreenOf(c)) << 8 | BlueOf(c);
+    if (iy == lastRow) {  // an enlarged image repeats its rows
+      std::copy_n(last, x1 - x0, out);
+      continue;
     }
+    const uint8_t* in = img.crow(iy);
+    if (img.bits() == 24) {
+      for (size_t i = 0; i < column.size(); ++i) {
+        const uint8_t* p = in + 3 * static_cast<size_t>(column[i]);
+        out[i] = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+      }
+    } else {
+      for (size_t i = 0; i < column.size(); ++i) out[i] = colours[in[column[i]]];
+    }
+    lastRow = iy;
+    last = out;
   }
-  cairo_surface_mark_dirty(surface);
-  cairo_set_source_surface(cr, surface, x0, y0);
+}
+
+}  // namespace
+
+// The image as the view last showed it: a surface of the part of the view
+// the image covers. A page shown fitted is a fraction of its pixels on
+// screen, but sampling them costs a pass over the view's area at every
+// expose; the copy is made again only when the image, its pixels or the
+// view's zoom, offsets or size change.
+struct ScaledCopy {
+  const Picture* pic = nullptr;
+  uint64_t version = 0;
+  const uint8_t* pixels = nullptr;  // the image's block: an expanded page gets a new one
+  double zoom = 0, dstLeft = 0, dstTop = 0;
+  int32_t clientW = 0, clientH = 0;
+  int32_t x0 = 0, y0 = 0;
+  cairo_surface_t* surface = nullptr;
+
+  ScaledCopy() = default;
+  ScaledCopy(const ScaledCopy&) = delete;
+  ScaledCopy& operator=(const ScaledCopy&) = delete;
+  ~ScaledCopy() {
+    if (surface) cairo_surface_destroy(surface);
+  }
+  bool Shows(const PixoControl::State& s) const {
+    const View& v = s.view;
+    return pic == s.pic.get() && version == s.pixelsVersion && pixels == s.pic->held().crow(0) &&
+           zoom == v.Zoom() && dstLeft == v.dstLeft() && dstTop == v.dstTop() && clientW == v.clientWidth() &&
+           clientH == v.clientHeight();
+  }
+};
+
+namespace {
+
+// The image's pixels under the view, from the scaled copy (made anew when
+// it does not show the view as it is).
+void PaintImage(cairo_t* cr, PixoControl::State& s) {
+  const Image& img = s.pic->held();
+  const View& view = s.view;
+  const double zoom = view.Zoom();
+  if (!(zoom > 0)) return;
+  if (!s.scaled || !s.scaled->Shows(s)) {
+    s.scaled.reset();
+    const int32_t x0 = std::max(0, static_cast<int32_t>(std::floor(view.dstLeft())));
+    const int32_t y0 = std::max(0, static_cast<int32_t>(std::floor(view.dstTop())));
+    const auto ceil32 = [](double v) { return static_cast<int32_t>(std::ceil(v)); };
+    const int32_t x1 = std::min<int32_t>(view.clientWidth(), ceil32(view.dstLeft() + view.dstWidth()));
+    const int32_t y1 = std::min<int32_t>(view.clientHeight(), ceil32(view.dstTop() + view.dstHeight()));
+    if (x1 <= x0 || y1 <= y0) return;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, x1 - x0, y1 - y0);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+      cairo_surface_destroy(surface);
+      return;
+    }
+    cairo_surface_flush(surface);
+    ScaleRows(img, view, x0, y0, x1, y1, cairo_image_surface_get_data(surface),
+              cairo_image_surface_get_stride(surface));
+    cairo_surface_mark_dirty(surface);
+    auto copy = std::make_shared<ScaledCopy>();
+    copy->pic = s.pic.get();
+    copy->version = s.pixelsVersion;
+    copy->pixels = img.crow(0);
+    copy->zoom = zoom;
+    copy->dstLeft = view.dstLeft();
+    copy->dstTop = view.dstTop();
+    copy->clientW = view.clientWidth();
+    copy->clientH = view.clientHeight();
+    copy->x0 = x0;
+    copy->y0 = y0;
+    copy->surface = surface;
+    s.scaled = std::move(copy);
+  }
+  cairo_set_source_surface(cr, s.scaled->surface, s.scaled->x0, s.scaled->y0);
   cairo_paint(cr);
-  cairo_surface_destroy(surface);
 }
 
 }  // namespace
 
 void PixoControl::Paint(cairo_t* cr) const {
-  const State& s = *s_;
+  State& s = *s_;
   const View& view = s.view;
   cairo_save(cr);
   cairo_rectangle(cr, 0, 0, view.clientWidth(), view.clientHeight());
@@ -80,7 +158,7 @@ void PixoControl::Paint(cairo_t* cr) const {
   SetColour(cr, back == s.stored.end() ? kWhite : static_cast<Colour>(rt::CLng(back->second)) & 0xFFFFFF);
   cairo_paint(cr);
   if (s.pic) {
-    PaintImage(cr, s.pic->held(), view);
+    PaintImage(cr, s);
     const Region& r = s.pic->region;
     const double z = view.Zoom() / 100;
     if (!r.empty()) Outline(cr, view.ToDisplayX(r.left), view.ToDisplayY(r.top), r.width * z, r.height * z);
@@ -94,6 +172,7 @@ void PixoControl::Paint(cairo_t* cr) const {
   }
   if (s.Flag(Pixo::RubberBandActive)) Outline(cr, s.band[0], s.band[1], s.band[2], s.band[3]);
   cairo_restore(cr);
+  rt::MarkStep("pixo.painted");
 }
 
 }  // namespace imaging

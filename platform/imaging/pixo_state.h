@@ -2,6 +2,7 @@
 // Inside the imaging control: the state of one instance, shared by the
 // control (pixo_control.cpp) and its dispatch table (pixo_dispatch.cpp).
 
+#include <array>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "platform/imaging/image.h"
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_control.h"
+#include "platform/imaging/read_ahead.h"
 #include "platform/imaging/text.h"
 #include "platform/imaging/view.h"
 
@@ -60,6 +62,9 @@ class FontObject : public com::Dispatch {
   TextFont face;
 };
 
+// The image as painted last (pixo_paint.cpp).
+struct ScaledCopy;
+
 struct PixoControl::State {
   explicit State(PixoControl& owner);
 
@@ -79,6 +84,14 @@ struct PixoControl::State {
   double band[4] = {0, 0, 0, 0};  // rubber band, display pixels
   int32_t repaintCalls = 0;
   int32_t autoPaints = 0;
+  // Counts the changes of the image's pixels (a new image, an edit), so a
+  // scaled copy made for painting knows when it is out of date.
+  uint64_t pixelsVersion = 0;
+  std::shared_ptr<ScaledCopy> scaled;
+  // The pages LoadImageFile is expected to load next, each on its own
+  // worker, so that pages turned quickly are decoded side by side.
+  std::array<PageReadAhead, kMostPagesAhead> readAhead;
+  int32_t readAheadsTaken = 0;  // loads that found their page read ahead
   double twipsX = 15, twipsY = 15;
   // The last mouse press, display pixels, and the image position then.
   double downX = 0, downY = 0, downDstLeft = 0, downDstTop = 0;

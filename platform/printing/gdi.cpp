@@ -3,6 +3,7 @@
 #include <cairo-pdf.h>
 #include <cairo.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -241,17 +242,31 @@ double PtY(const DC& dc, double px) { return px * 72.0 / dc.info.dpiY; }
 
 // ---- the spool folder: every path and file of a job is made here
 
+// True when $XDG_RUNTIME_DIR names a folder only this user may enter, as
+// the session manager makes it; anything else is not trusted with print jobs.
+bool UsableRuntimeDir(const char* dir) {
+  struct stat st;
+  return dir && dir[0] == '/' && ::lstat(dir, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & 077) == 0;
+}
+
 // The folder of the next document; false when it cannot be used. The
-// default lies in the shared temporary folder, so it is a folder of this
-// user's own (made here) that no other user can have planted or write to.
+// default is "orn-spool" in the user's runtime folder, which no other user
+// can enter; without one it lies in the shared temporary folder, where only
+// a folder of this user's own (made here) that no other user can have
+// planted or write to will do.
 bool SpoolDir(fs::path* dir) {
   if (const char* named = std::getenv("ORN_SPOOL_DIR"); named && *named) {
     *dir = named;
     return true;
   }
-  std::string temp;
-  win32::GetTempPath(4096, &temp);
-  *dir = fs::path(temp) / ("orn-spool-" + std::to_string(::getuid()));
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); UsableRuntimeDir(runtime)) {
+    *dir = fs::path(runtime) / "orn-spool";
+  } else {
+    std::string temp;
+    win32::GetTempPath(4096, &temp);
+    *dir = fs::path(temp) / ("orn-spool-" + std::to_string(::getuid()));
+  }
   return rt::MakePrivateFolder(dir->string());
 }
 

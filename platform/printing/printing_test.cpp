@@ -228,6 +228,7 @@ TEST_F(PrintingTest, DefaultSpoolFolderIsTheUsersOwnInTheTemporaryFolder) {
   const fs::path spool = temp / ("orn-spool-" + std::to_string(::getuid()));
   orn_test::EnvGuard env;
   env.Set("ORN_SPOOL_DIR", nullptr);
+  env.Set("XDG_RUNTIME_DIR", nullptr);
   env.Set("ORN_TEMP_PATH", temp.c_str());
   HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
   DOCINFOW di;
@@ -245,6 +246,48 @@ TEST_F(PrintingTest, DefaultSpoolFolderIsTheUsersOwnInTheTemporaryFolder) {
   }
   EXPECT_TRUE(fs::is_empty(victim));
   DeleteDC(dc);
+}
+
+TEST_F(PrintingTest, DefaultSpoolFolderIsInTheUsersRuntimeFolderWhenItIsPrivate) {
+  // Only a runtime folder no one else may enter takes the jobs; any other
+  // leaves them to the per-user folder in the temporary path.
+  const fs::path temp = dir_ / "tmp", runtime = dir_ / "run";
+  fs::create_directories(temp);
+  const fs::path fallback = temp / ("orn-spool-" + std::to_string(::getuid()));
+  orn_test::EnvGuard env;
+  env.Set("ORN_SPOOL_DIR", nullptr);
+  env.Set("ORN_TEMP_PATH", temp.c_str());
+  struct Case {
+    const char* what;
+    fs::perms mode;
+    bool link;
+    bool relative;
+    fs::path expected;
+  } cases[] = {
+      {"private", fs::perms::owner_all, false, false, runtime / "orn-spool"},
+      {"others may enter", fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec, false, false,
+       fallback},
+      {"group may write", fs::perms::owner_all | fs::perms::group_all, false, false, fallback},
+      {"a link to a private folder", fs::perms::owner_all, true, false, fallback},
+      {"not absolute", fs::perms::owner_all, false, true, fallback},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(runtime);
+    fs::remove_all(dir_ / "real");
+    fs::remove_all(fallback);
+    const fs::path folder = c.link ? dir_ / "real" : runtime;
+    fs::create_directory(folder);
+    fs::permissions(folder, c.mode);
+    if (c.link) fs::create_directory_symlink(folder, runtime);
+    env.Set("XDG_RUNTIME_DIR", c.relative ? fs::relative(runtime).c_str() : runtime.c_str());
+    HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+    DOCINFOW di;
+    ASSERT_GT(StartDocW(dc, &di), 0) << c.what;
+    ASSERT_GT(EndDoc(dc), 0) << c.what;
+    EXPECT_EQ(fs::path(SpoolFileForTest(dc)).parent_path(), c.expected) << c.what;
+    EXPECT_EQ(fs::status(c.expected).permissions(), fs::perms::owner_all) << c.what;
+    DeleteDC(dc);
+  }
 }
 
 TEST_F(PrintingTest, WritesTheDiskRefusesFailTheirStep) {

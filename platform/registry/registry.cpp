@@ -15,7 +15,9 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/eventlog/eventlog.h"
 #include "platform/registry/hive.h"
+#include "platform/runtime/durable_file.h"
 #include "platform/runtime/shared_folder.h"
 
 namespace reg {
@@ -61,6 +63,8 @@ std::string RegistryDirectory() {
   return Directory(&inTemp);
 }
 
+std::string HiveFile(Hive hive) { return RegistryDirectory() + "/" + HiveName(hive) + ".hive"; }
+
 namespace {
 
 bool MakeDirs(const std::string& dir) {
@@ -74,11 +78,44 @@ bool MakeDirs(const std::string& dir) {
   return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-enum class Load { Ok, Missing, Damaged };
+enum class Load { Ok, Missing, Damaged, Unreadable };
 
-Load LoadHive(const std::string& file, Node* root) {
-  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? Load::Missing : Load::Damaged;
+// Which file a parsed tree was read from: a write by any process renames a
+// new file over the name (another inode), and an edit in place changes the
+// size or the change time.
+struct FileId {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  struct timespec mtime {}, ctime {};
+  bool operator==(const FileId& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+  }
+};
+
+FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
+
+// The parsed tree of one hive file, kept between calls: parsing a large
+// hive costs far more than one look at the file's identity.
+struct ParsedHive {
+  std::string file;  // "" when nothing is kept
+  FileId id;
+  Node root;
+};
+
+// Reads `file` into an empty `root`; *id is the identity of what was read.
+// Only a regular file is read: a pipe or a device put there must not block
+// the call or feed it without end.
+Load LoadHive(const std::string& file, Node* root, FileId* id) {
+  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT ? Load::Missing : Load::Unreadable;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return Load::Unreadable;
+  }
+  *id = IdOf(st);
   std::string text;
   char buf[65536];
   for (;;) {
@@ -86,7 +123,7 @@ Load LoadHive(const std::string& file, Node* root) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       close(fd);
-      return Load::Damaged;
+      return Load::Unreadable;
     }
     if (n == 0) break;
     text.append(buf, static_cast<size_t>(n));
@@ -95,9 +132,30 @@ Load LoadHive(const std::string& file, Node* root) {
   return hive::Parse(text, root) ? Load::Ok : Load::Damaged;
 }
 
+// The current tree of `file` in `kept`: the one kept when the file is the
+// one it was read from, else read anew. A missing file is an empty tree.
+Load Current(const std::string& file, ParsedHive* kept) {
+  struct stat st;
+  if (!kept->file.empty() && kept->file == file && stat(file.c_str(), &st) == 0 && IdOf(st) == kept->id) {
+    return Load::Ok;
+  }
+  kept->file.clear();
+  kept->root = Node{};
+  Node root;
+  FileId id;
+  const Load load = LoadHive(file, &root, &id);
+  if (load == Load::Ok) {
+    kept->root = std::move(root);
+    kept->id = id;
+    kept->file = file;
+  }
+  return load;
+}
+
 // A writer killed (or failing) between writing aside and renaming leaves its
-// "<hive>.hive.tmp<pid>" behind. Called under the hive's lock, when no other
-// writer of the hive is at work: every such file is stale.
+// temporary behind; the durable write removes its own kind. Older versions
+// left "<hive>.hive.tmp<pid>": called under the hive's lock, when no other
+// writer of the hive is at work, every such file is stale.
 void RemoveStaleWrites(const std::string& dir, const std::string& hiveFileName) {
   DIR* d = opendir(dir.c_str());
   if (!d) return;
@@ -108,26 +166,36 @@ void RemoveStaleWrites(const std::string& dir, const std::string& hiveFileName) 
   closedir(d);
 }
 
-bool SaveHive(const std::string& file, const Node& root) {
-  std::string tmp = file + ".tmp" + std::to_string(getpid());
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  std::string text = hive::Serialize(root);
-  size_t done = 0;
-  bool ok = true;
-  while (ok && done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
+// Written aside, flushed and renamed (durable_file.h): after a crash or a
+// power cut the hive is the old one or the new one, never empty or half.
+bool SaveHive(const std::string& file, const Node& root, ParsedHive* kept) {
+  kept->file.clear();
+  if (rt::WriteFileDurably(file, hive::Serialize(root)) != 0) return false;
+  struct stat st;
+  if (stat(file.c_str(), &st) == 0) {
+    kept->id = IdOf(st);
+    kept->file = file;
   }
-  // No fsync: the rename keeps other processes from ever seeing half a hive,
-  // which is what the lock promises; surviving a power cut is not asked for,
-  // and a flush per write would make every setting cost tens of milliseconds.
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(tmp.c_str(), file.c_str()) == 0;
-  if (!ok) unlink(tmp.c_str());
-  return ok;
+  return true;
+}
+
+// A hive file that does not parse is what a crash or a full disk may have
+// left: it is kept beside the hive as "<hive>.damaged" for a look, an event
+// record names it, and the hive starts empty, so the user's later settings
+// work again. Called under the hive's lock.
+bool RecoverDamaged(const std::string& file, const char* hiveName, ParsedHive* kept) {
+  const std::string aside = file + ".damaged";
+  if (rename(file.c_str(), aside.c_str()) != 0) return false;
+  kept->root = Node{};
+  const bool saved = SaveHive(file, kept->root, kept);
+  if (evlog::Source source = evlog::RegisterEventSource("", "ORN registry")) {
+    evlog::ReportEvent(source, evlog::kWarning, 0, 0,
+                       {std::string("The registry hive ") + hiveName + " in " + file +
+                        " was damaged; it is kept as " + aside + " and the hive starts empty."},
+                       {});
+    evlog::DeregisterEventSource(source);
+  }
+  return saved;
 }
 
 // ---- Handles and the call frame ---------------------------------------------
@@ -174,6 +242,27 @@ Status g_fail[4] = {kSuccess, kSuccess, kSuccess, kSuccess};
 
 Status& FailFor(Hive h) { return g_fail[static_cast<int>(h)]; }
 
+// The hive's lock file, held (flock) by every writer from reading to
+// renaming.
+Status LockHive(const std::string& dir, Hive hive, int* lock) {
+  if (!MakeDirs(dir)) return kAccessDenied;
+  *lock = open((dir + "/" + HiveName(hive) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (*lock < 0) return kAccessDenied;
+  while (flock(*lock, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      close(*lock);
+      *lock = -1;
+      return kIoFailed;
+    }
+  }
+  return kSuccess;
+}
+
+ParsedHive& Kept(Hive h) {
+  static auto* kept = new ParsedHive[4];  // never destroyed, as Handles()
+  return kept[static_cast<int>(h)];
+}
+
 // Runs `body` on the current tree of `hive`. A writing call holds the hive's
 // lock file from reading to renaming, so it always changes the newest tree;
 // the file is rewritten only when `body` sets *changed.
@@ -191,25 +280,30 @@ Status OnHive(Hive hive, bool write, const std::function<Status(Node& root, bool
   const std::string file = dir + "/" + fileName;
   int lock = -1;
   if (write) {
-    if (!MakeDirs(dir)) return kAccessDenied;
-    lock = open((dir + "/" + HiveName(hive) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (lock < 0) return kAccessDenied;
-    while (flock(lock, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        close(lock);
-        return kIoFailed;
-      }
-    }
+    if (Status st = LockHive(dir, hive, &lock); st != kSuccess) return st;
     RemoveStaleWrites(dir, fileName);
   }
-  Node root;
+  ParsedHive& kept = Kept(hive);
+  Load load = Current(file, &kept);
+  if (load == Load::Damaged && lock < 0) {
+    // Setting the damaged file aside is a write: under the lock, and only
+    // when it is still damaged once the lock is held.
+    if (Status st = LockHive(dir, hive, &lock); st != kSuccess) return st;
+    load = Current(file, &kept);
+  }
+  if (load == Load::Damaged && RecoverDamaged(file, HiveName(hive), &kept)) load = Load::Ok;
   Status st;
-  if (LoadHive(file, &root) == Load::Damaged) {
+  if (load == Load::Damaged || load == Load::Unreadable) {
+    kept.file.clear();
     st = kBadDb;
   } else {
     bool changed = false;
-    st = body(root, &changed);
-    if (st == kSuccess && write && changed && !SaveHive(file, root)) st = kIoFailed;
+    st = body(kept.root, &changed);
+    if (write && changed && (st != kSuccess || !SaveHive(file, kept.root, &kept))) {
+      // The tree kept no longer is the file's.
+      kept.file.clear();
+      if (st == kSuccess) st = kIoFailed;
+    }
   }
   if (lock >= 0) close(lock);  // releases the flock
   return st;

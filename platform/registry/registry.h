@@ -7,10 +7,17 @@
 // every call answers with a platform error code (kSuccess = 0). Key paths use
 // "\" between their parts and compare without regard to case.
 //
-// Every write rewrites its hive file atomically (written aside, then renamed)
-// under an exclusive lock, so two processes writing at once lose nothing. A
-// damaged hive file answers kBadDb to every call on that hive and is never
-// overwritten.
+// Every write rewrites its hive file durably (written aside, flushed to the
+// disk, renamed, the folder flushed) under an exclusive lock, so two
+// processes writing at once lose nothing and a crash or a power cut leaves
+// the old hive or the new one. The parsed hive is kept between calls and
+// read again only when its file changed.
+//
+// A hive file that does not parse (damaged, or empty as a crash can leave
+// it) is renamed to "<hive file>.damaged", an event record (source "ORN
+// registry", a warning) names both files, and the hive starts empty. A hive
+// file that cannot be read at all (no permission, or not a regular file)
+// answers kBadDb to every call on that hive and is left as it is.
 //
 // ORN_REGISTRY_DIR names the directory (default: $HOME/.orn-registry, or
 // orn-registry-<uid> in $TMPDIR or /tmp without HOME, which must then be a
@@ -101,6 +108,8 @@ Status SetBinary(Key key, std::string_view name, const std::vector<uint8_t>& byt
 
 // The directory of the hive files as the calls use it now.
 std::string RegistryDirectory();
+// The file of a hive in the folder the calls use now.
+std::string HiveFile(Hive hive);
 
 // Test hook: makes every call on `hive` fail with `status` (kSuccess undoes it).
 void FailHiveForTest(Hive hive, Status status);

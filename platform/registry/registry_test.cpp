@@ -1,6 +1,7 @@
 #include "platform/registry/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/eventlog/eventlog.h"
 #include "tests/support/env_guard.h"
 #include "tests/support/scratch_dir.h"
 
@@ -194,7 +196,7 @@ TEST_F(RegistryTest, OpeningWithCreateKeyDoesNotRewriteTheHive) {
   EXPECT_EQ(fs::last_write_time(HiveFile()), before - std::chrono::seconds(10));
 }
 
-TEST_F(RegistryTest, DamagedHiveAnswersBadDbAndIsNeverOverwritten) {
+TEST_F(RegistryTest, DamagedHiveIsSetAsideAndTheHiveStartsEmpty) {
   Key early = Create("K");
   ASSERT_EQ(SetDword(early, "v", 1), kSuccess);
   const std::string good = ReadFile(HiveFile());
@@ -222,30 +224,94 @@ TEST_F(RegistryTest, DamagedHiveAnswersBadDbAndIsNeverOverwritten) {
       "; ORN registry hive, format 1\n[K%zz]\n; end of hive\n",
       std::string("; ORN registry hive, format 1\n[K]\n\"v\"=sz:\"unterminated\n; end of hive\n"),
   };
+  const fs::path events = fs::path(dir_) / "events.txt";
+  orn_test::EnvGuard env;
+  env.Set("ORN_EVENTLOG", events.string().c_str());
+  const fs::path aside = HiveFile().string() + ".damaged";
   for (const auto& text : damaged) {
+    fs::remove(events);
     std::ofstream(HiveFile(), std::ios::binary | std::ios::trunc) << text;
     Key k = 99;
     uint32_t size = 0;
-    std::string name;
-    EXPECT_EQ(OpenKey(Hive::LocalMachine, "K", &k), kBadDb) << text;
+    // The first call sets the damaged file aside and finds an empty hive.
+    EXPECT_EQ(OpenKey(Hive::LocalMachine, "K", &k), kFileNotFound) << text;
     EXPECT_EQ(k, 0u);
-    EXPECT_EQ(CreateKey(Hive::LocalMachine, "New", &k), kBadDb) << text;
-    EXPECT_EQ(QueryValue(early, "v", nullptr, nullptr, &size), kBadDb) << text;
-    EXPECT_EQ(SetDword(early, "w", 2), kBadDb) << text;
-    EXPECT_EQ(DeleteValue(early, "v"), kBadDb) << text;
-    EXPECT_EQ(EnumKey(early, 0, &name), kBadDb) << text;
-    EXPECT_EQ(ReadFile(HiveFile()), text);
+    EXPECT_EQ(ReadFile(aside), text);
+    const auto records = evlog::ReadLog(events.string());
+    ASSERT_EQ(records.size(), 1u) << text;
+    EXPECT_EQ(records[0].source, "ORN registry");
+    EXPECT_EQ(records[0].type, evlog::kWarning);
+    ASSERT_EQ(records[0].strings.size(), 1u);
+    EXPECT_NE(records[0].strings[0].find(aside.string()), std::string::npos) << records[0].strings[0];
+    // A handle opened on the old hive has lost its key; new settings work.
+    EXPECT_EQ(QueryValue(early, "v", nullptr, nullptr, &size), kKeyDeleted) << text;
+    EXPECT_EQ(CreateKey(Hive::LocalMachine, "New", &k), kSuccess) << text;
+    EXPECT_EQ(SetDword(k, "w", 2), kSuccess);
+    CloseKey(k);
+    EXPECT_EQ(OpenKey(Hive::LocalMachine, "New", &k), kSuccess);
+    CloseKey(k);
+    EXPECT_EQ(evlog::ReadLog(events.string()).size(), 1u);  // set aside once
+    // Back to the hive with K for the next case.
+    std::ofstream(HiveFile(), std::ios::binary | std::ios::trunc) << good;
   }
   // Other hives are unaffected.
   Key user = 0;
   EXPECT_EQ(CreateKey(Hive::CurrentUser, "K", &user), kSuccess);
   CloseKey(user);
-  // Repaired by hand: readable again, including hand-written comments.
+  // Hand-written comments and CR LF line ends are no damage.
   std::ofstream(HiveFile(), std::ios::binary | std::ios::trunc)
       << "; ORN registry hive, format 1\r\n\r\n[K]\r\n; note\r\n\"v\"=dword:0000002a\r\n; end of hive\r\n";
+  fs::remove(aside);
   ValueType type;
   EXPECT_EQ(Query(early, "v", &type), (std::vector<uint8_t>{42, 0, 0, 0}));
+  EXPECT_FALSE(fs::exists(aside));
   EXPECT_EQ(CloseKey(early), kSuccess);
+}
+
+TEST_F(RegistryTest, AHiveThatIsNotARegularFileIsRefusedAndLeftAlone) {
+  // A pipe would block the call; it must not be set aside either.
+  ASSERT_EQ(mkfifo(HiveFile().c_str(), 0600), 0);
+  Key k = 99;
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "K", &k), kBadDb);
+  EXPECT_EQ(CreateKey(Hive::LocalMachine, "K", &k), kBadDb);
+  EXPECT_TRUE(fs::is_fifo(HiveFile()));
+  EXPECT_FALSE(fs::exists(HiveFile().string() + ".damaged"));
+  fs::remove(HiveFile());
+  fs::create_directory(HiveFile());
+  EXPECT_EQ(OpenKey(Hive::LocalMachine, "K", &k), kBadDb);
+}
+
+TEST_F(RegistryTest, TheKeptHiveFollowsEveryChangeOfTheFile) {
+  Key k = Create("K");
+  ASSERT_EQ(SetDword(k, "v", 1), kSuccess);
+  ValueType type;
+  EXPECT_EQ(Query(k, "v", &type), (std::vector<uint8_t>{1, 0, 0, 0}));
+  // Another process writes.
+  const pid_t pid = fork();
+  if (pid == 0) {
+    Key other = 0;
+    _exit(OpenKey(Hive::LocalMachine, "K", &other) == kSuccess && SetDword(other, "v", 2) == kSuccess ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Query(k, "v", &type), (std::vector<uint8_t>{2, 0, 0, 0}));
+  // An edit in place of the same size, its time put back: the change time
+  // still tells.
+  std::string text = ReadFile(HiveFile());
+  const auto time = fs::last_write_time(HiveFile());
+  text.replace(text.find("dword:00000002"), 14, "dword:00000003");
+  {
+    std::fstream f(HiveFile(), std::ios::in | std::ios::out | std::ios::binary);
+    f << text;
+  }
+  fs::last_write_time(HiveFile(), time);
+  EXPECT_EQ(Query(k, "v", &type), (std::vector<uint8_t>{3, 0, 0, 0}));
+  // Removed: the hive is empty.
+  fs::remove(HiveFile());
+  uint32_t size = 0;
+  EXPECT_EQ(QueryValue(k, "v", nullptr, nullptr, &size), kKeyDeleted);
+  CloseKey(k);
 }
 
 TEST_F(RegistryTest, KeysNestAtMost512Levels) {

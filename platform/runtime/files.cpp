@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/runtime/durable_file.h"
 #include "platform/runtime/error.h"
 #include "platform/runtime/shared_folder.h"
 
@@ -236,8 +237,18 @@ std::string ReadAllText(std::string_view path) {
 }
 
 void WriteAllText(std::string_view path, std::string_view text) {
-  WriteAllOrRaise(OpenOrRaise(path, O_WRONLY | O_CREAT | O_TRUNC, kPathNotFound), text);
+  const std::string p = Str(path);
+  // A file this user may not change stays as it is, as with an open for
+  // writing, though its folder would let the rename replace it.
+  struct stat st;
+  if (::stat(p.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) Raise(kPathFileAccess);
+    if (::access(p.c_str(), W_OK) != 0) RaiseFor(errno, kPathNotFound);
+  }
+  if (const int e = WriteFileDurably(p, text)) RaiseFor(e, kPathNotFound);
 }
+
+void RaiseFileError(int err, int32_t missing) { RaiseFor(err, missing); }
 
 DateTime FileDateTime(std::string_view path) {
   struct stat st;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/runtime/datetime.h"
+#include "platform/runtime/error.h"
 
 namespace rt {
 
@@ -40,8 +41,15 @@ void MoveOver(std::string_view from, std::string_view to);
 // Appends `line` and CR LF to the file, creating it; opened and closed per call.
 void AppendLine(std::string_view path, std::string_view line);
 std::string ReadAllText(std::string_view path);
+// Replaces the file's content with `text` as a durable write
+// (durable_file.h): a reader, a crash or a power cut finds the old content
+// or the new, never a part. A read-only file: 70.
 void WriteAllText(std::string_view path, std::string_view text);
 // The file's last change in local time, to the second (53 when missing).
 DateTime FileDateTime(std::string_view path);
+
+// Raises the runtime's error for the errno value of a failed file call
+// (ENOENT as `missing`, ENOSPC as 61, EIO as 57, EACCES as 70, others 75).
+[[noreturn]] void RaiseFileError(int err, int32_t missing = kFileNotFound);
 
 }  // namespace rt

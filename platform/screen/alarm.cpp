@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/screen/pump.h"
+#include "platform/screen/signal.h"
 
 namespace screen {
 
@@ -16,7 +17,7 @@ void Alarm::Set(int64_t dueMs, std::function<void()> work) {
   due_ = dueMs;
   work_ = std::move(work);
   const int64_t delay = std::clamp<int64_t>(dueMs - ClockMs(), 0, G_MAXUINT);
-  source_ = g_timeout_add(static_cast<guint>(delay), &Alarm::Fire, this);
+  source_ = g_timeout_add(static_cast<guint>(delay), Source<&Alarm::Fire>(), this);
 }
 
 void Alarm::Cancel() {
@@ -28,7 +29,7 @@ int Alarm::Fire(void* data) {
   auto* self = static_cast<Alarm*>(data);
   // GLib's clock and ours round differently: never run before our due time.
   if (const int64_t early = self->due_ - ClockMs(); early > 0) {
-    self->source_ = g_timeout_add(static_cast<guint>(early), &Alarm::Fire, self);
+    self->source_ = g_timeout_add(static_cast<guint>(early), Source<&Alarm::Fire>(), self);
     return G_SOURCE_REMOVE;
   }
   self->source_ = 0;

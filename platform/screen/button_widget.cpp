@@ -4,6 +4,7 @@
 #include "platform/screen/form_window.h"
 #include "platform/screen/mnemonic.h"
 #include "platform/screen/style.h"
+#include "platform/screen/signal.h"
 
 namespace screen {
 namespace {
@@ -15,14 +16,13 @@ class ButtonWidget : public ControlWidget {
     TakeMouse(widget(), MouseMode::kButton);
     TakeDrops(widget());
     TakeFocus(widget());
-    g_signal_connect(widget(), "clicked", G_CALLBACK(+[](GtkButton*, ButtonWidget* self) {
+    Connect(widget(), "clicked", [](GtkButton*, ButtonWidget* self) {
                        if (self->Syncing()) return;
                        forms::OperatorAction click;
                        click.kind = forms::OperatorAction::Click;
                        click.eventOnly = true;
                        self->Act(click);
-                     }),
-                     this);
+                     }, this);
   }
 
   bool Shows(const forms::Control& c) const override { return c.Type() == forms::ControlType::CommandButton; }

@@ -7,6 +7,7 @@
 
 #include "platform/screen/form_window.h"
 #include "platform/screen/style.h"
+#include "platform/screen/signal.h"
 
 namespace screen {
 namespace {
@@ -17,7 +18,7 @@ class ComboWidget : public ControlWidget {
       : ControlWidget(window, combo, combo.Style == 2 ? gtk_combo_box_text_new() : gtk_combo_box_text_new_with_entry()),
         typed_(combo.Style != 2) {
     TakeFocus(widget());
-    g_signal_connect(widget(), "changed", G_CALLBACK(+[](GtkComboBox* box, ComboWidget* self) {
+    Connect(widget(), "changed", [](GtkComboBox* box, ComboWidget* self) {
                        if (self->Syncing()) return;
                        const int active = gtk_combo_box_get_active(box);
                        if (active < 0) return;  // typing: the field reports it
@@ -25,8 +26,7 @@ class ComboWidget : public ControlWidget {
                        pick.kind = forms::OperatorAction::Pick;
                        pick.text = "#" + std::to_string(active);
                        self->Act(pick);
-                     }),
-                     this);
+                     }, this);
     if (GtkWidget* entry = Entry()) {
       // The field takes the width the model gives, not a theme's minimum.
       gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);

@@ -7,6 +7,7 @@
 #include "platform/screen/message_box.h"
 #include "platform/screen/mnemonic.h"
 #include "platform/screen/widgets.h"
+#include "platform/screen/signal.h"
 #include "platform/windows/dialog.h"
 #include "platform/windows/text.h"
 
@@ -45,10 +46,9 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
       w = gtk_button_new_with_mnemonic(MnemonicCaption(text).c_str());
       const int id = static_cast<int>(GetWindowLongPtrW(c, GWLP_ID));
       g_object_set_data(G_OBJECT(w), "orn-id", GINT_TO_POINTER(id));
-      g_signal_connect(w, "clicked", G_CALLBACK(+[](GtkButton* b, int* answer) {
+      Connect(w, "clicked", [](GtkButton* b, int* answer) {
                          *answer = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(b), "orn-id"));
-                       }),
-                       &answer);
+                       }, &answer);
       if (id == defaultButton || !focus) focus = w;
     } else if (cls == L"Static" && !text.empty()) {
       w = gtk_label_new(text.c_str());
@@ -59,17 +59,15 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
     gtk_widget_set_size_request(w, std::max<int>(1, r.right - r.left), std::max<int>(1, r.bottom - r.top));
     gtk_layout_put(GTK_LAYOUT(layout), w, at.x, at.y);
   }
-  g_signal_connect(window, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* e, int* answer) -> gboolean {
+  Connect(window, "key-press-event", [](GtkWidget*, GdkEventKey* e, int* answer) -> gboolean {
                      if (e->keyval != GDK_KEY_Escape) return FALSE;
                      *answer = IDCANCEL;
                      return TRUE;
-                   }),
-                   &answer);
-  g_signal_connect(window, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, int* answer) -> gboolean {
+                   }, &answer);
+  Connect(window, "delete-event", [](GtkWidget*, GdkEvent*, int* answer) -> gboolean {
                      *answer = IDCANCEL;
                      return TRUE;
-                   }),
-                   &answer);
+                   }, &answer);
   if (focus) gtk_widget_grab_focus(focus);
   RunModal(window, [&answer] { return answer != 0; });
   gtk_widget_destroy(window);

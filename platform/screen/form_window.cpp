@@ -14,6 +14,7 @@
 #include "platform/screen/units.h"
 #include "platform/screen/uri_list.h"
 #include "platform/screen/widgets.h"
+#include "platform/screen/signal.h"
 
 namespace screen {
 namespace {
@@ -74,7 +75,7 @@ void ControlWidget::Style(GtkWidget* w, const std::string& css) {
 void ControlWidget::TakeMouse(GtkWidget* w, MouseMode mode) {
   mouseMode_ = mode;
   gtk_widget_add_events(w, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
-  g_signal_connect(w, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, ControlWidget* self) {
+  Connect(w, "button-press-event", [](GtkWidget*, GdkEventButton* e, ControlWidget* self) {
                      if (self->Syncing()) return FALSE;
                      const bool view = self->mouseMode_ == MouseMode::kView;
                      bool second = false;
@@ -90,9 +91,8 @@ void ControlWidget::TakeMouse(GtkWidget* w, MouseMode mode) {
                      const double tpp = self->TwipsPerPixel();
                      self->window_.Act(self->name_, self->mouse_.Press(e->button, e->state, e->x, e->y, second, tpp));
                      return static_cast<gboolean>(view);
-                   }),
-                   this);
-  g_signal_connect(w, "button-release-event", G_CALLBACK(+[](GtkWidget* w, GdkEventButton* e, ControlWidget* self) {
+                   }, this);
+  Connect(w, "button-release-event", [](GtkWidget* w, GdkEventButton* e, ControlWidget* self) {
                      if (self->Syncing()) return FALSE;
                      const bool view = self->mouseMode_ == MouseMode::kView;
                      GtkAllocation a;
@@ -105,23 +105,20 @@ void ControlWidget::TakeMouse(GtkWidget* w, MouseMode mode) {
                        std::erase_if(actions, [](const forms::OperatorAction& x) { return x.eventOnly; });
                      self->window_.Act(self->name_, actions);
                      return static_cast<gboolean>(view);
-                   }),
-                   this);
-  g_signal_connect(w, "motion-notify-event", G_CALLBACK(+[](GtkWidget*, GdkEventMotion* e, ControlWidget* self) {
+                   }, this);
+  Connect(w, "motion-notify-event", [](GtkWidget*, GdkEventMotion* e, ControlWidget* self) {
                      if (self->Syncing()) return FALSE;
                      const bool view = self->mouseMode_ == MouseMode::kView;
                      self->window_.Act(self->name_, self->mouse_.Move(e->state, e->x, e->y, self->TwipsPerPixel()));
                      return static_cast<gboolean>(view);
-                   }),
-                   this);
+                   }, this);
 }
 
 void ControlWidget::TakeDrops(GtkWidget* w) {
   static GtkTargetEntry uriList = {const_cast<gchar*>("text/uri-list"), 0, 0};
   gtk_drag_dest_set(w, GTK_DEST_DEFAULT_ALL, &uriList, 1,
                     static_cast<GdkDragAction>(GDK_ACTION_COPY | GDK_ACTION_MOVE | GDK_ACTION_LINK));
-  g_signal_connect(w, "drag-data-received",
-                   G_CALLBACK(+[](GtkWidget*, GdkDragContext*, int x, int y, GtkSelectionData* data, unsigned,
+  Connect(w, "drag-data-received", [](GtkWidget*, GdkDragContext*, int x, int y, GtkSelectionData* data, unsigned,
                                   unsigned, ControlWidget* self) {
                      const guchar* bytes = gtk_selection_data_get_data(data);
                      const int length = gtk_selection_data_get_length(data);
@@ -134,38 +131,46 @@ void ControlWidget::TakeDrops(GtkWidget* w) {
                      a.x = static_cast<float>(PixelsToTwips(x, self->TwipsPerPixel()));
                      a.y = static_cast<float>(PixelsToTwips(y, self->TwipsPerPixel()));
                      self->Act(a);
-                   }),
-                   this);
+                   }, this);
 }
 
 void ControlWidget::TakeFocus(GtkWidget* w) {
-  g_signal_connect(w, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, ControlWidget* self) {
+  Connect(w, "focus-in-event", [](GtkWidget*, GdkEvent*, ControlWidget* self) {
                      self->window_.Focused(self->name_);
                      return FALSE;
-                   }),
-                   this);
+                   }, this);
 }
 
 void ControlWidget::TakeTyping(GtkWidget* entry) {
   typing_ = entry;
-  g_signal_connect(entry, "changed", G_CALLBACK(+[](GtkEditable*, ControlWidget* self) {
-                     if (self->Syncing() || !self->Typed() || self->typed_) return;
-                     // Reported once the field's handling of the key is over,
-                     // before the next event (the key's release).
-                     self->typed_ = g_idle_add_full(
-                         G_PRIORITY_HIGH,
-                         +[](gpointer data) {
-                           auto* self = static_cast<ControlWidget*>(data);
-                           self->typed_ = 0;
-                           forms::OperatorAction type;
-                           type.kind = forms::OperatorAction::Type;
-                           type.text = gtk_entry_get_text(GTK_ENTRY(self->typing_));
-                           self->Act(type);
-                           return G_SOURCE_REMOVE;
-                         },
-                         self, nullptr);
-                   }),
-                   this);
+  Connect(entry, "changed", [](GtkEditable*, ControlWidget* self) {
+    if (self->Syncing() || !self->Typed() || self->typed_) return;
+    // Reported once the field's handling of the key is over, before the
+    // next event (the key's release), or when the model is shown again
+    // before that (ReportTyping).
+    self->typed_ = g_idle_add_full(G_PRIORITY_HIGH, Source<&ControlWidget::OnTyped>(), self, nullptr);
+  }, this);
+}
+
+gboolean ControlWidget::OnTyped(gpointer data) {
+  auto* self = static_cast<ControlWidget*>(data);
+  self->typed_ = 0;
+  self->SendTyping();
+  return G_SOURCE_REMOVE;
+}
+
+void ControlWidget::ReportTyping() {
+  if (!typed_) return;
+  g_source_remove(typed_);
+  typed_ = 0;
+  SendTyping();
+}
+
+void ControlWidget::SendTyping() {
+  forms::OperatorAction type;
+  type.kind = forms::OperatorAction::Type;
+  type.text = gtk_entry_get_text(GTK_ENTRY(typing_));
+  Act(type);
 }
 
 // ---- FormWindow
@@ -176,15 +181,16 @@ FormWindow::FormWindow(FormsDisplay& display, forms::Form& form) : display_(disp
   layout_ = gtk_layout_new(nullptr, nullptr);
   gtk_container_add(GTK_CONTAINER(window_), layout_);
   gtk_widget_add_events(layout_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
-  g_signal_connect(layout_, "draw", G_CALLBACK(&FormWindow::OnDraw), this);
-  g_signal_connect(layout_, "button-press-event", G_CALLBACK(&FormWindow::OnButton), this);
-  g_signal_connect(layout_, "button-release-event", G_CALLBACK(&FormWindow::OnButton), this);
-  g_signal_connect(layout_, "motion-notify-event", G_CALLBACK(&FormWindow::OnMotion), this);
-  g_signal_connect(window_, "key-press-event", G_CALLBACK(&FormWindow::OnKey), this);
-  g_signal_connect(window_, "key-release-event", G_CALLBACK(&FormWindow::OnKey), this);
-  g_signal_connect(window_, "delete-event", G_CALLBACK(&FormWindow::OnDelete), this);
-  g_signal_connect(window_, "configure-event", G_CALLBACK(&FormWindow::OnConfigure), this);
-  g_signal_connect(window_, "window-state-event", G_CALLBACK(&FormWindow::OnWindowState), this);
+  Connect<&FormWindow::OnDraw>(layout_, "draw", this);
+  Connect<&FormWindow::OnButton>(layout_, "button-press-event", this);
+  Connect<&FormWindow::OnButton>(layout_, "button-release-event", this);
+  Connect<&FormWindow::OnMotion>(layout_, "motion-notify-event", this);
+  Connect<&FormWindow::OnKey>(window_, "key-press-event", this);
+  Connect<&FormWindow::OnKey>(window_, "key-release-event", this);
+  Connect<&FormWindow::OnDelete>(window_, "delete-event", this);
+  Connect<&FormWindow::OnConfigure>(window_, "configure-event", this);
+  Connect<&FormWindow::OnWindowState>(window_, "window-state-event", this);
+  Connect<&FormWindow::OnDestroyed>(window_, "destroy-event", this);
   gtk_widget_show(layout_);
 }
 
@@ -200,6 +206,15 @@ double FormWindow::TwipsPerPixelY() const { return forms::Screen().TwipsPerPixel
 void FormWindow::Update() {
   UpdateControls();
   UpdateWindow();
+}
+
+bool FormWindow::ReportTyping() {
+  for (auto& [control, cw] : widgets_) {
+    if (!cw->TypingPending()) continue;
+    cw->ReportTyping();  // may end this window
+    return true;
+  }
+  return false;
 }
 
 void FormWindow::Hide() {
@@ -454,6 +469,12 @@ gboolean FormWindow::OnConfigure(GtkWidget*, GdkEventConfigure* e, FormWindow* s
     if (display->Loaded(*form)) display->app().OperatorResize(*form, outerW, outerH);
   });
   return FALSE;
+}
+
+gboolean FormWindow::OnDestroyed(GtkWidget*, GdkEvent*, FormWindow* self) {
+  self->gone_ = true;
+  self->display_.WindowDestroyed();
+  return FALSE;  // GTK lets the widget go with its window
 }
 
 gboolean FormWindow::OnWindowState(GtkWidget*, GdkEventWindowState* e, FormWindow* self) {

@@ -41,6 +41,12 @@ class ControlWidget {
   // Whether this widget can show `control` (else it is made anew).
   virtual bool Shows(const forms::Control& control) const = 0;
   virtual void Update(forms::Control& control) = 0;
+  // Whether an edit of the typing field waits to be reported.
+  bool TypingPending() const { return typed_ != 0; }
+  // Reports the waiting edit now: the model must have it before it is
+  // shown again, or the field would be written back over what was typed.
+  // The action may end the window (and this widget).
+  void ReportTyping();
 
  protected:
   // Runs `action` on this control as operator input.
@@ -75,6 +81,8 @@ class ControlWidget {
   // Whether a change of the typing field is the operator's typing (a combo
   // box's pick fills its field too).
   virtual bool Typed() const { return true; }
+  static gboolean OnTyped(gpointer data);
+  void SendTyping();
 
   FormWindow& window_;
   const std::string name_;
@@ -121,6 +129,9 @@ class FormWindow {
   void Update();
   // Hides the window (the form is loaded but hidden).
   void Hide();
+  // Reports the edit a field of this window has waiting (ControlWidget::
+  // ReportTyping); true when there was one (the window may then be gone).
+  bool ReportTyping();
   // Runs `action`, or `actions` in order, on the control `control` of this
   // form ("" = the form itself) as operator input; an action may end the
   // window (and the caller's widget) before it returns.
@@ -128,6 +139,8 @@ class FormWindow {
   void Act(const std::string& control, const std::vector<forms::OperatorAction>& actions);
   // The keyboard focus went to `control`.
   void Focused(const std::string& control);
+  // Whether the window was destroyed from outside (it is then made anew).
+  bool Gone() const { return gone_; }
 
  private:
   static gboolean OnDraw(GtkWidget* w, cairo_t* cr, FormWindow* self);
@@ -137,6 +150,7 @@ class FormWindow {
   static gboolean OnDelete(GtkWidget* w, GdkEvent* e, FormWindow* self);
   static gboolean OnConfigure(GtkWidget* w, GdkEventConfigure* e, FormWindow* self);
   static gboolean OnWindowState(GtkWidget* w, GdkEventWindowState* e, FormWindow* self);
+  static gboolean OnDestroyed(GtkWidget* w, GdkEvent* e, FormWindow* self);
   void UpdateWindow();
   void UpdateControls();
   void Place(ControlWidget& cw, const forms::VisibleControl& c);
@@ -154,6 +168,7 @@ class FormWindow {
   int16_t state_ = 0;
   const forms::Control* focused_ = nullptr;
   bool shown_ = false;
+  bool gone_ = false;
   // The light control (or "" the form) the mouse pressed, for its release.
   std::string pressed_;
   MouseActions mouse_;

@@ -3,10 +3,12 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/signal.h"
 #include "platform/screen/widgets.h"
 
 namespace screen {
@@ -29,11 +31,39 @@ void UseCompactLook() {
 
 }  // namespace
 
-FormsDisplay::FormsDisplay(forms::App& app) : app_(app) { UseCompactLook(); }
+FormsDisplay::FormsDisplay(forms::App& app) : app_(app) {
+  UseCompactLook();
+  SetDisplayLostHandler([this] { DisplayGone(); });
+}
 
 FormsDisplay::~FormsDisplay() {
+  SetDisplayLostHandler(nullptr);
+  if (sessionEnd_) g_source_remove(sessionEnd_);
   timers_.Cancel();
   windows_.clear();
+}
+
+void FormsDisplay::WindowDestroyed() {
+  if (sessionEnd_) return;
+  sessionEnd_ = g_idle_add(Source([](gpointer data) {
+                               auto* self = static_cast<FormsDisplay*>(data);
+                               self->sessionEnd_ = 0;
+                               // A form that cancels stays, in a window made anew.
+                               self->Input([self] { self->app_.OperatorEndSession(); });
+                               return G_SOURCE_REMOVE;
+                             }),
+                           this);
+}
+
+void FormsDisplay::DisplayGone() {
+  timers_.Cancel();
+  if (!app_.Running()) return;
+  if (!app_.OperatorEndSession()) {
+    std::fprintf(stderr, "forms: the program still runs after the display went away, ended with exit code 125\n");
+    throw forms::EndProgram{125};
+  }
+  // Out of every wait that is still running (a box the session ended under).
+  throw forms::EndProgram{0};
 }
 
 bool FormsDisplay::Loaded(const forms::Form& form) const {
@@ -42,13 +72,22 @@ bool FormsDisplay::Loaded(const forms::Form& form) const {
 }
 
 void FormsDisplay::Sync() {
-  if (syncing_ > 0) return;
+  if (syncing_ > 0 || DisplayLost()) return;
+  // What was typed reaches the model before the model is shown again. One
+  // field at a time is typed into; its report shows the model itself.
+  for (auto& [form, window] : windows_)
+    if (window->ReportTyping()) return;
   ++syncing_;
   try {
     std::vector<const forms::Form*> loaded;
     for (forms::Form* f : app_.Forms()) {
       loaded.push_back(f);
       auto it = windows_.find(f);
+      if (it != windows_.end() && it->second->Gone()) {
+        if (sessionEnd_) continue;  // the session's end decides first
+        windows_.erase(it);
+        it = windows_.end();
+      }
       if (f->Visible()) {
         if (it == windows_.end()) it = windows_.emplace(f, std::make_unique<FormWindow>(*this, *f)).first;
         it->second->Update();

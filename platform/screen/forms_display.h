@@ -6,6 +6,8 @@
 // operator does on the screen reaches the program as the same operator
 // actions the script verbs make (forms::App's Operator... calls).
 
+#include <gtk/gtk.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -41,14 +43,21 @@ class FormsDisplay : public forms::Display {
   void Input(const std::function<void()>& work);
   // True while Sync applies the model (the widgets' own signals then are not the operator's).
   bool Syncing() const { return syncing_ > 0; }
+  // A form's window was destroyed from outside (a window manager, another
+  // client): the desktop session ends for the program, once the events
+  // that are running are over.
+  void WindowDestroyed();
 
  private:
   void SetTimerAlarm();
+  // The display is gone: the session ends; the program ends with it.
+  void DisplayGone();
 
   forms::App& app_;
   std::map<const forms::Form*, std::unique_ptr<FormWindow>> windows_;
   Alarm timers_;
   int syncing_ = 0;
+  guint sessionEnd_ = 0;  // the pending end of a session; 0: none
 };
 
 // Runs a forms program where StartBackend (backend.h) puts it: headless as

@@ -4,6 +4,7 @@
 #include "platform/screen/frame_window.h"
 #include "platform/screen/mnemonic.h"
 #include "platform/screen/windows_display.h"
+#include "platform/screen/signal.h"
 #include "platform/windows/menu.h"
 #include "platform/windows/operator.h"
 #include "platform/windows/text.h"
@@ -101,14 +102,13 @@ void MenuBar::Build(HMENU menu, GtkWidget* shell) {
       items_[id] = item;
       // Choosing the item is the script's "menu" verb: WM_COMMAND unless the
       // item is greyed by then.
-      g_signal_connect_data(item, "activate", G_CALLBACK(+[](GtkMenuItem*, Choice* c) {
-                              if (c->display->Syncing()) return;
-                              c->display->Input([top = c->top, id = c->id] {
-                                if (IsWindow(top)) ChooseMenuCommand(top, id);
-                              });
-                            }),
-                            new Choice{&frame_.display(), frame_.hwnd(), id},
-                            [](gpointer data, GClosure*) { delete static_cast<Choice*>(data); }, GConnectFlags{});
+      Connect(item, "activate", [](GtkMenuItem*, Choice* c) {
+        if (c->display->Syncing()) return;
+        c->display->Input([top = c->top, id = c->id] {
+          if (IsWindow(top)) ChooseMenuCommand(top, id);
+        });
+      }, new Choice{&frame_.display(), frame_.hwnd(), id},
+         [](gpointer data, GClosure*) { delete static_cast<Choice*>(data); });
     }
     gtk_menu_shell_append(GTK_MENU_SHELL(shell), item);
   }

@@ -9,6 +9,7 @@
 #include "platform/screen/widgets.h"
 #include "platform/screen/window_input.h"
 #include "platform/screen/windows_display.h"
+#include "platform/screen/signal.h"
 #include "platform/windows/commctrl.h"
 #include "platform/windows/operator.h"
 #include "platform/windows/text.h"
@@ -60,11 +61,12 @@ FrameWindow::FrameWindow(WindowsDisplay& display, HWND hwnd)
   gtk_box_pack_start(GTK_BOX(box), menu_.Widget(), FALSE, FALSE, 0);
   layout_ = gtk_layout_new(nullptr, nullptr);
   gtk_widget_set_name(layout_, "orn-client");
-  g_signal_connect(window_, "key-press-event", G_CALLBACK(&FrameWindow::OnKey), this);
-  g_signal_connect(window_, "key-release-event", G_CALLBACK(&FrameWindow::OnKey), this);
-  g_signal_connect(window_, "delete-event", G_CALLBACK(&FrameWindow::OnDelete), this);
-  g_signal_connect(window_, "configure-event", G_CALLBACK(&FrameWindow::OnConfigure), this);
-  g_signal_connect(window_, "window-state-event", G_CALLBACK(&FrameWindow::OnWindowState), this);
+  Connect<&FrameWindow::OnKey>(window_, "key-press-event", this);
+  Connect<&FrameWindow::OnKey>(window_, "key-release-event", this);
+  Connect<&FrameWindow::OnDelete>(window_, "delete-event", this);
+  Connect<&FrameWindow::OnConfigure>(window_, "configure-event", this);
+  Connect<&FrameWindow::OnWindowState>(window_, "window-state-event", this);
+  Connect<&FrameWindow::OnDestroyed>(window_, "destroy-event", this);
   gtk_box_pack_end(GTK_BOX(box), layout_, TRUE, TRUE, 0);
   gtk_widget_show_all(box);
 }
@@ -259,6 +261,12 @@ gboolean FrameWindow::OnDelete(GtkWidget*, GdkEvent*, FrameWindow* self) {
     if (IsWindow(top)) PostSysCommand(top, SC_CLOSE);
   });
   return TRUE;
+}
+
+gboolean FrameWindow::OnDestroyed(GtkWidget*, GdkEvent*, FrameWindow* self) {
+  self->gone_ = true;
+  self->display_.WindowDestroyed();
+  return FALSE;  // GTK lets the widget go with its window
 }
 
 gboolean FrameWindow::OnConfigure(GtkWidget*, GdkEventConfigure* e, FrameWindow* self) {

@@ -81,12 +81,15 @@ class FrameWindow {
   // Brings the window, its menu bar and its child views in line with the tree.
   void Update();
   void Hide();
+  // Whether the window was destroyed from outside (it is then made anew).
+  bool Gone() const { return gone_; }
 
  private:
   static gboolean OnKey(GtkWidget* w, GdkEventKey* e, FrameWindow* self);
   static gboolean OnDelete(GtkWidget* w, GdkEvent* e, FrameWindow* self);
   static gboolean OnConfigure(GtkWidget* w, GdkEventConfigure* e, FrameWindow* self);
   static gboolean OnWindowState(GtkWidget* w, GdkEventWindowState* e, FrameWindow* self);
+  static gboolean OnDestroyed(GtkWidget* w, GdkEvent* e, FrameWindow* self);
   void UpdatePlacement();
   void UpdateChildren();
   // Takes the real window's show state and geometry (its size, menu bar
@@ -124,6 +127,7 @@ class FrameWindow {
   Alarm recheck_;
   bool busy_ = false;
   bool shown_ = false;
+  bool gone_ = false;
 };
 
 }  // namespace screen

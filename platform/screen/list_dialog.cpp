@@ -4,6 +4,7 @@
 
 #include "platform/screen/message_box.h"
 #include "platform/screen/widgets.h"
+#include "platform/screen/signal.h"
 
 namespace screen {
 
@@ -43,17 +44,14 @@ std::optional<size_t> ChooseFromList(std::string_view title, std::string_view pr
   gtk_widget_grab_focus(view);
 
   int response = 0;
-  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, int r, gpointer data) {
+  Connect(dialog, "response", [](GtkDialog*, int r, gpointer data) {
                      *static_cast<int*>(data) = r == GTK_RESPONSE_OK ? 1 : 2;
-                   }),
-                   &response);
-  g_signal_connect(view, "row-activated", G_CALLBACK(+[](GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer d) {
+                   }, &response);
+  Connect(view, "row-activated", [](GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer d) {
                      gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_OK);
-                   }),
-                   dialog);
+                   }, dialog);
   // The close box answers through "response" (cancel); the window stays for us to destroy.
-  g_signal_connect(dialog, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }),
-                   nullptr);
+  Connect(dialog, "delete-event", [](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }, nullptr);
   RunModal(dialog, [&response] { return response != 0; });
   std::optional<size_t> chosen;
   GtkTreeModel* model = nullptr;

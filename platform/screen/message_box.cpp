@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "platform/screen/pump.h"
 #include "platform/screen/widgets.h"
+#include "platform/screen/signal.h"
 
 namespace screen {
 namespace {
@@ -65,6 +67,9 @@ GtkWindow* DialogParent() {
 uiscript::Answer ShowMessageBox(std::string_view text, int32_t style, std::string_view caption) {
   const std::vector<uiscript::Answer> buttons = uiscript::BoxButtons(style);
   const uiscript::Answer byDefault = buttons[uiscript::BoxDefaultButton(style)];
+  // No screen to ask on any more: the box takes its default button, as an
+  // unattended box does when the session ends under it.
+  if (DisplayLost()) return byDefault;
   bool hasCancel = false;
   for (uiscript::Answer b : buttons) hasCancel = hasCancel || b == uiscript::kCancel;
   // What Escape and the close box mean; 0: they do nothing.
@@ -83,15 +88,13 @@ uiscript::Answer ShowMessageBox(std::string_view text, int32_t style, std::strin
     int answer = 0;
     int escape = 0;
   } outcome{0, escape};
-  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, int response, gpointer data) {
+  Connect(dialog, "response", [](GtkDialog*, int response, gpointer data) {
                      auto* o = static_cast<Outcome*>(data);
                      if (response > 0) o->answer = response;
                      else if (o->escape != 0) o->answer = o->escape;  // Escape or the close box
-                   }),
-                   &outcome);
+                   }, &outcome);
   // The close box asks through "response"; the window stays until answered.
-  g_signal_connect(dialog, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }),
-                   nullptr);
+  Connect(dialog, "delete-event", [](GtkWidget*, GdkEvent*, gpointer) { return TRUE; }, nullptr);
   RunModal(dialog, [&outcome] { return outcome.answer != 0; });
   gtk_widget_destroy(dialog);
   return static_cast<uiscript::Answer>(outcome.answer);

@@ -4,6 +4,7 @@
 #include "platform/forms/ole_control.h"
 #include "platform/imaging/pixo_control.h"
 #include "platform/screen/form_window.h"
+#include "platform/screen/signal.h"
 
 namespace screen {
 namespace {
@@ -14,11 +15,10 @@ class PixoWidget : public ControlWidget {
       : ControlWidget(window, host, gtk_drawing_area_new()) {
     TakeMouse(widget(), MouseMode::kView);
     TakeDrops(widget());
-    g_signal_connect(widget(), "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, PixoWidget* self) {
+    Connect(widget(), "draw", [](GtkWidget*, cairo_t* cr, PixoWidget* self) {
                        if (imaging::PixoControl* pixo = HostedBy<imaging::PixoControl>(self->Find())) pixo->Paint(cr);
                        return FALSE;
-                     }),
-                     this);
+                     }, this);
   }
 
   bool Shows(const forms::Control& c) const override { return HostedBy<imaging::PixoControl>(&c) != nullptr; }

@@ -15,7 +15,34 @@ std::exception_ptr& Pending() {
   return pending;
 }
 
+struct Lost {
+  bool lost = false;
+  bool handled = false;
+  std::function<void()> handler;
+};
+Lost& L() {
+  static Lost l;
+  return l;
+}
+
+// Runs the lost display's handler once it is due, then what it threw.
+void AfterEvent() {
+  Lost& l = L();
+  if (l.lost && !l.handled && l.handler) {
+    l.handled = true;
+    Guard(l.handler);
+  }
+  RethrowPending();
+}
+
 }  // namespace
+
+bool DisplayLost() { return L().lost; }
+void NoteDisplayLost() { L().lost = true; }
+void SetDisplayLostHandler(std::function<void()> handler) {
+  L().handler = std::move(handler);
+  L().handled = false;
+}
 
 void Guard(const std::function<void()>& work) {
   try {
@@ -33,15 +60,17 @@ void RethrowPending() {
 }
 
 void PumpPending() {
-  while (g_main_context_iteration(nullptr, FALSE)) RethrowPending();
-  RethrowPending();
+  AfterEvent();
+  // A lost display's source stays ready for ever: one round then.
+  while (g_main_context_iteration(nullptr, FALSE) && !DisplayLost()) AfterEvent();
+  AfterEvent();
 }
 
 void RunUntil(const std::function<bool()>& done) {
-  RethrowPending();
+  AfterEvent();
   while (!done()) {
     g_main_context_iteration(nullptr, TRUE);
-    RethrowPending();
+    AfterEvent();
   }
 }
 

@@ -27,6 +27,15 @@ void RunUntil(const std::function<bool()>& done);
 // Runs events for `ms` real milliseconds.
 void RunFor(int64_t ms);
 
+// True once the connection to the display is lost (the X server went away,
+// or a window manager's kill closed it); nothing may draw any more.
+bool DisplayLost();
+// Marks the display lost (the X connection's error handler).
+void NoteDisplayLost();
+// What the program does when the display is lost: run once, inside Guard,
+// by the pump that notices it (the session ends). Null: nothing.
+void SetDisplayLostHandler(std::function<void()> handler);
+
 // The real clock: milliseconds since the process first asked, monotonic.
 int64_t ClockMs();
 

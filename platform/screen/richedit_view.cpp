@@ -12,6 +12,7 @@
 #include "platform/screen/widgets.h"
 #include "platform/screen/window_input.h"
 #include "platform/screen/windows_display.h"
+#include "platform/screen/signal.h"
 
 namespace screen {
 
@@ -28,15 +29,15 @@ class RichEditView : public ChildView {
     gtk_widget_set_can_focus(area_, TRUE);
     gtk_widget_add_events(area_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                      GDK_SCROLL_MASK);
-    g_signal_connect(area_, "draw", G_CALLBACK(&RichEditView::OnDraw), this);
-    g_signal_connect(area_, "button-press-event", G_CALLBACK(&RichEditView::OnButton), this);
-    g_signal_connect(area_, "button-release-event", G_CALLBACK(&RichEditView::OnButton), this);
-    g_signal_connect(area_, "motion-notify-event", G_CALLBACK(&RichEditView::OnMotion), this);
-    g_signal_connect(area_, "scroll-event", G_CALLBACK(&RichEditView::OnScroll), this);
+    Connect<&RichEditView::OnDraw>(area_, "draw", this);
+    Connect<&RichEditView::OnButton>(area_, "button-press-event", this);
+    Connect<&RichEditView::OnButton>(area_, "button-release-event", this);
+    Connect<&RichEditView::OnMotion>(area_, "motion-notify-event", this);
+    Connect<&RichEditView::OnScroll>(area_, "scroll-event", this);
     lines_ = gtk_adjustment_new(0, 0, 1, 1, 1, 1);
-    g_signal_connect(lines_, "value-changed", G_CALLBACK(&RichEditView::OnLineBar), this);
+    Connect<&RichEditView::OnLineBar>(lines_, "value-changed", this);
     pixels_ = gtk_adjustment_new(0, 0, 1, 16, 1, 1);
-    g_signal_connect(pixels_, "value-changed", G_CALLBACK(&RichEditView::OnPixelBar), this);
+    Connect<&RichEditView::OnPixelBar>(pixels_, "value-changed", this);
     vbar_ = gtk_scrollbar_new(GTK_ORIENTATION_VERTICAL, lines_);
     hbar_ = gtk_scrollbar_new(GTK_ORIENTATION_HORIZONTAL, pixels_);
     for (GtkWidget* w : {area_, vbar_, hbar_}) gtk_layout_put(GTK_LAYOUT(widget()), w, 0, 0);

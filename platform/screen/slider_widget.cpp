@@ -7,6 +7,7 @@
 #include "platform/forms/ole_control.h"
 #include "platform/runtime/convert.h"
 #include "platform/screen/form_window.h"
+#include "platform/screen/signal.h"
 #include "platform/slider/slider.h"
 
 namespace screen {
@@ -20,24 +21,20 @@ class SliderWidget : public ControlWidget {
     gtk_scale_set_digits(GTK_SCALE(widget()), 0);
     gtk_range_set_round_digits(GTK_RANGE(widget()), 0);
     TakeFocus(widget());
-    g_signal_connect(widget(), "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventButton*, SliderWidget* self) {
+    Connect(widget(), "button-press-event", [](GtkWidget*, GdkEventButton*, SliderWidget* self) {
                        self->dragging_ = true;
                        return FALSE;
-                     }),
-                     this);
+                     }, this);
     // After the scale's own handling, so the release reports where it ended.
-    g_signal_connect_after(widget(), "button-release-event",
-                           G_CALLBACK(+[](GtkWidget*, GdkEventButton*, SliderWidget* self) {
-                             if (!self->dragging_) return FALSE;
-                             self->dragging_ = false;
-                             self->Slide(false);
-                             return FALSE;
-                           }),
-                           this);
-    g_signal_connect(widget(), "value-changed", G_CALLBACK(+[](GtkRange*, SliderWidget* self) {
+    ConnectAfter(widget(), "button-release-event", [](GtkWidget*, GdkEventButton*, SliderWidget* self) {
+      if (!self->dragging_) return FALSE;
+      self->dragging_ = false;
+      self->Slide(false);
+      return FALSE;
+    }, this);
+    Connect(widget(), "value-changed", [](GtkRange*, SliderWidget* self) {
                        if (!self->Syncing()) self->Slide(self->dragging_);
-                     }),
-                     this);
+                     }, this);
   }
 
   bool Shows(const forms::Control& c) const override { return HostedBy<slider::Slider>(&c) != nullptr; }

@@ -5,6 +5,7 @@
 
 #include "platform/screen/frame_window.h"
 #include "platform/screen/windows_display.h"
+#include "platform/screen/signal.h"
 #include "platform/windows/commctrl.h"
 #include "platform/windows/operator.h"
 #include "platform/windows/text.h"
@@ -110,7 +111,7 @@ class ToolbarView : public ChildView {
         GtkWidget* image = gtk_drawing_area_new();
         gtk_widget_set_size_request(image, 16, 16);
         gtk_widget_set_valign(image, GTK_ALIGN_CENTER);
-        g_signal_connect(image, "draw", G_CALLBACK(&DrawPrinter), nullptr);
+        Connect<&DrawPrinter>(image, "draw", nullptr);
         gtk_box_pack_start(GTK_BOX(box), image, FALSE, FALSE, 0);
       }
       gtk_box_pack_start(GTK_BOX(box), gtk_label_new(ToUtf8(b.text).c_str()), FALSE, FALSE, 0);
@@ -122,15 +123,14 @@ class ToolbarView : public ChildView {
       // A click is the script's "button" verb: a press and release on the
       // toolbar, which sends the command when the button is enabled.
       g_object_set_data(G_OBJECT(button), "orn-command", GINT_TO_POINTER(b.info.idCommand));
-      g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton* w, ToolbarView* self) {
+      Connect(button, "clicked", [](GtkButton* w, ToolbarView* self) {
                          if (self->display().Syncing()) return;
                          const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(w), "orn-command"));
                          HWND toolbar = self->hwnd_;
                          self->display().Input([toolbar, id] {
                            if (IsWindow(toolbar)) ClickToolbarButton(toolbar, id);
                          });
-                       }),
-                       this);
+                       }, this);
       gtk_widget_show_all(button);
       buttons_.push_back(button);
     }

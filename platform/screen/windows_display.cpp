@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <set>
 
 #include "platform/screen/backend.h"
@@ -9,7 +10,10 @@
 #include "platform/screen/frame_window.h"
 #include "platform/screen/list_dialog.h"
 #include "platform/screen/pump.h"
+#include "platform/screen/signal.h"
 #include "platform/screen/widgets.h"
+#include "platform/win32/environment.h"
+#include "platform/windows/script.h"
 #include "platform/windows/text.h"
 
 namespace screen {
@@ -39,12 +43,38 @@ bool IsDialog(HWND hwnd) { return GetClassNameW(hwnd) == L"#32770"; }
 
 }  // namespace
 
-WindowsDisplay::WindowsDisplay() { UseClassicBars(); }
+WindowsDisplay::WindowsDisplay() {
+  UseClassicBars();
+  SetDisplayLostHandler([this] { DisplayGone(); });
+}
 
-WindowsDisplay::~WindowsDisplay() { frames_.clear(); }
+WindowsDisplay::~WindowsDisplay() {
+  SetDisplayLostHandler(nullptr);
+  if (sessionEnd_) g_source_remove(sessionEnd_);
+  frames_.clear();
+}
+
+void WindowsDisplay::WindowDestroyed() {
+  if (sessionEnd_) return;
+  sessionEnd_ = g_idle_add(Source([](gpointer data) {
+                               auto* self = static_cast<WindowsDisplay*>(data);
+                               self->sessionEnd_ = 0;
+                               // A window that refuses stays, shown anew.
+                               self->Input([] { EndSession(); });
+                               return G_SOURCE_REMOVE;
+                             }),
+                           this);
+}
+
+void WindowsDisplay::DisplayGone() {
+  EndSession();
+  if (!FindWindowExW(nullptr, nullptr, nullptr, nullptr)) return;  // the program ends its own way
+  std::fprintf(stderr, "windows: the program still runs after the display went away, ended with exit code 125\n");
+  win32::ExitProcess(125);
+}
 
 void WindowsDisplay::Sync() {
-  if (syncing_ > 0) return;
+  if (syncing_ > 0 || DisplayLost()) return;
   ++syncing_;
   try {
     std::set<HWND> open;
@@ -52,6 +82,11 @@ void WindowsDisplay::Sync() {
       if (IsDialog(h)) continue;
       open.insert(h);
       auto it = frames_.find(h);
+      if (it != frames_.end() && it->second->Gone()) {
+        if (sessionEnd_) continue;  // the session's end decides first
+        frames_.erase(it);
+        it = frames_.end();
+      }
       if (IsWindowVisible(h)) {
         if (it == frames_.end()) it = frames_.emplace(h, std::make_unique<FrameWindow>(*this, h)).first;
         it->second->Update();

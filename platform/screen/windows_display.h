@@ -38,10 +38,19 @@ class WindowsDisplay : public win::Display {
   // True while Sync applies the tree (the widgets' own signals then are
   // not the operator's).
   bool Syncing() const { return syncing_ > 0; }
+  // A top-level window was destroyed from outside (a window manager,
+  // another client): the session ends for the program, once the events
+  // that are running are over.
+  void WindowDestroyed();
 
  private:
+  // The display is gone: the session ends; a window that refuses ends the
+  // program with 125.
+  void DisplayGone();
+
   std::map<win::HWND, std::unique_ptr<FrameWindow>> frames_;
   int syncing_ = 0;
+  unsigned sessionEnd_ = 0;  // the pending end of a session; 0: none
 };
 
 // Runs `program` (a program's WinMain) where StartBackend (backend.h) puts

@@ -1,12 +1,15 @@
 #include "platform/win32/environment.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -142,6 +145,27 @@ bool GetUserName(std::string* out, uint32_t* size) {
   return AnswerName(rt::UCase(name), out, size);
 }
 
+std::string StateDirectory() {
+  std::string base = Env("XDG_STATE_HOME");
+  if (base.empty() || base.front() != '/') {
+    std::string home = Env("HOME");
+    if (home.empty()) {
+      passwd pw{};
+      passwd* found = nullptr;
+      char buf[4096];
+      if (getpwuid_r(geteuid(), &pw, buf, sizeof buf, &found) == 0 && found) home = found->pw_dir;
+    }
+    base = home + "/.local/state";
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  const std::string dir = base + "/orn";
+  std::error_code ignored;
+  // Only the last part is private: the parents are the user's usual folders.
+  std::filesystem::create_directories(base, ignored);
+  ::mkdir(dir.c_str(), 0700);
+  return dir;
+}
+
 std::string ProgramDirectory() {
   std::string dir = Env("ORN_PROGRAM_DIR");
   if (dir.empty()) {
@@ -173,6 +197,7 @@ std::string JoinCommandLine(const std::vector<std::string>& words, const std::ve
 }
 
 void SetCommandLine(int argc, char** argv, std::vector<std::string> switches) {
+  ::signal(SIGXFSZ, SIG_IGN);
   std::lock_guard<std::mutex> lock(g_cmdMutex);
   g_words.clear();
   for (int i = 1; i < argc; ++i) g_words.emplace_back(argv[i]);
@@ -238,8 +263,19 @@ bool StartProgram(std::string_view program, const std::vector<std::string>& args
   for (auto& a : argvText) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid;
+  // The program gets the signal dispositions of its own, not this
+  // process's ignored SIGXFSZ.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
   // Not waited for: the started program outlives this call, as on the platform.
-  return posix_spawnp(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
+  const bool started = posix_spawnp(&pid, exe.c_str(), nullptr, &attr, argv.data(), environ) == 0;
+  posix_spawnattr_destroy(&attr);
+  return started;
 }
 
 }  // namespace win32

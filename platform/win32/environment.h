@@ -53,10 +53,20 @@ std::string CommandLine();
 // The words after the program's name, as main() received them.
 std::vector<std::string> CommandLineWords();
 // Called once by main() before anything reads the command line, with the
-// names of the switches the program knows (upper case).
+// names of the switches the program knows (upper case). As the start of the
+// program's process it also ignores SIGXFSZ: a write beyond the file-size
+// limit (ulimit -f) then fails like one on a full disk, and the program
+// reports it on its own error path instead of being killed mid-save.
 void SetCommandLine(int argc, char** argv, std::vector<std::string> switches = {});
 // Rebuilds the text for a word list (the rule above); for tests.
 std::string JoinCommandLine(const std::vector<std::string>& words, const std::vector<std::string>& switches);
+
+// The user's own folder for what the kit keeps between runs (logs):
+// $XDG_STATE_HOME/orn, or ~/.local/state/orn when XDG_STATE_HOME is unset,
+// empty or not absolute. Made (mode 0700, with missing parents) when absent;
+// when it cannot be made, the name is returned all the same, so that the
+// first write into it reports which file failed.
+std::string StateDirectory();
 
 // Maps a platform path to a host path: "C:\" and "C:/" at the start become
 // the ORN_DRIVE_C folder, every "\" becomes "/".

@@ -156,6 +156,34 @@ TEST(EnvironmentTest, ProgramDirectory) {
   EXPECT_EQ(win32::ProgramDirectory(), fs::canonical("/proc/self/exe").parent_path().string());
 }
 
+TEST(EnvironmentTest, StateDirectoryIsMadeForTheUser) {
+  EnvGuard env;
+  const fs::path root = fs::temp_directory_path() / ("orn-state-test-" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  const std::string xdg = (root / "xdg").string();
+  struct Case {
+    const char* stateHome;  // nullptr: unset
+    fs::path expected;
+  } cases[] = {
+      {xdg.c_str(), root / "xdg" / "orn"},
+      {nullptr, root / "home" / ".local" / "state" / "orn"},
+      {"", root / "home" / ".local" / "state" / "orn"},
+      {"relative/state", root / "home" / ".local" / "state" / "orn"},  // not absolute: ignored
+  };
+  env.Set("HOME", (root / "home").c_str());
+  for (const Case& c : cases) {
+    env.Set("XDG_STATE_HOME", c.stateHome);
+    EXPECT_EQ(win32::StateDirectory(), c.expected.string()) << (c.stateHome ? c.stateHome : "unset");
+    EXPECT_TRUE(fs::is_directory(c.expected));
+    EXPECT_EQ(fs::status(c.expected).permissions(), fs::perms::owner_all);
+  }
+  // A folder that cannot be made is still named, for the error that follows.
+  std::ofstream(root / "file") << "x";
+  env.Set("XDG_STATE_HOME", (root / "file").c_str());
+  EXPECT_EQ(win32::StateDirectory(), (root / "file" / "orn").string());
+  fs::remove_all(root);
+}
+
 TEST(EnvironmentTest, ExitProcessKeepsLowByteAndFlushes) {
   struct Case {
     int32_t code;

@@ -255,7 +255,7 @@ void Run(const uiscript::Step& step) {
 // (WM_ENDSESSION) and destroyed, without the close question of its close
 // box. A program then ends with its own exit code. A refusal keeps every
 // window.
-void EndSession() {
+void EndAllWindows() {
   std::vector<HWND> tops;
   for (HWND h = FindWindowExW(nullptr, nullptr, nullptr, nullptr); h;
        h = FindWindowExW(nullptr, h, nullptr, nullptr))
@@ -281,6 +281,8 @@ void Load() {
 }
 
 }  // namespace
+
+void EndSession() { EndAllWindows(); }
 
 std::optional<PrinterChoice> TakePrinterChoice() {
   auto& q = D().printers;
@@ -322,7 +324,7 @@ bool RunScriptIdle(bool nested) {
   if (d.endPhase == 0) {
     d.endPhase = 1;
     uiscript::Transcript::Write({"script", "end", "endsession"});
-    EndSession();
+    EndAllWindows();
     return true;
   }
   uiscript::Transcript::Write({"script", "end", "still open"});

@@ -55,6 +55,12 @@ struct PrinterChoice {
 // The choice queued by the next "printer" step, if any (print dialogs).
 std::optional<PrinterChoice> TakePrinterChoice();
 
+// The operator's session ends as at log-off (the desktop's end, a window
+// destroyed from outside, the display gone): WM_QUERYENDSESSION to every
+// top-level window and, when none refuses, WM_ENDSESSION and DestroyWindow
+// on each. A refusal keeps every window.
+void EndSession();
+
 // Replaces the script (tests); the environment's script is then not read.
 // `onStillOpen` runs instead of nothing before the exit of a window that
 // outlives the closing (a test may throw from it to stay alive).

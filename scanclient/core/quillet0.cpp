@@ -29,7 +29,13 @@ void LogLine(std::string_view text) {
   std::string line = rt::Format(rt::Now(), "yyyy-mm-dd hh:nn:ss");
   line += ' ';
   line += text;
-  rt::AppendLine(win32::HostPath(path), line);
+  const std::string file = win32::HostPath(path);
+  try {
+    rt::AppendLine(file, line);
+  } catch (const rt::RuntimeError& e) {
+    // The runtime's text alone does not tell the user which file to mend.
+    rt::Raise(e.number(), e.description() + " (" + file + ")");
+  }
 }
 
 void LogEvent(std::string_view message, uint16_t eventType, uint32_t eventId, std::string_view data) {
@@ -56,12 +62,14 @@ bool IsYes(std::string_view text, bool emptyIsYes) {
 
 std::string ReplacePlaceholders(std::string_view path) {
   std::string s(path);
-  auto replaceFirst = [&s](std::string_view find, const std::string& with) {
+  auto replaceFirst = [&s](std::string_view find, auto with) {
     int32_t at = rt::InStr(s, find);
-    if (at > 0) s.replace(static_cast<size_t>(at - 1), find.size(), with);
+    if (at > 0) s.replace(static_cast<size_t>(at - 1), find.size(), with());
   };
-  replaceFirst("{APP.PATH}", App.ProgramDir);
-  replaceFirst("{FIL.PATH}", App.FilPath);
+  replaceFirst("{APP.PATH}", [] { return App.ProgramDir; });
+  replaceFirst("{FIL.PATH}", [] { return App.FilPath; });
+  // Asked for only when named: the folder is made on the way.
+  replaceFirst("{USR.PATH}", [] { return win32::StateDirectory(); });
   return s;
 }
 

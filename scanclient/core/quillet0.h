@@ -16,7 +16,8 @@ std::string GetIni(std::string_view section, std::string_view key);
 
 // Appends "yyyy-mm-dd hh:nn:ss text" to LogPath, or to C:\<ProductName>.log
 // while LogPath is empty. Opened and closed per line. A file that cannot be
-// written raises the runtime's file error to the caller.
+// written raises the runtime's file error to the caller, its description
+// followed by the file's name in parentheses.
 void LogLine(std::string_view text);
 
 // Writes one record to the event log under the application title; `data`
@@ -32,7 +33,10 @@ int16_t RoundInt(double x);
 bool IsYes(std::string_view text, bool emptyIsYes);
 
 // Replaces the first "{APP.PATH}" by the program directory, then the first
-// "{FIL.PATH}" in the result by FilPath (case-sensitive; later ones stay).
+// "{FIL.PATH}" in the result by FilPath, then the first "{USR.PATH}" by the
+// user's own state folder (made when missing; win32::StateDirectory), so
+// that a profile shared by every user of a computer can name a log each of
+// them may write (case-sensitive; later ones stay).
 std::string ReplacePlaceholders(std::string_view path);
 
 // True when a file of that name exists; normal, read-only, hidden and

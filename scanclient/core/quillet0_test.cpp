@@ -52,9 +52,15 @@ TEST_F(LogLineTest, FallsBackToDriveCUntilLogPathIsSet) {
   EXPECT_EQ(ReadLines(DriveC() / "Quillet.log"), (std::vector<std::string>{"2024-05-06 07:08:09 early"}));
 }
 
-TEST_F(LogLineTest, UnwritableLogRaisesToTheCaller) {
+TEST_F(LogLineTest, UnwritableLogRaisesToTheCallerNamingTheFile) {
   App.LogPath = (Prog() / "no-such-dir" / "x.log").string();
-  EXPECT_THROW(LogLine("lost"), rt::RuntimeError);
+  try {
+    LogLine("lost");
+    ADD_FAILURE() << "no error";
+  } catch (const rt::RuntimeError& e) {
+    EXPECT_EQ(e.number(), rt::kPathNotFound);
+    EXPECT_EQ(e.description(), rt::ErrorDescription(rt::kPathNotFound) + " (" + App.LogPath + ")");
+  }
 }
 
 TEST(RoundInt, HalvesRoundUp) {

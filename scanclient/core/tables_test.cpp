@@ -6,6 +6,7 @@
 
 #include "scanclient/core/core_test_env.h"
 #include "scanclient/core/quillet0.h"
+#include "tests/support/env_guard.h"
 
 namespace quillet {
 namespace {
@@ -131,8 +132,15 @@ TEST_F(TablesTest, FinishTableReplacesPlaceholdersOnlyInTheImagePath) {
 
 TEST_F(TablesTest, PlaceholdersReplaceOnlyTheFirstOfEach) {
   App.FilPath = "/f";
+  orn_test::EnvGuard env;
+  const std::filesystem::path state = Prog() / "state";
+  env.Set("XDG_STATE_HOME", state.c_str());
   EXPECT_EQ(ReplacePlaceholders("{APP.PATH}/a;{FIL.PATH}/b;{APP.PATH};{fil.path}"),
             App.ProgramDir + "/a;/f/b;{APP.PATH};{fil.path}");
+  EXPECT_FALSE(std::filesystem::exists(state));  // the user's folder only when named
+  EXPECT_EQ(ReplacePlaceholders("{USR.PATH}/Quillet.log;{USR.PATH};{usr.path}"),
+            (state / "orn").string() + "/Quillet.log;{USR.PATH};{usr.path}");
+  EXPECT_TRUE(std::filesystem::is_directory(state / "orn"));
 }
 
 }  // namespace

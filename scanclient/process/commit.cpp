@@ -7,6 +7,7 @@
 #include "guicommon/cmdline.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/datetime.h"
+#include "platform/runtime/durable_file.h"
 #include "platform/runtime/error.h"
 #include "platform/runtime/files.h"
 #include "platform/runtime/strings.h"
@@ -50,34 +51,33 @@ void MakeOutputFolder(const std::string& name) {
   if (rt::Dir(folder, rt::kDirectory).empty()) rt::MkDir(folder);
 }
 
-// The file a commit is writing aside. Moved over its name once complete;
-// dropped after a failed page, and when the commit ends before the file is
-// complete (the error tail unwinds through it), so no part is left behind.
+// The file a commit is writing aside (beside its name, under a name of this
+// process). Moved over its name once complete; dropped after a failed page,
+// and when the commit ends before the file is complete (the error tail
+// unwinds through it), so no part is left behind and the name keeps the
+// file it had.
 struct PendingFile {
-  std::string aside;  // platform path; "" when none is pending
+  rt::DurableFile file;
   bool failed = false;
+  int16_t rc = 0;  // the save result that failed the file
 
-  PendingFile() = default;
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
-  ~PendingFile() {
-    try {
-      Drop();
-    } catch (const rt::RuntimeError&) {
-      // Ending anyway: a part left behind is replaced by the next commit.
-    }
-  }
-  void Start(std::string path) {
-    aside = std::move(path);
+  // Starts the file that will replace `name` (a platform path).
+  void Start(const std::string& name) {
     failed = false;
+    rc = 0;
+    if (const int e = file.Create(win32::HostPath(name))) rt::RaiseFileError(e, rt::kPathNotFound);
   }
-  void Drop() {
-    if (!aside.empty() && FileFound(aside)) rt::Kill(win32::HostPath(aside));
+  // A page is in: the point where a crash test may stop the commit.
+  void Wrote() {
+    if (const int e = file.Wrote()) rt::RaiseFileError(e);
+  }
+  void Drop(int16_t result) {
+    file.Discard();
     failed = true;
+    rc = result;
   }
-  void Finish(const std::string& name) {
-    rt::MoveOver(win32::HostPath(aside), win32::HostPath(name));
-    aside.clear();
+  void Finish() {
+    if (const int e = file.Commit()) rt::RaiseFileError(e);
   }
 };
 
@@ -130,8 +130,40 @@ std::string OutputFileName(const DocTypeRow& row) {
 
 std::string OutputName(const DocTypeRow& row) { return OutputFolder() + OutputFileName(row); }
 
+namespace {
+
+// Names that open a device in any folder of the platform, with any
+// extension.
+constexpr std::string_view kDeviceNames[] = {
+    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+    "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
+};
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+}  // namespace
+
 bool SafeFileName(std::string_view name) {
-  return rt::InStr(name, "..") == 0 && rt::InStr(name, "/") == 0 && rt::InStr(name, "\\") == 0;
+  if (name.empty() || name == "." || name == "..") return false;
+  for (char c : name) {
+    if (c == '/' || c == '\\' || IsControl(c)) return false;
+  }
+  // The platform ignores blanks and dots at the end of the part before the
+  // first dot: "NUL .TIF" is the device too.
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) stem.remove_suffix(1);
+  for (std::string_view device : kDeviceNames) {
+    if (rt::StrComp(stem, device, rt::kTextCompare) == 0) return false;
+  }
+  return true;
+}
+
+std::string ShownName(std::string_view name) {
+  std::string shown(name);
+  for (char& c : shown) {
+    if (IsControl(c)) c = '?';
+  }
+  return shown;
 }
 
 std::string SeparatePageName(std::string_view name, int16_t page) {
@@ -147,8 +179,6 @@ std::string OutputNames::Claim(const std::string& wanted) {
   used_.insert(name);
   return name;
 }
-
-std::string AsideName(std::string_view name) { return std::string(name) + ".part"; }
 
 std::string ClosingText(std::string m) {
   const int32_t a = rt::InStr(m, "[");
@@ -196,19 +226,22 @@ void Quillet1::DoOK_Click() {
       App.TotalBytes = 0;
       App.LineSpeed = 28800;
       App.TransferSeconds = 0;
-      p.step = 1;
-      // A file name that could lead outside the output folder is refused
+      // A file name that cannot be one file of the output folder is refused
       // before anything is written; the sheets stay for a corrected call.
+      // Built at the step of its sheet's naming, where a run-time error in
+      // a name (a negative length) is reported.
       for (int16_t k = 0; k <= App.MaxSheet; ++k) {
+        p.step = k * 10 + 2;
         const int32_t t = rt::CLng(rt::Val(Thumb(k).Tag.Get()));
         if (t < 1 || t >= static_cast<int32_t>(App.DocTypeTable.size())) continue;  // the loop reports these
         const std::string file = OutputFileName(DocRow(t));
         if (!SafeFileName(file)) {
-          LogLine("Error Name:" + file);
-          uiscript::MessageBox("Error Name:" + file, uiscript::kOkOnly, App.ProductName);
+          LogLine("Error Name:" + ShownName(file));
+          uiscript::MessageBox("Error Name:" + ShownName(file), uiscript::kOkOnly, App.ProductName);
           return;
         }
       }
+      p.step = 1;
 
       OutputNames names;
       PendingFile pending;  // the file being written aside
@@ -228,7 +261,6 @@ void Quillet1::DoOK_Click() {
           if (page > 1) wanted = SeparatePageName(wanted, page);
           name = names.Claim(wanted);
           if (name != wanted) LogLine("Save:" + wanted + " written by this commit, saved as " + name);
-          pending.Start(AsideName(name));
         }
         MakeOutputFolder(name);
 
@@ -245,32 +277,41 @@ void Quillet1::DoOK_Click() {
         p.step = k * 10 + 6;
         if (t != App.LastSavedType) App.PageNumber = 1;
         PixPut(L2, Pixo::SaveOption266, App.PageNumber);
-        // A file left aside by an earlier run that did not end is not a page of this one.
-        if (newFile && FileFound(pending.aside)) rt::Kill(win32::HostPath(pending.aside));
+        // The new file is written aside; the file of the name stays until
+        // the complete one replaces it.
+        if (newFile) pending.Start(name);
 
         p.step = k * 10 + 7;
-        // After a failed page the rest of its file is not written: the
-        // file is not kept.
+        // The file is complete when the next sheet starts another one.
+        const bool last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
+        const std::string host = win32::HostPath(name);
+        std::string line;
         if (!pending.failed) {
-          App.rc = rt::CInt(PixCall(L2, Pixo::SaveImageFile, {win32::HostPath(pending.aside), App.SaveFormat,
-                                                              App.SaveBits, App.SaveQuality, int16_t{1}}));
-          std::string line = "Save:" + name + "," + rt::CStr(static_cast<double>(App.rc));
-          if (FileFound(pending.aside)) {
-            line += ",Size=" + rt::CStr(static_cast<double>(rt::FileLen(win32::HostPath(pending.aside))));
+          App.rc = rt::CInt(PixCall(L2, Pixo::SaveImageFile, {pending.file.aside(), App.SaveFormat, App.SaveBits,
+                                                              App.SaveQuality, int16_t{1}}));
+          if (App.rc == 0) pending.Wrote();
+          if (App.rc == 0 && last) {
+            pending.Finish();
+            App.TotalBytes = rt::AddLong(App.TotalBytes, rt::FileLen(host));
           }
+          // The size of the file that is there now: the one being written
+          // while pages are still to come, else the one under the name.
+          const std::string there = App.rc == 0 && !last ? pending.file.aside() : host;
+          line = "Save:" + name + "," + rt::CStr(static_cast<double>(App.rc));
+          if (rt::FileExists(there)) line += ",Size=" + rt::CStr(static_cast<double>(rt::FileLen(there)));
           if (App.DebugLevel > 1) LogLine(line);
           if (App.rc != 0) {
             DoOK.Tag = "-2";
             LogLine("Error " + line);
             uiscript::MessageBox("Error " + line, uiscript::kOkOnly, App.ProductName);
-            pending.Drop();  // the file of that name stays as it was
+            pending.Drop(static_cast<int16_t>(App.rc));  // the file of that name stays as it was
           }
-        }
-        // The file is complete when the next sheet starts another one.
-        const bool last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
-        if (last && !pending.failed) {
-          pending.Finish(name);
-          App.TotalBytes = rt::AddLong(App.TotalBytes, rt::FileLen(win32::HostPath(name)));
+        } else {
+          // A later page of a file that failed is not written: the log says
+          // so for this sheet too, with the result that failed the file.
+          line = "Save:" + name + "," + rt::CStr(static_cast<double>(pending.rc));
+          if (rt::FileExists(host)) line += ",Size=" + rt::CStr(static_cast<double>(rt::FileLen(host)));
+          LogLine("Error " + line);
         }
         App.LastSavedType = static_cast<int16_t>(t);
         App.PageNumber = rt::AddInt(App.PageNumber, 1);

@@ -28,9 +28,13 @@ std::string OutputFolder();
 std::string OutputFileName(const DocTypeRow& row);
 // OutputFolder() & OutputFileName(row).
 std::string OutputName(const DocTypeRow& row);
-// False for a file name that could reach outside the output folder: one
-// that holds "..", "/" or "\".
+// False for a file name that cannot be written as one file of the output
+// folder: one that holds "/", "\\" or a control character (NUL among them),
+// is "." or "..", or names a device ("CON", "nul.tif", "COM1.JPG" ...).
+// Dots elsewhere ("V1..2") are part of the name.
 bool SafeFileName(std::string_view name);
+// The name as a box or a log line can show it: control characters as "?".
+std::string ShownName(std::string_view name);
 
 // A later sheet of a type whose format holds one image per file would
 // overwrite the one before: page n > 1 gets "_n" before the extension.
@@ -47,10 +51,6 @@ class OutputNames {
  private:
   std::set<std::string> used_;
 };
-
-// Where a file is written until its last page is in: beside its name, so
-// that moving it over the name is one step of the file system.
-std::string AsideName(std::string_view name);
 
 // The closing report of Messages(20) before its line breaks: takes the line
 // speed from "[n]", turns TotalBytes into kB and TransferSeconds into the

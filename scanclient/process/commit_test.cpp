@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -83,6 +84,20 @@ TEST_F(NamingTest, OutputNameFromTheCommandLine) {
   EXPECT_EQ(OutputName(row), "/o/IMG_7.");
   guicommon::ParseCmd("demo 7 /x=1");
   EXPECT_THROW(OutputName(row), rt::RuntimeError);  // no output directory
+}
+
+TEST(SafeFileName, RefusesOnlyWhatIsNotOneFileOfTheFolder) {
+  const std::pair<std::string, bool> cases[] = {
+      {"ID_V1..2.TIF", true},         {"ID_..TIF", true},           {"ID_12345.", true},
+      {"..", false},                  {".", false},                 {"", false},
+      {"ID_a/b.TIF", false},          {"ID_a\\b.TIF", false},       {std::string("A\0X_1.TIF", 9), false},
+      {"ID_a\tb.TIF", false},         {"ID_\x7F.TIF", false},       {"ID_\x1F.TIF", false},
+      {"CON._1.TIF", false},          {"nul.tif", false},           {"Com1 .JPG", false},
+      {"LPT9", false},                {"CONSOLE_1.TIF", true},      {"COM10.TIF", true},
+      {"\xC3\xA4rger_1.TIF", true},  // UTF-8 letters are not control characters
+  };
+  for (const auto& [name, safe] : cases) EXPECT_EQ(SafeFileName(name), safe) << ShownName(name);
+  EXPECT_EQ(ShownName(std::string("A\0X\tY", 5)), "A?X?Y");
 }
 
 TEST(SeparatePageName, PageBeforeTheExtension) {
@@ -261,6 +276,40 @@ TEST_F(CommitTest, FailedSaveIsReportedAndTheOthersStillSaved) {
   std::vector<std::string> log = Log();
   ASSERT_FALSE(log.empty());
   EXPECT_NE(log[0].find(line), std::string::npos);
+}
+
+TEST_F(CommitTest, EverySheetOfAFailedFileIsLoggedWithTheSizeOfTheFileThere) {
+  DocType(1, "TIF");
+  Sheet(0, 1);
+  Sheet(1, 1);
+  std::ofstream(Out() / "IMG_123.TIF") << "old";
+  imaging::FailSaveForTest(1);  // page 1 stops half-way: page 2 is not written
+  EXPECT_EQ(Commit(), 0);
+  imaging::FailSaveForTest(0);
+  EXPECT_EQ(Saved(), std::vector<std::string>{"IMG_123.TIF"});
+  // One line per sheet, with the length of the old file the name still has.
+  const std::string line = "2024-05-06 07:08:09 Error Save:" + (Out() / "IMG_123.TIF").string() + ",-6,Size=3";
+  const std::vector<std::string> log = Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), line), 2) << ::testing::PrintToString(log);
+  EXPECT_EQ(Boxes().size(), 1u);  // the file's failure is shown once
+}
+
+TEST_F(CommitTest, AnErrorInANameIsReportedAtItsSheetsNamingStep) {
+  // A negative length in a token is a run-time error while the name is built.
+  const std::pair<int16_t, const char*> cases[] = {{0, " in DoOK Step- 2"}, {1, " in DoOK Step- 12"}};
+  for (const auto& [bad, step] : cases) {
+    w = std::make_unique<Quillet1>();
+    fs::remove(TranscriptFile());
+    DocType(1, "BMP");
+    DocType(2, "BMP", "", "DOC");
+    App.DocTypeTable[bad == 0 ? 1 : 2][Doc::Type] = "X{USER,-1}";
+    Sheet(0, 1);
+    Sheet(1, 2);
+    EXPECT_EQ(Commit(), rt::kInvalidCall);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_NE(Boxes()[0].find(step), std::string::npos) << Boxes()[0];
+    EXPECT_TRUE(Saved().empty());  // refused before anything is written
+  }
 }
 
 TEST_F(CommitTest, FormatsAreGivenTheBitsTheyHold) {

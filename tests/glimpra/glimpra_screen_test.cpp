@@ -109,6 +109,26 @@ TEST_F(GlimpraScreenTest, TheCloseBoxEndsTheViewerAsItDoesHeadless) {
   EXPECT_TRUE(x_.WaitForNoWindow("^one[.]tif:", 5s));
 }
 
+TEST_F(GlimpraScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfAScript) {
+  WriteTiff((dir_ / "one.tif").string(), {{200, 150, 24, kBlueFill}});
+  // Headless, the session ends when the script is done.
+  const int ended = Headless({"one.tif"}, "");
+  using Removal = ScreenSession::Removal;
+  for (Removal how : {Removal::kDestroy, Removal::kKill, Removal::kServer}) {
+    SCOPED_TRACE(static_cast<int>(how));
+    ScreenSession x;
+    ASSERT_TRUE(x.Available()) << x.Missing();
+    Child glimpra = Child::Spawn({GLIMPRA_EXE, "one.tif"}, x.Environment(Variables()), dir_.path(),
+                                 dir_ / "screen.log");
+    const unsigned long w = x.WaitForWindow("^one[.]tif:");
+    ASSERT_NE(w, 0u);
+    x.Remove(w, how);
+    const std::optional<int> code = glimpra.Wait(20s);
+    ASSERT_TRUE(code.has_value()) << "the viewer runs on without its window";
+    EXPECT_EQ(*code, ended);
+  }
+}
+
 TEST_F(GlimpraScreenTest, TheWatermarkTilesShowOverThePage) {
   WriteTiff((dir_ / "white.tif").string(), {{400, 300, 24, 0xFFFFFF}});
   Child glimpra = Start({"white.tif", "/W=MUSTER"});

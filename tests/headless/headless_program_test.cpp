@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -181,6 +182,30 @@ TEST(Installation, SetUpMachineLogsNothingAtLumoretsStart) {
   EXPECT_EQ(events[0].type, evlog::kWarning);
   ASSERT_GE(events[0].strings.size(), 4u);
   EXPECT_EQ(events[0].strings[3], "The registry value SOFTWARE\\Dornvale\\ORN\\SysParam\\LogLevel cannot be read");
+}
+
+// A hive a crash left damaged is set aside and started anew; one that
+// cannot be read at all is named, with what to do, by orn-setup.
+TEST(Installation, OrnSetupMendsADamagedHiveAndNamesOneItCannotRead) {
+  const orn_test::ScratchDir dir("damaged-hive");
+  fs::create_directories(dir / "reg");
+  const fs::path hive = dir / "reg" / "HKEY_LOCAL_MACHINE.hive";
+  std::ofstream(hive) << "";  // what a power cut before the flush left
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string()};
+  ASSERT_EQ(RunProgram(dir.path(), SETUP_EXE, {}, env), 0) << ReadText(dir / "stderr.txt");
+  EXPECT_TRUE(fs::exists(hive.string() + ".damaged"));
+  const std::vector<evlog::Record> events = evlog::ReadLog((dir / "events.txt").string());
+  ASSERT_EQ(events.size(), 1u);
+  ASSERT_EQ(events[0].strings.size(), 1u);
+  EXPECT_NE(events[0].strings[0].find(hive.string() + ".damaged"), std::string::npos) << events[0].strings[0];
+
+  fs::remove(hive);
+  ASSERT_EQ(mkfifo(hive.c_str(), 0600), 0);
+  ASSERT_EQ(RunProgram(dir.path(), SETUP_EXE, {}, env), 1);
+  const std::string err = ReadText(dir / "stderr.txt");
+  EXPECT_NE(err.find("the hive file " + hive.string() + " cannot be read"), std::string::npos) << err;
+  EXPECT_NE(err.find("move it away"), std::string::npos) << err;
 }
 
 }  // namespace

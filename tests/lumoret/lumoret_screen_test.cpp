@@ -167,6 +167,25 @@ TEST_F(LumoretScreenTest, AltF4AndTheCloseBoxAskTheCloseQuestionAndEndAsHeadless
   EXPECT_EQ(*code, 255);  // -1: loaded and not printed
 }
 
+TEST_F(LumoretScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfAScript) {
+  // Headless, the session ends when the script is done.
+  const lumoret_test::Outcome headless = lumoret_test::RunLumoret(dir_.path(), {"-f", "letter.rtf"}, {});
+  using Removal = ScreenSession::Removal;
+  for (Removal how : {Removal::kDestroy, Removal::kKill, Removal::kServer}) {
+    SCOPED_TRACE(static_cast<int>(how));
+    ScreenSession x;
+    ASSERT_TRUE(x.Available()) << x.Missing();
+    Child lumoret = Child::Spawn({LUMORET_EXE, "-f", "letter.rtf"}, x.Environment(Variables()), dir_.path(),
+                                 dir_ / "screen.log");
+    const unsigned long w = x.WaitForWindow(kLetterWindow);
+    ASSERT_NE(w, 0u);
+    x.Remove(w, how);
+    const std::optional<int> code = lumoret.Wait(20s);
+    ASSERT_TRUE(code.has_value()) << "the viewer runs on without its window";
+    EXPECT_EQ(*code, headless.exitCode);
+  }
+}
+
 TEST_F(LumoretScreenTest, TheToolbarButtonAndTheMenuPrintOnlyALoadedDocument) {
   auto count = [this](const std::string& prefix) {
     int n = 0;

@@ -233,10 +233,10 @@ TEST_F(CommitRun, ClosingReportCountsTheBytesWritten) {
                               std::to_string(bytes / 2880) + " | ok (default)");
 }
 
-TEST_F(CommitRun, NameThatLeadsOutOfTheOutputFolderIsRefused) {
+TEST_F(CommitRun, NameThatIsNotOneFileOfTheOutputFolderIsRefused) {
   SmallSheets();
   Ini(Profile("Debugging=yes\r\n"));
-  for (const std::string id : {"x/../../elsewhere/pwn", "..", "a\\b"}) {
+  for (const std::string id : {"x/../../elsewhere/pwn", "a\\b", "tab\tid"}) {
     SCOPED_TRACE(id);
     fs::remove(Root() / "transcript.txt");
     Script("click DoOK\ndump after.txt\n");
@@ -246,9 +246,63 @@ TEST_F(CommitRun, NameThatLeadsOutOfTheOutputFolderIsRefused) {
     EXPECT_FALSE(fs::exists(Root() / "elsewhere"));
     const Lines boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "Quillet | 0 | Error Name:ID_" + id + ".TIF | ok (default)");
+    const std::string shown = id == "tab\tid" ? "tab?id" : id;
+    EXPECT_EQ(boxes[0], "Quillet | 0 | Error Name:ID_" + shown + ".TIF | ok (default)");
     // The sheets are still there for a corrected call.
     EXPECT_EQ(Dump("after.txt")["Quillet1.Thumb(0).Image"], "8x8x24");
+  }
+}
+
+TEST_F(CommitRun, NulInATypeIsRefusedNotCut) {
+  // Cut at the NUL both types would be saved as "A", one over the other.
+  SmallSheets();
+  std::string ini = Profile("Debugging=yes\r\n");
+  ini.replace(ini.find("Type=ID"), 7, std::string("Type=A\0X", 8));
+  ini.replace(ini.find("Type=FORM"), 9, std::string("Type=A\0Y", 8));
+  ini.replace(ini.find("Format=JPG"), 10, "Format=TIF");
+  Ini(ini);
+  Script("click DoOK\n");
+  EXPECT_EQ(Run(), 256 - 9) << Diagnostics();
+  EXPECT_TRUE(Saved().empty());
+  const Lines boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "Quillet | 0 | Error Name:A?X_12345.TIF | ok (default)");
+  EXPECT_TRUE(Logged("Error Name:A?X_12345.TIF"));
+}
+
+TEST_F(CommitRun, DotsInsideANameAreKept) {
+  SmallSheets();
+  Ini(Profile("Debugging=yes\r\n"));
+  Script("click DoOK\n");
+  ASSERT_EQ(QuilletRun::Run({"DEMO", "V1..2", Out().string()}), 1) << Diagnostics();
+  EXPECT_EQ(Saved(), (Lines{"FORM_V1..2.JPG", "ID_V1..2.TIF"}));
+  EXPECT_EQ(Info("ID_V1..2.TIF").pageCount, 2);
+}
+
+TEST_F(CommitRun, TwoRunsCommittingOneIdAtOnceEachSaveWholeFiles) {
+  // Five large TIF pages make each commit long enough for the two to overlap.
+  std::string ini = Profile("Debugging=yes\r\n");
+  ini.replace(ini.find("Pages=2"), 7, "Pages=5");
+  ini.replace(ini.find("File_2={APP.PATH}/b.bmp\r\n"), 24,
+              "File_2={APP.PATH}/b.bmp\r\nFile_3={APP.PATH}/c.bmp\r\nFile_4={APP.PATH}/d.bmp\r\n"
+              "File_5={APP.PATH}/e.bmp\r\n");
+  ini.replace(ini.find("File_1={APP.PATH}/c.bmp"), 23, "File_1={APP.PATH}/f.bmp");
+  Ini(ini);
+  uint32_t seed = 1;
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"}) NoisyBmp(name, 700, 500, seed++);
+  Bmp("f.bmp", 30, 20);
+  Script("click DoOK\n");
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    const pid_t first = Start({"DEMO", "12345", Out().string()}, "1");
+    const pid_t second = Start({"DEMO", "12345", Out().string()}, "2");
+    EXPECT_EQ(Wait(first), 1) << ReadText(Root() / "stderr-1.txt");
+    EXPECT_EQ(Wait(second), 1) << ReadText(Root() / "stderr-2.txt");
+    EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));  // no part of either left
+    ASSERT_EQ(Info("ID_12345.TIF").pageCount, 5);
+    for (int32_t page = 1; page <= 5; ++page) EXPECT_EQ(Info("ID_12345.TIF", page).width, 700) << page;
+    const std::string tiff = Output("tiffinfo -D " + (Out() / "ID_12345.TIF").string() + " 2>&1 >/dev/null");
+    EXPECT_EQ(tiff, "");  // libtiff reads every page's data without a complaint
   }
 }
 
@@ -351,21 +405,73 @@ TEST_F(FailedSaveRun, FailedWriteLeavesThePreviousFileAsItWas) {
       << boxes[0];
 }
 
-TEST_F(FailedSaveRun, ProcessKilledWhileSavingLeavesThePreviousFileAsItWas) {
+TEST_F(FailedSaveRun, FileSizeLimitFailsTheSaveWithABox) {
   FirstRun();
-  // Page 2 is far larger than the runs may write: the write of it kills the
-  // program half-way through the file.
+  // Page 2 is far larger than the runs may write: the write of it fails,
+  // as on a full disk, instead of killing the program.
   NoisyBmp("b.bmp", 400, 300, 7);
   FileSizeLimit(64 * 1024);
-  EXPECT_EQ(Run(), 128 + SIGXFSZ) << Diagnostics();
+  EXPECT_EQ(Run(), 0) << Diagnostics();
   EXPECT_EQ(Bytes("ID_12345.TIF"), tif);
-  const std::string info = Output("tiffinfo " + (Out() / "ID_12345.TIF").string() + " 2>&1");
-  EXPECT_NE(info.find("Image Width: 32 Image Length: 20"), std::string::npos) << info;
-  // The next commit replaces the part the killed one left.
+  EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));  // no part left behind
+  const Lines boxes = Boxes();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0].rfind("Quillet | 0 | Error Save:" + (Out() / "ID_12345.TIF").string() + ",-6,Size=" +
+                               std::to_string(tif.size()),
+                           0),
+            0u)
+      << boxes[0];
+  EXPECT_TRUE(LoggedStartingWith("Ended RC=0:"));
   FileSizeLimit(0);
   EXPECT_EQ(Run(), 1) << Diagnostics();
-  EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));
   EXPECT_EQ(Info("ID_12345.TIF", 2).width, 400);
+}
+
+TEST_F(FailedSaveRun, ProcessKilledAtAnyPointOfTheSaveLeavesOldOrWholeNewFiles) {
+  FirstRun();
+  const std::string jpg = Bytes("FORM_12345.JPG");
+  // The second run's sheets differ in size from the first's.
+  Bmp("a.bmp", 50, 30);
+  Bmp("b.bmp", 40, 24);
+  Bmp("c.bmp", 36, 36, 0xC0);
+  // Pages written: 1 and 2 of the TIF, then the JPG; each file is flushed,
+  // renamed and its folder flushed.
+  // Which files the killed run has replaced: the TIF from its folder flush
+  // on (the kill at a rename comes before it), the JPG after its own.
+  const struct {
+    const char* point;
+    bool newTif, newJpg;
+  } points[] = {
+      {"create:1", false, false}, {"write:1", false, false},  {"write:2", false, false},
+      {"sync:1", false, false},   {"rename:1", false, false}, {"syncdir:1", true, false},
+      {"create:2", true, false},  {"write:3", true, false},   {"sync:2", true, false},
+      {"rename:2", true, false},  {"syncdir:2", true, true},
+  };
+  for (const auto& p : points) {
+    SCOPED_TRACE(p.point);
+    Env("ORN_DURABLE_KILL", p.point);
+    EXPECT_EQ(Run(), 128 + SIGKILL) << Diagnostics();
+    // Under each name: the first run's file as it was, or the second's whole.
+    if (p.newTif) {
+      EXPECT_EQ(Info("ID_12345.TIF").pageCount, 2);
+      EXPECT_EQ(Info("ID_12345.TIF").width, 50);
+      EXPECT_EQ(Info("ID_12345.TIF", 2).width, 40);
+    } else {
+      EXPECT_EQ(Bytes("ID_12345.TIF"), tif);
+    }
+    if (p.newJpg) {
+      EXPECT_EQ(Info("FORM_12345.JPG").width, 36);
+    } else {
+      EXPECT_EQ(Bytes("FORM_12345.JPG"), jpg);
+    }
+    // The next run removes what the killed one left aside and saves.
+    Env("ORN_DURABLE_KILL", "");
+    ASSERT_EQ(Run(), 1) << Diagnostics();
+    EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));
+    // Back to the first run's files for the next point.
+    std::ofstream(Out() / "ID_12345.TIF", std::ios::binary) << tif;
+    std::ofstream(Out() / "FORM_12345.JPG", std::ios::binary) << jpg;
+  }
 }
 
 }  // namespace

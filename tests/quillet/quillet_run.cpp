@@ -94,6 +94,18 @@ void QuilletRun::Script(std::string text) const {
 }
 
 int QuilletRun::Run(const std::vector<std::string>& args) {
+  const pid_t pid = Start(args, "");
+  return pid < 0 ? -1 : Wait(pid);
+}
+
+int QuilletRun::Wait(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return WEXITSTATUS(status);
+}
+
+pid_t QuilletRun::Start(const std::vector<std::string>& args, const std::string& tag) {
   std::vector<std::string> argv{(Bin() / "Quillet").string()};
   argv.insert(argv.end(), args.begin(), args.end());
   std::map<std::string, std::string> env;
@@ -112,7 +124,7 @@ int QuilletRun::Run(const std::vector<std::string>& args) {
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  const std::string errPath = (root_ / "stderr.txt").string();
+  const std::string errPath = (root_ / (tag.empty() ? "stderr.txt" : "stderr-" + tag + ".txt")).string();
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   // The child inherits the limits: set for the spawn, then restored. A
   // killed run leaves no core file.
@@ -135,10 +147,7 @@ int QuilletRun::Run(const std::vector<std::string>& args) {
     ADD_FAILURE() << "cannot start " << a[0];
     return -1;
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return WEXITSTATUS(status);
+  return pid;
 }
 
 int QuilletRun::RunDemo(const std::vector<std::string>& more) {

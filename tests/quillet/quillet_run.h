@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -70,6 +72,11 @@ class QuilletRun : public ::testing::Test {
   // the signal that ended it; -1 with a failure if it cannot start. The
   // caller's ORN_ variables are dropped, the harness's set.
   int Run(const std::vector<std::string>& args);
+  // Starts Quillet with `args` as Run does, without waiting: its standard
+  // error goes to stderr-<tag>.txt. The pid, or -1 with a failure.
+  pid_t Start(const std::vector<std::string>& args, const std::string& tag);
+  // Waits for a started run: its exit status as Run gives it.
+  static int Wait(pid_t pid);
   // Runs Quillet demo 12345 <out> plus `more`.
   int RunDemo(const std::vector<std::string>& more = {});
 

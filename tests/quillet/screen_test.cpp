@@ -62,7 +62,8 @@ class QuilletScreenTest : public QuilletRun {
   // Quillet on the screen as the operator starts it: no script. Watched,
   // its script only lets the operator work and dumps the model (state.txt)
   // every tenth of a second, for a minute at most.
-  Child Start(bool watched = false) {
+  Child Start(bool watched = false) { return Start(x_, watched); }
+  Child Start(orn_test::ScreenSession& x, bool watched) {
     std::map<std::string, std::string> vars = Variables();
     if (watched) {
       std::string script;
@@ -71,7 +72,7 @@ class QuilletScreenTest : public QuilletRun {
     } else {
       vars["ORN_UI_SCRIPT"] = "";
     }
-    return Child::Spawn({(Bin() / "Quillet").string(), "demo", "12345", Out().string()}, x_.Environment(vars),
+    return Child::Spawn({(Bin() / "Quillet").string(), "demo", "12345", Out().string()}, x.Environment(vars),
                         Root(), Root() / "screen.log");
   }
 
@@ -198,6 +199,36 @@ TEST_F(QuilletScreenTest, TheCloseBoxEndsAsHeadless) {
   EXPECT_EQ(*code, headless);
   EXPECT_EQ(MessageBoxes(), headlessBoxes);
   EXPECT_TRUE(fs::is_empty(Out())) << "ended without saving";
+}
+
+TEST_F(QuilletScreenTest, AWindowTakenAwayFromOutsideEndsTheSessionAsAtTheEndOfAScript) {
+  TraceLevel(8);
+  // Headless, the session ends when the script is done: the form is asked
+  // with the session's unload mode and Quillet ends without saving.
+  Script("");
+  const int ended = RunDemo();
+  const Lines headless = LogFrom(0);
+  const auto asked = std::find(headless.begin(), headless.end(), "BEG-UnLoad,0/2");
+  ASSERT_NE(asked, headless.end());
+  const Lines end(asked, headless.end());
+  using Removal = orn_test::ScreenSession::Removal;
+  for (Removal how : {Removal::kDestroy, Removal::kKill, Removal::kServer}) {
+    SCOPED_TRACE(static_cast<int>(how));
+    fs::remove(Bin() / "Quillet.log");
+    orn_test::ScreenSession x;
+    ASSERT_TRUE(x.Available()) << x.Missing();
+    Child quillet = Start(x, false);
+    const unsigned long w = x.WaitForWindow(kMainWindow);
+    ASSERT_NE(w, 0u) << ReadText(Root() / "screen.log");
+    x.Remove(w, how);
+    const std::optional<int> code = quillet.Wait(30s);
+    ASSERT_TRUE(code.has_value()) << "Quillet runs on without its window";
+    EXPECT_EQ(*code, ended) << ReadText(Root() / "screen.log");
+    const Lines log = LogFrom(0);
+    ASSERT_GE(log.size(), end.size());
+    EXPECT_EQ(Lines(log.end() - static_cast<std::ptrdiff_t>(end.size()), log.end()), end);
+    EXPECT_TRUE(fs::is_empty(Out())) << "ended without saving";
+  }
 }
 
 TEST_F(QuilletScreenTest, TheSourceDialogListsTheScannersToChooseFrom) {

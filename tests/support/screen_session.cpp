@@ -442,6 +442,25 @@ void ScreenSession::CloseBox(unsigned long window) {
   XFlush(display_);
 }
 
+void ScreenSession::Remove(unsigned long window, Removal how) {
+  if (!display_) return;
+  switch (how) {
+    case Removal::kDestroy: Xdotool({"windowclose", std::to_string(window)}); return;
+    case Removal::kKill: Xdotool({"windowkill", std::to_string(window)}); return;
+    case Removal::kServer: break;
+  }
+  manager_.Kill();
+  XCloseDisplay(display_);
+  display_ = nullptr;
+  missing_ = "the X server was ended";
+  if (serverPid_ > 0) {
+    kill(serverPid_, SIGKILL);
+    int status = 0;
+    waitpid(serverPid_, &status, 0);
+    serverPid_ = 0;
+  }
+}
+
 Shot ScreenSession::Screenshot() {
   Shot s;
   if (!display_) return s;

@@ -125,6 +125,14 @@ class ScreenSession {
   std::optional<WindowBox> WaitForPopup(std::chrono::milliseconds timeout = 10s);
   // The close box: the WM_DELETE_WINDOW request a window manager sends.
   void CloseBox(unsigned long window);
+  // How a desktop takes a window away without asking its program.
+  enum class Removal {
+    kDestroy,  // another client destroys the window (xdotool windowclose)
+    kKill,     // a window manager's "kill": the program's connection is closed (xdotool windowkill)
+    kServer,   // the X server goes away; the session ends with it
+  };
+  // Does `how` to `window`; after kServer nothing else works here.
+  void Remove(unsigned long window, Removal how);
 
   Shot Screenshot();
   // Takes screenshots until `test` holds for one (true) or `timeout` ends

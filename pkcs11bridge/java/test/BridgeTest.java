@@ -6,7 +6,14 @@ import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
+import java.math.BigInteger;
+import java.security.KeyPair;
+import java.security.KeyPairGenerator;
 import java.security.MessageDigest;
+import java.security.Signature;
+import java.security.interfaces.RSAPrivateCrtKey;
+import java.security.spec.MGF1ParameterSpec;
+import java.security.spec.PSSParameterSpec;
 import java.util.Arrays;
 import java.util.List;
 import java.util.function.IntSupplier;
@@ -39,6 +46,13 @@ public final class BridgeTest {
     static final int CKA_VALUE_LEN = 0x161;
     static final int CKO_SECRET_KEY = 4, CKK_GENERIC_SECRET = 0x10, CKK_AES = 0x1F;
     static final int CKM_SHA256 = 0x250, CKM_SHA256_HMAC = 0x251, CKM_AES_ECB = 0x1081, CKM_AES_CBC = 0x1082;
+    static final int CKR_MECHANISM_INVALID = 0x70, CKO_PUBLIC_KEY = 2, CKO_PRIVATE_KEY = 3, CKK_RSA = 0;
+    static final int CKA_PRIVATE = 2, CKA_MODULUS = 0x120, CKA_PUBLIC_EXPONENT = 0x122;
+    static final int CKA_ALLOWED_MECHANISMS = 0x40000600;
+    static final int CKM_RSA_PKCS_PSS = 0xD, CKM_SHA1_RSA_PKCS_PSS = 0xE, CKM_SHA256_RSA_PKCS = 0x40;
+    static final int CKM_SHA256_RSA_PKCS_PSS = 0x43, CKM_SHA384_RSA_PKCS_PSS = 0x44, CKM_SHA512_RSA_PKCS_PSS = 0x45;
+    static final int CKM_SHA_1 = 0x220, CKM_SHA384 = 0x260, CKM_SHA512 = 0x270, CKM_AES_CTR = 0x1086;
+    static final int CKG_MGF1_SHA1 = 1, CKG_MGF1_SHA256 = 2, CKG_MGF1_SHA384 = 3, CKG_MGF1_SHA512 = 4;
 
     static final int MISSING = Pkcs11Impl.CKR_BRIDGE_MODULE_MISSING;
     static final int BAD = Pkcs11Impl.CKR_BRIDGE_BAD_ARGUMENT;
@@ -97,6 +111,19 @@ public final class BridgeTest {
     }
 
     static int ulongOf(byte[] b) { return ByteBuffer.wrap(b).order(ByteOrder.nativeOrder()).getInt(); }
+
+    /** CK_ULONG values (a mechanism parameter's, an array attribute's) as the Java side packs them. */
+    static byte[] ulongs(int... values) {
+        ByteBuffer b = ByteBuffer.allocate(values.length * Integer.BYTES).order(ByteOrder.nativeOrder());
+        for (int v : values) b.putInt(v);
+        return b.array();
+    }
+
+    static int[] ulongsOf(byte[] b, int length) {
+        int[] out = new int[length / Integer.BYTES];
+        ByteBuffer.wrap(b).order(ByteOrder.nativeOrder()).asIntBuffer().get(out);
+        return out;
+    }
 
     /** The module's own CK_ULONG (8 bytes on this platform), which passes through unchanged. */
     static byte[] nativeUlong(long v) {
@@ -663,6 +690,8 @@ public final class BridgeTest {
         eq("cardTransmit", MISSING, p.cardTransmit(slot, new byte[4], 4, new byte[8], new int[] {8}));
         eq("register", MISSING, p.register(1, 2, new byte[2], new byte[2], 2));
 
+        mechanismParameters(session);
+
         // PIN change and back
         byte[] newPin = text("99" + pin + "99");
         eq("setPIN", CKR_OK, p.setPIN(session, text(pin), pin.length(), newPin, newPin.length));
@@ -726,6 +755,115 @@ public final class BridgeTest {
         for (Thread w : workers) w.join();
         same("no wrong digest on any thread", new int[threads], wrong);
         eq("cFinalize", CKR_OK, p.cFinalize());
+    }
+
+    static byte[] unsigned(BigInteger n) {
+        byte[] b = n.toByteArray();
+        return b[0] == 0 ? Arrays.copyOfRange(b, 1, b.length) : b;
+    }
+
+    /**
+     * Mechanism parameters in the Java view (4 bytes per CK_ULONG): RSA-PSS
+     * signatures that Java's own RSASSA-PSS verifies, AES-CTR equal to
+     * javax.crypto's; and CKA_ALLOWED_MECHANISMS as an array of 4-byte
+     * values, which the token enforces and gives back.
+     */
+    static void mechanismParameters(int session) throws Exception {
+        KeyPairGenerator generator = KeyPairGenerator.getInstance("RSA");
+        generator.initialize(2048);
+        KeyPair pair = generator.generateKeyPair();
+        RSAPrivateCrtKey rsa = (RSAPrivateCrtKey) pair.getPrivate();
+        // In ascending order, as SoftHSM2 keeps them.
+        int[] allowed = {CKM_RSA_PKCS_PSS, CKM_SHA1_RSA_PKCS_PSS, CKM_SHA256_RSA_PKCS_PSS, CKM_SHA384_RSA_PKCS_PSS,
+                         CKM_SHA512_RSA_PKCS_PSS};
+        int[] types = {CKA_CLASS, CKA_KEY_TYPE, CKA_TOKEN, CKA_PRIVATE, CKA_SIGN, CKA_ALLOWED_MECHANISMS,
+                       CKA_MODULUS, CKA_PUBLIC_EXPONENT, 0x123, 0x124, 0x125, 0x126, 0x127, 0x128};
+        Object[] values = {ulong(CKO_PRIVATE_KEY), ulong(CKK_RSA), bool(false), bool(true), bool(true), ulongs(allowed),
+                           unsigned(rsa.getModulus()), unsigned(rsa.getPublicExponent()),
+                           unsigned(rsa.getPrivateExponent()), unsigned(rsa.getPrimeP()), unsigned(rsa.getPrimeQ()),
+                           unsigned(rsa.getPrimeExponentP()), unsigned(rsa.getPrimeExponentQ()),
+                           unsigned(rsa.getCrtCoefficient())};
+        int[] cell = {0};
+        eq("create the RSA private key", CKR_OK, p.createObject(session, template(types, values), types.length, cell));
+        int privateKey = cell[0];
+        types = new int[] {CKA_CLASS, CKA_KEY_TYPE, CKA_TOKEN, CKA_VERIFY, CKA_MODULUS, CKA_PUBLIC_EXPONENT};
+        values = new Object[] {ulong(CKO_PUBLIC_KEY), ulong(CKK_RSA), bool(false), bool(true),
+                               unsigned(rsa.getModulus()), unsigned(rsa.getPublicExponent())};
+        eq("create the RSA public key", CKR_OK, p.createObject(session, template(types, values), types.length, cell));
+        int publicKey = cell[0];
+
+        byte[] data = text("PSS-signed by the token, verified by Java");
+        Object[][] pss = {
+            // mechanism, parameter, Java's hash, salt length, what is signed
+            {CKM_SHA256_RSA_PKCS_PSS, ulongs(CKM_SHA256, CKG_MGF1_SHA256, 32), "SHA-256", 32, data},
+            {CKM_SHA384_RSA_PKCS_PSS, ulongs(CKM_SHA384, CKG_MGF1_SHA384, 48), "SHA-384", 48, data},
+            {CKM_SHA512_RSA_PKCS_PSS, ulongs(CKM_SHA512, CKG_MGF1_SHA512, 0), "SHA-512", 0, data},
+            {CKM_SHA1_RSA_PKCS_PSS, ulongs(CKM_SHA_1, CKG_MGF1_SHA1, 20), "SHA-1", 20, data},
+            // The module's own 3 x 8 bytes pass through unchanged.
+            {CKM_SHA256_RSA_PKCS_PSS, ByteBuffer.allocate(24).order(ByteOrder.nativeOrder())
+                 .putLong(CKM_SHA256).putLong(CKG_MGF1_SHA256).putLong(32).array(), "SHA-256", 32, data},
+            // The hash made by the caller.
+            {CKM_RSA_PKCS_PSS, ulongs(CKM_SHA256, CKG_MGF1_SHA256, 32), "SHA-256", 32,
+                 MessageDigest.getInstance("SHA-256").digest(data)},
+        };
+        for (Object[] c : pss) {
+            int mechanism = (Integer) c[0];
+            byte[] parameter = (byte[]) c[1];
+            String hash = (String) c[2];
+            byte[] signed = (byte[]) c[4];
+            String what = "PSS " + hash + " parameter of " + parameter.length + " bytes, mechanism 0x" + Integer.toHexString(mechanism);
+            eq(what + ": signInit", CKR_OK, p.signInit(session, mechanism, parameter, parameter.length, privateKey));
+            byte[] signature = new byte[256];
+            int[] outLen = {256};
+            eq(what + ": sign", CKR_OK, p.sign(session, signed, 0, signed.length, signature, 0, outLen));
+            eq(what + ": length", 256, outLen[0]);
+            Signature verifier = Signature.getInstance("RSASSA-PSS");
+            verifier.setParameter(new PSSParameterSpec(hash, "MGF1", new MGF1ParameterSpec(hash), (Integer) c[3], 1));
+            verifier.initVerify(pair.getPublic());
+            verifier.update(data);
+            ok(what + ": Java verifies the signature", verifier.verify(signature));
+            eq(what + ": verifyInit", CKR_OK, p.verifyInit(session, mechanism, parameter, parameter.length, publicKey));
+            eq(what + ": the token verifies it", CKR_OK, p.verify(session, signed, 0, signed.length, signature, 0, 256));
+        }
+
+        // The allowed mechanisms came in as 4-byte values: the token signs
+        // with them and refuses a mechanism not in the list.
+        eq("a mechanism not allowed", CKR_MECHANISM_INVALID, p.signInit(session, CKM_SHA256_RSA_PKCS, null, 0, privateKey));
+        int[] lengths = {0};
+        Object[] read = {new int[] {CKA_ALLOWED_MECHANISMS}, new Object[0], lengths};
+        eq("allowed mechanisms length", CKR_OK, p.getAttributeValue(session, privateKey, read, 1));
+        eq("4 bytes each", 4 * allowed.length, lengths[0]);
+        byte[] buffer = new byte[40];
+        lengths = new int[] {40};
+        read = new Object[] {new int[] {CKA_ALLOWED_MECHANISMS}, new Object[] {buffer}, lengths};
+        eq("allowed mechanisms", CKR_OK, p.getAttributeValue(session, privateKey, read, 1));
+        eq("read back as 4 bytes each", 4 * allowed.length, lengths[0]);
+        same("the allowed mechanisms", allowed, ulongsOf(buffer, lengths[0]));
+        lengths = new int[] {4 * allowed.length - 4};
+        read = new Object[] {new int[] {CKA_ALLOWED_MECHANISMS}, new Object[] {new byte[40]}, lengths};
+        eq("one element short", CKR_BUFFER_TOO_SMALL, p.getAttributeValue(session, privateKey, read, 1));
+        eq("no length reported", 4 * allowed.length - 4, lengths[0]);
+
+        // AES-CTR: counter bits and the 16-byte counter block, 4 + 16 bytes.
+        byte[] aesValue = new byte[16];
+        for (int i = 0; i < 16; i++) aesValue[i] = (byte) (0x31 * i + 7);
+        int aesKey = createKey(session, "orn-ctr", CKK_AES, aesValue, false);
+        byte[] block = new byte[16];
+        for (int i = 0; i < 16; i++) block[i] = (byte) (0xF0 + i);
+        block[15] = (byte) 0xFF;  // the counter carries into the next byte
+        ByteBuffer ctrParameter = ByteBuffer.allocate(20).order(ByteOrder.nativeOrder()).putInt(128).put(block);
+        byte[] plain = text("forty bytes of plain text, not a block!!");
+        Cipher ctr = Cipher.getInstance("AES/CTR/NoPadding");
+        ctr.init(Cipher.ENCRYPT_MODE, new SecretKeySpec(aesValue, "AES"), new IvParameterSpec(block));
+        byte[] expected = ctr.doFinal(plain);
+        eq("AES-CTR encryptInit with 20 bytes", CKR_OK, p.encryptInit(session, CKM_AES_CTR, ctrParameter.array(), 20, aesKey));
+        byte[] cipher = new byte[plain.length];
+        eq("AES-CTR encrypt", CKR_OK, p.encrypt(session, plain, 0, plain.length, cipher, 0, new int[] {plain.length}));
+        same("AES-CTR equals javax.crypto's", expected, cipher);
+        eq("AES-CTR decryptInit", CKR_OK, p.decryptInit(session, CKM_AES_CTR, ctrParameter.array(), 20, aesKey));
+        byte[] back = new byte[plain.length];
+        eq("AES-CTR decrypt", CKR_OK, p.decrypt(session, cipher, 0, cipher.length, back, 0, new int[] {plain.length}));
+        same("AES-CTR round trip", plain, back);
     }
 
     static int createKey(int session, String keyLabel, int keyType, byte[] value, boolean sensitive) {

@@ -5,10 +5,15 @@ package com.zo.pkcs11;
  *
  * Every method returns the module's CK_RV (0 = CKR_OK) or one of the
  * bridge's codes and never throws. Every CK_ULONG (handle, count, length,
- * flag, type) travels as an int; int[] of length 1 are output cells.
+ * flag, type) travels as an int; int[] of length 1 are output cells. A
+ * CK_ULONG inside a byte[] (an attribute value, a mechanism parameter of
+ * CK_ULONG fields and bytes) is 4 bytes in native order.
  */
 public class Pkcs11Impl {
-    /** The module could not be loaded, or an entry point is missing. */
+    /**
+     * The module could not be loaded, or an entry point is missing; also the
+     * answer to every call while no module is loaded or a cFinalize is under way.
+     */
     public static final int CKR_BRIDGE_MODULE_MISSING = 0x7fffff00;
     /** A Java argument has the wrong shape. */
     public static final int CKR_BRIDGE_BAD_ARGUMENT = 0x7fffff01;
@@ -19,7 +24,9 @@ public class Pkcs11Impl {
         System.loadLibrary("Brennix");
     }
 
-    // Module loading
+    // Module loading. cFinalize may run while other threads call: it refuses
+    // new calls, waits for those inside the module, then finalises and
+    // unloads it.
     public native int initialize(String libraryPath);
     public native int cFinalize();
 
