@@ -1,6 +1,7 @@
 #include "platform/eventlog/eventlog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -269,6 +270,9 @@ SystemLogWriter SetSystemLogWriterForTest(SystemLogWriter writer) {
 
 std::vector<Record> ReadLog(const std::string& path) {
   std::vector<Record> records;
+  // Only a regular file: a pipe would block the reader, a device feed it.
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return records;
   std::ifstream in(path, std::ios::binary);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -1,6 +1,7 @@
 #include "platform/eventlog/eventlog.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -131,6 +132,14 @@ TEST_F(EventLogTest, FailureSwitches) {
   s = evlog::RegisterEventSource("", "Quillet");
   EXPECT_FALSE(evlog::ReportEvent(s, evlog::kInformation, 0, 0, {"m"}, {}));
   EXPECT_EQ(evlog::LastError(), 3u);
+  // A pipe without a reader fails the report at once instead of holding the
+  // program; reading one back finds no records instead of blocking.
+  const std::string pipe = dir_ + "/pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  setenv("ORN_EVENTLOG", pipe.c_str(), 1);
+  EXPECT_FALSE(evlog::ReportEvent(s, evlog::kInformation, 0, 0, {"m"}, {}));
+  EXPECT_EQ(evlog::LastError(), 29u);
+  EXPECT_TRUE(evlog::ReadLog(pipe).empty());
   evlog::DeregisterEventSource(s);
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/imaging/edits.h"
 #include "platform/imaging/pixo_members.h"
+#include "platform/runtime/files.h"
 
 namespace imaging {
 namespace {
@@ -37,7 +38,8 @@ int16_t CodecFor(const ImageSource& src, const ImageCodec*& codec) {
     got = std::min(head.size(), src.bytes().size());
     std::copy_n(src.bytes().begin(), got, head.begin());
   } else {
-    const int fd = ::open(src.path().c_str(), O_RDONLY | O_CLOEXEC);
+    // A pipe or a device named as an image would block or never end.
+    const int fd = rt::OpenRegularFile(src.path());
     if (fd < 0) return kPixoFileNotFound;
     const ssize_t n = ::pread(fd, head.data(), head.size(), 0);
     ::close(fd);

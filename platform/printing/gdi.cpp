@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "platform/printing/cups.h"
+#include "platform/runtime/durable_file.h"
 #include "platform/runtime/shared_folder.h"
 #include "platform/settings/settings.h"
 #include "platform/uiscript/uiscript.h"
@@ -146,24 +147,21 @@ std::optional<std::vector<PrinterInfo>>& Printers() {
 
 // ---- contexts
 
-// The spool file a job's PDF is written to; the first failed write keeps
-// its errno.
+// The spool file a job's PDF is written to, aside until the document is
+// complete (a print killed half-way leaves no PDF under the name a user or
+// a spooler picks up); the first failed write keeps its errno.
 struct SpoolStream {
-  int fd = -1;
+  rt::DurableFile file;
+  bool open = false;
   int error = 0;
 };
 
 cairo_status_t WriteSpool(void* closure, const unsigned char* data, unsigned int length) {
   auto* s = static_cast<SpoolStream*>(closure);
-  while (length > 0) {
-    ssize_t n = ::write(s->fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (!s->error) s->error = n < 0 ? errno : EIO;
-      return CAIRO_STATUS_WRITE_ERROR;
-    }
-    data += n;
-    length -= static_cast<unsigned int>(n);
+  if (s->error) return CAIRO_STATUS_WRITE_ERROR;
+  if (int e = s->file.Write(std::string_view(reinterpret_cast<const char*>(data), length))) {
+    s->error = e;
+    return CAIRO_STATUS_WRITE_ERROR;
   }
   return CAIRO_STATUS_SUCCESS;
 }
@@ -270,12 +268,14 @@ bool SpoolDir(fs::path* dir) {
   return rt::MakePrivateFolder(dir->string());
 }
 
-// Creates the job's file in the spool folder (made when missing): the
-// open file, or -1 with errno.
-int OpenSpoolFile(const fs::path& path) {
+// Starts the job's file in the spool folder (made when missing): 0, or the
+// errno value of the failure.
+int OpenSpoolFile(const fs::path& path, SpoolStream* stream) {
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
-  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int e = stream->file.Create(path.string(), 0644);
+  stream->open = e == 0;
+  return e;
 }
 
 std::string FileName(const std::wstring& doc, int job) {
@@ -298,11 +298,15 @@ DWORD CloseSurface(Job& job) {
     if (!error) error = JobError(job);
     cairo_surface_destroy(job.surface);
   }
-  if (job.stream && job.stream->fd >= 0) {
-    // What the disk refuses may show only now.
-    if ((::fsync(job.stream->fd) != 0 && errno != EINVAL) || ::close(job.stream->fd) != 0)
-      if (!error) error = ErrorFromErrno(errno, ERROR_WRITE_FAULT);
-    job.stream->fd = -1;
+  if (job.stream && job.stream->open) {
+    // Complete: flushed to the disk (what the disk refuses may show only
+    // now) and renamed to its name. Failed: no file is left.
+    if (error) {
+      job.stream->file.Discard();
+    } else if (const int e = job.stream->file.Commit()) {
+      error = ErrorFromErrno(e, ERROR_WRITE_FAULT);
+    }
+    job.stream->open = false;
   }
   job.cr = nullptr;
   job.surface = nullptr;
@@ -465,9 +469,8 @@ int StartDocW(HDC hdc, const DOCINFOW* info) {
   job.title = ToUtf8(info->lpszDocName ? info->lpszDocName : L"");
   job.path = (dir / FileName(info->lpszDocName ? info->lpszDocName : L"", job.id)).string();
   job.stream = std::make_unique<SpoolStream>();
-  job.stream->fd = OpenSpoolFile(job.path);
-  if (job.stream->fd < 0) {
-    SetLastError(ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND));
+  if (const int e = OpenSpoolFile(job.path, job.stream.get())) {
+    SetLastError(ErrorFromErrno(e, ERROR_PATH_NOT_FOUND));
     return SP_ERROR;
   }
   job.surface = cairo_pdf_surface_create_for_stream(WriteSpool, job.stream.get(), PtX(*dc, dc->info.width),
@@ -587,6 +590,8 @@ int AbortDoc(HDC hdc) {
   }
   Job job = std::move(*dc->job);
   dc->job.reset();
+  // Not a document: nothing of it may reach the spool file's name.
+  if (job.stream) job.stream->error = ECANCELED;
   CloseSurface(job);
   std::error_code ec;
   fs::remove(job.path, ec);

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/printing/gdi.h"
+#include "platform/runtime/durable_file.h"
 #include "platform/uiscript/uiscript.h"
 #include "platform/printing/printdlg.h"
 #include "platform/windows/fake_display.h"
@@ -327,6 +329,65 @@ TEST_F(PrintingTest, WritesTheDiskRefusesFailTheirStep) {
   EXPECT_EQ(LastLine(), "spool | Office A4 | aborted");
   EXPECT_TRUE(fs::is_empty(dir_ / "spool"));
   DeleteDC(dc);
+}
+
+// Ends the process at the n-th durable step of one kind, as a kill would.
+class CrashAt : public rt::DurableFaults {
+ public:
+  CrashAt(rt::DurableStep step, int n) : step_(step), n_(n) {}
+  int Before(rt::DurableStep step, const std::string&) override {
+    if (step == step_ && --n_ == 0) _exit(9);
+    return 0;
+  }
+
+ private:
+  rt::DurableStep step_;
+  int n_;
+};
+
+TEST_F(PrintingTest, APrintKilledAnywhereLeavesNoPdfOrTheWholeOne) {
+  using rt::DurableStep;
+  // Three pages, each a write of its own and more at the end.
+  auto print = [] {
+    HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, nullptr);
+    DOCINFOW di;
+    di.lpszDocName = L"Brief";
+    if (StartDocW(dc, &di) <= 0) return 1;
+    for (int page = 1; page <= 3; ++page) {
+      StartPage(dc);
+      const std::wstring text = L"Seite " + std::to_wstring(page);
+      TextOutW(dc, 100, 100, text.c_str(), static_cast<int>(text.size()));
+      if (EndPage(dc) <= 0) return 1;
+    }
+    return EndDoc(dc) > 0 ? 0 : 1;
+  };
+  const std::pair<DurableStep, int> points[] = {
+      {DurableStep::kCreate, 1}, {DurableStep::kWrite, 1},    {DurableStep::kWrite, 2},
+      {DurableStep::kWrite, 4},  {DurableStep::kSyncFile, 1}, {DurableStep::kRename, 1},
+      {DurableStep::kSyncFolder, 1},
+  };
+  for (const auto& [step, n] : points) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(step) << ":" << n);
+    fs::remove_all(dir_ / "spool");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      CrashAt crash(step, n);
+      rt::SetDurableFaults(&crash);
+      print();
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 9);  // stopped there
+    int pdfs = 0;
+    for (const auto& e : fs::directory_iterator(dir_ / "spool")) {
+      if (e.path().extension() != ".pdf") continue;  // a temporary left aside
+      ++pdfs;
+      // Under a PDF's name only the whole document.
+      EXPECT_NE(Shell("pdfinfo " + e.path().string() + " 2>&1").find("Pages:           3"), std::string::npos);
+    }
+    EXPECT_EQ(pdfs, step == DurableStep::kSyncFolder ? 1 : 0);
+  }
 }
 
 TEST_F(PrintingTest, CharacterThePdfRefusesFailsTheTextAndThePage) {

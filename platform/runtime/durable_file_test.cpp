@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -184,6 +186,28 @@ TEST_F(DurableFileTest, TwoProcessesWritingOneNameLeaveOneWholeFile) {
   const std::string last = Read(name_);
   EXPECT_TRUE(last == a || last == b);
   EXPECT_EQ(Entries(dir_), std::vector<std::string>{"sheet.tif"});
+}
+
+TEST_F(DurableFileTest, ThreadsOfOneProcessNeverShareATemporary) {
+  // Eight threads: each its own file, and all of them one shared name.
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      const std::string own = (dir_ / ("own" + std::to_string(t))).string();
+      const std::string content(20000 + t, static_cast<char>('a' + t));
+      for (int n = 0; n < 20; ++n) {
+        if (rt::WriteFileDurably(own, content) != 0 || rt::WriteFileDurably(name_, content) != 0) ++failures;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures, 0);
+  for (int t = 0; t < 8; ++t) EXPECT_EQ(Read(dir_ / ("own" + std::to_string(t))), std::string(20000 + t, 'a' + t));
+  const std::string shared = Read(name_);
+  ASSERT_GE(shared.size(), 20000u);
+  EXPECT_EQ(shared, std::string(shared.size(), shared[0]));  // one writer's whole
+  EXPECT_EQ(Entries(dir_).size(), 9u);                       // no temporary left
 }
 
 TEST(DurableKillDeathTest, AMalformedSettingIsRefused) {

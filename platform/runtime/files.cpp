@@ -217,7 +217,11 @@ void AppendLine(std::string_view path, std::string_view line) {
 }
 
 std::string ReadAllText(std::string_view path) {
-  int fd = OpenOrRaise(path, O_RDONLY, kFileNotFound);
+  const int fd = OpenRegularFile(Str(path));
+  if (fd < 0) {
+    if (errno == EISDIR) Raise(kPathFileAccess);
+    RaiseFor(errno, kFileNotFound);
+  }
   std::string out;
   char buf[65536];
   for (;;) {
@@ -238,17 +242,40 @@ std::string ReadAllText(std::string_view path) {
 
 void WriteAllText(std::string_view path, std::string_view text) {
   const std::string p = Str(path);
-  // A file this user may not change stays as it is, as with an open for
-  // writing, though its folder would let the rename replace it.
-  struct stat st;
-  if (::stat(p.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) Raise(kPathFileAccess);
-    if (::access(p.c_str(), W_OK) != 0) RaiseFor(errno, kPathNotFound);
+  // A file of the name must be one this user could open for writing: not
+  // read-only, nor (in a folder others write to) a planted link, pipe or
+  // another user's file, though the rename would replace any of them.
+  const int fd = OpenForWriting(p, O_WRONLY, 0666);
+  if (fd >= 0) {
+    ::close(fd);
+  } else if (errno != ENOENT) {
+    if (errno == EISDIR) Raise(kPathFileAccess);
+    RaiseFor(errno, kPathNotFound);
   }
   if (const int e = WriteFileDurably(p, text)) RaiseFor(e, kPathNotFound);
 }
 
 void RaiseFileError(int err, int32_t missing) { RaiseFor(err, missing); }
+
+int OpenRegularFile(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st;
+  int err = 0;
+  if (::fstat(fd, &st) != 0) err = errno;
+  else if (S_ISDIR(st.st_mode)) err = EISDIR;
+  else if (!S_ISREG(st.st_mode)) err = ENODEV;
+  else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) err = errno;
+  if (err) {
+    ::close(fd);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
 
 DateTime FileDateTime(std::string_view path) {
   struct stat st;

@@ -48,6 +48,12 @@ void WriteAllText(std::string_view path, std::string_view text);
 // The file's last change in local time, to the second (53 when missing).
 DateTime FileDateTime(std::string_view path);
 
+// open(2) for reading a file a user or a setting named. Only a regular
+// file opens: a folder gives EISDIR, a pipe, a device or a socket ENODEV,
+// so that no read blocks in open() or goes on without end (a FIFO,
+// /dev/zero). The descriptor closes on exec; -1 and errno on failure.
+int OpenRegularFile(const std::string& path);
+
 // Raises the runtime's error for the errno value of a failed file call
 // (ENOENT as `missing`, ENOSPC as 61, EIO as 57, EACCES as 70, others 75).
 [[noreturn]] void RaiseFileError(int err, int32_t missing = kFileNotFound);

@@ -106,7 +106,11 @@ TEST_F(FilesTest, FileErrorsUseTheRuntimesNumbers) {
       {"ReadAllText missing", [&] { rt::ReadAllText(P("missing")); }, 53},
       {"ReadAllText folder", [&] { rt::ReadAllText(P("sub")); }, 75},
       {"WriteAllText no folder", [&] { rt::WriteAllText(P("x/f"), "a"); }, 76},
+      {"WriteAllText on folder", [&] { rt::WriteAllText(P("sub"), "a"); }, 75},
+      {"ReadAllText pipe", [&] { rt::ReadAllText(P("pipe")); }, 75},  // at once, not waiting for a writer
+      {"ReadAllText device", [&] { rt::ReadAllText("/dev/zero"); }, 75},  // not read without end
   };
+  ASSERT_EQ(mkfifo(P("pipe").c_str(), 0600), 0);
   for (const auto& c : cases) EXPECT_EQ(ErrorNumberOf(c.call), c.error) << c.what;
   EXPECT_TRUE(fs::is_directory(P("new")));
 }
@@ -124,6 +128,27 @@ TEST_F(FilesTest, KillFileLenAndTextRoundTrip) {
   EXPECT_FALSE(rt::FileExists(P("e.bin")));
   rt::Kill(P("d.bin"));
   EXPECT_FALSE(rt::FileExists(P("d.bin")));
+}
+
+TEST_F(FilesTest, OnlyRegularFilesOpenForReading) {
+  ASSERT_EQ(mkfifo(P("pipe").c_str(), 0600), 0);
+  const std::pair<std::string, int> cases[] = {
+      {P("a.txt"), 0}, {P("sub"), EISDIR}, {P("pipe"), ENODEV}, {"/dev/zero", ENODEV}, {P("missing"), ENOENT},
+  };
+  for (const auto& [path, error] : cases) {
+    errno = 0;
+    const int fd = rt::OpenRegularFile(path);
+    if (error == 0) {
+      ASSERT_GE(fd, 0) << path;
+      char c = 0;
+      EXPECT_EQ(read(fd, &c, 1), 1);  // a descriptor that blocks as usual
+      EXPECT_EQ(fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+      close(fd);
+    } else {
+      EXPECT_EQ(fd, -1) << path;
+      EXPECT_EQ(errno, error) << path;
+    }
+  }
 }
 
 TEST_F(FilesTest, FileDateTimeIsTheLocalChangeTime) {

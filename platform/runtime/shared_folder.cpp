@@ -27,10 +27,25 @@ int OpenRetrying(const std::string& path, int flags, mode_t mode) {
   return fd;
 }
 
+// Clears O_NONBLOCK once the open is done; -1 with errno (fd closed) when
+// that fails.
+int Blocking(int fd) {
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) return fd;
+  const int err = errno;
+  ::close(fd);
+  errno = err;
+  return -1;
+}
+
 }  // namespace
 
 int OpenForWriting(const std::string& path, int flags, mode_t mode) {
-  if (!InSharedFolder(path)) return OpenRetrying(path, flags, mode);
+  if (!InSharedFolder(path)) {
+    // Non-blocking: a pipe without a reader (an event log named as a FIFO)
+    // fails at once (ENXIO) instead of holding the program in open().
+    const int fd = OpenRetrying(path, flags | O_NONBLOCK, mode);
+    return fd < 0 ? -1 : Blocking(fd);
+  }
   // Non-blocking, so that a planted pipe without a reader cannot hold the
   // program in open(); truncated only once the file is known to be ours.
   const int fd = OpenRetrying(path, (flags & ~O_TRUNC) | O_NOFOLLOW | O_NONBLOCK, mode);

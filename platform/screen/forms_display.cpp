@@ -7,9 +7,11 @@
 
 #include "platform/screen/backend.h"
 #include "platform/screen/form_window.h"
+#include "platform/screen/list_dialog.h"
 #include "platform/screen/pump.h"
 #include "platform/screen/signal.h"
 #include "platform/screen/widgets.h"
+#include "platform/twain/twain.h"
 
 namespace screen {
 namespace {
@@ -150,7 +152,12 @@ int RunForms(forms::Form& main) {
   if (backend == Backend::kHeadless) return app.Run(main);
   FormsDisplay display(app);
   app.SetDisplay(&display);
+  // The scanner's source dialog asks the screen, as the print dialog does.
+  twain::SetSourceChooser([](const std::vector<std::string>& sources, size_t marked) {
+    return ChooseFromList("Select Source", "Sources:", sources, marked);
+  });
   const int code = app.Run(main);
+  twain::SetSourceChooser({});
   app.SetDisplay(nullptr);
   return code;
 }

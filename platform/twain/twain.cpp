@@ -16,8 +16,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "platform/screen/backend.h"
-#include "platform/screen/list_dialog.h"
 #include "platform/uiscript/uiscript.h"
 
 namespace twain {
@@ -549,6 +547,17 @@ std::string CurrentSource() {
   return M().selected;
 }
 
+namespace {
+
+SourceChooser& Chooser() {
+  static SourceChooser chooser;
+  return chooser;
+}
+
+}  // namespace
+
+void SetSourceChooser(SourceChooser chooser) { Chooser() = std::move(chooser); }
+
 int16_t SelectSource() {
   List();
   Manager& m = M();
@@ -565,13 +574,13 @@ int16_t SelectSource() {
     return kNoSource;
   }
   std::string chosen = m.devices.front();
-  if (!answer && screen::OnScreen()) {
+  if (!answer && Chooser()) {
     // On a real screen the operator chooses from the list, the current source marked.
     const size_t marked = static_cast<size_t>(
         std::find(m.devices.begin(), m.devices.end(), m.selected) - m.devices.begin());
-    const std::optional<size_t> pick = screen::ChooseFromList("Select Source", "Sources:", m.devices, marked);
-    cancel = !pick;
-    if (pick) chosen = m.devices[*pick];
+    const std::optional<size_t> pick = Chooser()(m.devices, marked);
+    cancel = !pick || *pick >= m.devices.size();
+    if (!cancel) chosen = m.devices[*pick];
   }
   uiscript::Transcript::Write({"dialog", "Select Source", names, cancel ? "cancel" : chosen});
   if (cancel) return kCancelled;

@@ -20,6 +20,7 @@
 // opens it when needed.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -98,11 +99,19 @@ std::string CurrentSource();
 
 // The source dialog. It takes the operator script's next queued answer:
 // "cancel" keeps the selection (kCancelled), "ok" selects the configured
-// source (ORN_SCANNER, else the first). Without an answer, on a real screen
-// the operator chooses from the list of sources (Cancel keeps the
-// selection); headless the configured source is selected. Writes the
-// transcript line "dialog | Select Source | <sources joined by ;> | <chosen or cancel>".
+// source (ORN_SCANNER, else the first). Without an answer the chooser set
+// by the screen lets the operator pick from the list of sources (Cancel
+// keeps the selection); without one (headless) the configured source is
+// selected. Writes the transcript line
+// "dialog | Select Source | <sources joined by ;> | <chosen or cancel>".
 int16_t SelectSource();
+
+// What a real screen offers the source dialog: the index the operator
+// picked from `sources` (`marked` is the selected one), or nullopt when
+// cancelled. The screen sets it while it shows windows and clears it
+// (an empty function) when it ends.
+using SourceChooser = std::function<std::optional<size_t>(const std::vector<std::string>& sources, size_t marked)>;
+void SetSourceChooser(SourceChooser chooser);
 
 // Opens the selected source so its capabilities can be read.
 int16_t Open();

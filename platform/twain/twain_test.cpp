@@ -271,5 +271,34 @@ TEST_F(TwainTest, SourceDialogTakesTheQueuedAnswer) {
   EXPECT_EQ(SelectSource(), kNoSource);
 }
 
+TEST_F(TwainTest, WithoutAQueuedAnswerTheScreensChooserPicks) {
+  Device("number_of_devices 2\n");
+  std::vector<std::string> offered;
+  size_t marked = 99;
+  std::optional<size_t> pick = 1;
+  SetSourceChooser([&](const std::vector<std::string>& sources, size_t current) {
+    offered = sources;
+    marked = current;
+    return pick;
+  });
+  EXPECT_EQ(SelectSource(), kOk);
+  EXPECT_EQ(offered, (std::vector<std::string>{"test:0", "test:1"}));
+  EXPECT_EQ(marked, 0u);  // the selected source is marked
+  EXPECT_EQ(CurrentSource(), "test:1");
+  pick = std::nullopt;  // cancelled: the selection stays
+  EXPECT_EQ(SelectSource(), kCancelled);
+  EXPECT_EQ(marked, 1u);
+  EXPECT_EQ(CurrentSource(), "test:1");
+  pick = 5;  // not one of the sources
+  EXPECT_EQ(SelectSource(), kCancelled);
+  // A queued answer still comes first.
+  uiscript::AnswerQueue::Instance().Push(uiscript::kOk);
+  pick = 0;
+  offered.clear();
+  EXPECT_EQ(SelectSource(), kOk);
+  EXPECT_TRUE(offered.empty());
+  SetSourceChooser({});
+}
+
 }  // namespace
 }  // namespace twain

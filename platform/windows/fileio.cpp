@@ -1,11 +1,13 @@
 #include "platform/windows/fileio.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <map>
 
+#include "platform/runtime/files.h"
 #include "platform/win32/environment.h"
 #include "platform/windows/text.h"
 
@@ -56,7 +58,19 @@ HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, void*, DWORD dispos
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE();
   }
-  std::FILE* fp = std::fopen(host.c_str(), mode);
+  // A file to read must be a regular one: a pipe would block here, a
+  // device such as /dev/zero would feed the reader without end.
+  std::FILE* fp = nullptr;
+  if (mode[0] == 'r') {
+    const int fd = rt::OpenRegularFile(host);
+    if (fd < 0 && errno == ENODEV) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE();
+    }
+    if (fd >= 0 && !(fp = ::fdopen(fd, mode))) ::close(fd);
+  } else {
+    fp = std::fopen(host.c_str(), mode);
+  }
   if (!fp) {
     DWORD err = FromErrno(errno);
     // A missing folder on the way is "path not found", a missing file alone

@@ -5,6 +5,7 @@
 #include "scanclient/process/commit.h"
 
 #include "guicommon/cmdline.h"
+#include "platform/imaging/pixo_members.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/durable_file.h"
@@ -61,23 +62,18 @@ struct PendingFile {
   bool failed = false;
   int16_t rc = 0;  // the save result that failed the file
 
-  // Starts the file that will replace `name` (a platform path).
+  // Starts the file that will replace `name` (a platform path). When its
+  // temporary cannot be made (a read-only or full folder) aside() stays
+  // empty and the sheet's save fails as the imaging control's would.
   void Start(const std::string& name) {
     failed = false;
     rc = 0;
-    if (const int e = file.Create(win32::HostPath(name))) rt::RaiseFileError(e, rt::kPathNotFound);
-  }
-  // A page is in: the point where a crash test may stop the commit.
-  void Wrote() {
-    if (const int e = file.Wrote()) rt::RaiseFileError(e);
+    file.Create(win32::HostPath(name));
   }
   void Drop(int16_t result) {
     file.Discard();
     failed = true;
     rc = result;
-  }
-  void Finish() {
-    if (const int e = file.Commit()) rt::RaiseFileError(e);
   }
 };
 
@@ -287,12 +283,17 @@ void Quillet1::DoOK_Click() {
         const std::string host = win32::HostPath(name);
         std::string line;
         if (!pending.failed) {
-          App.rc = rt::CInt(PixCall(L2, Pixo::SaveImageFile, {pending.file.aside(), App.SaveFormat, App.SaveBits,
-                                                              App.SaveQuality, int16_t{1}}));
-          if (App.rc == 0) pending.Wrote();
+          // A temporary that cannot be made, a page the seam fails, or a
+          // file that cannot be flushed or moved over its name (a full
+          // disk shows at the flush) fail the save like a failed write.
+          App.rc = pending.file.aside().empty()
+                       ? int16_t{imaging::kPixoWriteFailed}
+                       : rt::CInt(PixCall(L2, Pixo::SaveImageFile, {pending.file.aside(), App.SaveFormat,
+                                                                   App.SaveBits, App.SaveQuality, int16_t{1}}));
+          if (App.rc == 0 && pending.file.Wrote() != 0) App.rc = imaging::kPixoWriteFailed;
           if (App.rc == 0 && last) {
-            pending.Finish();
-            App.TotalBytes = rt::AddLong(App.TotalBytes, rt::FileLen(host));
+            if (pending.file.Commit() != 0) App.rc = imaging::kPixoWriteFailed;
+            else App.TotalBytes = rt::AddLong(App.TotalBytes, rt::FileLen(host));
           }
           // The size of the file that is there now: the one being written
           // while pages are still to come, else the one under the name.

@@ -16,6 +16,7 @@
 #include "platform/imaging/save_faults.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/datetime.h"
+#include "platform/runtime/durable_file.h"
 #include "platform/runtime/error.h"
 #include "scanclient/process/commit_test_window.h"
 #include "scanclient/process/finish.h"
@@ -276,6 +277,48 @@ TEST_F(CommitTest, FailedSaveIsReportedAndTheOthersStillSaved) {
   std::vector<std::string> log = Log();
   ASSERT_FALSE(log.empty());
   EXPECT_NE(log[0].find(line), std::string::npos);
+}
+
+// Fails the first durable step of one kind with `error`.
+class FailOnce : public rt::DurableFaults {
+ public:
+  FailOnce(rt::DurableStep step, int error) : step_(step), error_(error) {}
+  int Before(rt::DurableStep step, const std::string&) override {
+    if (step != step_ || done_) return 0;
+    done_ = true;
+    return error_;
+  }
+
+ private:
+  rt::DurableStep step_;
+  int error_;
+  bool done_ = false;
+};
+
+TEST_F(CommitTest, AFileThatCannotBeMadeFlushedOrMovedIsAFailedSave) {
+  // A read-only folder fails the temporary, a full disk often the flush.
+  const std::pair<rt::DurableStep, int> cases[] = {
+      {rt::DurableStep::kCreate, EACCES}, {rt::DurableStep::kSyncFile, ENOSPC}, {rt::DurableStep::kRename, EIO}};
+  for (const auto& [step, error] : cases) {
+    SCOPED_TRACE(static_cast<int>(step));
+    w = std::make_unique<Quillet1>();
+    fs::remove_all(Out());
+    fs::create_directories(Out());
+    fs::remove(TranscriptFile());
+    DocType(1, "TIF");
+    DocType(2, "PNG", "", "DOC");
+    Sheet(0, 1);
+    Sheet(1, 2);
+    std::ofstream(Out() / "IMG_123.TIF") << "old";
+    FailOnce fault(step, error);
+    rt::SetDurableFaults(&fault);
+    EXPECT_EQ(Commit(), 0);
+    rt::SetDurableFaults(nullptr);
+    EXPECT_EQ(Saved(), (std::vector<std::string>{"DOC_123.PNG", "IMG_123.TIF"}));  // the next file still saved
+    EXPECT_EQ(testing::ReadText(Out() / "IMG_123.TIF"), "old");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], "Quillet | 0 | Error Save:" + (Out() / "IMG_123.TIF").string() + ",-6,Size=3 | ok (default)");
+  }
 }
 
 TEST_F(CommitTest, EverySheetOfAFailedFileIsLoggedWithTheSizeOfTheFileThere) {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -206,6 +207,52 @@ TEST(Installation, OrnSetupMendsADamagedHiveAndNamesOneItCannotRead) {
   const std::string err = ReadText(dir / "stderr.txt");
   EXPECT_NE(err.find("the hive file " + hive.string() + " cannot be read"), std::string::npos) << err;
   EXPECT_NE(err.find("move it away"), std::string::npos) << err;
+}
+
+// A pipe or a device given as the document is refused with the load
+// error instead of blocking the viewer or reading without end.
+TEST(Lumoret, DocumentThatIsNotARegularFileIsRefused) {
+  const orn_test::ScratchDir dir("not-a-file");
+  ASSERT_EQ(mkfifo((dir / "pipe.rtf").c_str(), 0600), 0);
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
+                                        "ORN_UI_TRANSCRIPT=" + (dir / "transcript.txt").string()};
+  for (const std::string& document : {(dir / "pipe.rtf").string(), std::string("/dev/zero")}) {
+    SCOPED_TRACE(document);
+    fs::remove(dir / "transcript.txt");
+    EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", document}, env), 254);
+    const std::string transcript = ReadText(dir / "transcript.txt");
+    EXPECT_NE(transcript.find("msgbox | ORN RTF Viewer | 8208 | Access is denied."), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("status | Kein Dokument"), std::string::npos) << transcript;
+  }
+}
+
+// A print beyond the file-size limit (ulimit -f) fails as a print on a
+// full disk does, with Lumoret's -1, instead of the signal killing it; the
+// spool folder is left without a PDF.
+TEST(Lumoret, PrintBeyondTheFileSizeLimitFailsWithMinusOne) {
+  const orn_test::ScratchDir dir("file-size-limit");
+  std::ofstream(dir / "letter.rtf") << "{\\rtf1 Sehr geehrte Damen und Herren,\\par hier ist der Brief.}";
+  std::ofstream(dir / "printers") << "name=Office A4; dpi=300; size=2480x3508; offset=50x50; default\n";
+  std::ofstream(dir / "script.txt") << "menu 501\nanswer yes\n";
+  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
+                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
+                                        "ORN_UI_SCRIPT=" + (dir / "script.txt").string(),
+                                        "ORN_PRINTERS=" + (dir / "printers").string(),
+                                        "ORN_SPOOL_DIR=" + (dir / "spool").string()};
+  // The child inherits the limit; SIGXFSZ keeps its default action here.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 2000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const int code = RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(code, 255) << ReadText(dir / "stderr.txt");
+  int pdfs = 0;
+  if (fs::exists(dir / "spool"))
+    for (const auto& e : fs::directory_iterator(dir / "spool")) pdfs += e.path().extension() == ".pdf";
+  EXPECT_EQ(pdfs, 0);
 }
 
 }  // namespace

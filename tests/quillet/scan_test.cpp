@@ -5,6 +5,7 @@
 // dumps, the message-box transcript and the exit code.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <map>
@@ -251,6 +252,18 @@ TEST_F(ScanRun, UnreadableDroppedFileIsReportedAndChangesNothing) {
   EXPECT_EQ(Dump("notes.txt")["Quillet1.L1.Image"], "200x120x8 grey");
   EXPECT_EQ(Dump("cut.txt")["Quillet1.L1.Tag"], "\"1\"");
   EXPECT_EQ(Dump("cut.txt")["Quillet1.L1.Image"], "none");
+}
+
+TEST_F(ScanRun, DroppedPipeIsRefusedAsAFileThatCannotBeOpened) {
+  // A pipe named as a picture would hold the program in its open for ever.
+  const std::string pipe = (Root() / "pipe.bmp").string();
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  Script("drop Thumb(0) " + pipe + "\ndump pipe.txt\n");
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+  const Lines boxes = MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "msgbox | Fehler ! | 0 | Error Load:" + pipe + ",-3 | ok (default)");
+  EXPECT_EQ(Dump("pipe.txt")["Quillet1.Thumb(0).Image"], "none");
 }
 
 TEST_F(ScanRun, NetworkAndUnlistedDevicesAreOffered) {
