@@ -86,9 +86,24 @@ row() { rows+=("$(printf '| %s | %s | %s | %s | %s |' "$@")"); }
 secs() { awk -v s="$1" 'BEGIN { if (s < 1) printf "%.1f ms", s * 1000; else printf "%.2f s", s }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-echo "Quillet: drops ..." >&2
+# Quillet's start to its window, where the script's first step comes next,
+# timed by the program's own marks: with the system's stock scanner
+# configuration (SANE_CONFIG_DIR unset, run from a folder without a
+# dll.conf) against one that names no backend.
+echo "Quillet: start-up ..." >&2
 profile TIF ENC-LZW
 none=$(script none.txt "")
+mkdir -p "$work/sane-none" && : >"$work/sane-none/dll.conf"
+started() {
+  (cd "$work" && "$tools/bench_run_timed" "$runs" --step spawn forms.shown env -u ORN_SCANNER "$@" \
+    ORN_UI_SCRIPT="$none" "$bin/Quillet" BENCH 1 "$out")
+}
+read -r start _ _ startLow startHigh < <(started -u SANE_CONFIG_DIR)
+read -r startBare _ < <(started SANE_CONFIG_DIR="$work/sane-none")
+row "Quillet start to its window, stock SANE configuration" "$(secs "$start") ($(secs "$startLow")–$(secs "$startHigh"))" \
+  "$(secs "$startBare") no backend" "$(ratio "$start" "$startBare")" "≤ 0.2 s"
+
+echo "Quillet: drops ..." >&2
 drops=$(script drops.txt "" "${scan[@]}")
 cleanDrops=$(script drops-clean.txt "" "${clean[@]}")
 tiffs=()

@@ -12,6 +12,7 @@
 #include "platform/forms/ole_control.h"
 #include "platform/forms/screen.h"
 #include "platform/runtime/error.h"
+#include "platform/runtime/step_times.h"
 
 namespace forms {
 namespace {
@@ -201,6 +202,8 @@ int App::Run(Form& main, const std::vector<Step>& steps) {
     if (!display_ || scripted_) uiscript::StartWatchdog("forms");
     main.Show();
     if (display_) display_->Sync();
+    // The start-up is over: the window is up and the first step comes next.
+    rt::MarkStep("forms.shown");
     for (const Step& step : steps) {
       if (!Running()) Fail(step, "the program has ended; no window takes this step");
       RunStep(step);

@@ -6,7 +6,9 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_state.h"
+#include "platform/imaging/save_faults.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/error.h"
 
@@ -299,6 +301,18 @@ std::vector<int32_t> PixoControl::ReadAheadPages() const {
 int32_t PixoControl::ReadAheadsTaken() const { return s_->readAheadsTaken; }
 
 const Image* PixoControl::CurrentImage() const { return s_->image(); }
+
+std::function<int16_t()> PixoControl::TakeSave(const std::string& path, int16_t format, int16_t bits,
+                                               int16_t quality, int16_t pageFlag) const {
+  const Image* img = s_->image();
+  if (!img) return [] { return int16_t{kPixoNoImage}; };
+  // A page number above 1 appends to the file its page 1 started.
+  const bool append = pageFlag != 0 && s_->Number(Pixo::SaveOption266) > 1;
+  const bool fail = imaging::TakeSave();
+  return [path, image = std::make_shared<const Image>(*img), format, bits, quality, append, fail] {
+    return WriteWithFault(fail, path, [&] { return WriteImageFile(path, *image, format, bits, quality, append); });
+  };
+}
 int32_t PixoControl::RepaintCalls() const { return s_->repaintCalls; }
 int32_t PixoControl::AutoPaints() const { return s_->autoPaints; }
 const std::vector<OverlayShape>& PixoControl::Overlay() const { return s_->overlay; }

@@ -10,6 +10,7 @@
 // DumpState() shows and tests read; Paint draws it on a real screen.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -81,6 +82,15 @@ class PixoControl : public com::Control, public forms::OperatorInput {
 
   // The image held, null when empty. Valid until the next call that changes it.
   const Image* CurrentImage() const;
+
+  // SaveImageFile(path, format, bits, quality, pageFlag) in two halves: the
+  // call copies the image and the page number put (SaveOption266) and
+  // counts the save at once, so ORN_PIXO_FAIL_SAVE's n-th save is the n-th
+  // taken; the job it returns writes the file, once, on any thread, and
+  // answers as SaveImageFile would. An empty control's job answers
+  // kPixoNoImage. The journal has no line for it.
+  std::function<int16_t()> TakeSave(const std::string& path, int16_t format, int16_t bits, int16_t quality,
+                                    int16_t pageFlag) const;
   // Explicit Repaint calls, and paints the control made by itself while
   // AutoRepaint was True (after an image or view change).
   int32_t RepaintCalls() const;

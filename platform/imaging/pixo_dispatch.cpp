@@ -653,7 +653,7 @@ const Member kMembers[] = {
      }},
     {P::TwainAvailable, "TwainAvailable", St::None, [](S&, Args a) {
        Need(a, 0, 1);
-       return V(twain::Available());
+       return V(twain::Usable());
      }},
     {P::ComposeOp570, "ComposeOp570", St::None, nullptr, nullptr,
      [](S& s, Args a) {

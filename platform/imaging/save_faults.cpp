@@ -37,9 +37,17 @@ uintmax_t SizeOf(const std::string& path) {
 
 }  // namespace
 
-int16_t SaveWithFaults(const std::string& path, const std::function<int16_t()>& write) {
+bool TakeSave() {
   Faults& f = State();
-  if (f.failAt <= 0 || ++f.saves != f.failAt) return write();
+  return f.failAt > 0 && ++f.saves == f.failAt;
+}
+
+int16_t SaveWithFaults(const std::string& path, const std::function<int16_t()>& write) {
+  return WriteWithFault(TakeSave(), path, write);
+}
+
+int16_t WriteWithFault(bool fail, const std::string& path, const std::function<int16_t()>& write) {
+  if (!fail) return write();
   const uintmax_t before = SizeOf(path);
   write();
   const uintmax_t after = SizeOf(path);

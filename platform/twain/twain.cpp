@@ -8,6 +8,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <thread>
 
 #include <poll.h>
 #include <unistd.h>
@@ -29,7 +33,9 @@ struct Frame {
 
 struct Manager {
   bool initialised = false;
-  bool listed = false;
+  std::optional<bool> usable;  // Usable()'s answer, decided once
+  bool listed = false;         // the list is made, or being made by `lister`
+  std::thread lister;          // joined before any other call into the stack
   std::vector<std::string> devices;
   std::string selected;
   SANE_Handle handle = nullptr;
@@ -64,25 +70,96 @@ bool Reachable(const std::string& name) {
   return true;
 }
 
-void List() {
-  Manager& m = M();
-  if (m.listed) return;
-  m.listed = true;
-  const std::string want = Wanted();
-  if (want == "none" || !Init()) return;
+// The reachable devices, `want` alone when it is set. Runs on the lister
+// thread as well: it touches nothing of the manager, and the stack is
+// initialised before.
+std::vector<std::string> Devices(const std::string& want) {
+  std::vector<std::string> devices;
   // Network scanners too, not only the devices on this machine.
   const SANE_Device** list = nullptr;
   if (sane_get_devices(&list, SANE_FALSE) == SANE_STATUS_GOOD && list) {
     for (int i = 0; list[i]; ++i) {
       if (!list[i]->name) continue;
       const std::string name = list[i]->name;
-      if (want.empty() || name == want) m.devices.push_back(name);
+      if (want.empty() || name == want) devices.push_back(name);
     }
   }
   // A device named by the variable can be reached without being announced
   // (a network scanner that no host list names).
-  if (!want.empty() && m.devices.empty() && Reachable(want)) m.devices.push_back(want);
+  if (!want.empty() && devices.empty() && Reachable(want)) devices.push_back(want);
+  return devices;
+}
+
+void Listed(Manager& m, std::vector<std::string> devices) {
+  m.devices = std::move(devices);
   if (!m.devices.empty()) m.selected = m.devices.front();
+}
+
+// Waits for a listing under way. Also run at exit: the libraries' own
+// clean-up must not run under a backend that is still probing.
+void Join() {
+  Manager& m = M();
+  if (m.lister.joinable()) m.lister.join();
+}
+
+void List() {
+  Join();
+  Manager& m = M();
+  if (m.listed) return;
+  m.listed = true;
+  const std::string want = Wanted();
+  if (want == "none" || !Init()) return;
+  Listed(m, Devices(want));
+}
+
+void ListInBackground() {
+  Manager& m = M();
+  if (m.listed) return;
+  static const bool joinAtExit = std::atexit(Join) == 0;
+  if (!joinAtExit) return;  // listed when first needed instead
+  const std::string want = Wanted();
+  try {
+    m.lister = std::thread([&m, want] {
+      std::vector<std::string> devices;
+      try {
+        devices = Devices(want);
+      } catch (const std::bad_alloc&) {
+        devices.clear();  // nothing offered rather than the process ended
+      }
+      Listed(m, std::move(devices));
+    });
+    m.listed = true;
+  } catch (const std::system_error&) {
+    // No thread to be had: listed when first needed instead.
+  }
+}
+
+// The configuration folders in the scanner stack's order: SANE_CONFIG_DIR's
+// colon-separated list, followed by the current folder and the system's
+// folder when the variable is unset or ends with a colon.
+std::vector<std::filesystem::path> ConfigDirs(const char* var) {
+  std::vector<std::filesystem::path> dirs;
+  const std::string v = var ? var : "";
+  size_t from = 0;
+  for (size_t colon; (colon = v.find(':', from)) != std::string::npos; from = colon + 1) {
+    if (colon > from) dirs.emplace_back(v.substr(from, colon - from));
+  }
+  if (from < v.size()) dirs.emplace_back(v.substr(from));
+  if (v.empty() || v.back() == ':') {
+    dirs.emplace_back(".");
+    dirs.emplace_back("/etc/sane.d");
+  }
+  return dirs;
+}
+
+// True when the file names a backend: a line with a word before any "#".
+bool NamesBackend(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    line = line.substr(0, line.find('#'));
+    if (line.find_first_not_of(" \t\r") != std::string::npos) return true;
+  }
+  return false;
 }
 
 // Options by name. The descriptors may change after every set (a mode
@@ -421,6 +498,40 @@ int16_t ReadFrame(SANE_Handle h, Raster* out, bool* last) {
 
 }  // namespace
 
+bool BackendConfigured(const char* var) {
+  namespace fs = std::filesystem;
+  const std::vector<fs::path> dirs = ConfigDirs(var);
+  std::error_code ec;
+  // The first dll.conf and the first dll.d folder count, as the stack reads them.
+  for (const fs::path& dir : dirs) {
+    if (fs::is_regular_file(dir / "dll.conf", ec)) {
+      if (NamesBackend(dir / "dll.conf")) return true;
+      break;
+    }
+  }
+  for (const fs::path& dir : dirs) {
+    if (!fs::is_directory(dir / "dll.d", ec)) continue;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir / "dll.d", ec)) {
+      const std::string name = e.path().filename().string();
+      // Hidden files and editors' copies are not read.
+      if (name.empty() || name.front() == '.' || name.back() == '~') continue;
+      if (e.is_regular_file(ec) && NamesBackend(e.path())) return true;
+    }
+    break;
+  }
+  return false;
+}
+
+bool Usable() {
+  Manager& m = M();
+  if (!m.usable) {
+    const std::string want = Wanted();
+    m.usable = want != "none" && Init() && (!want.empty() || BackendConfigured(std::getenv("SANE_CONFIG_DIR")));
+    if (*m.usable) ListInBackground();
+  }
+  return *m.usable;
+}
+
 bool Available() {
   List();
   return !M().devices.empty();
@@ -547,6 +658,7 @@ void Close() {
 }
 
 void Reset() {
+  Join();
   Close();
   Manager& m = M();
   if (m.initialised) sane_exit();

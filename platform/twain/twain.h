@@ -11,8 +11,13 @@
 // (unreachable when it cannot); unset, every device is offered and the
 // first one starts selected.
 //
-// One process-wide manager, single thread. A source opened by Open() stays
-// open until Close(); Acquire opens it when needed.
+// One process-wide manager, called from one thread. Asking the devices can
+// take seconds (USB probing, network scanners that do not answer), so
+// Usable() decides from the configuration alone and has the sources listed
+// on a thread of the manager's own; every other call waits for that listing
+// before it touches the scanner stack, so no two calls into the stack ever
+// overlap. A source opened by Open() stays open until Close(); Acquire
+// opens it when needed.
 
 #include <cstdint>
 #include <functional>
@@ -74,7 +79,18 @@ struct Raster {
 // Largest picture taken, in pixels; a device announcing more is refused.
 inline constexpr int64_t kMaxPixels = int64_t{1} << 27;
 
-// True when at least one source is reachable.
+// Whether scanning is usable on this computer, decided without asking the
+// devices: false with ORN_SCANNER=none or when the scanner stack does not
+// start; true when ORN_SCANNER names a device or the stack's configuration
+// names at least one backend. When true, starts listing the sources in the
+// background, so the first dialog or scan finds the list made.
+bool Usable();
+// True when the configuration found by SANE_CONFIG_DIR's rules (`dirs` as
+// the variable holds it, nullptr when unset) names at least one backend, in
+// dll.conf or in a file of dll.d.
+bool BackendConfigured(const char* dirs);
+
+// True when at least one source is reachable (waits for the list).
 bool Available();
 // The reachable sources' names, in the scanner stack's order.
 std::vector<std::string> Sources();
@@ -113,8 +129,9 @@ int16_t Acquire(const Request& request, Raster* out);
 // Closes the open source (nothing when none is open).
 void Close();
 
-// Closes everything and shuts the scanner stack down, so the next call
-// reads the environment and the stack's configuration again (tests).
+// Waits for the listing, closes everything and shuts the scanner stack
+// down, so the next call reads the environment and the stack's
+// configuration again (tests).
 void Reset();
 
 }  // namespace twain

@@ -78,6 +78,59 @@ TEST_F(TwainTest, SourcesFollowTheScannerVariable) {
   }
 }
 
+TEST_F(TwainTest, UsableIsDecidedWithoutTheDevicesAndTheListFollows) {
+  struct Case {
+    const char* scanner;
+    bool usable, available;
+  } cases[] = {{nullptr, true, true}, {"none", false, false}, {"test:7", true, false}, {"test:0", true, true}};
+  for (const Case& c : cases) {
+    Reset();
+    if (c.scanner) {
+      setenv("ORN_SCANNER", c.scanner, 1);
+    } else {
+      unsetenv("ORN_SCANNER");
+    }
+    SCOPED_TRACE(c.scanner ? c.scanner : "unset");
+    EXPECT_EQ(Usable(), c.usable);
+    // The list made in the background is the one every call sees.
+    EXPECT_EQ(Sources(), c.available ? std::vector<std::string>{"test:0"} : std::vector<std::string>{});
+    EXPECT_EQ(Available(), c.available);
+    Raster r;
+    EXPECT_EQ(Acquire(Request(), &r), c.available ? kOk : kNoSource);
+  }
+}
+
+TEST(ScannerConfiguration, BackendIsNamedByDllConfOrAFileOfDllD) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> files;  // path in the folder, text
+    bool configured;
+  } cases[] = {
+      {"empty dll.conf", {{"a/dll.conf", ""}}, false},
+      {"comments and blanks", {{"a/dll.conf", "# net\n\n   \t\n  # epson2\n"}}, false},
+      {"a backend after blanks, a comment after it", {{"a/dll.conf", "\n  net   # the network\n"}}, true},
+      {"dll.d alone", {{"a/dll.d/extra", "epson2\n"}}, true},
+      {"hidden and backup files of dll.d", {{"a/dll.conf", "#\n"}, {"a/dll.d/.net", "net\n"}, {"a/dll.d/net~", "net\n"}}, false},
+      {"the first folder without a dll.conf", {{"b/dll.conf", "test\n"}}, true},
+      {"the first dll.conf counts", {{"a/dll.conf", ""}, {"b/dll.conf", "test\n"}}, false},
+      {"no files", {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string pattern = (fs::temp_directory_path() / "sane-conf-XXXXXX").string();
+    const fs::path root = mkdtemp(pattern.data());
+    fs::create_directories(root / "a");
+    fs::create_directories(root / "b");
+    for (const auto& [path, text] : c.files) {
+      fs::create_directories((root / path).parent_path());
+      std::ofstream(root / path) << text;
+    }
+    const std::string dirs = (root / "a").string() + ":" + (root / "b").string();
+    EXPECT_EQ(BackendConfigured(dirs.c_str()), c.configured);
+    fs::remove_all(root);
+  }
+}
+
 TEST_F(TwainTest, OpenSourceReportsItsCapabilities) {
   EXPECT_FALSE(Current().has_value());
   ASSERT_EQ(Open(), kOk);

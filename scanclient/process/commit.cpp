@@ -5,10 +5,11 @@
 #include "scanclient/process/commit.h"
 
 #include "guicommon/cmdline.h"
+#include "platform/imaging/pixo_control.h"
 #include "platform/imaging/pixo_members.h"
+#include "platform/runtime/step_times.h"
 #include "platform/runtime/convert.h"
 #include "platform/runtime/datetime.h"
-#include "platform/runtime/durable_file.h"
 #include "platform/runtime/error.h"
 #include "platform/runtime/files.h"
 #include "platform/runtime/strings.h"
@@ -18,7 +19,11 @@
 #include "scanclient/core/quillet0.h"
 #include "scanclient/core/quillet1.h"
 #include "scanclient/core/tables.h"
+#include "scanclient/process/commit_saves.h"
 #include "scanclient/process/prepare.h"
+
+#include <deque>
+#include <memory>
 
 namespace quillet {
 
@@ -51,31 +56,6 @@ void MakeOutputFolder(const std::string& name) {
   if (folder.empty()) return;  // the root always exists
   if (rt::Dir(folder, rt::kDirectory).empty()) rt::MkDir(folder);
 }
-
-// The file a commit is writing aside (beside its name, under a name of this
-// process). Moved over its name once complete; dropped after a failed page,
-// and when the commit ends before the file is complete (the error tail
-// unwinds through it), so no part is left behind and the name keeps the
-// file it had.
-struct PendingFile {
-  rt::DurableFile file;
-  bool failed = false;
-  int16_t rc = 0;  // the save result that failed the file
-
-  // Starts the file that will replace `name` (a platform path). When its
-  // temporary cannot be made (a read-only or full folder) aside() stays
-  // empty and the sheet's save fails as the imaging control's would.
-  void Start(const std::string& name) {
-    failed = false;
-    rc = 0;
-    file.Create(win32::HostPath(name));
-  }
-  void Drop(int16_t result) {
-    file.Discard();
-    failed = true;
-    rc = result;
-  }
-};
 
 std::string Fill(std::string m, std::string_view token, const std::string& value) {
   int32_t p = rt::InStr(m, token);
@@ -240,87 +220,144 @@ void Quillet1::DoOK_Click() {
       p.step = 1;
 
       OutputNames names;
-      PendingFile pending;  // the file being written aside
-      std::string name;
-      for (int16_t k = 0; k <= App.MaxSheet; ++k) {
-        p.step = k * 10 + 2;
-        if (rt::CLng(PixGet(Thumb(k), Pixo::BitmapHandle)) == 0) p.ErrorExit(-20, "Bitmap Error!");
-        const int32_t t = rt::CLng(rt::Val(Thumb(k).Tag.Get()));
-        if (t < 1) p.ErrorExit(-21, "Internal Error!");
-        const DocTypeRow& row = DocRow(t);
-        const bool multiPage = SaveFormatFor(row[Doc::Format], row[Doc::Options], false).multiPage != 0;
-        const int16_t page = t == App.LastSavedType ? App.PageNumber : int16_t{1};
-        // Every sheet starts a file, except the later pages of a multi-page one.
-        const bool newFile = page == 1 || !multiPage;
-        if (newFile) {
-          std::string wanted = OutputName(row);
-          if (page > 1) wanted = SeparatePageName(wanted, page);
-          name = names.Claim(wanted);
-          if (name != wanted) LogLine("Save:" + wanted + " written by this commit, saved as " + name);
-        }
-        MakeOutputFolder(name);
-
-        Status.Text = "Saving " + name;
-        Status.Refresh();
-        p.step = k * 10 + 4;
-        SelectSaveFormat(t, k);
-
-        p.step = k * 10 + 5;
-        App.SaveBits = L2Prepare(k, App.SaveBits);
-        App.SaveBits = L2FitFormat(App.SaveFormat, App.SaveBits);
-        SetSaveOptions(t);
-
-        p.step = k * 10 + 6;
-        if (t != App.LastSavedType) App.PageNumber = 1;
-        PixPut(L2, Pixo::SaveOption266, App.PageNumber);
-        // The new file is written aside; the file of the name stays until
-        // the complete one replaces it.
-        if (newFile) pending.Start(name);
-
-        p.step = k * 10 + 7;
-        // The file is complete when the next sheet starts another one.
-        const bool last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
-        const std::string host = win32::HostPath(name);
-        std::string line;
-        if (!pending.failed) {
-          // A temporary that cannot be made, a page the seam fails, or a
-          // file that cannot be flushed or moved over its name (a full
-          // disk shows at the flush) fail the save like a failed write.
-          App.rc = pending.file.aside().empty()
-                       ? int16_t{imaging::kPixoWriteFailed}
-                       : rt::CInt(PixCall(L2, Pixo::SaveImageFile, {pending.file.aside(), App.SaveFormat,
-                                                                   App.SaveBits, App.SaveQuality, int16_t{1}}));
-          if (App.rc == 0 && pending.file.Wrote() != 0) App.rc = imaging::kPixoWriteFailed;
-          if (App.rc == 0 && last) {
-            if (pending.file.Commit() != 0) App.rc = imaging::kPixoWriteFailed;
-            else App.TotalBytes = rt::AddLong(App.TotalBytes, rt::FileLen(host));
-          }
-          // The size of the file that is there now: the one being written
-          // while pages are still to come, else the one under the name.
-          const std::string there = App.rc == 0 && !last ? pending.file.aside() : host;
-          line = "Save:" + name + "," + rt::CStr(static_cast<double>(App.rc));
-          if (rt::FileExists(there)) line += ",Size=" + rt::CStr(static_cast<double>(rt::FileLen(there)));
-          if (App.DebugLevel > 1) LogLine(line);
-          if (App.rc != 0) {
-            DoOK.Tag = "-2";
+      // Each file is written aside, beside its name under a name of this
+      // process, and moved over its name once complete; dropped after a
+      // failed page, and when the commit ends before the file is complete
+      // (the error tail unwinds through it), so no part is left behind and
+      // the name keeps the file it had.
+      struct Sheet {
+        std::string name, host;
+        bool last = false;
+        SheetSave save;
+      };
+      std::deque<Sheet> sheets;  // taken, in sheet order; `reported` of them reported
+      size_t reported = 0;
+      const int32_t workers = CommitWorkers();
+      SaveQueue queue(workers);
+      // The results of the sheets taken, in sheet order: the log lines, the
+      // box of a failed save and the move of a complete file over its name,
+      // as each sheet's save ends. `all` waits for every one; else only
+      // those already written are reported.
+      auto report = [&](bool all) {
+        for (; reported < sheets.size(); ++reported) {
+          Sheet& sh = sheets[reported];
+          if (!all && !queue.Done(&sh.save)) return;
+          queue.Wait(&sh.save);
+          FileSave& f = *sh.save.file;
+          std::string line;
+          if (!sh.save.skipped) {
+            App.rc = sh.save.rc;
+            if (App.rc == 0 && sh.last) {
+              // A full disk shows at the flush.
+              if (f.file.Commit() != 0) App.rc = imaging::kPixoWriteFailed;
+              else App.TotalBytes = rt::AddLong(App.TotalBytes, rt::FileLen(sh.host));
+            }
+            // The size of the file that is there now: the one being written
+            // while pages are still to come, else the one under the name.
+            line = "Save:" + sh.name + "," + rt::CStr(static_cast<double>(App.rc));
+            if (App.rc == 0 && !sh.last) {
+              if (sh.save.asideSize >= 0) line += ",Size=" + rt::CStr(static_cast<double>(sh.save.asideSize));
+            } else if (rt::FileExists(sh.host)) {
+              line += ",Size=" + rt::CStr(static_cast<double>(rt::FileLen(sh.host)));
+            }
+            if (App.DebugLevel > 1) LogLine(line);
+            if (App.rc != 0) {
+              DoOK.Tag = "-2";
+              LogLine("Error " + line);
+              uiscript::MessageBox("Error " + line, uiscript::kOkOnly, App.ProductName);
+              f.failed = true;
+              f.rc = static_cast<int16_t>(App.rc);
+              f.file.Discard();  // the file of that name stays as it was
+            }
+          } else {
+            // A later page of a file that failed is not written: the log says
+            // so for this sheet too, with the result that failed the file.
+            line = "Save:" + sh.name + "," + rt::CStr(static_cast<double>(sh.save.rc));
+            if (rt::FileExists(sh.host)) line += ",Size=" + rt::CStr(static_cast<double>(rt::FileLen(sh.host)));
             LogLine("Error " + line);
-            uiscript::MessageBox("Error " + line, uiscript::kOkOnly, App.ProductName);
-            pending.Drop(static_cast<int16_t>(App.rc));  // the file of that name stays as it was
           }
-        } else {
-          // A later page of a file that failed is not written: the log says
-          // so for this sheet too, with the result that failed the file.
-          line = "Save:" + name + "," + rt::CStr(static_cast<double>(pending.rc));
-          if (rt::FileExists(host)) line += ",Size=" + rt::CStr(static_cast<double>(rt::FileLen(host)));
-          LogLine("Error " + line);
         }
-        App.LastSavedType = static_cast<int16_t>(t);
-        App.PageNumber = rt::AddInt(App.PageNumber, 1);
-      }
+      };
+      std::shared_ptr<FileSave> file;  // the file being taken
+      std::string name;
+      rt::MarkStep("commit.begin");
+      for (int16_t k = 0; k <= App.MaxSheet; ++k) {
+        // What the saves taken so far have done is reported before anything
+        // of this sheet can end the commit, and as it comes.
+        report(false);
+        try {
+          p.step = k * 10 + 2;
+          if (rt::CLng(PixGet(Thumb(k), Pixo::BitmapHandle)) == 0) {
+            report(true);
+            p.ErrorExit(-20, "Bitmap Error!");
+          }
+          const int32_t t = rt::CLng(rt::Val(Thumb(k).Tag.Get()));
+          if (t < 1) {
+            report(true);
+            p.ErrorExit(-21, "Internal Error!");
+          }
+          const DocTypeRow& row = DocRow(t);
+          const bool multiPage = SaveFormatFor(row[Doc::Format], row[Doc::Options], false).multiPage != 0;
+          const int16_t page = t == App.LastSavedType ? App.PageNumber : int16_t{1};
+          // Every sheet starts a file, except the later pages of a multi-page one.
+          const bool newFile = page == 1 || !multiPage;
+          if (newFile) {
+            std::string wanted = OutputName(row);
+            if (page > 1) wanted = SeparatePageName(wanted, page);
+            name = names.Claim(wanted);
+            if (name != wanted) LogLine("Save:" + wanted + " written by this commit, saved as " + name);
+          }
+          MakeOutputFolder(name);
 
-      const std::string& report = App.Messages[20];
-      if (!report.empty() && report != "Message 20") {
-        std::string m = ClosingText(report);
+          Status.Text = "Saving " + name;
+          Status.Refresh();
+          p.step = k * 10 + 4;
+          SelectSaveFormat(t, k);
+
+          p.step = k * 10 + 5;
+          App.SaveBits = L2Prepare(k, App.SaveBits);
+          App.SaveBits = L2FitFormat(App.SaveFormat, App.SaveBits);
+          SetSaveOptions(t);
+
+          p.step = k * 10 + 6;
+          if (t != App.LastSavedType) App.PageNumber = 1;
+          PixPut(L2, Pixo::SaveOption266, App.PageNumber);
+          // The new file is written aside; the file of the name stays until
+          // the complete one replaces it. When its temporary cannot be made
+          // (a read-only or full folder) the sheet's save fails as the
+          // imaging control's would.
+          if (newFile) {
+            file = std::make_shared<FileSave>();
+            file->file.Create(win32::HostPath(name));
+          }
+
+          p.step = k * 10 + 7;
+          Sheet& sh = sheets.emplace_back();
+          sh.name = name;
+          sh.host = win32::HostPath(name);
+          // The file is complete when the next sheet starts another one.
+          sh.last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
+          sh.save.file = file;
+          if (!file->file.aside().empty()) {
+            sh.save.write = dynamic_cast<imaging::PixoControl&>(*L2.Object())
+                                .TakeSave(file->file.aside(), App.SaveFormat, App.SaveBits, App.SaveQuality, 1);
+          }
+          queue.Add(&sh.save);
+          // One worker: each sheet is reported before the next is prepared.
+          if (workers == 1) report(true);
+          App.LastSavedType = static_cast<int16_t>(t);
+          App.PageNumber = rt::AddInt(App.PageNumber, 1);
+        } catch (...) {
+          report(true);
+          throw;
+        }
+      }
+      report(true);
+      rt::MarkStep("commit.end");
+
+      const std::string& closing = App.Messages[20];
+      if (!closing.empty() && closing != "Message 20") {
+        std::string m = ClosingText(closing);
         if (App.DebugLevel > 2) LogLine(m);
         uiscript::MessageBox(ExpandCR(std::move(m)), uiscript::kOkOnly, App.ProductName);
       }

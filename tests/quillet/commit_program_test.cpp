@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -375,6 +376,62 @@ TEST_F(CommitRun, EveryRowOfTheFormatTableSaves) {
   EXPECT_NE(cmyk.find("Photometric Interpretation: separated"), std::string::npos) << cmyk;
 }
 
+TEST_F(CommitRun, WorkersWriteTheBytesAndLinesOfOneWorker) {
+  // Every row of the format table, two sheets each (two pages of one TIF,
+  // two files of the others), in two profiles of at most nine types.
+  const std::pair<const char*, const char*> rows[] = {
+      {"TIF", ""},         {"TIF", "ENC-LZW"},  {"TIF", "ENC-LZW CMYK"}, {"TIF", "ENC-PB"},
+      {"TIF", "ENC-CMP"},  {"TIF", "ENC-JBIG"}, {"TIF", "ENC-CIT"},      {"TIF", "ENC-G3"},
+      {"TIF", "ENC-G32"},  {"TIF", "ENC-G4"},   {"JPG", "QUAL-50"},      {"JPG", "ENC-TYP1"},
+      {"JPG", "ENC-TYP2"}, {"BMP", ""},         {"BMP", "ENC-RLE"},      {"PNG", ""},
+  };
+  NoisyBmp("a.bmp", 300, 200, 3);
+  NoisyBmp("b.bmp", 120, 90, 4);
+  Script("click DoOK\n");
+  for (size_t first = 0; first < std::size(rows); first += 9) {
+    std::string ini = "[General]\r\nDebugLevel=3\r\nDebugging=yes\r\n[Text]\r\nMessage_20=Saved {SIZE}\r\n";
+    for (size_t r = first; r < std::min(first + 9, std::size(rows)); ++r) {
+      ini += "[DEMO_" + std::to_string(r - first + 1) + "]\r\nPages=2\r\nType=T" + std::to_string(r) +
+             "\r\nFormat=" + rows[r].first + "\r\nOptions=" + rows[r].second +
+             "\r\nCheck=00000000000\r\nFile_1={APP.PATH}/a.bmp\r\nFile_2={APP.PATH}/b.bmp\r\n";
+    }
+    Ini(ini);
+    struct Commit {
+      int code;
+      std::map<std::string, std::string> files;
+      Lines saves, boxes;
+    };
+    auto commit = [&](const char* workers) {
+      Env("ORN_WORKERS", workers);
+      fs::remove_all(Out());
+      fs::create_directories(Out());
+      fs::remove(Bin() / "Quillet.log");
+      fs::remove(Root() / "transcript.txt");
+      Commit c;
+      c.code = Run();
+      for (const std::string& name : Saved()) c.files[name] = Bytes(name);
+      for (const std::string& l : Log()) {
+        if (l.find(" Save:") != std::string::npos) c.saves.push_back(l);
+      }
+      c.boxes = Boxes();
+      return c;
+    };
+    const Commit one = commit("1");
+    const Commit many = commit("4");
+    SCOPED_TRACE(first);
+    EXPECT_EQ(one.code, 1) << Diagnostics();
+    EXPECT_EQ(many.code, one.code);
+    EXPECT_EQ(one.saves.size(), 2 * (std::min(first + 9, std::size(rows)) - first));
+    EXPECT_EQ(many.saves, one.saves);
+    EXPECT_EQ(many.boxes, one.boxes);
+    ASSERT_EQ(many.files.size(), one.files.size());
+    for (const auto& [name, bytes] : one.files) {
+      EXPECT_FALSE(bytes.empty()) << name;
+      EXPECT_TRUE(many.files.count(name) && many.files.at(name) == bytes) << name;
+    }
+  }
+}
+
 // Two runs: the first saves the files, the second saves other sheets under
 // the same names and fails.
 class FailedSaveRun : public CommitRun {
@@ -447,6 +504,8 @@ TEST_F(FailedSaveRun, ProcessKilledAtAnyPointOfTheSaveLeavesOldOrWholeNewFiles) 
       {"create:2", true, false},  {"write:3", true, false},   {"sync:2", true, false},
       {"rename:2", true, false},  {"syncdir:2", true, true},
   };
+  // The points count the durable steps in the order one worker takes them.
+  Env("ORN_WORKERS", "1");
   for (const auto& p : points) {
     SCOPED_TRACE(p.point);
     Env("ORN_DURABLE_KILL", p.point);
@@ -469,6 +528,26 @@ TEST_F(FailedSaveRun, ProcessKilledAtAnyPointOfTheSaveLeavesOldOrWholeNewFiles) 
     ASSERT_EQ(Run(), 1) << Diagnostics();
     EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));
     // Back to the first run's files for the next point.
+    std::ofstream(Out() / "ID_12345.TIF", std::ios::binary) << tif;
+    std::ofstream(Out() / "FORM_12345.JPG", std::ios::binary) << jpg;
+  }
+  // Workers write the two files at once, so which of them a kill finds
+  // replaced depends on their pace; each name still holds its old file or
+  // the whole new one.
+  Env("ORN_WORKERS", "4");
+  for (const auto& p : points) {
+    SCOPED_TRACE(std::string("workers, ") + p.point);
+    Env("ORN_DURABLE_KILL", p.point);
+    EXPECT_EQ(Run(), 128 + SIGKILL) << Diagnostics();
+    if (Bytes("ID_12345.TIF") != tif) {
+      EXPECT_EQ(Info("ID_12345.TIF").pageCount, 2);
+      EXPECT_EQ(Info("ID_12345.TIF").width, 50);
+      EXPECT_EQ(Info("ID_12345.TIF", 2).width, 40);
+    }
+    if (Bytes("FORM_12345.JPG") != jpg) EXPECT_EQ(Info("FORM_12345.JPG").width, 36);
+    Env("ORN_DURABLE_KILL", "");
+    ASSERT_EQ(Run(), 1) << Diagnostics();
+    EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));
     std::ofstream(Out() / "ID_12345.TIF", std::ios::binary) << tif;
     std::ofstream(Out() / "FORM_12345.JPG", std::ios::binary) << jpg;
   }

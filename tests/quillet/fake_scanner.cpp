@@ -13,6 +13,11 @@
 //   hold FILE                         the scan's first read waits while FILE
 //                                     exists (a minute at most): a scan that
 //                                     lasts until the test lets it end
+//   list-after FILE                   the device list waits until FILE
+//                                     exists and is empty when it does not
+//                                     come within 20 seconds: a program
+//                                     that lists before it writes FILE
+//                                     finds no device
 // A mode whose name holds "Color" scans red (200, 40, 40); one that holds
 // "Binary" or "Lineart" black and white (1 bit, white); any other grey 8
 // bits of level 128. The frame is in millimetres, 80 x 50 from the corner
@@ -24,12 +29,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -44,6 +51,7 @@ struct Config {
   std::vector<Device> devices;
   std::vector<std::string> modes = {"Gray", "Color"};
   std::string hold;
+  std::string listAfter;
 };
 
 Config gConfig;
@@ -86,6 +94,8 @@ void ReadConfig() {
       for (std::string mode; std::getline(list, mode, ';');) gConfig.modes.push_back(mode);
     } else if (key == "hold") {
       std::getline(words >> std::ws, gConfig.hold);
+    } else if (key == "list-after") {
+      std::getline(words >> std::ws, gConfig.listAfter);
     }
   }
 }
@@ -173,7 +183,13 @@ void sane_ornfake_exit() {
 
 SANE_Status sane_ornfake_get_devices(const SANE_Device*** list, SANE_Bool localOnly) {
   gListed.clear();
+  bool gateOpen = gConfig.listAfter.empty();
+  for (int waited = 0; !gateOpen && waited < 2000; ++waited) {
+    gateOpen = std::ifstream(gConfig.listAfter).good();
+    if (!gateOpen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   for (const Device& d : gConfig.devices) {
+    if (!gateOpen) break;
     if (d.where == "hidden" || (d.where == "remote" && localOnly)) continue;
     gListed.push_back(SANE_Device{d.name.c_str(), "ORN", "fake scanner", "flatbed scanner"});
   }

@@ -283,6 +283,24 @@ TEST_F(ScanRun, NetworkAndUnlistedDevicesAreOffered) {
   EXPECT_EQ(d["Quillet1.Thsav(0).Image"], "157x98x8 grey");
 }
 
+TEST_F(ScanRun, StartUpDoesNotWaitForTheDeviceList) {
+  // The device list comes only once the script's first step has run.
+  FakeScanner("device desk local\nlist-after " + (Root() / "first.txt").string() + "\n");
+  Script("dump first.txt\nclick DoSelect\n");
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+  EXPECT_EQ(Dump("first.txt")["Quillet1.DoAqu.Visible"], "True");
+  EXPECT_EQ(Dialogs(), Lines{"dialog | Select Source | ornfake:desk | ornfake:desk"});
+}
+
+TEST_F(ScanRun, BackendWithoutDevicesOffersScanningAndTheScanFindsNoSource) {
+  FakeScanner("");
+  Script("dump start.txt\nclick Page(0)\ndump scanned.txt\n");
+  EXPECT_EQ(RunDemo(), kClosed) << Stderr();
+  EXPECT_EQ(Dump("start.txt")["Quillet1.DoAqu.Visible"], "True");
+  EXPECT_EQ(MessageBoxes(), Lines{"msgbox | Quillet | 0 | TWAIN Error:-9 | ok (default)"});
+  EXPECT_EQ(Dump("scanned.txt")["Quillet1.Thsav(0).Image"], "none");
+}
+
 TEST_F(ScanRun, ModesAreChosenByKindFromTheDevicesOwnNames) {
   // A grey scan, then the same sheet in colour.
   struct Case {

@@ -1,0 +1,113 @@
+#include "scanclient/process/commit_saves.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/imaging/pixo_members.h"
+#include "platform/settings/settings.h"
+
+namespace quillet {
+
+int32_t CommitWorkers() {
+  if (const char* v = std::getenv("ORN_WORKERS"); v && *v) {
+    char* end = nullptr;
+    const long n = std::strtol(v, &end, 10);
+    if (*end != 0 || n < 1 || n > 1024) settings::BadSetting("ORN_WORKERS", "a number of workers from 1", v);
+    return static_cast<int32_t>(n);
+  }
+  return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+SaveQueue::SaveQueue(int32_t workers) : most_(static_cast<size_t>(std::max(1, workers))) {
+  for (size_t i = 0; i < most_; ++i) threads_.emplace_back([this] { Work(); });
+}
+
+SaveQueue::~SaveQueue() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    closing_ = true;
+    for (SheetSave* s : queued_) {
+      s->write = nullptr;
+      s->done = true;
+    }
+    queued_.clear();
+  }
+  changed_.notify_all();
+  for (std::thread& t : threads_) t.join();
+}
+
+void SaveQueue::Add(SheetSave* save) {
+  std::unique_lock<std::mutex> lock(mu_);
+  changed_.wait(lock, [this] { return held_ < most_; });
+  ++held_;
+  queued_.push_back(save);
+  changed_.notify_all();
+}
+
+void SaveQueue::Wait(const SheetSave* save) {
+  std::unique_lock<std::mutex> lock(mu_);
+  changed_.wait(lock, [save] { return save->done; });
+}
+
+bool SaveQueue::Done(const SheetSave* save) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return save->done;
+}
+
+// The first save whose file no worker writes now: the saves of one file
+// are queued in page order, so that is the file's next page.
+SheetSave* SaveQueue::Next() {
+  for (auto it = queued_.begin(); it != queued_.end(); ++it) {
+    const FileSave* f = (*it)->file.get();
+    bool earlier = false;  // an earlier page of the file still queued
+    for (auto before = queued_.begin(); before != it && !earlier; ++before) earlier = (*before)->file.get() == f;
+    if (earlier || std::find(busy_.begin(), busy_.end(), f) != busy_.end()) continue;
+    SheetSave* s = *it;
+    queued_.erase(it);
+    busy_.push_back(f);
+    return s;
+  }
+  return nullptr;
+}
+
+void SaveQueue::Work() {
+  std::unique_lock<std::mutex> lock(mu_);
+  for (;;) {
+    SheetSave* s = nullptr;
+    changed_.wait(lock, [&] { return closing_ || (s = Next()) != nullptr; });
+    if (!s) return;
+    lock.unlock();
+    Write(*s);
+    lock.lock();
+    busy_.erase(std::find(busy_.begin(), busy_.end(), s->file.get()));
+    s->write = nullptr;  // the sheet's copy goes now
+    s->done = true;
+    --held_;
+    changed_.notify_all();
+  }
+}
+
+void SaveQueue::Write(SheetSave& s) {
+  FileSave& f = *s.file;
+  if (f.failed) {
+    s.skipped = true;
+    s.rc = f.rc;
+    return;
+  }
+  // A temporary that cannot be made, a page the seam fails, or a page that
+  // does not reach the file fail the save like a failed write.
+  s.rc = !s.write || f.file.aside().empty() ? int16_t{imaging::kPixoWriteFailed} : s.write();
+  if (s.rc == 0 && f.file.Wrote() != 0) s.rc = imaging::kPixoWriteFailed;
+  if (s.rc == 0) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(f.file.aside(), ec);
+    if (!ec) s.asideSize = static_cast<int64_t>(size);
+  } else {
+    f.failed = true;
+    f.rc = s.rc;
+  }
+}
+
+}  // namespace quillet

@@ -1,0 +1,82 @@
+#pragma once
+// The commit's sheets are encoded on worker threads while the window goes
+// on preparing the next sheet; what a save means for the files, the log and
+// the boxes stays with the commit (commit.cpp), which takes the results in
+// sheet order.
+//
+// A sheet's save is taken on the window's thread (the image copied, the
+// save counted) and written by a worker into its file's temporary. The
+// pages of one file are written one after the other, in page order; a page
+// after a failed one of its file is not written. At most as many saves as
+// there are workers wait or run at once, so at most that many copies of a
+// prepared sheet are held beside the window's own.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/runtime/durable_file.h"
+
+namespace quillet {
+
+// The workers a commit uses: ORN_WORKERS (a number from 1), else one per
+// processor.
+int32_t CommitWorkers();
+
+// One output file of the commit, written aside until it is complete.
+struct FileSave {
+  rt::DurableFile file;
+  bool failed = false;  // a page failed; written by the worker of its pages
+  int16_t rc = 0;       // the save result that failed the file
+};
+
+// One sheet's save.
+struct SheetSave {
+  std::shared_ptr<FileSave> file;
+  std::function<int16_t()> write;  // empty when the temporary could not be made
+  // The results, valid once done.
+  int16_t rc = 0;
+  bool skipped = false;      // a page before it failed: not written, rc is that page's
+  int64_t asideSize = -1;    // the temporary's size after the page, -1 when unknown
+  bool done = false;
+};
+
+class SaveQueue {
+ public:
+  explicit SaveQueue(int32_t workers);
+  // Waits for the saves under way; saves not begun are not written.
+  ~SaveQueue();
+  SaveQueue(const SaveQueue&) = delete;
+  SaveQueue& operator=(const SaveQueue&) = delete;
+
+  // Queues `save` (kept alive by the caller until done) after the saves
+  // before it of its file; waits while the workers have as many saves as
+  // they take.
+  void Add(SheetSave* save);
+  // Waits until `save` is done.
+  void Wait(const SheetSave* save);
+  // True when `save` is done.
+  bool Done(const SheetSave* save);
+
+ private:
+  void Work();
+  SheetSave* Next();  // under the lock
+  static void Write(SheetSave& save);
+
+  std::mutex mu_;
+  std::condition_variable changed_;
+  std::deque<SheetSave*> queued_;  // in sheet order
+  std::vector<const FileSave*> busy_;  // files a worker writes now
+  size_t held_ = 0;                // saves queued or being written
+  size_t most_;
+  bool closing_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace quillet
