@@ -471,5 +471,74 @@ TEST_F(PrintingTest, PrintDialogFollowsTheScriptOrItsDefault) {
   EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(PDERR_NODEFAULTPRN));
 }
 
+TEST_F(PrintingTest, CopiesOfADeviceModeAreWrittenOncePerCopyAndTheDialogHandsThemOver) {
+  struct Case {
+    short copies;
+    bool collate;
+    std::string pages;  // the document's page on each page of the PDF
+    std::string line;
+  };
+  std::vector<Case> cases = {
+      {1, false, "12", " | 2"}, {2, false, "1122", " | 2 | 2 copies"}, {3, true, "121212", " | 2 | 3 copies collated"}};
+  for (const auto& c : cases) {
+    DEVMODEW mode;
+    mode.dmFields = DM_COPIES | DM_COLLATE;
+    mode.dmCopies = c.copies;
+    mode.dmCollate = c.collate ? DMCOLLATE_TRUE : DMCOLLATE_FALSE;
+    HDC dc = CreateDCW(nullptr, L"Office A4", nullptr, &mode);
+    ASSERT_NE(dc, nullptr);
+    DOCINFOW di;
+    ASSERT_GT(StartDocW(dc, &di), 0);
+    for (int page = 1; page <= 2; ++page) {
+      ASSERT_GT(StartPage(dc), 0);
+      std::wstring text = L"Seite" + std::to_wstring(page);
+      EXPECT_TRUE(TextOutW(dc, 100, 100, text.c_str(), static_cast<int>(text.size())));
+      cairo_t* cr = PageCairoContext(dc);  // drawing of the page's own kind goes into every copy
+      cairo_rectangle(cr, 100, 300, 50, 50);
+      cairo_fill(cr);
+      ASSERT_GT(EndPage(dc), 0);
+    }
+    ASSERT_GT(EndDoc(dc), 0);
+    std::string pdf = SpoolFileForTest(dc);
+    std::string order;
+    for (size_t i = 1; i <= c.pages.size() + 1; ++i) {
+      std::string text = Shell("pdftotext -f " + std::to_string(i) + " -l " + std::to_string(i) + " '" + pdf + "' - 2>/dev/null");
+      if (text.find("Seite1") != std::string::npos) order += '1';
+      if (text.find("Seite2") != std::string::npos) order += '2';
+    }
+    EXPECT_EQ(order, c.pages) << c.copies;
+    EXPECT_TRUE(std::regex_search(Shell("pdfinfo '" + pdf + "'"), std::regex("Pages: +" + std::to_string(c.pages.size()) + "\n")));
+    EXPECT_EQ(LastLine(), "spool | Office A4 | " + fs::path(pdf).filename().string() + c.line);
+    DeleteDC(dc);
+  }
+  DEVMODEW none;
+  none.dmFields = DM_COPIES;
+  none.dmCopies = 0;
+  EXPECT_EQ(CreateDCW(nullptr, L"Office A4", nullptr, &none), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+  // The dialog puts the operator's copies into the context it makes, or
+  // without PD_USEDEVMODECOPIESANDCOLLATE into nCopies and PD_COLLATE.
+  SetScriptForTest({{1, "printer", {"Office A4", "copies=2", "collate"}}, {2, "printer", {"Office A4", "copies=4"}}});
+  MSG m;
+  GetMessageW(&m, nullptr, 0, 0);
+  PRINTDLGW pd;
+  pd.Flags = PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE;
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(pd.nCopies, 1);
+  DOCINFOW di;
+  ASSERT_GT(StartDocW(pd.hDC, &di), 0);
+  ASSERT_GT(StartPage(pd.hDC), 0);
+  ASSERT_GT(EndPage(pd.hDC), 0);
+  ASSERT_GT(EndDoc(pd.hDC), 0);
+  EXPECT_NE(LastLine().find(" | 1 | 2 copies collated"), std::string::npos) << LastLine();
+  DeleteDC(pd.hDC);
+  pd.Flags = PD_RETURNDC;
+  ASSERT_TRUE(PrintDlgW(&pd));
+  EXPECT_EQ(pd.nCopies, 4);
+  EXPECT_FALSE(pd.Flags & PD_COLLATE);
+  DeleteDC(pd.hDC);
+}
+
 }  // namespace
 }  // namespace win

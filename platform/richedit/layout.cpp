@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kKept = 16;              // blocks kept between calls
 constexpr int32_t kPieceSearch = 1024;  // how far back a piece looks for a blank
+constexpr int32_t kIndentIntoMargin = 1440;  // twips
+constexpr int32_t kLeastLine = 720;
 
 // Unhinted metrics at a twip a unit, one context for each paragraph
 // direction.
@@ -400,7 +402,11 @@ std::unique_ptr<Layout::Para> Layout::SetParagraph(int32_t start, int32_t end, i
   // (negative: hanging) sets the first line against the others.
   int32_t first = continues ? 0 : pf.first;
   p->x = pf.left + std::min(first, 0);
-  int32_t w = std::max<int32_t>(width - p->x - pf.right, 1);
+  // Indents that would put the text off the page are held to it: an inch
+  // into the left margin at most, half an inch of line at least.
+  p->x = std::clamp(p->x, -kIndentIntoMargin, std::max(width - kLeastLine, -kIndentIntoMargin));
+  int32_t w = std::max<int32_t>(width - p->x - std::max(pf.right, -kIndentIntoMargin), std::min(kLeastLine, width - p->x));
+  w = std::max(w, 1);
   p->boxWidth = w;
 
   PangoLayout* layout = pango_layout_new(Context(pf.rtl));

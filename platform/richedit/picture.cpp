@@ -22,7 +22,17 @@ uint32_t BigEndian32(const std::string& d, size_t at) {
          static_cast<uint32_t>(static_cast<uint8_t>(d[at + 2])) << 8 | static_cast<uint8_t>(d[at + 3]);
 }
 
-constexpr size_t kKeptPictures = 8;  // decoded pictures a layout keeps
+constexpr size_t kKeptPictures = 8;               // pictures a layout keeps ready
+constexpr size_t kKeptBytes = size_t{64} << 20;  // of decoded pixels at most
+
+// A surface that only carries a JPEG file for a PDF (its pixels are never
+// made) costs nothing to keep.
+bool CarriesJpeg(cairo_surface_t* surface) {
+  const unsigned char* data = nullptr;
+  unsigned long length = 0;
+  cairo_surface_get_mime_data(surface, CAIRO_MIME_TYPE_JPEG, &data, &length);
+  return data != nullptr;
+}
 
 // Gives a surface the JPEG file it shows, which a PDF embeds as it is.
 void AttachJpeg(cairo_surface_t* surface, const std::string& data) {
@@ -192,7 +202,18 @@ cairo_surface_t* PictureCache::Surface(const Picture& p, bool vector) {
     }
   }
   kept_.push_front({&p, vector, image});
-  if (kept_.size() > kKeptPictures) {
+  // The last few, and of them no more pixels than a budget (the one just
+  // made always stays).
+  auto bytes = [](const Kept& k) {
+    bool decoded = k.surface && !CarriesJpeg(k.surface);
+    return decoded ? static_cast<size_t>(cairo_image_surface_get_stride(k.surface)) *
+                         static_cast<size_t>(cairo_image_surface_get_height(k.surface))
+                   : size_t{0};
+  };
+  size_t total = 0;
+  for (const Kept& k : kept_) total += bytes(k);
+  while (kept_.size() > 1 && (kept_.size() > kKeptPictures || total > kKeptBytes)) {
+    total -= bytes(kept_.back());
     if (kept_.back().surface) cairo_surface_destroy(kept_.back().surface);
     kept_.pop_back();
   }

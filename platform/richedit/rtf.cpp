@@ -133,6 +133,7 @@ struct State {
   bool hidden = false;          // \v: the text is not shown
   bool nestProps = false;       // in \nesttableprops: row words describe the inner table
   Shade paraShade;
+  Shade charShade;
 };
 
 const std::set<std::string_view>& SkippedDestinations() {
@@ -622,6 +623,8 @@ class Reader {
     r.EditBorder(s, [&](rich::BorderLine& l) { l.style = style; });
   }
 
+  void SetCharShade(State& s) { s.cf.back = ShadeColor(s.charShade); }
+
   void SetParaShade(State& s) {
     uint32_t c = ShadeColor(s.paraShade);
     EditPara([&](ParaFormat& p) { p.shading = c; });
@@ -749,7 +752,9 @@ class Reader {
         {"ulnone", [](R&, State& s, Arg) { Effect(s, rich::kUnderline, false); }},
         {"cf", [](R& r, State& s, Arg a) { s.cf.color = r.Color(a.value); }},
         {"highlight", [](R& r, State& s, Arg a) { s.cf.back = r.Color(a.value); }},
-        {"chcbpat", [](R& r, State& s, Arg a) { s.cf.back = r.Color(a.value); }},
+        {"chcbpat", [](R& r, State& s, Arg a) { s.charShade.fill = static_cast<int>(a.value); r.SetCharShade(s); }},
+        {"chcfpat", [](R& r, State& s, Arg a) { s.charShade.pattern = static_cast<int>(a.value); r.SetCharShade(s); }},
+        {"chshdng", [](R& r, State& s, Arg a) { s.charShade.percent = a.value; r.SetCharShade(s); }},
         // \expnd counts quarter points, \expndtw twips
         {"expnd", [](R&, State& s, Arg a) { s.cf.spacing = static_cast<int16_t>(std::clamp<long>(a.value * 5, -2000, 2000)); }},
         {"expndtw", [](R&, State& s, Arg a) { s.cf.spacing = static_cast<int16_t>(std::clamp<long>(a.value, -2000, 2000)); }},
@@ -770,6 +775,7 @@ class Reader {
         {"plain", [](R& r, State& s, Arg) {
            s.cf = CharFormat{};
            s.hidden = false;
+           s.charShade = Shade{};
            r.SetFace(s, r.defaultFont_);
            s.font = -1;
          }},

@@ -16,7 +16,8 @@
 // name) gives the Unicode characters its code points draw (symbol_fonts.h).
 // Character formats: font (\fN from the font table), \fs, \b, \i, \ul and
 // its kinds (\uldb, \uld, \ulwave, \ulw, \ulth ...), \strike, \caps,
-// \scaps, \cf, \highlight and \chcbpat (colour table), \expnd, \expndtw,
+// \scaps, \cf and \highlight (colour table), character shading (\chcbpat,
+// \chcfpat, \chshdng), \expnd, \expndtw,
 // \super, \sub, \up, \dn, \nosupersub, \plain. Paragraph formats: \ql \qc
 // \qr \qj, \li \ri \fi, \sb \sa, \sl \slmult, \tx with \tqc \tqr \tqdec and
 // the leaders \tldot \tlhyph \tlul \tlth \tleq, \ltrpar \rtlpar, shading

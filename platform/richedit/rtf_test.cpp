@@ -133,9 +133,9 @@ TEST(Rtf, FormWordsSetTheirFormats) {
   const std::string head = "{\\rtf1{\\colortbl;\\red0\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}";
   // Characters.
   rtf::Parsed c = rtf::ReadRtf(head + "{\\highlight2 a}{\\chcbpat3 b}{\\caps c}{\\scaps d}{\\uldb e}{\\uld f}"
-                               "{\\ulwave g}{\\ulw h}{\\ulth i}{\\expnd4 j}{\\expndtw-20 k}{\\ul\\ulnone l}}");
+                               "{\\ulwave g}{\\ulw h}{\\ulth i}{\\expnd4 j}{\\expndtw-20 k}{\\ul\\ulnone l}{\\chshdng5000\\chcfpat2 m}}");
   const rich::Document& d = c.doc;
-  ASSERT_EQ(Text(d), L"abcdefghijkl");
+  ASSERT_EQ(Text(d), L"abcdefghijklm");
   EXPECT_EQ(d.CharAt(0).back, 0xFF0000u);
   EXPECT_EQ(d.CharAt(1).back, 0x0000FFu);
   EXPECT_EQ(d.CharAt(2).effects, rich::kCaps);
@@ -149,6 +149,7 @@ TEST(Rtf, FormWordsSetTheirFormats) {
   EXPECT_EQ(d.CharAt(9).spacing, 20);  // quarter points
   EXPECT_EQ(d.CharAt(10).spacing, -20);
   EXPECT_EQ(d.CharAt(11).effects, 0);
+  EXPECT_EQ(d.CharAt(12).back, 0xFF7F7Fu);  // half red over white
 
   // Paragraphs: shading (a pattern over a fill), borders, direction, leaders.
   rtf::Parsed p = rtf::ReadRtf(head + "\\pard\\cbpat2\\cfpat3\\shading5000\\box\\brdrdb\\brdrw30\\brdrcf3\\rtlpar"

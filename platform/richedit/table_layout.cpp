@@ -12,6 +12,8 @@ namespace win::rich {
 
 namespace {
 
+constexpr int32_t kRowIntoMargin = 1440;  // twips
+
 // The cell of `row` whose right edge is `right` (within a border's width),
 // else null.
 const Cell* CellEndingAt(const RowFormat* row, int32_t right) {
@@ -59,8 +61,14 @@ int32_t Layout::LayRow(Laid& laid, int32_t start, int32_t end, int depth, int32_
     c.right = left += share;
     def.cells.push_back(c);
   }
-  // A row wider than the line is narrowed to it, so that no cell falls off
-  // the page; its text wraps in the narrower cells.
+  // A row that starts far into the left margin is moved right, one wider
+  // than the line narrowed to it, so that no cell falls off the page; its
+  // text wraps in the narrower cells.
+  if (def.left < -kRowIntoMargin) {
+    int32_t shift = -kRowIntoMargin - def.left;
+    def.left += shift;
+    for (Cell& c : def.cells) c.right += shift;
+  }
   int32_t widest = def.left;
   for (const Cell& c : def.cells) widest = std::max(widest, c.right);
   if (widest > width && widest > 0) {

@@ -22,7 +22,7 @@ using lumoret_test::Shell;
 
 // Office A4: 300 dpi, printable from 50 pixels (12 points) in; the viewer's
 // margins put the text column from 90 to 529.2 points, a twip 1/20 point.
-constexpr double kColumnLeft = 90, kColumnRight = 529.2, kPageWidth = 595.2;
+constexpr double kColumnLeft = 90, kColumnRight = 529.2;
 double X(int twips) { return kColumnLeft + twips / 20.0; }
 
 struct Word {
@@ -162,16 +162,18 @@ TEST_F(LumoretDocumentTest, WhatIsWiderThanTheColumnIsNarrowedOntoThePage) {
                     "53de0000000c4944415408d763f8cfc000000301010018dd8db00000000049454e44ae426082";
   std::string pdf = Print(
       "{\\rtf1\\trowd\\cellx5000\\cellx20000\\pard\\intbl Schmal\\cell Breit bis zum Rand Ende\\cell\\row"
-      "\\pard{\\pict\\pngblip\\picwgoal21600\\pichgoal1440 " + png + "}\\par Weiter\\par}");
+      "\\pard{\\pict\\pngblip\\picwgoal21600\\pichgoal1440 " + png + "}\\par Weiter\\par"
+      "\\pard\\li30000 Tief\\par\\pard\\li-9000\\ri-9000 Ausgezogen\\par"
+      "\\trowd\\trleft-9000\\cellx-7000\\cellx1000\\pard\\intbl Links\\cell Zelle\\cell\\row}");
   ASSERT_FALSE(pdf.empty());
   std::vector<Word> words = Words(pdf);
-  for (const char* w : {"Schmal", "Breit", "Ende", "Weiter"}) {
+  for (const char* w : {"Schmal", "Breit", "Ende", "Weiter", "Tief", "Ausgezogen", "Links", "Zelle"}) {
     ASSERT_TRUE(Find(words, w)) << w;
     EXPECT_LE(Find(words, w)->xMax, kColumnRight + 1) << w;
+    EXPECT_GE(Find(words, w)->xMin, kColumnLeft - 72 - 1) << w;  // an inch into the margin at most
   }
   std::string images = Shell("pdfimages -list " + pdf);
   EXPECT_TRUE(std::regex_search(images, std::regex("\n +1 +[0-9]+ +image +1 +1 "))) << images;
-  (void)kPageWidth;
 }
 
 std::string Hex(const std::string& bytes) {
