@@ -248,7 +248,7 @@ void Glimpra1::ReadNextPageAhead(const std::string& host) {
   const ViewerState& s = State;
   auto* view = dynamic_cast<imaging::PixoControl*>(L1.Object());
   if (!view || s.ShownPage < 1 || s.ShownPage >= s.ShownPageCount) return;
-  const double pageBytes = std::max(1.0, double{s.ShownWidth} * s.ShownHeight * (s.ShownBits > 8 ? 3 : 1));
+  const double pageBytes = std::max(1.0, static_cast<double>(s.ShownWidth) * s.ShownHeight * (s.ShownBits > 8 ? 3 : 1));
   const auto fit = static_cast<int32_t>(std::clamp(kReadAheadBytes / pageBytes, 1.0, double{imaging::kMostPagesAhead}));
   view->ReadAhead(host, 24, s.ShownPage + 1, std::min<int32_t>(s.ShownPageCount - s.ShownPage, fit));
 }

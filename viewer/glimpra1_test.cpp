@@ -243,7 +243,9 @@ TEST_F(Glimpra1ReadAheadTest, APageReadAheadIsThePageReadInOrder) {
     std::vector<TurnedPage> runs[2];
     for (bool inOrder : {false, true}) {
       Start({"pages.tif"});
-      if (!inOrder) EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2, 3}));
+      if (!inOrder) {
+        EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2, 3}));
+      }
       for (int turn = 0; turn < 2; ++turn) {
         Turn(kPageDown, inOrder);
         runs[inOrder].push_back(Shown());
@@ -315,7 +317,9 @@ TEST_F(Glimpra1ReadAheadTest, APageThatFailsShowsTheSameBoxAtTheSameStep) {
       fs::remove(dir_ / "transcript.txt");
       setenv("ORN_UI_TRANSCRIPT", (dir_ / "transcript.txt").c_str(), 1);
       Start({"pages.tif"});
-      if (!inOrder) EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2}));
+      if (!inOrder) {
+        EXPECT_EQ(View().ReadAheadPages(), (std::vector<int32_t>{2}));
+      }
       if (c.replaceByText) std::ofstream("pages.tif") << "no image\n";
       const size_t before = TranscriptLines().size();
       Turn(kPageDown, inOrder);
@@ -330,7 +334,9 @@ TEST_F(Glimpra1ReadAheadTest, APageThatFailsShowsTheSameBoxAtTheSameStep) {
     EXPECT_TRUE(shown[0].image == shown[1].image);
     bool boxed = false;
     for (const std::string& line : transcripts[0]) boxed = boxed || line.find(c.box) != std::string::npos;
-    if (*c.box) EXPECT_TRUE(boxed) << ::testing::PrintToString(transcripts[0]);
+    if (*c.box) {
+      EXPECT_TRUE(boxed) << ::testing::PrintToString(transcripts[0]);
+    }
   }
 }
 
