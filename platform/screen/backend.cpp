@@ -70,6 +70,13 @@ void WatchConnection() {
   gdk_x11_display_error_trap_push(display);
   XSetIOErrorHandler(&OnConnectionLost);
   XSetIOErrorExitHandler(gdk_x11_display_get_xdisplay(display), &KeepRunning, nullptr);
+  // GDK fetches the keyboard map on its first use and aborts the process
+  // when it cannot; fetched now, a display lost before the first key press
+  // (a window closed while the program tears it down) finds it there.
+  GdkKeymapKey* keys = nullptr;
+  gint count = 0;
+  if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), GDK_KEY_a, &keys, &count))
+    g_free(keys);
 }
 #else
 void WatchConnection() {}

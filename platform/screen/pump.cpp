@@ -38,7 +38,13 @@ void AfterEvent() {
 }  // namespace
 
 bool DisplayLost() { return L().lost; }
-void NoteDisplayLost() { L().lost = true; }
+void NoteDisplayLost() {
+  L().lost = true;
+  // The loss may be noticed while the loop prepares to wait; woken, the
+  // wait ends at once and the session's end is not left for an event that
+  // will never come.
+  g_main_context_wakeup(nullptr);
+}
 void SetDisplayLostHandler(std::function<void()> handler) {
   L().handler = std::move(handler);
   L().handled = false;
