@@ -265,8 +265,8 @@ void Quillet1::DoOK_Click() {
               DoOK.Tag = "-2";
               LogLine("Error " + line);
               uiscript::MessageBox("Error " + line, uiscript::kOkOnly, App.ProductName);
-              f.failed = true;
-              f.rc = static_cast<int16_t>(App.rc);
+              // The worker has marked the file failed, so its later pages
+              // are not written.
               f.file.Discard();  // the file of that name stays as it was
             }
           } else {
@@ -329,6 +329,7 @@ void Quillet1::DoOK_Click() {
           if (newFile) {
             file = std::make_shared<FileSave>();
             file->file.Create(win32::HostPath(name));
+            file->aside = file->file.aside();
           }
 
           p.step = k * 10 + 7;
@@ -338,9 +339,9 @@ void Quillet1::DoOK_Click() {
           // The file is complete when the next sheet starts another one.
           sh.last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
           sh.save.file = file;
-          if (!file->file.aside().empty()) {
+          if (!file->aside.empty()) {
             sh.save.write = dynamic_cast<imaging::PixoControl&>(*L2.Object())
-                                .TakeSave(file->file.aside(), App.SaveFormat, App.SaveBits, App.SaveQuality, 1);
+                                .TakeSave(file->aside, App.SaveFormat, App.SaveBits, App.SaveQuality, 1);
           }
           queue.Add(&sh.save);
           // One worker: each sheet is reported before the next is prepared.

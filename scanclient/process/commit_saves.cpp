@@ -98,11 +98,11 @@ void SaveQueue::Write(SheetSave& s) {
   }
   // A temporary that cannot be made, a page the seam fails, or a page that
   // does not reach the file fail the save like a failed write.
-  s.rc = !s.write || f.file.aside().empty() ? int16_t{imaging::kPixoWriteFailed} : s.write();
+  s.rc = !s.write || f.aside.empty() ? int16_t{imaging::kPixoWriteFailed} : s.write();
   if (s.rc == 0 && f.file.Wrote() != 0) s.rc = imaging::kPixoWriteFailed;
   if (s.rc == 0) {
     std::error_code ec;
-    const auto size = std::filesystem::file_size(f.file.aside(), ec);
+    const auto size = std::filesystem::file_size(f.aside, ec);
     if (!ec) s.asideSize = static_cast<int64_t>(size);
   } else {
     f.failed = true;

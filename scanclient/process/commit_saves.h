@@ -30,8 +30,11 @@ namespace quillet {
 int32_t CommitWorkers();
 
 // One output file of the commit, written aside until it is complete.
+// Its DurableFile is used by the worker of its pages while they are written
+// and by the window's thread once they are done.
 struct FileSave {
   rt::DurableFile file;
+  std::string aside;    // the temporary's path, "" when it could not be made
   bool failed = false;  // a page failed; written by the worker of its pages
   int16_t rc = 0;       // the save result that failed the file
 };
