@@ -339,9 +339,12 @@ void Quillet1::DoOK_Click() {
           // The file is complete when the next sheet starts another one.
           sh.last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
           sh.save.file = file;
+          sh.save.page = file->pages++;
           if (!file->aside.empty()) {
-            sh.save.write = dynamic_cast<imaging::PixoControl&>(*L2.Object())
-                                .TakeSave(file->aside, App.SaveFormat, App.SaveBits, App.SaveQuality, 1);
+            imaging::PixoControl::TakenSave taken = dynamic_cast<imaging::PixoControl&>(*L2.Object())
+                .TakeSave(file->aside, App.SaveFormat, App.SaveBits, App.SaveQuality, 1);
+            sh.save.encode = std::move(taken.encode);
+            sh.save.write = std::move(taken.write);
           }
           queue.Add(&sh.save);
           // One worker: each sheet is reported before the next is prepared.

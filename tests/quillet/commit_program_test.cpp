@@ -544,7 +544,9 @@ TEST_F(FailedSaveRun, ProcessKilledAtAnyPointOfTheSaveLeavesOldOrWholeNewFiles) 
       EXPECT_EQ(Info("ID_12345.TIF").width, 50);
       EXPECT_EQ(Info("ID_12345.TIF", 2).width, 40);
     }
-    if (Bytes("FORM_12345.JPG") != jpg) EXPECT_EQ(Info("FORM_12345.JPG").width, 36);
+    if (Bytes("FORM_12345.JPG") != jpg) {
+      EXPECT_EQ(Info("FORM_12345.JPG").width, 36);
+    }
     Env("ORN_DURABLE_KILL", "");
     ASSERT_EQ(Run(), 1) << Diagnostics();
     EXPECT_EQ(Saved(), (Lines{"FORM_12345.JPG", "ID_12345.TIF"}));
