@@ -303,14 +303,14 @@ int32_t PixoControl::ReadAheadsTaken() const { return s_->readAheadsTaken; }
 const Image* PixoControl::CurrentImage() const { return s_->image(); }
 
 PixoControl::TakenSave PixoControl::TakeSave(const std::string& path, int16_t format, int16_t bits,
-                                             int16_t quality, int16_t pageFlag) const {
+                                             int16_t quality, int16_t pageFlag, bool apart) const {
   const Image* img = s_->image();
   if (!img) return {nullptr, [] { return int16_t{kPixoNoImage}; }};
   // A page number above 1 appends to the file its page 1 started.
   const bool append = pageFlag != 0 && s_->Number(Pixo::SaveOption266) > 1;
   const bool fail = imaging::TakeSave();
   auto image = std::make_shared<std::unique_ptr<const Image>>(std::make_unique<const Image>(*img));
-  if (!IsTiffFormat(format)) {
+  if (!apart || !IsTiffFormat(format)) {
     return {nullptr, [path, image, format, bits, quality, append, fail] {
               return WriteWithFault(fail, path,
                                     [&] { return WriteImageFile(path, **image, format, bits, quality, append); });

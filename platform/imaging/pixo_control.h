@@ -87,7 +87,8 @@ class PixoControl : public com::Control, public forms::OperatorInput {
   // done later on other threads: the call copies the image and the page
   // number put (SaveOption266) and counts the save at once, so
   // ORN_PIXO_FAIL_SAVE's n-th save is the n-th taken. `encode` (empty for
-  // a format that is not TIFF) encodes the page without touching a file, on
+  // a format that is not TIFF, and unless `apart`) encodes the page without
+  // touching a file, on
   // any thread and at the same time as other pages; `write`, run once after
   // it, writes the file as SaveImageFile would and answers as it would. The
   // writes of one file's pages must run one after the other, in page order.
@@ -98,7 +99,7 @@ class PixoControl : public com::Control, public forms::OperatorInput {
     std::function<int16_t()> write;
   };
   TakenSave TakeSave(const std::string& path, int16_t format, int16_t bits, int16_t quality,
-                     int16_t pageFlag) const;
+                     int16_t pageFlag, bool apart) const;
   // Explicit Repaint calls, and paints the control made by itself while
   // AutoRepaint was True (after an image or view change).
   int32_t RepaintCalls() const;

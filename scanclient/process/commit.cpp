@@ -342,12 +342,13 @@ void Quillet1::DoOK_Click() {
           sh.save.page = file->pages++;
           if (!file->aside.empty()) {
             imaging::PixoControl::TakenSave taken = dynamic_cast<imaging::PixoControl&>(*L2.Object())
-                .TakeSave(file->aside, App.SaveFormat, App.SaveBits, App.SaveQuality, 1);
+                .TakeSave(file->aside, App.SaveFormat, App.SaveBits, App.SaveQuality, 1, workers > 1);
             sh.save.encode = std::move(taken.encode);
             sh.save.write = std::move(taken.write);
           }
           queue.Add(&sh.save);
-          // One worker: each sheet is reported before the next is prepared.
+          // One worker: each sheet is written whole and reported before the
+          // next is prepared, as the imaging control's own save would.
           if (workers == 1) report(true);
           App.LastSavedType = static_cast<int16_t>(t);
           App.PageNumber = rt::AddInt(App.PageNumber, 1);
