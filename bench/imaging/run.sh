@@ -6,11 +6,14 @@
 #   bench/imaging/run.sh [BUILD_DIR [RUNS]]
 #
 # BUILD_DIR (default build-release) holds a Release build; `./kit bench`
-# makes one. Each Quillet
-# and Glimpra figure is the median over RUNS pairs (default 7) of a run of
+# makes one. Quillet's start-up and commit are timed by the program's own
+# step marks (ORN_STEP_TIMES), median of RUNS runs (default 7) with the
+# fewest and most seconds beside it: the start from the spawn to the window,
+# the commit from OK's first save to its last result, on every processor and
+# with one worker (ORN_WORKERS=1). Each other Quillet
+# and Glimpra figure is the median over RUNS pairs of a run of
 # the whole program less a run of it doing everything but the step
-# measured, the two run in turn: the commit is a run that drops the ten
-# sheets and presses OK less one that only drops them; a drop is a run with
+# measured, the two run in turn: a drop is a run with
 # ten drops less one with none, divided by ten; paging is a run with 19
 # PageDown keys less one with none. The floor programs time their own work
 # (median of three runs). The binding benchmark times the control and SQLite
@@ -119,33 +122,45 @@ pixels=$((10 * 2480 * 3508 * 3))
 row "peak memory, 10 sheets held" "$((peak / 1024)) MiB" "$((pixels / 1048576)) MiB of pixels" \
   "$(awk -v p="$peak" -v r="$pixels" 'BEGIN { printf "%.2f", p * 1024 / r }')" "≤ 1.3"
 
-# commit CASE FORMAT OPTIONS FLOORCASE SHEETSET: Quillet's commit against the floor.
+# commit CASE FORMAT OPTIONS FLOORCASE SHEETSET FLOORNAME [GOAL [ONEGOAL]]:
+# Quillet's commit against the floor, the commit itself timed by its step
+# marks (commit.begin to commit.end) with the fewest and most seconds of the
+# runs beside the median: on every processor (GOAL), and with one worker
+# (ONEGOAL, the commit one sheet after the other).
+spread() { echo "$(secs "$1") ($(secs "$2")–$(secs "$3"))"; }
 commit() {
-  local label=$1 format=$2 options=$3 case=$4 set=$5 base
+  local label=$1 format=$2 options=$3 case=$4 set=$5
   local files=("${scan[@]}")
-  base=$drops
-  if [[ $set == clean ]]; then files=("${clean[@]}"); base=$cleanDrops; fi
+  [[ $set == clean ]] && files=("${clean[@]}")
   echo "commit: $label ..." >&2
   rm -f "$out"/*
   profile "$format" "$options"
-  local q f fb
-  q=$(quillet "$(script commit.txt "click DoOK" "${files[@]}")" "$base" | cut -d' ' -f1)
+  local f fb q qLow qHigh one oneLow oneHigh commitScript
+  commitScript=$(script commit.txt "click DoOK" "${files[@]}")
+  read -r q commitPeak _ qLow qHigh < <("$tools/bench_run_timed" "$runs" --step commit.begin commit.end \
+    env ORN_UI_SCRIPT="$commitScript" "$bin/Quillet" BENCH 1 "$out")
   qBytes=$(cat "$out"/* | wc -c)
+  read -r one onePeak _ oneLow oneHigh < <("$tools/bench_run_timed" "$runs" --step commit.begin commit.end \
+    env ORN_WORKERS=1 ORN_UI_SCRIPT="$commitScript" "$bin/Quillet" BENCH 1 "$out")
   read -r f fb < <(floor "$case" "$work/floor" "${files[@]}")
   rm -f "$work/floor"/*
-  row "commit, $label" "$(secs "$q")" "$(secs "$f") $6" "$(ratio "$q" "$f")" "${7:-≤ 1.3}"
+  row "commit, $label, $(nproc) workers" "$(spread "$q" "$qLow" "$qHigh")" "$(secs "$f") $6" "$(ratio "$q" "$f")" "${7:-≤ 1.3}"
+  row "commit, $label, one worker" "$(spread "$one" "$oneLow" "$oneHigh")" "$(secs "$f") $6" "$(ratio "$one" "$f")" "${8:-≤ 1.3}"
   commitSeconds=$q floorBytes=$fb
 }
-commit "TIFF LZW 24-bit" TIF ENC-LZW tiff-lzw scan "libtiff"
+commit "TIFF LZW 24-bit" TIF ENC-LZW tiff-lzw scan "libtiff" "≤ 0.35"
+row "peak memory, commit of 10 sheets, $(nproc) workers (one worker)" "$((commitPeak / 1024)) MiB ($((onePeak / 1024)) MiB)" \
+  "$((pixels / 1048576)) MiB of pixels" "$(awk -v p="$commitPeak" -v r="$pixels" 'BEGIN { printf "%.2f", p * 1024 / r }')" \
+  "≤ 1.06 + a sheet a worker"
 commit "TIFF G4 1-bit from colour" TIF ENC-G4 tiff-g4 scan "libtiff"
-commit "JPEG q75" JPG QUAL-4B jpeg scan "libjpeg"
+commit "JPEG q75" JPG QUAL-4B jpeg scan "libjpeg" "≤ 0.35"
 commit "GRAY-8, TIFF LZW" TIF "ENC-LZW GRAY-8" gray8 scan "grey + libtiff"
 commit "COL-8, TIFF LZW" TIF "ENC-LZW COL-8" col8 scan "nearest colour + libtiff"
 commit "COL-1 B&W, TIFF G4" TIF "ENC-G4 COL-1 B&W" bw scan "black/white + libtiff"
 for set in scan clean; do
   name=scan-like
   [[ $set == clean ]] && name=clean
-  commit "PNG, $name sheets" PNG "" png $set "libpng, same settings"
+  commit "PNG, $name sheets" PNG "" png $set "libpng, same settings" "≤ 0.35"
   pngSeconds=$commitSeconds pngBytes=$qBytes
   read -r dflt dfltBytes < <(
     if [[ $set == scan ]]; then "$tools/bench_floor" png-default "$work/floor" "${scan[@]}"; else floor png-default "$work/floor" "${clean[@]}"; fi

@@ -704,6 +704,62 @@ class Tiff final : public ImageCodec {
 
 }  // namespace
 
+int16_t CopyTiffPage(std::span<const uint8_t> onePage, const std::string& path, bool append) {
+  MemoryFile memory{onePage};
+  Tif in("memory", "r", &memory);
+  if (!in.tif) return kPixoWriteFailed;
+  Tif out(path, append ? "a" : "w");
+  if (!out.tif) return kPixoWriteFailed;
+  // The tags WritePage sets, as it set them.
+  uint32_t w = 0, h = 0, perStrip = 0;
+  uint16_t bits = 0, samples = 0, photometric = 0, planar = 0, orientation = 0, compression = 0, unit = 0;
+  float xres = 0, yres = 0;
+  uint32_t subfile = 0;
+  if (!TIFFGetField(in.tif, TIFFTAG_IMAGEWIDTH, &w) || !TIFFGetField(in.tif, TIFFTAG_IMAGELENGTH, &h) ||
+      !TIFFGetField(in.tif, TIFFTAG_ROWSPERSTRIP, &perStrip)) {
+    return kPixoWriteFailed;
+  }
+  TIFFGetFieldDefaulted(in.tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(in.tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetField(in.tif, TIFFTAG_PHOTOMETRIC, &photometric);
+  TIFFGetFieldDefaulted(in.tif, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(in.tif, TIFFTAG_ORIENTATION, &orientation);
+  TIFFGetFieldDefaulted(in.tif, TIFFTAG_COMPRESSION, &compression);
+  TIFFSetField(out.tif, TIFFTAG_IMAGEWIDTH, w);
+  TIFFSetField(out.tif, TIFFTAG_IMAGELENGTH, h);
+  TIFFSetField(out.tif, TIFFTAG_BITSPERSAMPLE, bits);
+  TIFFSetField(out.tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+  TIFFSetField(out.tif, TIFFTAG_PHOTOMETRIC, photometric);
+  TIFFSetField(out.tif, TIFFTAG_PLANARCONFIG, planar);
+  TIFFSetField(out.tif, TIFFTAG_ORIENTATION, orientation);
+  if (uint16_t inkset = 0; TIFFGetField(in.tif, TIFFTAG_INKSET, &inkset)) TIFFSetField(out.tif, TIFFTAG_INKSET, inkset);
+  if (!TIFFSetField(out.tif, TIFFTAG_COMPRESSION, compression)) return kPixoUnsupportedCode;
+  if (uint32_t g3 = 0; TIFFGetField(in.tif, TIFFTAG_GROUP3OPTIONS, &g3)) TIFFSetField(out.tif, TIFFTAG_GROUP3OPTIONS, g3);
+  if (TIFFGetField(in.tif, TIFFTAG_RESOLUTIONUNIT, &unit)) TIFFSetField(out.tif, TIFFTAG_RESOLUTIONUNIT, unit);
+  if (TIFFGetField(in.tif, TIFFTAG_XRESOLUTION, &xres)) TIFFSetField(out.tif, TIFFTAG_XRESOLUTION, xres);
+  if (TIFFGetField(in.tif, TIFFTAG_YRESOLUTION, &yres)) TIFFSetField(out.tif, TIFFTAG_YRESOLUTION, yres);
+  if (TIFFGetField(in.tif, TIFFTAG_SUBFILETYPE, &subfile)) TIFFSetField(out.tif, TIFFTAG_SUBFILETYPE, subfile);
+  uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+  if (TIFFGetField(in.tif, TIFFTAG_COLORMAP, &red, &green, &blue)) {
+    TIFFSetField(out.tif, TIFFTAG_COLORMAP, red, green, blue);
+  }
+  TIFFSetField(out.tif, TIFFTAG_ROWSPERSTRIP, perStrip);
+  std::vector<uint8_t> strip;
+  const tstrip_t strips = TIFFNumberOfStrips(in.tif);
+  const uint64_t* counts = nullptr;
+  if (!TIFFGetField(in.tif, TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts) return kPixoWriteFailed;
+  for (tstrip_t i = 0; i < strips; ++i) {
+    strip.resize(static_cast<size_t>(counts[i]));
+    const tmsize_t n = TIFFReadRawStrip(in.tif, i, strip.data(), static_cast<tmsize_t>(strip.size()));
+    if (n != static_cast<tmsize_t>(strip.size())) return kPixoWriteFailed;
+    if (TIFFWriteRawStrip(out.tif, i, strip.data(), n) < 0) return kPixoWriteFailed;
+  }
+  if (!TIFFWriteDirectory(out.tif)) return kPixoWriteFailed;
+  const bool flushed = TIFFFlush(out.tif) != 0;
+  out.Close();
+  return flushed && !out.damaged && !in.damaged ? kPixoOk : kPixoWriteFailed;
+}
+
 const ImageCodec& TiffCodec() {
   static const Tiff codec;
   return codec;

@@ -148,4 +148,17 @@ int16_t WriteImageMemory(std::vector<uint8_t>& out, const Image& img, int32_t fo
   return WriteTo(sink, img, format, bits, quality, false);
 }
 
+bool IsTiffFormat(int32_t format) { return TiffCodec().Writes(format); }
+
+EncodedPage EncodeTiffPage(const Image& img, int32_t format, int32_t bits, int32_t quality) {
+  EncodedPage page;
+  page.rc = IsTiffFormat(format) ? WriteImageMemory(page.bytes, img, format, bits, quality) : kPixoUnsupportedCode;
+  return page;
+}
+
+int16_t WriteEncodedTiffPage(const std::string& path, const EncodedPage& page, bool append) {
+  if (page.rc != kPixoOk) return page.rc;
+  return CopyTiffPage(page.bytes, path, append);
+}
+
 }  // namespace imaging

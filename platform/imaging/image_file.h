@@ -111,6 +111,10 @@ class ImageCodec {
 };
 
 const ImageCodec& TiffCodec();
+// Writes the page of the one-page TIFF `onePage` (as the TIFF codec writes
+// one) into `path`, after its pages with `append`: the same tags and the
+// strips as they were encoded, not encoded again.
+int16_t CopyTiffPage(std::span<const uint8_t> onePage, const std::string& path, bool append);
 const ImageCodec& JpegCodec();
 const ImageCodec& PngCodec();
 const ImageCodec& BmpCodec();
@@ -136,6 +140,20 @@ int16_t ReadImageInfoMemory(std::span<const uint8_t> bytes, int32_t page, FileIn
 int16_t ReadImageMemory(std::span<const uint8_t> bytes, int32_t page, Image& out);
 int16_t WriteImageMemory(std::vector<uint8_t>& out, const Image& img, int32_t format, int32_t bits,
                          int32_t quality);
+
+// A TIFF page encoded apart from its file, so that the pages of one file can
+// be encoded at once on several threads and written into it in page order:
+// EncodeTiffPage converts and encodes `img` as WriteImageFile would (any
+// thread; it touches no file), and WriteEncodedTiffPage writes the page
+// into `path` (after the pages there with `append`), the same bytes as
+// WriteImageFile(path, img, format, bits, quality, append) writes.
+struct EncodedPage {
+  int16_t rc = 0;              // the encoding's result; a failed page writes nothing
+  std::vector<uint8_t> bytes;  // the page as a one-page TIFF
+};
+bool IsTiffFormat(int32_t format);
+EncodedPage EncodeTiffPage(const Image& img, int32_t format, int32_t bits, int32_t quality);
+int16_t WriteEncodedTiffPage(const std::string& path, const EncodedPage& page, bool append);
 
 // Resolution read from a file as pixels per metre, in dpi rounded to 0.01.
 double DpiFromPerMetre(double perMetre);

@@ -498,3 +498,48 @@ TEST_F(ImageFileTest, BmpReadsOnlyWhatItsHeaderPromisesAndTheFileHolds) {
 
 }  // namespace
 }  // namespace imaging
+
+namespace imaging {
+namespace {
+
+// Two pages of every TIFF code, encoded apart and written in page order,
+// are the bytes that the pages written one after the other are.
+TEST(EncodedTiffPage, WritesTheBytesOfTheWriteItself) {
+  orn_test::ScratchDir dir{"orn-encoded-page"};
+  Image pages[2];
+  for (int p = 0; p < 2; ++p) {
+    ASSERT_TRUE(pages[p].Create(97 + 40 * p, 61, 24));
+    for (int32_t y = 0; y < pages[p].height(); ++y) {
+      for (int32_t x = 0; x < pages[p].width(); ++x) {
+        const auto v = static_cast<uint8_t>((static_cast<uint32_t>(x * 7919 + y * 104729 + p) * 2654435761u) >> 24);
+        pages[p].Set(x, y, MakeColour(v, static_cast<uint8_t>(x * 3), static_cast<uint8_t>(y * 5)));
+      }
+    }
+    pages[p].SetResolution(300, 300);
+  }
+  const std::pair<int32_t, int32_t> codes[] = {
+      {kFormatTiff, 24},   {kFormatTiff, 8},         {kFormatTiffDeflate, 24}, {kFormatTiffLzw, 24},
+      {kFormatTiffLzw, 4}, {kFormatTiffLzwCmyk, 24}, {kFormatTiffPackBits, 24}, {kFormatTiffCcittRle, 1},
+      {kFormatTiffG3, 1},  {kFormatTiffG3_2D, 1},    {kFormatTiffG4, 1},       {kFormatTiffJbig, 1},
+  };
+  for (const auto& [code, bits] : codes) {
+    SCOPED_TRACE(std::to_string(code) + "/" + std::to_string(bits));
+    const std::string direct = (dir.path() / "direct.tif").string(), apart = (dir.path() / "apart.tif").string();
+    for (int p = 0; p < 2; ++p) {
+      ASSERT_EQ(WriteImageFile(direct, pages[p], code, bits, 75, p > 0), kPixoOk);
+      ASSERT_EQ(WriteEncodedTiffPage(apart, EncodeTiffPage(pages[p], code, bits, 75), p > 0), kPixoOk);
+    }
+    std::ifstream a(direct, std::ios::binary), b(apart, std::ios::binary);
+    const std::string da((std::istreambuf_iterator<char>(a)), {}), db((std::istreambuf_iterator<char>(b)), {});
+    EXPECT_GT(da.size(), 200u);
+    EXPECT_TRUE(da == db) << da.size() << " and " << db.size() << " bytes";
+  }
+  // A page that failed to encode writes nothing.
+  EncodedPage failed;
+  failed.rc = kPixoUnsupportedBits;
+  EXPECT_EQ(WriteEncodedTiffPage((dir.path() / "none.tif").string(), failed, false), kPixoUnsupportedBits);
+  EXPECT_FALSE(fs::exists(dir.path() / "none.tif"));
+}
+
+}  // namespace
+}  // namespace imaging

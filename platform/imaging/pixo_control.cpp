@@ -302,16 +302,28 @@ int32_t PixoControl::ReadAheadsTaken() const { return s_->readAheadsTaken; }
 
 const Image* PixoControl::CurrentImage() const { return s_->image(); }
 
-std::function<int16_t()> PixoControl::TakeSave(const std::string& path, int16_t format, int16_t bits,
-                                               int16_t quality, int16_t pageFlag) const {
+PixoControl::TakenSave PixoControl::TakeSave(const std::string& path, int16_t format, int16_t bits,
+                                             int16_t quality, int16_t pageFlag, bool apart) const {
   const Image* img = s_->image();
-  if (!img) return [] { return int16_t{kPixoNoImage}; };
+  if (!img) return {nullptr, [] { return int16_t{kPixoNoImage}; }};
   // A page number above 1 appends to the file its page 1 started.
   const bool append = pageFlag != 0 && s_->Number(Pixo::SaveOption266) > 1;
   const bool fail = imaging::TakeSave();
-  return [path, image = std::make_shared<const Image>(*img), format, bits, quality, append, fail] {
-    return WriteWithFault(fail, path, [&] { return WriteImageFile(path, *image, format, bits, quality, append); });
-  };
+  auto image = std::make_shared<std::unique_ptr<const Image>>(std::make_unique<const Image>(*img));
+  if (!apart || !IsTiffFormat(format)) {
+    return {nullptr, [path, image, format, bits, quality, append, fail] {
+              return WriteWithFault(fail, path,
+                                    [&] { return WriteImageFile(path, **image, format, bits, quality, append); });
+            }};
+  }
+  auto page = std::make_shared<EncodedPage>();
+  return {[image, page, format, bits, quality] {
+            *page = EncodeTiffPage(**image, format, bits, quality);
+            image->reset();  // only the encoded page is held from now on
+          },
+          [path, page, append, fail] {
+            return WriteWithFault(fail, path, [&] { return WriteEncodedTiffPage(path, *page, append); });
+          }};
 }
 int32_t PixoControl::RepaintCalls() const { return s_->repaintCalls; }
 int32_t PixoControl::AutoPaints() const { return s_->autoPaints; }

@@ -83,14 +83,23 @@ class PixoControl : public com::Control, public forms::OperatorInput {
   // The image held, null when empty. Valid until the next call that changes it.
   const Image* CurrentImage() const;
 
-  // SaveImageFile(path, format, bits, quality, pageFlag) in two halves: the
-  // call copies the image and the page number put (SaveOption266) and
-  // counts the save at once, so ORN_PIXO_FAIL_SAVE's n-th save is the n-th
-  // taken; the job it returns writes the file, once, on any thread, and
-  // answers as SaveImageFile would. An empty control's job answers
-  // kPixoNoImage. The journal has no line for it.
-  std::function<int16_t()> TakeSave(const std::string& path, int16_t format, int16_t bits, int16_t quality,
-                                    int16_t pageFlag) const;
+  // SaveImageFile(path, format, bits, quality, pageFlag) taken now and
+  // done later on other threads: the call copies the image and the page
+  // number put (SaveOption266) and counts the save at once, so
+  // ORN_PIXO_FAIL_SAVE's n-th save is the n-th taken. `encode` (empty for
+  // a format that is not TIFF, and unless `apart`) encodes the page without
+  // touching a file, on
+  // any thread and at the same time as other pages; `write`, run once after
+  // it, writes the file as SaveImageFile would and answers as it would. The
+  // writes of one file's pages must run one after the other, in page order.
+  // An empty control's write answers kPixoNoImage. The journal has no line
+  // for it.
+  struct TakenSave {
+    std::function<void()> encode;
+    std::function<int16_t()> write;
+  };
+  TakenSave TakeSave(const std::string& path, int16_t format, int16_t bits, int16_t quality,
+                     int16_t pageFlag, bool apart) const;
   // Explicit Repaint calls, and paints the control made by itself while
   // AutoRepaint was True (after an image or view change).
   int32_t RepaintCalls() const;

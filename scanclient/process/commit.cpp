@@ -265,8 +265,8 @@ void Quillet1::DoOK_Click() {
               DoOK.Tag = "-2";
               LogLine("Error " + line);
               uiscript::MessageBox("Error " + line, uiscript::kOkOnly, App.ProductName);
-              f.failed = true;
-              f.rc = static_cast<int16_t>(App.rc);
+              // The worker has marked the file failed, so its later pages
+              // are not written.
               f.file.Discard();  // the file of that name stays as it was
             }
           } else {
@@ -329,6 +329,7 @@ void Quillet1::DoOK_Click() {
           if (newFile) {
             file = std::make_shared<FileSave>();
             file->file.Create(win32::HostPath(name));
+            file->aside = file->file.aside();
           }
 
           p.step = k * 10 + 7;
@@ -338,12 +339,16 @@ void Quillet1::DoOK_Click() {
           // The file is complete when the next sheet starts another one.
           sh.last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
           sh.save.file = file;
-          if (!file->file.aside().empty()) {
-            sh.save.write = dynamic_cast<imaging::PixoControl&>(*L2.Object())
-                                .TakeSave(file->file.aside(), App.SaveFormat, App.SaveBits, App.SaveQuality, 1);
+          sh.save.page = file->pages++;
+          if (!file->aside.empty()) {
+            imaging::PixoControl::TakenSave taken = dynamic_cast<imaging::PixoControl&>(*L2.Object())
+                .TakeSave(file->aside, App.SaveFormat, App.SaveBits, App.SaveQuality, 1, workers > 1);
+            sh.save.encode = std::move(taken.encode);
+            sh.save.write = std::move(taken.write);
           }
           queue.Add(&sh.save);
-          // One worker: each sheet is reported before the next is prepared.
+          // One worker: each sheet is written whole and reported before the
+          // next is prepared, as the imaging control's own save would.
           if (workers == 1) report(true);
           App.LastSavedType = static_cast<int16_t>(t);
           App.PageNumber = rt::AddInt(App.PageNumber, 1);

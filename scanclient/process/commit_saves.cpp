@@ -29,6 +29,7 @@ SaveQueue::~SaveQueue() {
     std::lock_guard<std::mutex> lock(mu_);
     closing_ = true;
     for (SheetSave* s : queued_) {
+      s->encode = nullptr;
       s->write = nullptr;
       s->done = true;
     }
@@ -56,32 +57,25 @@ bool SaveQueue::Done(const SheetSave* save) {
   return save->done;
 }
 
-// The first save whose file no worker writes now: the saves of one file
-// are queued in page order, so that is the file's next page.
-SheetSave* SaveQueue::Next() {
-  for (auto it = queued_.begin(); it != queued_.end(); ++it) {
-    const FileSave* f = (*it)->file.get();
-    bool earlier = false;  // an earlier page of the file still queued
-    for (auto before = queued_.begin(); before != it && !earlier; ++before) earlier = (*before)->file.get() == f;
-    if (earlier || std::find(busy_.begin(), busy_.end(), f) != busy_.end()) continue;
-    SheetSave* s = *it;
-    queued_.erase(it);
-    busy_.push_back(f);
-    return s;
-  }
-  return nullptr;
-}
-
+// Saves are taken in sheet order, so a page waiting for its turn waits for
+// pages that other workers took before it, the first of which waits for
+// nothing.
 void SaveQueue::Work() {
   std::unique_lock<std::mutex> lock(mu_);
   for (;;) {
-    SheetSave* s = nullptr;
-    changed_.wait(lock, [&] { return closing_ || (s = Next()) != nullptr; });
-    if (!s) return;
+    changed_.wait(lock, [this] { return closing_ || !queued_.empty(); });
+    if (queued_.empty()) return;
+    SheetSave* s = queued_.front();
+    queued_.pop_front();
+    lock.unlock();
+    if (s->encode) s->encode();
+    lock.lock();
+    changed_.wait(lock, [s] { return s->file->written == s->page; });
     lock.unlock();
     Write(*s);
     lock.lock();
-    busy_.erase(std::find(busy_.begin(), busy_.end(), s->file.get()));
+    ++s->file->written;
+    s->encode = nullptr;
     s->write = nullptr;  // the sheet's copy goes now
     s->done = true;
     --held_;
@@ -98,11 +92,11 @@ void SaveQueue::Write(SheetSave& s) {
   }
   // A temporary that cannot be made, a page the seam fails, or a page that
   // does not reach the file fail the save like a failed write.
-  s.rc = !s.write || f.file.aside().empty() ? int16_t{imaging::kPixoWriteFailed} : s.write();
+  s.rc = !s.write || f.aside.empty() ? int16_t{imaging::kPixoWriteFailed} : s.write();
   if (s.rc == 0 && f.file.Wrote() != 0) s.rc = imaging::kPixoWriteFailed;
   if (s.rc == 0) {
     std::error_code ec;
-    const auto size = std::filesystem::file_size(f.file.aside(), ec);
+    const auto size = std::filesystem::file_size(f.aside, ec);
     if (!ec) s.asideSize = static_cast<int64_t>(size);
   } else {
     f.failed = true;

@@ -5,11 +5,12 @@
 // sheet order.
 //
 // A sheet's save is taken on the window's thread (the image copied, the
-// save counted) and written by a worker into its file's temporary. The
-// pages of one file are written one after the other, in page order; a page
-// after a failed one of its file is not written. At most as many saves as
-// there are workers wait or run at once, so at most that many copies of a
-// prepared sheet are held beside the window's own.
+// save counted), encoded by a worker, then written into its file's
+// temporary. Pages of one file are encoded at once on several workers and
+// written one after the other, in page order; a page after a failed one of
+// its file is not written. At most as many saves as there are workers wait
+// or run at once, so at most that many copies of a prepared sheet (or of
+// its encoded page) are held beside the window's own.
 
 #include <condition_variable>
 #include <cstdint>
@@ -30,16 +31,23 @@ namespace quillet {
 int32_t CommitWorkers();
 
 // One output file of the commit, written aside until it is complete.
+// Its DurableFile is used by the worker of its pages while they are written
+// and by the window's thread once they are done.
 struct FileSave {
   rt::DurableFile file;
-  bool failed = false;  // a page failed; written by the worker of its pages
+  std::string aside;    // the temporary's path, "" when it could not be made
+  bool failed = false;  // a page failed; set by the worker that wrote it
   int16_t rc = 0;       // the save result that failed the file
+  size_t pages = 0;     // pages taken (the window's thread)
+  size_t written = 0;   // pages written or passed over (under the queue's lock)
 };
 
 // One sheet's save.
 struct SheetSave {
   std::shared_ptr<FileSave> file;
-  std::function<int16_t()> write;  // empty when the temporary could not be made
+  size_t page = 0;                  // its place in the file, from 0
+  std::function<void()> encode;     // may be empty: the write does it all
+  std::function<int16_t()> write;   // empty when the temporary could not be made
   // The results, valid once done.
   int16_t rc = 0;
   bool skipped = false;      // a page before it failed: not written, rc is that page's
@@ -55,7 +63,7 @@ class SaveQueue {
   SaveQueue(const SaveQueue&) = delete;
   SaveQueue& operator=(const SaveQueue&) = delete;
 
-  // Queues `save` (kept alive by the caller until done) after the saves
+  // Queues `save` (kept alive by the caller until done), after the saves
   // before it of its file; waits while the workers have as many saves as
   // they take.
   void Add(SheetSave* save);
@@ -66,14 +74,12 @@ class SaveQueue {
 
  private:
   void Work();
-  SheetSave* Next();  // under the lock
   static void Write(SheetSave& save);
 
   std::mutex mu_;
   std::condition_variable changed_;
-  std::deque<SheetSave*> queued_;  // in sheet order
-  std::vector<const FileSave*> busy_;  // files a worker writes now
-  size_t held_ = 0;                // saves queued or being written
+  std::deque<SheetSave*> queued_;  // in sheet order, taken from the front
+  size_t held_ = 0;                // saves queued or under way
   size_t most_;
   bool closing_ = false;
   std::vector<std::thread> threads_;
