@@ -151,7 +151,7 @@ commit() {
 commit "TIFF LZW 24-bit" TIF ENC-LZW tiff-lzw scan "libtiff" "≤ 0.35"
 row "peak memory, commit of 10 sheets, $(nproc) workers (one worker)" "$((commitPeak / 1024)) MiB ($((onePeak / 1024)) MiB)" \
   "$((pixels / 1048576)) MiB of pixels" "$(awk -v p="$commitPeak" -v r="$pixels" 'BEGIN { printf "%.2f", p * 1024 / r }')" \
-  "≤ 1.06 + a sheet a worker"
+  "≤ 1.06 + one encoder's buffers a worker"
 commit "TIFF G4 1-bit from colour" TIF ENC-G4 tiff-g4 scan "libtiff"
 commit "JPEG q75" JPG QUAL-4B jpeg scan "libjpeg" "≤ 0.35"
 commit "GRAY-8, TIFF LZW" TIF "ENC-LZW GRAY-8" gray8 scan "grey + libtiff"
