@@ -152,7 +152,8 @@ bool IsTiffFormat(int32_t format) { return TiffCodec().Writes(format); }
 
 EncodedPage EncodeTiffPage(const Image& img, int32_t format, int32_t bits, int32_t quality) {
   EncodedPage page;
-  page.rc = IsTiffFormat(format) ? WriteImageMemory(page.bytes, img, format, bits, quality) : kPixoUnsupportedCode;
+  page.rc = IsTiffFormat(format) ? WriteImageMemory(page.bytes, img, format, bits, quality)
+                                : static_cast<int16_t>(kPixoUnsupportedCode);
   return page;
 }
 
