@@ -5,18 +5,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <vector>
 
 namespace orn_test {
 
 inline std::vector<uint8_t> WithExifOrientation(const std::vector<uint8_t>& jpeg, int orientation,
                                                 bool littleEndian = false) {
-  std::vector<uint8_t> t;
+  const uint8_t order = littleEndian ? 'I' : 'M';
+  std::vector<uint8_t> t{order, order};
   const auto put = [&](uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) t.push_back(static_cast<uint8_t>(v >> (8 * (littleEndian ? i : bytes - 1 - i))));
   };
-  t.insert(t.end(), littleEndian ? std::initializer_list<uint8_t>{'I', 'I'} : std::initializer_list<uint8_t>{'M', 'M'});
   put(42, 2);
   put(8, 4);       // the IFD follows the header
   put(1, 2);       // one entry:
