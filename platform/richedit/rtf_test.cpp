@@ -123,6 +123,11 @@ TEST(Rtf, HiddenTextSectionsAndCharacterSetsShapeTheText) {
       {"{\\rtf1\\ansi\\ansicpg932" + fonts + "\\f1 \\'93T\\'94\\f0 \\'82\\'a0\\f4 \\'cf\\f5 \\'82\\'a0}", L"\u201CT\u201D\u3042\u041F\u3042"},
       // Symbol fonts: bytes, letters and \uN in U+F020-U+F0FF are the characters they draw.
       {"{\\rtf1" + fonts + "\\f2 \\'fe\\'a8o\\u61692?\\'fd\\f3 abW\\'b7}", L"\u2611\u25FB\u25A1\u2714\u2612\u03B1\u03B2\u03A9\u2022"},
+      // Wingdings 2/3 and Webdings: ticks, boxes and arrows by name; a
+      // pictograph outside their tables is a neutral square, never its letter.
+      {"{\\rtf1{\\fonttbl{\\f1 Wingdings 2;}{\\f2 Wingdings 3;}{\\f3 Webdings;}}"
+       "\\f1 PRT\\u61473?\\f2 !p\\'c6m\\f3 ar<k}",
+       L"\u2713\u2611\u2612\u25A1\u2B60\u25B2\u21E6\u25A1\u2714\u2716\u25A0\u25A1"},
   };
   for (const auto& c : cases) EXPECT_EQ(RtfText(c.in), c.text) << c.in;
   rtf::Parsed p = rtf::ReadRtf("{\\rtf1" + fonts + "\\f2 o\\f1 x}");

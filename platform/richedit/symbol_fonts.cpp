@@ -104,6 +104,9 @@ constexpr Pair kWebdings[] = {
     {0x35, U'\u25B2'}, {0x36, U'\u25BC'},
 };
 
+// What an unlisted pictograph of those fonts is shown as: WHITE SQUARE.
+constexpr char32_t kUnlisted = U'\u25A1';
+
 template <size_t N>
 char32_t Find(const Pair (&pairs)[N], unsigned code) {
   for (const Pair& p : pairs)
@@ -145,9 +148,15 @@ char32_t SymbolToUnicode(SymbolFont font, char32_t c) {
     case SymbolFont::kNone: return c;
   }
   if (mapped) return mapped;
-  // A code point of the font that is not listed: a space stays a space,
-  // anything else is a symbol we cannot name.
-  return code == 0x20 ? U' ' : c;
+  if (code == 0x20) return U' ';
+  // Wingdings 2, Wingdings 3 and Webdings list only the form characters
+  // (boxes, ticks, crosses, bullets, arrows). Any other code point of theirs
+  // draws a pictograph, never the Latin letter of its byte: it is shown as a
+  // neutral square, the shape class, rather than as a letter the document
+  // does not hold.
+  if (font == SymbolFont::kWingdings2 || font == SymbolFont::kWingdings3 || font == SymbolFont::kWebdings)
+    return kUnlisted;
+  return c;
 }
 
 }  // namespace win::rich

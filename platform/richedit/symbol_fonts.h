@@ -15,7 +15,9 @@ SymbolFont SymbolFontNamed(std::string_view face);
 
 // The Unicode character the font draws for `c`: a code point 0x20-0xFF, or
 // the same in the private-use range U+F020-U+F0FF. Other characters, and
-// code points the font leaves empty, come back as they are.
+// code points Symbol and Wingdings leave empty, come back as they are;
+// pictographs of Wingdings 2, Wingdings 3 and Webdings not in their tables
+// come back as U+25A1 WHITE SQUARE.
 char32_t SymbolToUnicode(SymbolFont font, char32_t c);
 
 // The face that has the characters SymbolToUnicode gives.

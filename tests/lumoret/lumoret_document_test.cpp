@@ -86,9 +86,11 @@ TEST_F(LumoretDocumentTest, VisibleTextPrintsAndHiddenTextDoesNot) {
       {"charset", dbcs + "\\f1 \\'93Test\\'94 \\f0 \\'82\\'a0\\par}", {"\u201CTest\u201D", "\u3042"}, {"\u5178est"}},
       // Tick boxes, bullets and letters of symbol fonts, by byte, letter and \u.
       {"symbol",
-       "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fnil\\fcharset2 Wingdings;}{\\f2\\froman Symbol;}{\\f3 Wingdings 2;}}"
-       "\\f1 \\'fe\\'a8o\\u61692?\\f2 abg\\f3 RP\\f0  Text\\par}",
-       {"\u2611\u25FB\u25A1\u2714\u03B1\u03B2\u03B3\u2611\u2713", "Text"}, {"\u00FE", "abg"}},
+       "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fnil\\fcharset2 Wingdings;}{\\f2\\froman Symbol;}{\\f3 Wingdings 2;}"
+       "{\\f4 Wingdings 3;}{\\f5 Webdings;}}"
+       "\\f1 \\'fe\\'a8o\\u61692?\\f2 abg\\f3 RPz \\f4 ! p\\f5 ak\\f0  Text\\par}",
+       {"\u2611\u25FB\u25A1\u2714\u03B1\u03B2\u03B3\u2611\u2713\u25A1", "\u2B60", "\u25B2\u2714\u25A1", "Text"},
+       {"\u00FE", "abg", "z", "ak"}},
       // A character no installed font has keeps its text; its hex digits are
       // not printed.
       {"no font", "{\\rtf1 Zeichen \\u-10228?\\u-9216? hier\\par}", {"Zeichen", "\U00013000", "hier"}, {"013000", "01", "30"}},
