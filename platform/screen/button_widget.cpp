@@ -33,8 +33,8 @@ class ButtonWidget : public ControlWidget {
   // would keep the block's top in view and cut off the lines below.
   static gboolean DrawCaption(GtkWidget* label, cairo_t* cr, gpointer) {
     // GTK gives the button at least the room its caption asks for; the face
-    // is the model's, the clip box around the button, in the label's own
-    // coordinates.
+    // is the model's size, which the window asks of the clip box around the
+    // button, in the label's own coordinates.
     GtkWidget* box = gtk_widget_get_parent(gtk_widget_get_parent(label));
     GdkRectangle face = {0, 0, 0, 0};
     gtk_widget_get_size_request(box, &face.width, &face.height);

@@ -183,6 +183,12 @@ std::optional<PrinterPick> WindowsDisplay::ChoosePrinter(const std::vector<std::
   return pick;
 }
 
+void WindowsDisplay::CursorChanged() {
+  for (auto& [hwnd, frame] : frames_) frame->ShowPointer();
+  // Sent to the X server before the work that asked for it goes on.
+  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
+}
+
 int RunWindows(const std::function<int()>& program) {
   if (StartBackend() == Backend::kHeadless) return program();
   WindowsDisplay display;

@@ -47,6 +47,9 @@ class Display {
   // the copies and collation asked for, or nullopt when the operator
   // cancelled. `marked` is the default printer.
   virtual std::optional<PrinterPick> ChoosePrinter(const std::vector<std::wstring>& printers, size_t marked) = 0;
+  // SetCursor changed the pointer: show it now, not at the next redraw
+  // (the work that set the hourglass runs before any).
+  virtual void CursorChanged() {}
 };
 
 // The display of this process, or null (headless). The caller keeps it
