@@ -184,6 +184,31 @@ TEST_F(LumoretScreenTest, TheCopiesAndCollationTakenInThePrintDialogAreOnThePape
   }
 }
 
+TEST_F(LumoretScreenTest, TheHourglassShowsWhileThePrintRuns) {
+  Child lumoret = Start({"-f", "letter.rtf"});
+  const unsigned long w = x_.WaitForWindow(kLetterWindow);
+  ASSERT_NE(w, 0u) << "no window with the letter's title";
+  ASSERT_TRUE(x_.PointAt(w, 300, 300));
+  const std::string idle = x_.CursorName();
+  ASSERT_NE(idle, "wait");
+  // Enough copies that the print lasts while the test looks at the pointer.
+  ASSERT_TRUE(x_.Key(w, "ctrl+p"));
+  const unsigned long dialog = x_.WaitForWindow("^Print$");
+  ASSERT_NE(dialog, 0u) << "Ctrl+P showed no print dialog";
+  ASSERT_TRUE(x_.Key(dialog, "alt+s"));
+  ASSERT_TRUE(x_.Key(dialog, "ctrl+a"));
+  ASSERT_TRUE(x_.Type(dialog, "400"));
+  ASSERT_TRUE(x_.Key(dialog, "Return"));
+  bool waited = false;
+  std::optional<int> code;
+  const auto end = std::chrono::steady_clock::now() + 60s;
+  while (!(code = lumoret.Wait(0s)) && std::chrono::steady_clock::now() < end)
+    if (x_.CursorName() == "wait") waited = true;
+  ASSERT_TRUE(code.has_value()) << "the print did not end the viewer";
+  EXPECT_EQ(*code, 1);
+  EXPECT_TRUE(waited) << "no hourglass while the print ran";
+}
+
 TEST_F(LumoretScreenTest, AltF4AndTheCloseBoxAskTheCloseQuestionAndEndAsHeadless) {
   Child lumoret = Start({"-f", "letter.rtf"});
   const unsigned long w = x_.WaitForWindow(kLetterWindow);
