@@ -62,8 +62,13 @@ bool PrintDlgW(PRINTDLGW* pd) {
       names.push_back(p.name);
     }
     choice = PrinterChoice{};
-    if (std::optional<size_t> index = display->ChoosePrinter(names, marked)) choice->name = names[*index];
-    else choice->cancel = true;
+    if (std::optional<PrinterPick> pick = display->ChoosePrinter(names, marked)) {
+      choice->name = names[pick->index];
+      choice->copies = pick->copies;
+      choice->collate = pick->collate;
+    } else {
+      choice->cancel = true;
+    }
   }
   if (choice) {
     if (choice->cancel) {

@@ -418,12 +418,14 @@ TEST_F(PrintingTest, WithoutConfigurationAndWithoutCupsThePdfPrinterIsAll) {
 
 TEST_F(PrintingTest, OnAScreenTheOperatorChoosesThePrinterUnlessTheScriptDid) {
   FakeDisplay screen;
-  screen.printer = 0;
+  screen.printer = PrinterPick{0, 3, true};
   SetDisplay(&screen);
   PRINTDLGW pd;
   pd.Flags = PD_RETURNDC;
   ASSERT_TRUE(PrintDlgW(&pd));
   EXPECT_EQ(LastLine(), "printdlg | Office A4,Jammed | Office A4");
+  EXPECT_EQ(pd.nCopies, 3) << "the screen's copies take the script's path";
+  EXPECT_TRUE(pd.Flags & PD_COLLATE);
   DeleteDC(pd.hDC);
   screen.printer = std::nullopt;  // cancelled
   EXPECT_FALSE(PrintDlgW(&pd));

@@ -28,6 +28,27 @@ class ButtonWidget : public ControlWidget {
         this);
   }
 
+  // The caption's lines as one block centred in the button and clipped at
+  // its face, as the platform draws a caption taller than its button. GTK
+  // would keep the block's top in view and cut off the lines below.
+  static gboolean DrawCaption(GtkWidget* label, cairo_t* cr, gpointer) {
+    // GTK gives the button at least the room its caption asks for; the face
+    // is the model's size, which the window asks of the clip box around the
+    // button, in the label's own coordinates.
+    GtkWidget* box = gtk_widget_get_parent(gtk_widget_get_parent(label));
+    GdkRectangle face = {0, 0, 0, 0};
+    gtk_widget_get_size_request(box, &face.width, &face.height);
+    gtk_widget_translate_coordinates(box, label, 0, 0, &face.x, &face.y);
+    PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(label));
+    PangoRectangle ink, logical;
+    pango_layout_get_pixel_extents(layout, &ink, &logical);
+    cairo_rectangle(cr, face.x, face.y, face.width, face.height);
+    cairo_clip(cr);
+    gtk_render_layout(gtk_widget_get_style_context(label), cr, face.x + (face.width - logical.width) / 2.0 - logical.x,
+                      face.y + (face.height - logical.height) / 2.0 - logical.y, layout);
+    return TRUE;
+  }
+
   bool Shows(const forms::Control& c) const override { return c.Type() == forms::ControlType::CommandButton; }
 
   void Update(forms::Control& control) override {
@@ -41,6 +62,7 @@ class ButtonWidget : public ControlWidget {
         // Captions wrap at blanks and stand centred, as on the platform's buttons.
         gtk_label_set_line_wrap(GTK_LABEL(label_), TRUE);
         gtk_label_set_justify(GTK_LABEL(label_), GTK_JUSTIFY_CENTER);
+        Connect<&ButtonWidget::DrawCaption>(label_, "draw", nullptr);
       }
     }
     const std::string back = CssColour(b.BackColor);

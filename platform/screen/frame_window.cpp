@@ -101,6 +101,10 @@ void FrameWindow::Update() {
     shown_ = true;
     gtk_widget_show(window_);
   }
+  ShowPointer();
+}
+
+void FrameWindow::ShowPointer() {
   const bool busy = GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT));
   if (busy != busy_) {
     busy_ = busy;

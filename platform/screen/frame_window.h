@@ -80,6 +80,8 @@ class FrameWindow {
 
   // Brings the window, its menu bar and its child views in line with the tree.
   void Update();
+  // Shows the hourglass while the tree's pointer is the wait cursor.
+  void ShowPointer();
   void Hide();
   // Whether the window was destroyed from outside (it is then made anew).
   bool Gone() const { return gone_; }

@@ -9,7 +9,8 @@
 namespace screen {
 
 std::optional<size_t> ChooseFromList(std::string_view title, std::string_view prompt,
-                                     const std::vector<std::string>& items, size_t marked, const char* accept) {
+                                     const std::vector<std::string>& items, size_t marked, const char* accept,
+                                     const ListDialogExtension& extend) {
   const std::string cancel = DesktopLabel("_Cancel", false), take = DesktopLabel(accept, false);
   GtkWidget* dialog =
       gtk_dialog_new_with_buttons(std::string(title).c_str(), DialogParent(), GTK_DIALOG_MODAL, cancel.c_str(),
@@ -38,6 +39,8 @@ std::optional<size_t> ChooseFromList(std::string_view title, std::string_view pr
   gtk_widget_set_size_request(scroll, 320, 160);
   gtk_container_add(GTK_CONTAINER(scroll), view);
   gtk_box_pack_start(GTK_BOX(box), scroll, TRUE, TRUE, 0);
+  std::function<void()> readExtension;
+  if (extend) readExtension = extend(box);
   if (!items.empty()) {
     GtkTreePath* path = gtk_tree_path_new_from_indices(static_cast<int>(marked < items.size() ? marked : 0), -1);
     gtk_tree_view_set_cursor(GTK_TREE_VIEW(view), path, nullptr, FALSE);
@@ -67,6 +70,7 @@ std::optional<size_t> ChooseFromList(std::string_view title, std::string_view pr
     GtkTreePath* path = gtk_tree_model_get_path(model, &it);
     chosen = static_cast<size_t>(gtk_tree_path_get_indices(path)[0]);
     gtk_tree_path_free(path);
+    if (readExtension) readExtension();
   }
   gtk_widget_destroy(dialog);
   return chosen;

@@ -10,6 +10,7 @@
 #include "platform/screen/dialog_window.h"
 #include "platform/screen/frame_window.h"
 #include "platform/screen/list_dialog.h"
+#include "platform/screen/message_box.h"
 #include "platform/screen/pump.h"
 #include "platform/screen/signal.h"
 #include "platform/screen/widgets.h"
@@ -149,11 +150,43 @@ int WindowsDisplay::AnswerDialog(HWND dialog, int defaultButton) {
   return ShowDialogWindow(dialog, defaultButton);
 }
 
-std::optional<size_t> WindowsDisplay::ChoosePrinter(const std::vector<std::wstring>& printers, size_t marked) {
+std::optional<PrinterPick> WindowsDisplay::ChoosePrinter(const std::vector<std::wstring>& printers, size_t marked) {
   Sync();
   std::vector<std::string> names;
   for (const std::wstring& p : printers) names.push_back(ToUtf8(p));
-  return ChooseFromList("Print", "Select Printer", names, marked, "_Print");
+  PrinterPick pick;
+  // The number of copies and collation below the printers, handed over as a
+  // script's printer step hands them; labels in GTK's own words.
+  auto copiesAndCollate = [&pick](void* box) -> std::function<void()> {
+    GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+    GtkWidget* label = gtk_label_new_with_mnemonic(DesktopLabel("Copie_s:", true).c_str());
+    GtkWidget* copies = gtk_spin_button_new_with_range(1, 9999, 1);
+    gtk_widget_set_name(copies, "Copies");
+    gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(copies), TRUE);
+    gtk_entry_set_activates_default(GTK_ENTRY(copies), TRUE);
+    gtk_label_set_mnemonic_widget(GTK_LABEL(label), copies);
+    GtkWidget* collate = gtk_check_button_new_with_mnemonic(DesktopLabel("C_ollate", true).c_str());
+    gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), copies, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), collate, FALSE, FALSE, 12);
+    gtk_box_pack_start(GTK_BOX(box), row, FALSE, FALSE, 0);
+    gtk_widget_show_all(row);
+    return [&pick, copies, collate] {
+      gtk_spin_button_update(GTK_SPIN_BUTTON(copies));  // a number typed but not yet taken counts
+      pick.copies = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(copies));
+      pick.collate = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(collate));
+    };
+  };
+  std::optional<size_t> index = ChooseFromList("Print", "Select Printer", names, marked, "_Print", copiesAndCollate);
+  if (!index) return std::nullopt;
+  pick.index = *index;
+  return pick;
+}
+
+void WindowsDisplay::CursorChanged() {
+  for (auto& [hwnd, frame] : frames_) frame->ShowPointer();
+  // Sent to the X server before the work that asked for it goes on.
+  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
 }
 
 int RunWindows(const std::function<int()>& program) {

@@ -30,7 +30,8 @@ class WindowsDisplay : public win::Display {
   void Pump() override;
   void RunUntil(const std::function<bool()>& done) override;
   int AnswerDialog(win::HWND dialog, int defaultButton) override;
-  std::optional<size_t> ChoosePrinter(const std::vector<std::wstring>& printers, size_t marked) override;
+  std::optional<win::PrinterPick> ChoosePrinter(const std::vector<std::wstring>& printers, size_t marked) override;
+  void CursorChanged() override;
 
   // Runs `work` as the operator's input, inside Guard, then shows the tree
   // again (the work may have changed it without queueing a message).

@@ -21,6 +21,13 @@
 
 namespace win {
 
+// What the operator took in a print dialog.
+struct PrinterPick {
+  size_t index = 0;
+  int copies = 1;        // 1 to 9999
+  bool collate = false;  // copies come as whole documents, one after the other
+};
+
 class Display {
  public:
   virtual ~Display() = default;
@@ -36,9 +43,13 @@ class Display {
   // Button children say what it shows): the id of the button pressed, or
   // IDCANCEL when it was closed without one.
   virtual int AnswerDialog(HWND dialog, int defaultButton) = 0;
-  // The print dialog: the index of the printer chosen from `printers`, or
-  // nullopt when the operator cancelled. `marked` is the default printer.
-  virtual std::optional<size_t> ChoosePrinter(const std::vector<std::wstring>& printers, size_t marked) = 0;
+  // The print dialog: the printer chosen from `printers` (its index) with
+  // the copies and collation asked for, or nullopt when the operator
+  // cancelled. `marked` is the default printer.
+  virtual std::optional<PrinterPick> ChoosePrinter(const std::vector<std::wstring>& printers, size_t marked) = 0;
+  // SetCursor changed the pointer: show it now, not at the next redraw
+  // (the work that set the hourglass runs before any).
+  virtual void CursorChanged() {}
 };
 
 // The display of this process, or null (headless). The caller keeps it

@@ -15,7 +15,7 @@ class FakeDisplay : public Display {
  public:
   std::vector<std::function<void()>> inputs;
   int dialogAnswer = 0;
-  std::optional<size_t> printer;
+  std::optional<PrinterPick> printer;
   int syncs = 0, pumps = 0, waits = 0, dialogs = 0, printDialogs = 0;
 
   void Sync() override { ++syncs; }
@@ -35,7 +35,7 @@ class FakeDisplay : public Display {
     ++dialogs;
     return dialogAnswer;
   }
-  std::optional<size_t> ChoosePrinter(const std::vector<std::wstring>&, size_t) override {
+  std::optional<PrinterPick> ChoosePrinter(const std::vector<std::wstring>&, size_t) override {
     ++printDialogs;
     return printer;
   }

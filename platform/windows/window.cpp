@@ -1024,6 +1024,7 @@ HCURSOR LoadCursorW(HINSTANCE instance, const wchar_t* name) {
 HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR old = S().cursor;
   S().cursor = cursor;
+  if (Display* display = GetDisplay(); display && old != cursor) display->CursorChanged();
   return old;
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -142,6 +143,70 @@ TEST_F(LumoretScreenTest, ShowsTheLetterAndPrintsItOnThePrinterChosenByKeys) {
   const std::string text = lumoret_test::Shell("pdftotext '" + pdfs[0].string() + "' -");
   EXPECT_NE(text.find("Ihre neue Karte und PUK"), std::string::npos) << text;
   EXPECT_NE(text.find("Sehr geehrte Frau Müller,"), std::string::npos) << text;
+}
+
+TEST_F(LumoretScreenTest, TheCopiesAndCollationTakenInThePrintDialogAreOnThePaper) {
+  Child lumoret = Start({"-f", "letter.rtf"});
+  const unsigned long w = x_.WaitForWindow(kLetterWindow);
+  ASSERT_NE(w, 0u) << "no window with the letter's title";
+  ASSERT_TRUE(x_.Key(w, "ctrl+p"));
+  const unsigned long dialog = x_.WaitForWindow("^Print$");
+  ASSERT_NE(dialog, 0u) << "Ctrl+P showed no print dialog";
+  // Two copies typed into the spin button, Collate ticked by its access key,
+  // back to the copies and Enter, which takes the dialog's default.
+  ASSERT_TRUE(x_.Key(dialog, "alt+s"));
+  ASSERT_TRUE(x_.Key(dialog, "ctrl+a"));
+  ASSERT_TRUE(x_.Type(dialog, "2"));
+  ASSERT_TRUE(x_.Key(dialog, "alt+o"));
+  ASSERT_TRUE(x_.Key(dialog, "alt+s"));
+  ASSERT_TRUE(x_.Key(dialog, "Return"));
+  const std::optional<int> code = lumoret.Wait(30s);
+  ASSERT_TRUE(code.has_value()) << "the printed letter did not end the viewer";
+  EXPECT_EQ(*code, 1);
+
+  std::vector<fs::path> pdfs;
+  for (const auto& e : fs::directory_iterator(dir_ / "spool")) pdfs.push_back(e.path());
+  ASSERT_EQ(pdfs.size(), 1u);
+  const std::vector<std::string> lines = Transcript();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "spool | Office A4 | " + pdfs[0].filename().string() + " | 2 | 2 copies collated"),
+            lines.end());
+  // The letter's two pages ("Sehr geehrte" on the first, "Hinweise" on the
+  // second) come twice, each copy whole.
+  const std::string pdf = "'" + pdfs[0].string() + "'";
+  const std::vector<int> order = {1, 2, 1, 2};
+  EXPECT_NE(lumoret_test::Shell("pdfinfo " + pdf).find("Pages:           4\n"), std::string::npos);
+  for (size_t page = 0; page < order.size(); ++page) {
+    const std::string n = std::to_string(page + 1);
+    const std::string text = lumoret_test::Shell("pdftotext -f " + n + " -l " + n + " " + pdf + " -");
+    EXPECT_EQ(text.find("Sehr geehrte") != std::string::npos, order[page] == 1) << "page " << n;
+    EXPECT_EQ(text.find("Hinweise") != std::string::npos, order[page] == 2) << "page " << n;
+  }
+}
+
+TEST_F(LumoretScreenTest, TheHourglassShowsWhileThePrintRuns) {
+  Child lumoret = Start({"-f", "letter.rtf"});
+  const unsigned long w = x_.WaitForWindow(kLetterWindow);
+  ASSERT_NE(w, 0u) << "no window with the letter's title";
+  ASSERT_TRUE(x_.PointAt(w, 300, 300));
+  const std::string idle = x_.CursorName();
+  ASSERT_NE(idle, "wait");
+  // Enough copies that the print lasts while the test looks at the pointer.
+  ASSERT_TRUE(x_.Key(w, "ctrl+p"));
+  const unsigned long dialog = x_.WaitForWindow("^Print$");
+  ASSERT_NE(dialog, 0u) << "Ctrl+P showed no print dialog";
+  ASSERT_TRUE(x_.Key(dialog, "alt+s"));
+  ASSERT_TRUE(x_.Key(dialog, "ctrl+a"));
+  ASSERT_TRUE(x_.Type(dialog, "400"));
+  ASSERT_TRUE(x_.Key(dialog, "Return"));
+  bool waited = false;
+  std::optional<int> code;
+  const auto end = std::chrono::steady_clock::now() + 60s;
+  while (!(code = lumoret.Wait(0s)) && std::chrono::steady_clock::now() < end)
+    if (x_.CursorName() == "wait") waited = true;
+  ASSERT_TRUE(code.has_value()) << "the print did not end the viewer";
+  EXPECT_EQ(*code, 1);
+  EXPECT_TRUE(waited) << "no hourglass while the print ran";
 }
 
 TEST_F(LumoretScreenTest, AltF4AndTheCloseBoxAskTheCloseQuestionAndEndAsHeadless) {

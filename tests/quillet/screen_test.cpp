@@ -179,6 +179,36 @@ TEST_F(QuilletScreenTest, ScansTakesADroppedFileAndSavesOnOk) {
   EXPECT_EQ(boxes[0], "msgbox | Frage ! | 4 | Zur\xC3\xBC" "ck zum Fenster, um noch etwas zu \xC3\xA4ndern? | no");
 }
 
+TEST_F(QuilletScreenTest, ATwoLineCaptionShowsBothLinesCentredInItsButton) {
+  Child quillet = Start();
+  const unsigned long w = x_.WaitForWindow(kMainWindow);
+  ASSERT_NE(w, 0u) << ReadText(Root() / "screen.log");
+  ASSERT_TRUE(Face(w, "Page(0)", kRed));
+  // "Ausweis" above "Vorderseite" is taller than the 20-pixel face: the
+  // block stands centred and clipped, the first line's lower part in the
+  // upper half, the second's upper part in the lower half, ink cut off at
+  // the face's top and bottom edges.
+  const WindowBox c = Place("Page(0)");
+  Shot shot;
+  const bool both = x_.WaitForScreen(
+      [&](const Shot& s) {
+        const WindowBox b = x_.Box(w);
+        int top = c.height, bottom = -1, upper = 0, lower = 0;
+        for (int y = 1; y < c.height - 1; ++y)
+          for (int x = 2; x < c.width - 2; ++x) {
+            const uint32_t p = s.At(b.x + c.x + x, b.y + c.y + y);
+            if ((p >> 16 & 0xFF) > 90 || (p >> 8 & 0xFF) > 90 || (p & 0xFF) > 90) continue;
+            top = std::min(top, y), bottom = std::max(bottom, y);
+            (y < c.height / 2 ? upper : lower) += 1;
+          }
+        return upper > 20 && lower > 20 && top <= 2 && bottom >= c.height - 3;
+      },
+      20s, &shot);
+  if (!both) shot.SavePng(Root() / "screen-caption.png");
+  EXPECT_TRUE(both) << "not both lines of the caption in the button";
+  quillet.Kill();
+}
+
 TEST_F(QuilletScreenTest, TheCloseBoxEndsAsHeadless) {
   // Headless first: the close box with nothing scanned asks twice; "no" to
   // going back, "yes" to ending without saving.
