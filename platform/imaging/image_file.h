@@ -144,7 +144,7 @@ int16_t WriteImageMemory(std::vector<uint8_t>& out, const Image& img, int32_t fo
 // A TIFF page encoded apart from its file, so that the pages of one file can
 // be encoded at once on several threads and written into it in page order:
 // EncodeTiffPage converts and encodes `img` as WriteImageFile would (any
-// thread; it touches no file), and WriteEncodedTiffPage writes the page
+// thread; it touches no named file), and WriteEncodedTiffPage writes the page
 // into `path` (after the pages there with `append`), the same bytes as
 // WriteImageFile(path, img, format, bits, quality, append) writes.
 struct EncodedPage {
