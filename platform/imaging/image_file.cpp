@@ -1,12 +1,16 @@
 #include "platform/imaging/image_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <string>
+#include <utility>
 
 #include "platform/imaging/edits.h"
 #include "platform/imaging/pixo_members.h"
@@ -150,16 +154,53 @@ int16_t WriteImageMemory(std::vector<uint8_t>& out, const Image& img, int32_t fo
 
 bool IsTiffFormat(int32_t format) { return TiffCodec().Writes(format); }
 
-EncodedPage EncodeTiffPage(const Image& img, int32_t format, int32_t bits, int32_t quality) {
+EncodedPage::EncodedPage(EncodedPage&& o) noexcept
+    : rc(o.rc), bytes(std::move(o.bytes)), fd(std::exchange(o.fd, -1)) {}
+EncodedPage& EncodedPage::operator=(EncodedPage&& o) noexcept {
+  if (this != &o) {
+    if (fd >= 0) ::close(fd);
+    rc = o.rc;
+    bytes = std::move(o.bytes);
+    fd = std::exchange(o.fd, -1);
+  }
+  return *this;
+}
+EncodedPage::~EncodedPage() {
+  if (fd >= 0) ::close(fd);
+}
+
+EncodedPage EncodeTiffPage(const Image& img, int32_t format, int32_t bits, int32_t quality,
+                           const std::string& folder) {
   EncodedPage page;
-  page.rc = IsTiffFormat(format) ? WriteImageMemory(page.bytes, img, format, bits, quality)
-                                : static_cast<int16_t>(kPixoUnsupportedCode);
+  if (!IsTiffFormat(format)) {
+    page.rc = kPixoUnsupportedCode;
+    return page;
+  }
+  // An unnamed file goes with the process, so an ended commit leaves none.
+  const int fd = folder.empty() ? -1 : ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    page.fd = fd;
+    if (WriteImageFile("/proc/self/fd/" + std::to_string(fd), img, format, bits, quality, false) == kPixoOk) {
+      page.rc = kPixoOk;
+      return page;
+    }
+    ::close(std::exchange(page.fd, -1));  // a full folder: the page is held in memory as before
+  }
+  page.rc = WriteImageMemory(page.bytes, img, format, bits, quality);
   return page;
 }
 
 int16_t WriteEncodedTiffPage(const std::string& path, const EncodedPage& page, bool append) {
   if (page.rc != kPixoOk) return page.rc;
-  return CopyTiffPage(page.bytes, path, append);
+  if (page.fd < 0) return CopyTiffPage(page.bytes, path, append);
+  struct stat st {};
+  if (::fstat(page.fd, &st) != 0 || st.st_size <= 0) return kPixoWriteFailed;
+  const size_t size = static_cast<size_t>(st.st_size);
+  void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, page.fd, 0);
+  if (at == MAP_FAILED) return kPixoWriteFailed;
+  const int16_t rc = CopyTiffPage({static_cast<const uint8_t*>(at), size}, path, append);
+  ::munmap(at, size);
+  return rc;
 }
 
 }  // namespace imaging

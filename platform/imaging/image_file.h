@@ -144,15 +144,24 @@ int16_t WriteImageMemory(std::vector<uint8_t>& out, const Image& img, int32_t fo
 // A TIFF page encoded apart from its file, so that the pages of one file can
 // be encoded at once on several threads and written into it in page order:
 // EncodeTiffPage converts and encodes `img` as WriteImageFile would (any
-// thread; it touches no file), and WriteEncodedTiffPage writes the page
+// thread; it touches no named file), and WriteEncodedTiffPage writes the page
 // into `path` (after the pages there with `append`), the same bytes as
 // WriteImageFile(path, img, format, bits, quality, append) writes.
 struct EncodedPage {
+  EncodedPage() = default;
+  EncodedPage(EncodedPage&& o) noexcept;
+  EncodedPage& operator=(EncodedPage&& o) noexcept;
+  ~EncodedPage();
   int16_t rc = 0;              // the encoding's result; a failed page writes nothing
-  std::vector<uint8_t> bytes;  // the page as a one-page TIFF
+  std::vector<uint8_t> bytes;  // the page as a one-page TIFF, when held in memory
+  int fd = -1;                 // else an unnamed file holding it (closed with the page)
 };
 bool IsTiffFormat(int32_t format);
-EncodedPage EncodeTiffPage(const Image& img, int32_t format, int32_t bits, int32_t quality);
+// `folder` (may be "") is where the page is kept in an unnamed file while
+// it waits for its turn, so that waiting pages do not hold memory; where no
+// such file can be made or written, the page is held in memory.
+EncodedPage EncodeTiffPage(const Image& img, int32_t format, int32_t bits, int32_t quality,
+                           const std::string& folder = {});
 int16_t WriteEncodedTiffPage(const std::string& path, const EncodedPage& page, bool append);
 
 // Resolution read from a file as pixels per metre, in dpi rounded to 0.01.

@@ -525,15 +525,30 @@ TEST(EncodedTiffPage, WritesTheBytesOfTheWriteItself) {
   for (const auto& [code, bits] : codes) {
     SCOPED_TRACE(std::to_string(code) + "/" + std::to_string(bits));
     const std::string direct = (dir.path() / "direct.tif").string(), apart = (dir.path() / "apart.tif").string();
+    const std::string kept = (dir.path() / "kept.tif").string();
     for (int p = 0; p < 2; ++p) {
       ASSERT_EQ(WriteImageFile(direct, pages[p], code, bits, 75, p > 0), kPixoOk);
       ASSERT_EQ(WriteEncodedTiffPage(apart, EncodeTiffPage(pages[p], code, bits, 75), p > 0), kPixoOk);
+      // Kept in an unnamed file of the folder, not in memory; a folder that
+      // is not there keeps it in memory.
+      const EncodedPage inFile = EncodeTiffPage(pages[p], code, bits, 75, dir.path().string());
+      EXPECT_GE(inFile.fd, 0);
+      EXPECT_TRUE(inFile.bytes.empty());
+      ASSERT_EQ(WriteEncodedTiffPage(kept, inFile, p > 0), kPixoOk);
+      const EncodedPage inMemory = EncodeTiffPage(pages[p], code, bits, 75, (dir.path() / "none").string());
+      EXPECT_LT(inMemory.fd, 0);
+      EXPECT_FALSE(inMemory.bytes.empty());
     }
-    std::ifstream a(direct, std::ios::binary), b(apart, std::ios::binary);
+    std::ifstream a(direct, std::ios::binary), b(apart, std::ios::binary), c(kept, std::ios::binary);
     const std::string da((std::istreambuf_iterator<char>(a)), {}), db((std::istreambuf_iterator<char>(b)), {});
+    const std::string dc((std::istreambuf_iterator<char>(c)), {});
     EXPECT_GT(da.size(), 200u);
     EXPECT_TRUE(da == db) << da.size() << " and " << db.size() << " bytes";
+    EXPECT_TRUE(da == dc) << da.size() << " and " << dc.size() << " bytes";
   }
+  size_t names = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++names;
+  EXPECT_EQ(names, 3u);  // the pages kept aside left no file behind
   // A page that failed to encode writes nothing.
   EncodedPage failed;
   failed.rc = kPixoUnsupportedBits;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <filesystem>
 #include <mutex>
 #include <unordered_map>
 
@@ -317,8 +318,9 @@ PixoControl::TakenSave PixoControl::TakeSave(const std::string& path, int16_t fo
             }};
   }
   auto page = std::make_shared<EncodedPage>();
-  return {[image, page, format, bits, quality] {
-            *page = EncodeTiffPage(**image, format, bits, quality);
+  return {[image, page, path, format, bits, quality] {
+            const std::string folder = std::filesystem::path(path).parent_path().string();
+            *page = EncodeTiffPage(**image, format, bits, quality, folder.empty() ? "." : folder);
             image->reset();  // only the encoded page is held from now on
           },
           [path, page, append, fail] {

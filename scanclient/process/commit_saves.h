@@ -9,8 +9,8 @@
 // temporary. Pages of one file are encoded at once on several workers and
 // written one after the other, in page order; a page after a failed one of
 // its file is not written. At most as many saves as there are workers wait
-// or run at once, so at most that many copies of a prepared sheet (or of
-// its encoded page) are held beside the window's own.
+// or run at once. A save's copy of the sheet shares the sheet's pixels, and
+// an encoded page waits for its turn in an unnamed file, not in memory.
 
 #include <condition_variable>
 #include <cstdint>
