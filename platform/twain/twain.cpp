@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include <poll.h>
@@ -34,8 +36,7 @@ struct Frame {
 struct Manager {
   bool initialised = false;
   std::optional<bool> usable;  // Usable()'s answer, decided once
-  bool listed = false;         // the list is made, or being made by `lister`
-  std::thread lister;          // joined before any other call into the stack
+  bool listed = false;         // the list is made, or being made by the lister
   std::vector<std::string> devices;
   std::string selected;
   SANE_Handle handle = nullptr;
@@ -45,6 +46,20 @@ struct Manager {
 Manager& M() {
   static Manager m;
   return m;
+}
+
+// The lister runs detached (a program may end with _exit, skipping the
+// handler that would join it); `running` says it is under way, and every
+// other call into the stack waits until it is over.
+struct Lister {
+  std::mutex mu;
+  std::condition_variable done;
+  bool running = false;
+};
+
+Lister& TheLister() {
+  static Lister l;
+  return l;
 }
 
 std::string Wanted() {
@@ -98,8 +113,9 @@ void Listed(Manager& m, std::vector<std::string> devices) {
 // Waits for a listing under way. Also run at exit: the libraries' own
 // clean-up must not run under a backend that is still probing.
 void Join() {
-  Manager& m = M();
-  if (m.lister.joinable()) m.lister.join();
+  Lister& l = TheLister();
+  std::unique_lock lock(l.mu);
+  l.done.wait(lock, [&l] { return !l.running; });
 }
 
 void List() {
@@ -115,11 +131,13 @@ void List() {
 void ListInBackground() {
   Manager& m = M();
   if (m.listed) return;
+  Lister& l = TheLister();  // made before the exit handler is set, so it outlives it
   static const bool joinAtExit = std::atexit(Join) == 0;
   if (!joinAtExit) return;  // listed when first needed instead
   const std::string want = Wanted();
   try {
-    m.lister = std::thread([&m, want] {
+    l.running = true;
+    std::thread([&m, &l, want] {
       std::vector<std::string> devices;
       try {
         devices = Devices(want);
@@ -127,10 +145,15 @@ void ListInBackground() {
         devices.clear();  // nothing offered rather than the process ended
       }
       Listed(m, std::move(devices));
-    });
+      // Notified under the lock: once a waiter has it, this thread touches
+      // nothing of the manager any more.
+      std::lock_guard lock(l.mu);
+      l.running = false;
+      l.done.notify_all();
+    }).detach();
     m.listed = true;
   } catch (const std::system_error&) {
-    // No thread to be had: listed when first needed instead.
+    l.running = false;  // no thread to be had: listed when first needed instead
   }
 }
 
