@@ -19,6 +19,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// ORN_SCANNER set to `scanner`, or unset for null.
+void SetScanner(const char* scanner) {
+  if (scanner) {
+    setenv("ORN_SCANNER", scanner, 1);
+  } else {
+    unsetenv("ORN_SCANNER");
+  }
+}
+
 // The scanner stack reads the name of its configuration folder once per
 // process, so all tests share one folder and rewrite the device's file.
 class TwainTest : public ::testing::Test {
@@ -63,11 +72,7 @@ TEST_F(TwainTest, SourcesFollowTheScannerVariable) {
   } cases[] = {{nullptr, true}, {"test:0", true}, {"none", false}, {"test:7", false}};
   for (const Case& c : cases) {
     Reset();
-    if (c.scanner) {
-      setenv("ORN_SCANNER", c.scanner, 1);
-    } else {
-      unsetenv("ORN_SCANNER");
-    }
+    SetScanner(c.scanner);
     SCOPED_TRACE(c.scanner ? c.scanner : "unset");
     EXPECT_EQ(Available(), c.available);
     EXPECT_EQ(CurrentSource(), c.available ? "test:0" : "");
@@ -85,11 +90,7 @@ TEST_F(TwainTest, UsableIsDecidedWithoutTheDevicesAndTheListFollows) {
   } cases[] = {{nullptr, true, true}, {"none", false, false}, {"test:7", true, false}, {"test:0", true, true}};
   for (const Case& c : cases) {
     Reset();
-    if (c.scanner) {
-      setenv("ORN_SCANNER", c.scanner, 1);
-    } else {
-      unsetenv("ORN_SCANNER");
-    }
+    SetScanner(c.scanner);
     SCOPED_TRACE(c.scanner ? c.scanner : "unset");
     EXPECT_EQ(Usable(), c.usable);
     // The list made in the background is the one every call sees.
