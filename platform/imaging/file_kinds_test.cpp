@@ -16,6 +16,7 @@
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_members.h"
 #include "tests/support/exif_jpeg.h"
+#include "tests/support/png_file.h"
 #include "tests/support/scratch_dir.h"
 
 namespace imaging {
@@ -36,49 +37,7 @@ std::vector<Colour> Row0(const Bytes& file) {
 
 // ---- PNG and TIFF with transparency ----
 
-struct PngSpec {
-  int type = 0, depth = 0;
-  Bytes row{};                       // one row of samples as the file holds them
-  std::vector<png_color> palette{};  // palette images
-  Bytes paletteAlpha{};              // tRNS of a palette image
-  int trnsGrey = -1;               // tRNS of a grey image
-  png_color_16 background{};       // bKGD when `hasBackground`
-  bool hasBackground = false;
-};
-
-void Append(png_structp png, png_bytep data, size_t n) {
-  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + n);
-}
-
-Bytes MakePng(const PngSpec& s, uint32_t width) {
-  Bytes out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return {};
-  }
-  png_set_write_fn(png, &out, Append, nullptr);
-  png_set_IHDR(png, info, width, 1, s.depth, s.type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  if (!s.palette.empty()) png_set_PLTE(png, info, s.palette.data(), static_cast<int>(s.palette.size()));
-  if (!s.paletteAlpha.empty()) {
-    png_set_tRNS(png, info, s.paletteAlpha.data(), static_cast<int>(s.paletteAlpha.size()), nullptr);
-  }
-  if (s.trnsGrey >= 0) {
-    png_color_16 t{};
-    t.gray = static_cast<png_uint_16>(s.trnsGrey);
-    png_set_tRNS(png, info, nullptr, 0, &t);
-  }
-  if (s.hasBackground) png_set_bKGD(png, info, &s.background);
-  png_write_info(png, info);
-  Bytes row = s.row;
-  png_write_row(png, row.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
+using orn_test::PngSpec;
 
 TEST(FileKinds, PngTransparencyIsLaidOnItsBackgroundOrWhite) {
   png_color_16 red{};
@@ -92,25 +51,25 @@ TEST(FileKinds, PngTransparencyIsLaidOnItsBackgroundOrWhite) {
     std::vector<Colour> expected;
   } cases[] = {
       // Black at alpha 0, 128 and 255: white paper, blended, black.
-      {"rgba", {.type = PNG_COLOR_TYPE_RGB_ALPHA, .depth = 8, .row = {0, 0, 0, 0, 0, 0, 0, 128, 0, 0, 0, 255}}, 3,
+      {"rgba", {.type = PNG_COLOR_TYPE_RGB_ALPHA, .depth = 8, .rows = {0, 0, 0, 0, 0, 0, 0, 128, 0, 0, 0, 255}}, 3,
        {kWhite, Grey(127), kBlack}},
       {"rgba on bKGD",
-       {.type = PNG_COLOR_TYPE_RGB_ALPHA, .depth = 8, .row = {0, 0, 0, 0, 0, 0, 0, 128}, .background = red,
+       {.type = PNG_COLOR_TYPE_RGB_ALPHA, .depth = 8, .rows = {0, 0, 0, 0, 0, 0, 0, 128}, .background = red,
         .hasBackground = true},
        2, {Rgb(255, 0, 0), Rgb(127, 0, 0)}},
       {"grey alpha 16",
-       {.type = PNG_COLOR_TYPE_GRAY_ALPHA, .depth = 16, .row = {0, 0, 0, 0, 0x40, 0, 0xFF, 0xFF},
+       {.type = PNG_COLOR_TYPE_GRAY_ALPHA, .depth = 16, .rows = {0, 0, 0, 0, 0x40, 0, 0xFF, 0xFF},
         .background = greyBg, .hasBackground = true},
        2, {Grey(128), Grey(64)}},
       {"palette tRNS",
-       {.type = PNG_COLOR_TYPE_PALETTE, .depth = 8, .row = {0, 1, 2}, .palette = {{0, 0, 0}, {0, 0, 255}, {10, 20, 30}},
+       {.type = PNG_COLOR_TYPE_PALETTE, .depth = 8, .rows = {0, 1, 2}, .palette = {{0, 0, 0}, {0, 0, 255}, {10, 20, 30}},
         .paletteAlpha = {0, 128}},
        3, {kWhite, Rgb(127, 127, 255), Rgb(10, 20, 30)}},
-      {"grey tRNS", {.type = PNG_COLOR_TYPE_GRAY, .depth = 8, .row = {0, 5}, .trnsGrey = 0}, 2, {kWhite, Grey(5)}},
-      {"opaque rgb", {.type = PNG_COLOR_TYPE_RGB, .depth = 8, .row = {1, 2, 3}}, 1, {Rgb(1, 2, 3)}},
+      {"grey tRNS", {.type = PNG_COLOR_TYPE_GRAY, .depth = 8, .rows = {0, 5}, .trnsGrey = 0}, 2, {kWhite, Grey(5)}},
+      {"opaque rgb", {.type = PNG_COLOR_TYPE_RGB, .depth = 8, .rows = {1, 2, 3}}, 1, {Rgb(1, 2, 3)}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Row0(MakePng(c.spec, c.width)), c.expected) << c.name;
+    EXPECT_EQ(Row0(orn_test::WritePng(c.spec, c.width, 1)), c.expected) << c.name;
   }
 }
 

@@ -18,6 +18,7 @@
 #include "platform/imaging/pixo_members.h"
 #include "tests/quillet/quillet_run.h"
 #include "tests/support/exif_jpeg.h"
+#include "tests/support/png_file.h"
 
 namespace {
 
@@ -30,33 +31,15 @@ void WriteBytes(const fs::path& p, const Bytes& b) {
   std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
-void AppendPng(png_structp png, png_bytep data, size_t n) {
-  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + n);
-}
-
 // A signature as image editors save it: black strokes on a transparent
-// background whose hidden colour is black too. Strokes where rgba(x, y) says.
+// background whose hidden colour is black too. Strokes where stroke(x, y) says.
 Bytes SignaturePng(int32_t w, int32_t h, const std::function<bool(int32_t, int32_t)>& stroke) {
-  Bytes out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return {};
-  }
-  png_set_write_fn(png, &out, AppendPng, nullptr);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<png_byte> row(4 * static_cast<size_t>(w));
+  orn_test::PngSpec spec{.type = PNG_COLOR_TYPE_RGB_ALPHA, .depth = 8};
+  spec.rows.assign(4 * static_cast<size_t>(w) * static_cast<size_t>(h), 0);
   for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) row[4 * x + 3] = stroke(x, y) ? 255 : 0;
-    png_write_row(png, row.data());
+    for (int32_t x = 0; x < w; ++x) spec.rows[4 * (static_cast<size_t>(y) * w + x) + 3] = stroke(x, y) ? 255 : 0;
   }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
+  return orn_test::WritePng(spec, static_cast<uint32_t>(w), static_cast<uint32_t>(h));
 }
 
 // A 16-bit 5-6-5 bitmap (BI_BITFIELDS) of one row of pixels.
