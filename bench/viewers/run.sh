@@ -92,7 +92,7 @@ summary() {
     q1 = v[int((NR + 3) / 4)]; q3 = v[int((3 * NR + 1) / 4)]
     printf "%.6f %.0f\n", m, (m > 0 ? (q3 - q1) / m * 100 : 0) }'
 }
-secs() { awk -v s="$1" 'BEGIN { if (s < 1) printf "%.1f ms", s * 1000; else printf "%.2f s", s }'; }
+. "$(dirname "$0")/../table.sh"
 
 rows=()
 row() { rows+=("$(printf '| %s | %s | %s | %s (spread %s %%) | %s |' "$@")"); }
@@ -161,10 +161,4 @@ row "Lumoret, first paint of a 2,300-page RTF document (end of the load to the f
   "$(secs "$first")" "$(secs "$(printf '%s\n' "${floors[@]}" | summary | cut -d' ' -f1)") the load" \
   "$(printf '%.2f' "$ratio")" "$spread" "≤ 0.3 s after the load"
 
-echo
-echo "| case | program | floor | ratio | goal |"
-echo "|---|---|---|---|---|"
-printf '%s\n' "${rows[@]}"
-echo
-echo "$(nproc) processors ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')), $(free -g | awk '/Mem:/ { print $2 }') GiB," \
-  "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; medians of $runs runs, spread the interquartile range."
+print_table "medians of $runs runs, spread the interquartile range"
