@@ -285,8 +285,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_MAIN_PACKAGE_NAME orn-desk-kit)
 set(CPACK_DEBIAN_MAIN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_MAIN_PACKAGE_SECTION graphics)
-# DejaVu Sans draws the tick boxes, bullets and arrows of symbol fonts.
-set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-core")
+# DejaVu Sans draws the Greek and the plainer ticks and bullets of symbol
+# fonts; Symbola, or Noto's symbol faces, the tick boxes, arrows and other
+# pictographs of Wingdings, Wingdings 2/3 and Webdings that it lacks.
+set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-core, fonts-symbola | fonts-noto-core")
 set(CPACK_DEBIAN_MAIN_PACKAGE_RECOMMENDS "fonts-noto-core")
 set(CPACK_DEBIAN_MAIN_PACKAGE_SUGGESTS "orn-desk-kit-java, fonts-noto-cjk")
 set(CPACK_COMPONENT_MAIN_DESCRIPTION "desk kit of the ORN card management suite

@@ -200,7 +200,7 @@ double PrintRawForm(int pages, const std::string& jpeg, const fs::path& file) {
       }
       text("Feld " + std::to_string(r), 95, y + 4, 140);
       text("Wert " + n + "." + std::to_string(r), 245, y + 4, 140);
-      text("\u2611 ja \u25FB nein", 395, y + 4, 120);
+      text("\U0001F5F9 ja \U0001F78E nein", 395, y + 4, 120);
     }
     cairo_rectangle(cr, 90, 212, 425, 24);
     cairo_stroke(cr);

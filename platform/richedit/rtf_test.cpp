@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/richedit/rtf.h"
+#include "platform/richedit/symbol_fonts.h"
 
 namespace win {
 namespace {
@@ -122,16 +123,55 @@ TEST(Rtf, HiddenTextSectionsAndCharacterSetsShapeTheText) {
       // Each font's own character set; the document's code page where it names none.
       {"{\\rtf1\\ansi\\ansicpg932" + fonts + "\\f1 \\'93T\\'94\\f0 \\'82\\'a0\\f4 \\'cf\\f5 \\'82\\'a0}", L"\u201CT\u201D\u3042\u041F\u3042"},
       // Symbol fonts: bytes, letters and \uN in U+F020-U+F0FF are the characters they draw.
-      {"{\\rtf1" + fonts + "\\f2 \\'fe\\'a8o\\u61692?\\'fd\\f3 abW\\'b7}", L"\u2611\u25FB\u25A1\u2714\u2612\u03B1\u03B2\u03A9\u2022"},
-      // Wingdings 2/3 and Webdings: ticks, boxes and arrows by name; a
-      // pictograph outside their tables is a neutral square, never its letter.
+      {"{\\rtf1" + fonts + "\\f2 \\'fe\\'a8o\\u61692?\\'fd\\f3 abW\\'b7}",
+       L"\U0001F5F9\U0001F78E\U0001F78F\u2713\U0001F5F7\u03B1\u03B2\u03A9\u2022"},
+      // Wingdings 2/3 and Webdings by name; a code point with no character
+      // is a neutral square, never its letter.
       {"{\\rtf1{\\fonttbl{\\f1 Wingdings 2;}{\\f2 Wingdings 3;}{\\f3 Webdings;}}"
-       "\\f1 PRT\\u61473?\\f2 !p\\'c6m\\f3 ar<k}",
-       L"\u2713\u2611\u2612\u25A1\u2B60\u25B2\u21E6\u25A1\u2714\u2716\u25A0\u25A1"},
+       "\\f1 PRT\\u61473?\\'fa\\f2 !p\\'c6m\\'f1\\f3 ar<k\\'7f}",
+       L"\U0001F5F8\u2611\u2612\U0001F58A\u25A1\u2B60\u25B2\U0001F846\U0001F856\u25A1\u2714\U0001F5D9\u23F9"
+       L"\U0001F6F0\u25A1"},
   };
   for (const auto& c : cases) EXPECT_EQ(RtfText(c.in), c.text) << c.in;
   rtf::Parsed p = rtf::ReadRtf("{\\rtf1" + fonts + "\\f2 o\\f1 x}");
   EXPECT_NE(rich::FaceName(p.doc.CharAt(0).face).find("DejaVu Sans"), std::string::npos);
+  EXPECT_NE(rich::FaceName(p.doc.CharAt(0).face).find("Symbola"), std::string::npos);
+}
+
+TEST(Rtf, SymbolFontsMapEachCodePointToTheCharacterItDraws) {
+  using rich::SymbolFont;
+  struct Case {
+    SymbolFont font;
+    char32_t code, ch;
+  };
+  // The first and last code point of each set, a few between (a row shifted
+  // by one shows in its neighbour), its empty code points, and the same code
+  // points in the private-use form.
+  const Case cases[] = {
+      {SymbolFont::kWingdings, 0x20, U' '},          {SymbolFont::kWingdings, 0x21, U'\U0001F589'},
+      {SymbolFont::kWingdings, 0x26, U'\U0001F56E'}, {SymbolFont::kWingdings, 0x48, U'\U0001F597'},
+      {SymbolFont::kWingdings, 0xCB, U'\U0001F66A'}, {SymbolFont::kWingdings, 0xD4, U'\U0001F653'},
+      {SymbolFont::kWingdings, 0xF5, U'\u2B01'},     {SymbolFont::kWingdings, 0xFC, U'\u2713'},
+      {SymbolFont::kWingdings, 0xFE, U'\U0001F5F9'}, {SymbolFont::kWingdings, 0xFF, U'\u25A1'},
+      {SymbolFont::kWingdings, 0x7F, U'\u25A1'},     {SymbolFont::kWingdings2, 0x21, U'\U0001F58A'},
+      {SymbolFont::kWingdings2, 0x50, U'\U0001F5F8'}, {SymbolFont::kWingdings2, 0x80, U'\u2609'},
+      {SymbolFont::kWingdings2, 0xC0, U'\u2B1F'},    {SymbolFont::kWingdings2, 0xF9, U'\u2042'},
+      {SymbolFont::kWingdings2, 0xFA, U'\u25A1'},    {SymbolFont::kWingdings2, 0x7F, U'\u25A1'},
+      {SymbolFont::kWingdings3, 0x21, U'\u2B60'},    {SymbolFont::kWingdings3, 0x6D, U'\U0001F856'},
+      {SymbolFont::kWingdings3, 0xC6, U'\U0001F846'}, {SymbolFont::kWingdings3, 0xF0, U'\U0001F897'},
+      {SymbolFont::kWingdings3, 0xF1, U'\u25A1'},    {SymbolFont::kWebdings, 0x21, U'\U0001F577'},
+      {SymbolFont::kWebdings, 0x7E, U'\U0001F5F2'},  {SymbolFont::kWebdings, 0x80, U'\U0001F6B9'},
+      {SymbolFont::kWebdings, 0xC0, U'\U0001F5A5'},  {SymbolFont::kWebdings, 0xFF, U'\U0001F54A'},
+      {SymbolFont::kWebdings, 0x7F, U'\u25A1'},      {SymbolFont::kSymbol, 0x61, U'\u03B1'},
+  };
+  for (const Case& c : cases) {
+    std::string at = std::to_string(static_cast<int>(c.font)) + " " + std::to_string(c.code);
+    EXPECT_EQ(static_cast<uint32_t>(rich::SymbolToUnicode(c.font, c.code)), static_cast<uint32_t>(c.ch)) << at;
+    EXPECT_EQ(static_cast<uint32_t>(rich::SymbolToUnicode(c.font, 0xF000 + c.code)), static_cast<uint32_t>(c.ch)) << at;
+  }
+  // Characters outside the code points stay what they are.
+  EXPECT_EQ(static_cast<uint32_t>(rich::SymbolToUnicode(SymbolFont::kWebdings, U'\u01E9')), 0x1E9u);
+  EXPECT_EQ(static_cast<uint32_t>(rich::SymbolToUnicode(SymbolFont::kWingdings2, U'\n')), 0xAu);
 }
 
 TEST(Rtf, FormWordsSetTheirFormats) {

@@ -15,12 +15,14 @@ SymbolFont SymbolFontNamed(std::string_view face);
 
 // The Unicode character the font draws for `c`: a code point 0x20-0xFF, or
 // the same in the private-use range U+F020-U+F0FF. Other characters, and
-// code points Symbol and Wingdings leave empty, come back as they are;
-// pictographs of Wingdings 2, Wingdings 3 and Webdings not in their tables
-// come back as U+25A1 WHITE SQUARE.
+// code points Symbol leaves empty, come back as they are; a code point of
+// Wingdings, Wingdings 2, Wingdings 3 or Webdings that has no Unicode
+// character comes back as U+25A1 WHITE SQUARE.
 char32_t SymbolToUnicode(SymbolFont font, char32_t c);
 
-// The face that has the characters SymbolToUnicode gives.
-inline constexpr const char* kSymbolFace = "DejaVu Sans,sans-serif";
+// The faces that have the characters SymbolToUnicode gives: DejaVu Sans
+// the Greek, the ticks and boxes it has; Symbola (or Noto's symbol faces)
+// every other pictograph of those fonts.
+inline constexpr const char* kSymbolFace = "DejaVu Sans,Symbola,Noto Sans Symbols 2,Noto Sans Symbols,sans-serif";
 
 }  // namespace win::rich

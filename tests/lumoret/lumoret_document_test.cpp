@@ -89,8 +89,9 @@ TEST_F(LumoretDocumentTest, VisibleTextPrintsAndHiddenTextDoesNot) {
        "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fnil\\fcharset2 Wingdings;}{\\f2\\froman Symbol;}{\\f3 Wingdings 2;}"
        "{\\f4 Wingdings 3;}{\\f5 Webdings;}}"
        "\\f1 \\'fe\\'a8o\\u61692?\\f2 abg\\f3 RPz \\f4 ! p\\f5 ak\\f0  Text\\par}",
-       {"\u2611\u25FB\u25A1\u2714\u03B1\u03B2\u03B3\u2611\u2713\u25A1", "\u2B60", "\u25B2\u2714\u25A1", "Text"},
-       {"\u00FE", "abg", "z", "ak"}},
+       {"\U0001F5F9\U0001F78E\U0001F78F\u2713\u03B1\u03B2\u03B3\u2611\U0001F5F8\u277B", "\u2B60",
+        "\u25B2\u2714\U0001F6F0", "Text"},
+       {"\u00FE", "abg", "z", "ak", "\u25A1"}},
       // A character no installed font has keeps its text; its hex digits are
       // not printed.
       {"no font", "{\\rtf1 Zeichen \\u-10228?\\u-9216? hier\\par}", {"Zeichen", "\U00013000", "hier"}, {"013000", "01", "30"}},
@@ -102,9 +103,27 @@ TEST_F(LumoretDocumentTest, VisibleTextPrintsAndHiddenTextDoesNot) {
     for (const auto& p : c.present) EXPECT_TRUE(Find(words, p)) << c.what << ": " << p << "\n" << Shell("pdftotext " + pdf + " -");
     for (const auto& a : c.absent) EXPECT_FALSE(Find(words, a)) << c.what << ": " << a;
   }
-  // The symbols are drawn with a face that has them.
+  // The symbols are drawn with a face that has them: DejaVu Sans the Greek
+  // and the ticks it has, Symbola each pictograph DejaVu Sans lacks (a tick
+  // box, a pen, an arrow, a satellite), not an empty box.
   std::string pdf = Print(cases[2].rtf);
   EXPECT_NE(Shell("pdffonts " + pdf).find("DejaVuSans"), std::string::npos);
+  struct Pictograph {
+    std::string font, bytes, text;
+  };
+  const Pictograph pictographs[] = {
+      {"Wingdings", "\\'fe\\'a8", "\U0001F5F9\U0001F78E"},
+      {"Wingdings 2", "PS", "\U0001F5F8\u2BBD"},
+      {"Wingdings 3", "!Z", "\u2B60\U0001F8A0"},
+      {"Webdings", "k!", "\U0001F6F0\U0001F577"},
+  };
+  for (const Pictograph& p : pictographs) {
+    pdf = Print("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1 " + p.font + ";}}\\f1 " + p.bytes + "\\f0  Text\\par}");
+    ASSERT_FALSE(pdf.empty()) << p.font;
+    std::string fonts = Shell("pdffonts " + pdf);
+    EXPECT_NE(fonts.find("Symbola"), std::string::npos) << p.font << "\n" << fonts;
+    EXPECT_TRUE(Find(Words(pdf), p.text)) << p.font << "\n" << Shell("pdftotext " + pdf + " -");
+  }
 }
 
 TEST_F(LumoretDocumentTest, OnlySectionBreaksThatAskForANewPageStartOne) {

@@ -214,8 +214,8 @@ TEST_F(LumoretFormTest, CharactersAreHighlightedCapitalisedUnderlinedAndSpaced) 
 
 TEST_F(LumoretFormTest, TickBoxesAndParagraphDirection) {
   std::string text = Shell("pdftotext -layout " + pdf_ + " -");
-  EXPECT_NE(text.find("\u2611 Ja"), std::string::npos) << text;
-  EXPECT_NE(text.find("\u25FB Nein"), std::string::npos) << text;
+  EXPECT_NE(text.find("\U0001F5F9 Ja"), std::string::npos) << text;
+  EXPECT_NE(text.find("\U0001F78E Nein"), std::string::npos) << text;
   // A left-to-right paragraph that starts with Hebrew starts at the left
   // margin; a right-to-left one, right aligned, ends at the right margin.
   EXPECT_LT(W("hello").xMin, kColumnLeft + 60);
