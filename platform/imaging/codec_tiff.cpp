@@ -16,10 +16,13 @@
 // unsupported (kPixoUnknownFormat), not damaged.
 
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -28,6 +31,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/imaging/bands.h"
 #include "platform/imaging/edits.h"
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_members.h"
@@ -352,12 +356,59 @@ class StripReader {
   bool loaded_ = false;
 };
 
+// Uncompressed strips that follow each other in a file on disk, each just
+// its rows, read into the rows of `out` with a few reads: libtiff reads such
+// a page a strip at a time, a seek and a read for each (3,508 strips of one
+// row for an A4 page at 300 dpi, most of a drop's time). `fd` is the file
+// libtiff reads, -1 for one in memory. False when the page is not of that
+// kind or a read comes short; the caller then reads it through libtiff,
+// which reports what is wrong.
+bool ReadWholeStrips(TIFF* tif, int fd, uint32_t height, uint32_t perStrip, Image& out) {
+  uint16_t compression = COMPRESSION_NONE, fillOrder = FILLORDER_MSB2LSB;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
+  // Another fill order has libtiff reverse the bits of every byte.
+  if (compression != COMPRESSION_NONE || fillOrder != FILLORDER_MSB2LSB || fd < 0) return false;
+  const auto line = static_cast<uint64_t>(out.stride());
+  const uint32_t strips = (height + perStrip - 1) / perStrip;
+  if (TIFFNumberOfStrips(tif) < strips) return false;
+  int err = 0;
+  const uint64_t first = TIFFGetStrileOffsetWithErr(tif, 0, &err);
+  uint64_t next = first;
+  for (uint32_t i = 0; i < strips && !err; ++i) {
+    const uint64_t bytes = line * std::min(perStrip, height - i * perStrip);
+    if (TIFFGetStrileOffsetWithErr(tif, i, &err) != next || TIFFGetStrileByteCountWithErr(tif, i, &err) != bytes) {
+      return false;
+    }
+    next += bytes;
+  }
+  if (err) return false;
+  // Row y lies at first + y x line. Bands of rows are read side by side:
+  // the copy from the file cache into fresh memory is most of the time.
+  std::atomic<bool> whole{true};
+  InBands(static_cast<int32_t>(height), static_cast<size_t>(next - first), [&](int32_t from, int32_t to) {
+    uint8_t* at = out.row(from);
+    const uint64_t begin = first + line * static_cast<uint64_t>(from);
+    const uint64_t total = line * static_cast<uint64_t>(to - from);
+    for (uint64_t done = 0; done < total && whole;) {
+      // Pieces well under the kernel's limit of one read.
+      const size_t piece = static_cast<size_t>(std::min<uint64_t>(total - done, uint64_t{1} << 30));
+      const ssize_t got = ::pread(fd, at + done, piece, static_cast<off_t>(begin + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) whole = false;
+      if (got > 0) done += static_cast<uint64_t>(got);
+    }
+  });
+  return whole;
+}
+
 // Decodes every strip straight into the rows of `out`, whose rows must be
 // laid out as the file's lines are (contiguous samples of 8 bits).
-bool ReadStripsInto(TIFF* tif, uint32_t height, Image& out) {
+bool ReadStripsInto(TIFF* tif, int fd, uint32_t height, Image& out) {
   uint32_t perStrip = 0;
   TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &perStrip);
   perStrip = std::clamp<uint32_t>(perStrip, 1, height);
+  if (ReadWholeStrips(tif, fd, height, perStrip, out)) return true;
   const auto line = static_cast<tmsize_t>(out.stride());
   for (uint32_t y = 0; y < height; y += perStrip) {
     const tmsize_t bytes = line * std::min(perStrip, height - y);
@@ -461,13 +512,13 @@ uint8_t InkFor(uint8_t colour, uint8_t black) {
   return static_cast<uint8_t>(255 - (colour * 255 + white - 1) / white);
 }
 
-// 8-bit RGB or CMYK, contiguous samples.
-int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
+// 8-bit RGB or CMYK, contiguous samples; `fd` as for ReadWholeStrips.
+int16_t ReadColour(TIFF* tif, int fd, const Layout& l, Image& out) {
   out.CreateForWriting(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), 24);
   StripReader rows(tif, l.height);
   if (rows.lineBytes() < static_cast<size_t>(l.width) * l.samples) return kPixoDamagedFile;
   if (l.samples == 3 && rows.lineBytes() == static_cast<size_t>(out.stride())) {
-    return ReadStripsInto(tif, l.height, out) ? kPixoOk : kPixoDamagedFile;
+    return ReadStripsInto(tif, fd, l.height, out) ? kPixoOk : kPixoDamagedFile;
   }
   const bool cmyk = l.photometric == PHOTOMETRIC_SEPARATED;
   for (uint32_t y = 0; y < l.height; ++y) {
@@ -487,7 +538,7 @@ int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
   return kPixoOk;
 }
 
-int16_t ReadPage(TIFF* tif, bool trueColour, Image& out) {
+int16_t ReadPage(TIFF* tif, int fd, bool trueColour, Image& out) {
   const Layout l = LayoutOf(tif);
   if (!ValidImageSize(l.width, l.height) || !PlausiblePixel(l)) return kPixoDamagedFile;
   const bool simple = !TIFFIsTiled(tif) && l.planar == PLANARCONFIG_CONTIG;
@@ -499,7 +550,7 @@ int16_t ReadPage(TIFF* tif, bool trueColour, Image& out) {
   } else if (simple && l.bits == 8 && !HasAlpha(tif) &&
              ((l.photometric == PHOTOMETRIC_RGB && l.samples >= 3) ||
               (l.photometric == PHOTOMETRIC_SEPARATED && l.inkset == INKSET_CMYK && l.samples == 4))) {
-    rc = ReadColour(tif, l, out);
+    rc = ReadColour(tif, fd, l, out);
   } else {
     rc = ReadAsRgba(tif, l, out);
   }
@@ -614,7 +665,7 @@ int16_t ReadPageOf(const ImageSource& src, int32_t page, bool clamp, int32_t bit
   if (clamp) page = std::clamp<int32_t>(page, 1, std::max<int32_t>(TIFFNumberOfDirectories(t.tif), 1));
   if (!SelectPage(t.tif, page)) return kPixoDamagedFile;
   Image img;
-  int16_t rc = ReadPage(t.tif, bits == 24, img);
+  int16_t rc = ReadPage(t.tif, src.inMemory() ? -1 : TIFFFileno(t.tif), bits == 24, img);
   if (rc != kPixoOk) return rc;
   if (t.damaged) return kPixoDamagedFile;
   if (bits != 0 && bits != img.bits()) rc = ChangeDepth(img, bits, 0, 0, {});
