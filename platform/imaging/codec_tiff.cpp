@@ -15,6 +15,8 @@
 // (floating-point or 64-bit samples, a compression not built in) is
 // unsupported (kPixoUnknownFormat), not damaged.
 
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -134,6 +136,88 @@ struct MemoryFile {
   static void Unmap(thandle_t, void*, toff_t) {}
 };
 
+// A TIFF in a file the caller keeps open, read through a window of 1 MiB:
+// a page copied from one file into another is read piece by piece, never
+// held whole, and libtiff's many small reads of raw strips cost no call
+// each. Read only.
+//
+// The window is mapped for the copy alone and unmapped after it. From the
+// heap it would stay with the thread that copied: once a sheet's pixels
+// have been freed the allocator keeps blocks of that size in its arenas,
+// and each of the commit's workers has an arena of its own.
+struct WindowFile {
+  static constexpr size_t kWindow = size_t{1} << 20;
+
+  explicit WindowFile(int file) : fd(file) {
+    struct stat st {};
+    size = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    void* at = ::mmap(nullptr, kWindow, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (at == MAP_FAILED) size = 0;  // reads nothing: the copy fails
+    else buffer = static_cast<uint8_t*>(at);
+  }
+  ~WindowFile() {
+    if (buffer) ::munmap(buffer, kWindow);
+  }
+  WindowFile(const WindowFile&) = delete;
+  WindowFile& operator=(const WindowFile&) = delete;
+
+  int fd;
+  uint64_t size = 0;
+  uint64_t pos = 0;
+  uint8_t* buffer = nullptr;  // kWindow bytes
+  size_t filled = 0;          // bytes of the file in `buffer`
+  uint64_t start = 0;         // the file offset of buffer[0]
+
+  static WindowFile* Of(thandle_t h) { return static_cast<WindowFile*>(h); }
+  // What pread gives at `at`, retried when a signal cuts it short; 0 at
+  // the end or on an error.
+  size_t ReadAt(uint8_t* to, size_t n, uint64_t at) const {
+    for (;;) {
+      const ssize_t got = ::pread(fd, to, n, static_cast<off_t>(at));
+      if (got >= 0) return static_cast<size_t>(got);
+      if (errno != EINTR) return 0;
+    }
+  }
+  static tmsize_t Read(thandle_t h, void* buf, tmsize_t n) {
+    WindowFile& f = *Of(h);
+    auto* to = static_cast<uint8_t*>(buf);
+    size_t done = 0;
+    const auto want = static_cast<size_t>(std::max<tmsize_t>(n, 0));
+    while (done < want) {
+      const uint64_t at = f.pos + done;
+      if (at < f.start || at >= f.start + f.filled) {
+        if (!f.buffer) break;
+        if (want - done >= kWindow) {  // a large read goes straight to the caller
+          const size_t got = f.ReadAt(to + done, want - done, at);
+          if (got == 0) break;
+          done += got;
+          continue;
+        }
+        f.filled = f.ReadAt(f.buffer, kWindow, at);
+        f.start = at;
+        if (f.filled == 0) break;
+      }
+      const size_t from = static_cast<size_t>(at - f.start);
+      const size_t piece = std::min(want - done, f.filled - from);
+      std::memcpy(to + done, f.buffer + from, piece);
+      done += piece;
+    }
+    f.pos += done;
+    return static_cast<tmsize_t>(done);
+  }
+  static tmsize_t Write(thandle_t, void*, tmsize_t) { return -1; }
+  static toff_t Seek(thandle_t h, toff_t off, int whence) {
+    WindowFile& f = *Of(h);
+    const uint64_t from = whence == SEEK_CUR ? f.pos : whence == SEEK_END ? f.size : 0;
+    f.pos = from + off;
+    return f.pos;
+  }
+  static int Close(thandle_t) { return 0; }
+  static toff_t Size(thandle_t h) { return Of(h)->size; }
+  static int Map(thandle_t, void**, toff_t*) { return 0; }
+  static void Unmap(thandle_t, void*, toff_t) {}
+};
+
 // An open file with what libtiff reported on it. libtiff passes over tag
 // data it cannot read ("IO error during reading of ...; tag ignored") with
 // a warning only, and goes on with a changed page (a palette page without
@@ -147,16 +231,20 @@ class Tif {
   // for every page read costs more; uncompressed strips are still read
   // straight into the caller's rows.
   Tif(const std::string& path, const char* mode, MemoryFile* memory = nullptr) {
-    static QuietLibtiff quiet;
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, this);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, this);
+    TIFFOpenOptions* options = Options();
     if (memory) {
       tif = TIFFClientOpenExt("memory", mode, memory, MemoryFile::Read, MemoryFile::Write, MemoryFile::Seek,
                               MemoryFile::Close, MemoryFile::Size, MemoryFile::Map, MemoryFile::Unmap, options);
     } else {
       tif = TIFFOpenExt(path.c_str(), mode, options);
     }
+    TIFFOpenOptionsFree(options);
+  }
+  // The file `window` reads (kept alive by the caller), for reading.
+  explicit Tif(WindowFile& window) {
+    TIFFOpenOptions* options = Options();
+    tif = TIFFClientOpenExt("file", "r", &window, WindowFile::Read, WindowFile::Write, WindowFile::Seek,
+                            WindowFile::Close, WindowFile::Size, WindowFile::Map, WindowFile::Unmap, options);
     TIFFOpenOptionsFree(options);
   }
   ~Tif() { Close(); }
@@ -171,6 +259,15 @@ class Tif {
   bool damaged = false;
 
  private:
+  // Options that report to this object.
+  TIFFOpenOptions* Options() {
+    static QuietLibtiff quiet;
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, this);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, this);
+    return options;
+  }
+
   // libtiff skips a tag it has no definition for with an error report and
   // reads the page without it; that alone damages nothing.
   static int OnError(TIFF*, void* self, const char*, const char* format, va_list args) {
@@ -755,9 +852,10 @@ class Tiff final : public ImageCodec {
 
 }  // namespace
 
-int16_t CopyTiffPage(std::span<const uint8_t> onePage, const std::string& path, bool append) {
-  MemoryFile memory{onePage};
-  Tif in("memory", "r", &memory);
+namespace {
+
+// The page of `in` into `path` (see CopyTiffPage).
+int16_t CopyPage(Tif& in, const std::string& path, bool append) {
   if (!in.tif) return kPixoWriteFailed;
   Tif out(path, append ? "a" : "w");
   if (!out.tif) return kPixoWriteFailed;
@@ -809,6 +907,20 @@ int16_t CopyTiffPage(std::span<const uint8_t> onePage, const std::string& path, 
   const bool flushed = TIFFFlush(out.tif) != 0;
   out.Close();
   return flushed && !out.damaged && !in.damaged ? kPixoOk : kPixoWriteFailed;
+}
+
+}  // namespace
+
+int16_t CopyTiffPage(std::span<const uint8_t> onePage, const std::string& path, bool append) {
+  MemoryFile memory{onePage};
+  Tif in("memory", "r", &memory);
+  return CopyPage(in, path, append);
+}
+
+int16_t CopyTiffPage(int fd, const std::string& path, bool append) {
+  WindowFile window(fd);
+  Tif in(window);
+  return CopyPage(in, path, append);
 }
 
 const ImageCodec& TiffCodec() {

@@ -657,5 +657,37 @@ TEST(EncodedTiffPage, WritesTheBytesOfTheWriteItself) {
   EXPECT_FALSE(fs::exists(dir.path() / "none.tif"));
 }
 
+// A page kept in an unnamed file is copied through a window of 1 MiB: a page
+// of many windows, its strips across their edges, and a JBIG page of one
+// strip larger than the window come out as the direct write makes them.
+TEST(EncodedTiffPage, PagesLargerThanTheCopysWindowWriteTheSameBytes) {
+  orn_test::ScratchDir dir{"orn-encoded-large"};
+  const struct {
+    int32_t code, bits, width, height;
+  } cases[] = {{kFormatTiffLzw, 24, 1500, 1000}, {kFormatTiffJbig, 1, 3200, 3000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.code));
+    Image img;
+    ASSERT_TRUE(img.Create(c.width, c.height, 24));
+    uint32_t noise = 12345;
+    for (int32_t y = 0; y < c.height; ++y) {
+      uint8_t* p = img.row(y);
+      for (int32_t i = 0; i < img.stride(); ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        p[i] = static_cast<uint8_t>(noise >> 24);
+      }
+    }
+    const std::string direct = (dir.path() / "direct.tif").string(), kept = (dir.path() / "kept.tif").string();
+    ASSERT_EQ(WriteImageFile(direct, img, c.code, c.bits, 75, false), kPixoOk);
+    const EncodedPage page = EncodeTiffPage(img, c.code, c.bits, 75, dir.path().string());
+    ASSERT_GE(page.fd, 0);
+    ASSERT_EQ(WriteEncodedTiffPage(kept, page, false), kPixoOk);
+    std::ifstream a(direct, std::ios::binary), b(kept, std::ios::binary);
+    const std::string da((std::istreambuf_iterator<char>(a)), {}), db((std::istreambuf_iterator<char>(b)), {});
+    EXPECT_GT(da.size(), size_t{1} << 20);
+    EXPECT_TRUE(da == db) << da.size() << " and " << db.size() << " bytes";
+  }
+}
+
 }  // namespace
 }  // namespace imaging
