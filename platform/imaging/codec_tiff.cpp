@@ -456,7 +456,7 @@ class StripReader {
 // Uncompressed strips that follow each other in a file on disk, each just
 // its rows, read into the rows of `out` with a few reads: libtiff reads such
 // a page a strip at a time, a seek and a read for each (3,508 strips of one
-// row for an A4 page at 300 dpi, most of a drop's time). `fd` is the file
+// row for an A4 page at 300 dpi). `fd` is the file
 // libtiff reads, -1 for one in memory. False when the page is not of that
 // kind or a read comes short; the caller then reads it through libtiff,
 // which reports what is wrong.
@@ -483,8 +483,9 @@ bool ReadWholeStrips(TIFF* tif, int fd, uint32_t height, uint32_t perStrip, Imag
   // Row y lies at first + y x line. Bands of rows are read side by side:
   // the copy from the file cache into fresh memory is most of the time.
   std::atomic<bool> whole{true};
+  uint8_t* const rows = out.row(0);
   InBands(static_cast<int32_t>(height), static_cast<size_t>(next - first), [&](int32_t from, int32_t to) {
-    uint8_t* at = out.row(from);
+    uint8_t* at = rows + line * static_cast<uint64_t>(from);
     const uint64_t begin = first + line * static_cast<uint64_t>(from);
     const uint64_t total = line * static_cast<uint64_t>(to - from);
     for (uint64_t done = 0; done < total && whole;) {

@@ -338,7 +338,11 @@ int16_t Resize(Image& img, double width, double height, int32_t mode) {
   if (grey) {
     for (size_t i = 0; i < src.palette().size(); ++i) level[i] = RedOf(src.palette()[i]);
   }
-  // Target rows from..to - 1; each reads only its own source rows.
+  // Target rows from..to - 1; each reads only its own source rows. The
+  // rows are found from the first one: taking a row may unshare an image,
+  // which a band must not do while others run.
+  uint8_t* const target = out.row(0);
+  const auto stride = static_cast<size_t>(out.stride());
   auto rows = [&](int32_t from, int32_t to) {
     // A column sum covers at most 65535 rows of 255: 32 bits hold it.
     std::vector<uint32_t> column(average ? static_cast<size_t>(w) * (grey ? 1 : 3) : 0);
@@ -346,7 +350,7 @@ int16_t Resize(Image& img, double width, double height, int32_t mode) {
     for (int32_t y = from; y < to; ++y) {
       const int32_t y0 = static_cast<int32_t>(int64_t{y} * h / nh);
       const int32_t y1 = std::max(y0 + 1, static_cast<int32_t>(int64_t{y + 1} * h / nh));
-      uint8_t* d = out.row(y);
+      uint8_t* d = target + stride * static_cast<size_t>(y);
       if (!average) {
         const uint8_t* s = src.crow(y0);
         for (int32_t x = 0; x < nw; ++x) std::memcpy(d + x * n, s + x0[x] * n, n);
