@@ -15,11 +15,16 @@
 // (floating-point or 64-bit samples, a compression not built in) is
 // unsupported (kPixoUnknownFormat), not damaged.
 
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -28,6 +33,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/imaging/bands.h"
 #include "platform/imaging/edits.h"
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_members.h"
@@ -130,6 +136,88 @@ struct MemoryFile {
   static void Unmap(thandle_t, void*, toff_t) {}
 };
 
+// A TIFF in a file the caller keeps open, read through a window of 1 MiB:
+// a page copied from one file into another is read piece by piece, never
+// held whole, and libtiff's many small reads of raw strips cost no call
+// each. Read only.
+//
+// The window is mapped for the copy alone and unmapped after it. From the
+// heap it would stay with the thread that copied: once a sheet's pixels
+// have been freed the allocator keeps blocks of that size in its arenas,
+// and each of the commit's workers has an arena of its own.
+struct WindowFile {
+  static constexpr size_t kWindow = size_t{1} << 20;
+
+  explicit WindowFile(int file) : fd(file) {
+    struct stat st {};
+    size = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    void* at = ::mmap(nullptr, kWindow, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (at == MAP_FAILED) size = 0;  // reads nothing: the copy fails
+    else buffer = static_cast<uint8_t*>(at);
+  }
+  ~WindowFile() {
+    if (buffer) ::munmap(buffer, kWindow);
+  }
+  WindowFile(const WindowFile&) = delete;
+  WindowFile& operator=(const WindowFile&) = delete;
+
+  int fd;
+  uint64_t size = 0;
+  uint64_t pos = 0;
+  uint8_t* buffer = nullptr;  // kWindow bytes
+  size_t filled = 0;          // bytes of the file in `buffer`
+  uint64_t start = 0;         // the file offset of buffer[0]
+
+  static WindowFile* Of(thandle_t h) { return static_cast<WindowFile*>(h); }
+  // What pread gives at `at`, retried when a signal cuts it short; 0 at
+  // the end or on an error.
+  size_t ReadAt(uint8_t* to, size_t n, uint64_t at) const {
+    for (;;) {
+      const ssize_t got = ::pread(fd, to, n, static_cast<off_t>(at));
+      if (got >= 0) return static_cast<size_t>(got);
+      if (errno != EINTR) return 0;
+    }
+  }
+  static tmsize_t Read(thandle_t h, void* buf, tmsize_t n) {
+    WindowFile& f = *Of(h);
+    auto* to = static_cast<uint8_t*>(buf);
+    size_t done = 0;
+    const auto want = static_cast<size_t>(std::max<tmsize_t>(n, 0));
+    while (done < want) {
+      const uint64_t at = f.pos + done;
+      if (at < f.start || at >= f.start + f.filled) {
+        if (!f.buffer) break;
+        if (want - done >= kWindow) {  // a large read goes straight to the caller
+          const size_t got = f.ReadAt(to + done, want - done, at);
+          if (got == 0) break;
+          done += got;
+          continue;
+        }
+        f.filled = f.ReadAt(f.buffer, kWindow, at);
+        f.start = at;
+        if (f.filled == 0) break;
+      }
+      const size_t from = static_cast<size_t>(at - f.start);
+      const size_t piece = std::min(want - done, f.filled - from);
+      std::memcpy(to + done, f.buffer + from, piece);
+      done += piece;
+    }
+    f.pos += done;
+    return static_cast<tmsize_t>(done);
+  }
+  static tmsize_t Write(thandle_t, void*, tmsize_t) { return -1; }
+  static toff_t Seek(thandle_t h, toff_t off, int whence) {
+    WindowFile& f = *Of(h);
+    const uint64_t from = whence == SEEK_CUR ? f.pos : whence == SEEK_END ? f.size : 0;
+    f.pos = from + off;
+    return f.pos;
+  }
+  static int Close(thandle_t) { return 0; }
+  static toff_t Size(thandle_t h) { return Of(h)->size; }
+  static int Map(thandle_t, void**, toff_t*) { return 0; }
+  static void Unmap(thandle_t, void*, toff_t) {}
+};
+
 // An open file with what libtiff reported on it. libtiff passes over tag
 // data it cannot read ("IO error during reading of ...; tag ignored") with
 // a warning only, and goes on with a changed page (a palette page without
@@ -143,16 +231,20 @@ class Tif {
   // for every page read costs more; uncompressed strips are still read
   // straight into the caller's rows.
   Tif(const std::string& path, const char* mode, MemoryFile* memory = nullptr) {
-    static QuietLibtiff quiet;
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, this);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, this);
+    TIFFOpenOptions* options = Options();
     if (memory) {
       tif = TIFFClientOpenExt("memory", mode, memory, MemoryFile::Read, MemoryFile::Write, MemoryFile::Seek,
                               MemoryFile::Close, MemoryFile::Size, MemoryFile::Map, MemoryFile::Unmap, options);
     } else {
       tif = TIFFOpenExt(path.c_str(), mode, options);
     }
+    TIFFOpenOptionsFree(options);
+  }
+  // The file `window` reads (kept alive by the caller), for reading.
+  explicit Tif(WindowFile& window) {
+    TIFFOpenOptions* options = Options();
+    tif = TIFFClientOpenExt("file", "r", &window, WindowFile::Read, WindowFile::Write, WindowFile::Seek,
+                            WindowFile::Close, WindowFile::Size, WindowFile::Map, WindowFile::Unmap, options);
     TIFFOpenOptionsFree(options);
   }
   ~Tif() { Close(); }
@@ -167,6 +259,15 @@ class Tif {
   bool damaged = false;
 
  private:
+  // Options that report to this object.
+  TIFFOpenOptions* Options() {
+    static QuietLibtiff quiet;
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, this);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, this);
+    return options;
+  }
+
   // libtiff skips a tag it has no definition for with an error report and
   // reads the page without it; that alone damages nothing.
   static int OnError(TIFF*, void* self, const char*, const char* format, va_list args) {
@@ -352,12 +453,60 @@ class StripReader {
   bool loaded_ = false;
 };
 
+// Uncompressed strips that follow each other in a file on disk, each just
+// its rows, read into the rows of `out` with a few reads: libtiff reads such
+// a page a strip at a time, a seek and a read for each (3,508 strips of one
+// row for an A4 page at 300 dpi). `fd` is the file
+// libtiff reads, -1 for one in memory. False when the page is not of that
+// kind or a read comes short; the caller then reads it through libtiff,
+// which reports what is wrong.
+bool ReadWholeStrips(TIFF* tif, int fd, uint32_t height, uint32_t perStrip, Image& out) {
+  uint16_t compression = COMPRESSION_NONE, fillOrder = FILLORDER_MSB2LSB;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
+  // Another fill order has libtiff reverse the bits of every byte.
+  if (compression != COMPRESSION_NONE || fillOrder != FILLORDER_MSB2LSB || fd < 0) return false;
+  const auto line = static_cast<uint64_t>(out.stride());
+  const uint32_t strips = (height + perStrip - 1) / perStrip;
+  if (TIFFNumberOfStrips(tif) < strips) return false;
+  int err = 0;
+  const uint64_t first = TIFFGetStrileOffsetWithErr(tif, 0, &err);
+  uint64_t next = first;
+  for (uint32_t i = 0; i < strips && !err; ++i) {
+    const uint64_t bytes = line * std::min(perStrip, height - i * perStrip);
+    if (TIFFGetStrileOffsetWithErr(tif, i, &err) != next || TIFFGetStrileByteCountWithErr(tif, i, &err) != bytes) {
+      return false;
+    }
+    next += bytes;
+  }
+  if (err) return false;
+  // Row y lies at first + y x line. Bands of rows are read side by side:
+  // the copy from the file cache into fresh memory is most of the time.
+  std::atomic<bool> whole{true};
+  uint8_t* const rows = out.row(0);
+  InBands(static_cast<int32_t>(height), static_cast<size_t>(next - first), [&](int32_t from, int32_t to) {
+    uint8_t* at = rows + line * static_cast<uint64_t>(from);
+    const uint64_t begin = first + line * static_cast<uint64_t>(from);
+    const uint64_t total = line * static_cast<uint64_t>(to - from);
+    for (uint64_t done = 0; done < total && whole;) {
+      // Pieces well under the kernel's limit of one read.
+      const size_t piece = static_cast<size_t>(std::min<uint64_t>(total - done, uint64_t{1} << 30));
+      const ssize_t got = ::pread(fd, at + done, piece, static_cast<off_t>(begin + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) whole = false;
+      if (got > 0) done += static_cast<uint64_t>(got);
+    }
+  });
+  return whole;
+}
+
 // Decodes every strip straight into the rows of `out`, whose rows must be
 // laid out as the file's lines are (contiguous samples of 8 bits).
-bool ReadStripsInto(TIFF* tif, uint32_t height, Image& out) {
+bool ReadStripsInto(TIFF* tif, int fd, uint32_t height, Image& out) {
   uint32_t perStrip = 0;
   TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &perStrip);
   perStrip = std::clamp<uint32_t>(perStrip, 1, height);
+  if (ReadWholeStrips(tif, fd, height, perStrip, out)) return true;
   const auto line = static_cast<tmsize_t>(out.stride());
   for (uint32_t y = 0; y < height; y += perStrip) {
     const tmsize_t bytes = line * std::min(perStrip, height - y);
@@ -461,13 +610,13 @@ uint8_t InkFor(uint8_t colour, uint8_t black) {
   return static_cast<uint8_t>(255 - (colour * 255 + white - 1) / white);
 }
 
-// 8-bit RGB or CMYK, contiguous samples.
-int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
+// 8-bit RGB or CMYK, contiguous samples; `fd` as for ReadWholeStrips.
+int16_t ReadColour(TIFF* tif, int fd, const Layout& l, Image& out) {
   out.CreateForWriting(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), 24);
   StripReader rows(tif, l.height);
   if (rows.lineBytes() < static_cast<size_t>(l.width) * l.samples) return kPixoDamagedFile;
   if (l.samples == 3 && rows.lineBytes() == static_cast<size_t>(out.stride())) {
-    return ReadStripsInto(tif, l.height, out) ? kPixoOk : kPixoDamagedFile;
+    return ReadStripsInto(tif, fd, l.height, out) ? kPixoOk : kPixoDamagedFile;
   }
   const bool cmyk = l.photometric == PHOTOMETRIC_SEPARATED;
   for (uint32_t y = 0; y < l.height; ++y) {
@@ -487,7 +636,7 @@ int16_t ReadColour(TIFF* tif, const Layout& l, Image& out) {
   return kPixoOk;
 }
 
-int16_t ReadPage(TIFF* tif, bool trueColour, Image& out) {
+int16_t ReadPage(TIFF* tif, int fd, bool trueColour, Image& out) {
   const Layout l = LayoutOf(tif);
   if (!ValidImageSize(l.width, l.height) || !PlausiblePixel(l)) return kPixoDamagedFile;
   const bool simple = !TIFFIsTiled(tif) && l.planar == PLANARCONFIG_CONTIG;
@@ -499,7 +648,7 @@ int16_t ReadPage(TIFF* tif, bool trueColour, Image& out) {
   } else if (simple && l.bits == 8 && !HasAlpha(tif) &&
              ((l.photometric == PHOTOMETRIC_RGB && l.samples >= 3) ||
               (l.photometric == PHOTOMETRIC_SEPARATED && l.inkset == INKSET_CMYK && l.samples == 4))) {
-    rc = ReadColour(tif, l, out);
+    rc = ReadColour(tif, fd, l, out);
   } else {
     rc = ReadAsRgba(tif, l, out);
   }
@@ -614,7 +763,7 @@ int16_t ReadPageOf(const ImageSource& src, int32_t page, bool clamp, int32_t bit
   if (clamp) page = std::clamp<int32_t>(page, 1, std::max<int32_t>(TIFFNumberOfDirectories(t.tif), 1));
   if (!SelectPage(t.tif, page)) return kPixoDamagedFile;
   Image img;
-  int16_t rc = ReadPage(t.tif, bits == 24, img);
+  int16_t rc = ReadPage(t.tif, src.inMemory() ? -1 : TIFFFileno(t.tif), bits == 24, img);
   if (rc != kPixoOk) return rc;
   if (t.damaged) return kPixoDamagedFile;
   if (bits != 0 && bits != img.bits()) rc = ChangeDepth(img, bits, 0, 0, {});
@@ -704,9 +853,10 @@ class Tiff final : public ImageCodec {
 
 }  // namespace
 
-int16_t CopyTiffPage(std::span<const uint8_t> onePage, const std::string& path, bool append) {
-  MemoryFile memory{onePage};
-  Tif in("memory", "r", &memory);
+namespace {
+
+// The page of `in` into `path` (see CopyTiffPage).
+int16_t CopyPage(Tif& in, const std::string& path, bool append) {
   if (!in.tif) return kPixoWriteFailed;
   Tif out(path, append ? "a" : "w");
   if (!out.tif) return kPixoWriteFailed;
@@ -758,6 +908,20 @@ int16_t CopyTiffPage(std::span<const uint8_t> onePage, const std::string& path, 
   const bool flushed = TIFFFlush(out.tif) != 0;
   out.Close();
   return flushed && !out.damaged && !in.damaged ? kPixoOk : kPixoWriteFailed;
+}
+
+}  // namespace
+
+int16_t CopyTiffPage(std::span<const uint8_t> onePage, const std::string& path, bool append) {
+  MemoryFile memory{onePage};
+  Tif in("memory", "r", &memory);
+  return CopyPage(in, path, append);
+}
+
+int16_t CopyTiffPage(int fd, const std::string& path, bool append) {
+  WindowFile window(fd);
+  Tif in(window);
+  return CopyPage(in, path, append);
 }
 
 const ImageCodec& TiffCodec() {

@@ -154,10 +154,14 @@ TEST(Resize, SmoothAveragesNearestCopies) {
 TEST(Resize, AveragesEveryCoveredPixel) {
   Image colour = Pattern(13, 600), grey = Pattern(13, 600);
   ASSERT_EQ(ConvertToGrey(grey, 8), kPixoOk);
+  // Large enough (17 MB, 9 MB) to be averaged in bands side by side.
+  Image sheet = Pattern(2480, 2300), greySheet = Pattern(4000, 2300);
+  ASSERT_EQ(ConvertToGrey(greySheet, 8), kPixoOk);
   const struct {
     Image* img;
     int32_t w, h;
-  } cases[] = {{&colour, 3, 2}, {&colour, 5, 7}, {&grey, 4, 3}, {&colour, 26, 601}};
+  } cases[] = {{&colour, 3, 2},  {&colour, 5, 7},       {&grey, 4, 3},
+               {&colour, 26, 601}, {&sheet, 223, 207}, {&greySheet, 361, 211}};
   for (const auto& c : cases) {
     const Image src = *c.img;
     Image out = src;

@@ -1,8 +1,6 @@
 #include "platform/imaging/image_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -192,15 +190,7 @@ EncodedPage EncodeTiffPage(const Image& img, int32_t format, int32_t bits, int32
 
 int16_t WriteEncodedTiffPage(const std::string& path, const EncodedPage& page, bool append) {
   if (page.rc != kPixoOk) return page.rc;
-  if (page.fd < 0) return CopyTiffPage(page.bytes, path, append);
-  struct stat st {};
-  if (::fstat(page.fd, &st) != 0 || st.st_size <= 0) return kPixoWriteFailed;
-  const size_t size = static_cast<size_t>(st.st_size);
-  void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, page.fd, 0);
-  if (at == MAP_FAILED) return kPixoWriteFailed;
-  const int16_t rc = CopyTiffPage({static_cast<const uint8_t*>(at), size}, path, append);
-  ::munmap(at, size);
-  return rc;
+  return page.fd < 0 ? CopyTiffPage(page.bytes, path, append) : CopyTiffPage(page.fd, path, append);
 }
 
 }  // namespace imaging

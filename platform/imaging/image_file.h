@@ -115,6 +115,9 @@ const ImageCodec& TiffCodec();
 // one) into `path`, after its pages with `append`: the same tags and the
 // strips as they were encoded, not encoded again.
 int16_t CopyTiffPage(std::span<const uint8_t> onePage, const std::string& path, bool append);
+// The same from the one-page TIFF in the open file `fd` (the caller's, left
+// open), read in pieces of 1 MiB: the page is never held whole.
+int16_t CopyTiffPage(int fd, const std::string& path, bool append);
 const ImageCodec& JpegCodec();
 const ImageCodec& PngCodec();
 const ImageCodec& BmpCodec();

@@ -431,6 +431,107 @@ TEST_F(ImageFileTest, AnUncompressedTiffIsTheSameFileWhereverItsBytesLie) {
   }
 }
 
+// An uncompressed RGB TIFF laid out as scanners write one, the directory
+// before the strips, which follow each other; returns the file's size.
+uint64_t DirectoryFirst(const std::string& path, const std::vector<uint8_t>& pixels, uint32_t w, uint32_t h,
+                        uint32_t perStrip) {
+  const uint32_t strips = (h + perStrip - 1) / perStrip, line = w * 3;
+  std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
+  auto put = [&](uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  const uint16_t entries = 9;
+  const uint32_t arrays = 8 + 2 + entries * 12 + 4;  // bits, then offsets, then counts
+  const uint32_t offsets = arrays + 6, counts = offsets + 4 * strips, data = counts + 4 * strips;
+  put(entries, 2);
+  const uint32_t tags[][4] = {{256, 4, 1, w},       {257, 4, 1, h},      {258, 3, 3, arrays},
+                              {259, 3, 1, 1},       {262, 3, 1, 2},      {273, 4, strips, offsets},
+                              {277, 3, 1, 3},       {278, 4, 1, perStrip}, {279, 4, strips, counts}};
+  for (const auto& t : tags) {
+    put(t[0], 2);
+    put(t[1], 2);
+    put(t[2], 4);
+    put(t[3], 4);
+  }
+  put(0, 4);
+  for (int i = 0; i < 3; ++i) put(8, 2);
+  for (uint32_t k = 0; k < strips; ++k) put(data + uint64_t{k} * perStrip * line, 4);
+  for (uint32_t k = 0; k < strips; ++k) put(uint64_t{std::min(perStrip, h - k * perStrip)} * line, 4);
+  out.insert(out.end(), pixels.begin(), pixels.end());
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(out.data()),
+                                              static_cast<std::streamsize>(out.size()));
+  return out.size();
+}
+
+// An uncompressed RGB page reads the same from a file, whose strips may be
+// read in a few reads side by side, as from memory, where libtiff reads
+// each strip: whatever order the strips lie in, whatever their fill order
+// and size, and a file cut short is damaged either way. The page is large
+// enough (9 MB) to be read in bands.
+TEST_F(ImageFileTest, UncompressedStripsReadAsLibtiffReadsThem) {
+  constexpr uint32_t kW = 2000, kH = 1500, kLine = kW * 3;
+  std::vector<uint8_t> pixels(size_t{kLine} * kH);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7 + i / kLine);
+  const struct {
+    const char* name;
+    uint32_t perStrip;
+    bool backwards;     // strips written last to first
+    uint16_t fillOrder;
+    uint32_t pad;       // bytes each strip's count claims beyond its rows
+    bool first;         // directory first (DirectoryFirst), not written by libtiff
+    bool cut;           // such a file ends inside the last strip
+    int16_t rc;
+  } cases[] = {
+      {"one row a strip", 1, false, FILLORDER_MSB2LSB, 0, false, false, kPixoOk},
+      {"7 rows a strip, the last one short", 7, false, FILLORDER_MSB2LSB, 0, false, false, kPixoOk},
+      {"strips last to first", 3, true, FILLORDER_MSB2LSB, 0, false, false, kPixoOk},
+      {"bits in reverse order", 1, false, FILLORDER_LSB2MSB, 0, false, false, kPixoOk},
+      {"counts beyond the rows", 5, false, FILLORDER_MSB2LSB, 16, false, false, kPixoOk},
+      {"directory first", 2, false, FILLORDER_MSB2LSB, 0, true, false, kPixoOk},
+      {"directory first, cut short", 2, false, FILLORDER_MSB2LSB, 0, true, true, kPixoDamagedFile},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Path("strips.tif");
+    TIFF* t = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(t, nullptr);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kW);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kH);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(t, TIFFTAG_FILLORDER, c.fillOrder);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, c.perStrip);
+    const uint32_t strips = (kH + c.perStrip - 1) / c.perStrip;
+    for (uint32_t k = 0; k < strips; ++k) {
+      const uint32_t s = c.backwards ? strips - 1 - k : k;
+      const uint32_t rows = std::min(c.perStrip, kH - s * c.perStrip);
+      std::vector<uint8_t> strip(pixels.begin() + static_cast<std::ptrdiff_t>(size_t{s} * c.perStrip * kLine),
+                                 pixels.begin() + static_cast<std::ptrdiff_t>((size_t{s} * c.perStrip + rows) * kLine));
+      strip.resize(strip.size() + c.pad, 0xAB);
+      ASSERT_GE(TIFFWriteRawStrip(t, s, strip.data(), static_cast<tmsize_t>(strip.size())), 0);
+    }
+    TIFFClose(t);
+    if (c.first) {
+      const uint64_t size = DirectoryFirst(path, pixels, kW, kH, c.perStrip);
+      if (c.cut) fs::resize_file(path, size - 100);
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Image fromFile, fromMemory;
+    ASSERT_EQ(ReadImageMemory(bytes, 1, fromMemory), c.rc);
+    ASSERT_EQ(ReadImageFile(path, 1, fromFile), c.rc);
+    if (c.rc != kPixoOk) continue;
+    EXPECT_EQ(fromFile, fromMemory);
+    if (c.fillOrder == FILLORDER_MSB2LSB) {
+      ASSERT_EQ(fromFile.width(), static_cast<int32_t>(kW));
+      EXPECT_EQ(std::memcmp(fromFile.crow(0), pixels.data(), pixels.size()), 0);
+    }
+  }
+}
+
 // Grey and palette pages asked for in true colour come as ChangeDepth to 24
 // bits makes them, whether a codec converts as it decodes or afterwards.
 TEST_F(ImageFileTest, PagesReadInTrueColourAsTheConversionMakesThem) {
@@ -554,6 +655,38 @@ TEST(EncodedTiffPage, WritesTheBytesOfTheWriteItself) {
   failed.rc = kPixoUnsupportedBits;
   EXPECT_EQ(WriteEncodedTiffPage((dir.path() / "none.tif").string(), failed, false), kPixoUnsupportedBits);
   EXPECT_FALSE(fs::exists(dir.path() / "none.tif"));
+}
+
+// A page kept in an unnamed file is copied through a window of 1 MiB: a page
+// of many windows, its strips across their edges, and a JBIG page of one
+// strip larger than the window come out as the direct write makes them.
+TEST(EncodedTiffPage, PagesLargerThanTheCopysWindowWriteTheSameBytes) {
+  orn_test::ScratchDir dir{"orn-encoded-large"};
+  const struct {
+    int32_t code, bits, width, height;
+  } cases[] = {{kFormatTiffLzw, 24, 1500, 1000}, {kFormatTiffJbig, 1, 3200, 3000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.code));
+    Image img;
+    ASSERT_TRUE(img.Create(c.width, c.height, 24));
+    uint32_t noise = 12345;
+    for (int32_t y = 0; y < c.height; ++y) {
+      uint8_t* p = img.row(y);
+      for (int32_t i = 0; i < img.stride(); ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        p[i] = static_cast<uint8_t>(noise >> 24);
+      }
+    }
+    const std::string direct = (dir.path() / "direct.tif").string(), kept = (dir.path() / "kept.tif").string();
+    ASSERT_EQ(WriteImageFile(direct, img, c.code, c.bits, 75, false), kPixoOk);
+    const EncodedPage page = EncodeTiffPage(img, c.code, c.bits, 75, dir.path().string());
+    ASSERT_GE(page.fd, 0);
+    ASSERT_EQ(WriteEncodedTiffPage(kept, page, false), kPixoOk);
+    std::ifstream a(direct, std::ios::binary), b(kept, std::ios::binary);
+    const std::string da((std::istreambuf_iterator<char>(a)), {}), db((std::istreambuf_iterator<char>(b)), {});
+    EXPECT_GT(da.size(), size_t{1} << 20);
+    EXPECT_TRUE(da == db) << da.size() << " and " << db.size() << " bytes";
+  }
 }
 
 }  // namespace
