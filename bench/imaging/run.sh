@@ -86,7 +86,7 @@ sub() { awk -v a="$1" -v b="$2" -v d="${3:-1}" 'BEGIN { printf "%.4f", (a - b) /
 
 rows=()
 row() { rows+=("$(printf '| %s | %s | %s | %s | %s |' "$@")"); }
-secs() { awk -v s="$1" 'BEGIN { if (s < 1) printf "%.1f ms", s * 1000; else printf "%.2f s", s }'; }
+. "$(dirname "$0")/../table.sh"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # Quillet's start to its window, where the script's first step comes next,
@@ -197,10 +197,4 @@ read -r _ control raw recordBytes < <(
 row "binding control, $((recordBytes / 1024)) KiB bitmap save+load x 200 rows" "$(secs "$control")" "$(secs "$raw") SQLite" \
   "$(ratio "$control" "$raw")" "≤ 1.5"
 
-echo
-echo "| case | program | floor | ratio | goal |"
-echo "|---|---|---|---|---|"
-printf '%s\n' "${rows[@]}"
-echo
-echo "$(nproc) processors ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')), $(free -g | awk '/Mem:/ { print $2 }') GiB," \
-  "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; medians of $runs runs."
+print_table "medians of $runs runs"
