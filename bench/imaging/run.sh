@@ -16,9 +16,9 @@
 # measured, the two run in turn: a drop is a run with
 # ten drops less one with none, divided by ten; paging is a run with 19
 # PageDown keys less one with none. The floor programs time their own work
-# (median of three runs). The binding benchmark times the control and SQLite
-# in one process, one after the other; its row is the run, of RUNS, with the
-# median ratio.
+# (median of three runs). The binding benchmark times the control, then
+# SQLite, each in a process of its own; its row is the run, of RUNS, with
+# the median ratio.
 # Files and the database live in a folder on tmpfs where there is one, so a
 # database sync costs what the page cache costs, not what the disk does.
 set -euo pipefail
@@ -187,11 +187,14 @@ row "Glimpra, 19 G4 pages paged through" "$(secs "$pages")" "$(secs "$pagesFloor
 
 echo "binding control ..." >&2
 mkdir -p "$work/bind"
-# The run with the median ratio: each run times both sides in turn.
+# The run with the median ratio: each run times the control, then SQLite on
+# the records the control wrote, each side in a process of its own.
 read -r _ control raw recordBytes < <(
   for r in $(seq "$runs"); do
     rm -rf "$work/bind"/*
-    "$tools/bench_bind" "$work/bind" 200 | awk '{ printf "%.6f %s\n", $1 / $2, $0 }'
+    read -r c bytes < <("$tools/bench_bind" "$work/bind" 200 control)
+    s=$("$tools/bench_bind" "$work/bind" 200 sqlite)
+    awk -v c="$c" -v s="$s" -v b="$bytes" 'BEGIN { printf "%.6f %s %s %s\n", c / s, c, s, b }'
   done | sort -n | sed -n "$(((runs + 1) / 2))p"
 )
 row "binding control, $((recordBytes / 1024)) KiB bitmap save+load x 200 rows" "$(secs "$control")" "$(secs "$raw") SQLite" \
