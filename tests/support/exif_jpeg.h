@@ -3,6 +3,7 @@
 // holding one IFD entry (orientation 1 to 8), put right after the start
 // marker of a JPEG's bytes.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -30,9 +31,12 @@ inline std::vector<uint8_t> WithExifOrientation(const std::vector<uint8_t>& jpeg
   const size_t len = seg.size() - 2;
   seg[2] = static_cast<uint8_t>(len >> 8);
   seg[3] = static_cast<uint8_t>(len);
-  std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
-  out.insert(out.end(), seg.begin(), seg.end());
-  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  // Sized once and filled with std::copy: g++ 12 at -O3 takes the inserts
+  // into a two-byte vector for overflows.
+  std::vector<uint8_t> out(jpeg.size() + seg.size());
+  auto at = std::copy(jpeg.begin(), jpeg.begin() + 2, out.begin());
+  at = std::copy(seg.begin(), seg.end(), at);
+  std::copy(jpeg.begin() + 2, jpeg.end(), at);
   return out;
 }
 
