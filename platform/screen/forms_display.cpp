@@ -45,7 +45,7 @@ FormsDisplay::FormsDisplay(forms::App& app) : app_(app) {
 void FormsDisplay::ShowPointer() {
   if (DisplayLost()) return;
   for (auto& [form, window] : windows_) window->ShowPointer();
-  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
+  FlushScreen();
 }
 
 FormsDisplay::~FormsDisplay() {
@@ -53,14 +53,7 @@ FormsDisplay::~FormsDisplay() {
   SetDisplayLostHandler(nullptr);
   if (sessionEnd_) g_source_remove(sessionEnd_);
   timers_.Cancel();
-  // Without a display every request Xlib would send for a window's
-  // destruction can block the process on its way out: the windows go with
-  // the process instead, kept where the leak checker finds them.
-  if (DisplayLost()) {
-    static auto* const kept = new decltype(windows_)();
-    kept->merge(windows_);
-  }
-  windows_.clear();
+  LetWindowsGo(windows_);
 }
 
 void FormsDisplay::WindowDestroyed() {
@@ -126,7 +119,7 @@ void FormsDisplay::Sync() {
   SetTimerAlarm();
   // Work that follows without events (a scan under the hourglass) finds
   // the screen as the model is now.
-  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
+  FlushScreen();
 }
 
 void FormsDisplay::SetTimerAlarm() {

@@ -6,8 +6,6 @@
 // operator does on the screen reaches the program as the same operator
 // actions the script verbs make (forms::App's Operator... calls).
 
-#include <gtk/gtk.h>
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -59,7 +57,7 @@ class FormsDisplay : public forms::Display {
   std::map<const forms::Form*, std::unique_ptr<FormWindow>> windows_;
   Alarm timers_;
   int syncing_ = 0;
-  guint sessionEnd_ = 0;  // the pending end of a session; 0: none
+  unsigned sessionEnd_ = 0;  // the pending end of a session; 0: none
 };
 
 // Runs a forms program where StartBackend (backend.h) puts it: headless as

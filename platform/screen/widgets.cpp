@@ -21,6 +21,10 @@ void SetWidgetCursor(GtkWidget* w, const char* name) {
   if (cursor) g_object_unref(cursor);
 }
 
+void FlushScreen() {
+  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
+}
+
 void AddScreenStyle(const char* css) {
   GtkCssProvider* provider = gtk_css_provider_new();
   gtk_css_provider_load_from_data(provider, css, -1, nullptr);

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "platform/screen/pump.h"
+
 namespace screen {
 
 // GDK reports the second press of a double click twice: as a press and,
@@ -18,6 +20,23 @@ void SetWidgetCursor(GtkWidget* w, const char* name);
 
 // Puts the style sheet `css` on the whole screen, above the theme.
 void AddScreenStyle(const char* css);
+
+// Sends the requests queued for the X server now: work that follows
+// without events (a scan under the hourglass) finds the screen as shown.
+void FlushScreen();
+
+// Lets the display's windows go (a map of owned windows). Without a display
+// every request Xlib would send for a window's destruction can block the
+// process on its way out: the windows go with the process instead, kept
+// where the leak checker finds them.
+template <class Windows>
+void LetWindowsGo(Windows& windows) {
+  if (DisplayLost()) {
+    static auto* const kept = new Windows();
+    kept->merge(windows);
+  }
+  windows.clear();
+}
 
 // Shows the modal `window` and runs the screen's events until `answered()`
 // holds; the caller reads the answer and destroys the window. When a

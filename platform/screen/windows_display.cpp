@@ -79,14 +79,7 @@ WindowsDisplay::WindowsDisplay() {
 WindowsDisplay::~WindowsDisplay() {
   SetDisplayLostHandler(nullptr);
   if (sessionEnd_) g_source_remove(sessionEnd_);
-  // Without a display every request Xlib would send for a window's
-  // destruction can block the process on its way out: the windows go with
-  // the process instead, kept where the leak checker finds them.
-  if (DisplayLost()) {
-    static auto* const kept = new decltype(frames_)();
-    kept->merge(frames_);
-  }
-  frames_.clear();
+  LetWindowsGo(frames_);
 }
 
 void WindowsDisplay::WindowDestroyed() {
@@ -193,7 +186,7 @@ std::optional<PrinterPick> WindowsDisplay::ChoosePrinter(const std::vector<std::
 void WindowsDisplay::CursorChanged() {
   for (auto& [hwnd, frame] : frames_) frame->ShowPointer();
   // Sent to the X server before the work that asked for it goes on.
-  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_flush(d);
+  FlushScreen();
 }
 
 int RunWindows(const std::function<int()>& program) {
