@@ -42,5 +42,7 @@ bool OnScreen();
 // unless ORN_SCREEN is set) becomes the primary monitor's work area (the
 // monitor less its panels) in the model's pixels.
 int DeviceScale();
+// A length or position of the model's (the device's) pixels in GTK's.
+inline int GtkPixels(int pixels) { return pixels / DeviceScale(); }
 
 }  // namespace screen

@@ -27,12 +27,10 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
     gtk_window_set_transient_for(GTK_WINDOW(window), parent);
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
   }
-  // The tree counts the device's pixels; GTK DeviceScale() of them a pixel.
-  const int scale = DeviceScale();
   RECT client;
   GetClientRect(dialog, &client);
   GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
-  gtk_widget_set_size_request(layout, std::max<int>(1, client.right / scale), std::max<int>(1, client.bottom / scale));
+  gtk_widget_set_size_request(layout, std::max(1, GtkPixels(client.right)), std::max(1, GtkPixels(client.bottom)));
   gtk_container_add(GTK_CONTAINER(window), layout);
 
   int answer = 0;
@@ -60,9 +58,8 @@ int ShowDialogWindow(HWND dialog, int defaultButton) {
       gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
     }
     if (!w) continue;  // icons and what the screen does not know
-    gtk_widget_set_size_request(w, std::max<int>(1, (r.right - r.left) / scale),
-                                std::max<int>(1, (r.bottom - r.top) / scale));
-    gtk_layout_put(GTK_LAYOUT(layout), w, at.x / scale, at.y / scale);
+    gtk_widget_set_size_request(w, std::max(1, GtkPixels(r.right - r.left)), std::max(1, GtkPixels(r.bottom - r.top)));
+    gtk_layout_put(GTK_LAYOUT(layout), w, GtkPixels(at.x), GtkPixels(at.y));
   }
   Connect(
       window, "key-press-event",

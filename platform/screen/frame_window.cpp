@@ -24,9 +24,6 @@ namespace {
 // How long a window may take to stand where it was asked to.
 constexpr int64_t kAnswerMs = 1000;
 
-// A length of the tree (the device's pixels) in GTK's pixels.
-int ToScreen(int pixels) { return pixels / DeviceScale(); }
-
 int SizeStateOf(HWND hwnd) {
   return IsIconic(hwnd) ? SIZE_MINIMIZED : IsZoomed(hwnd) ? SIZE_MAXIMIZED : SIZE_RESTORED;
 }
@@ -135,10 +132,10 @@ void FrameWindow::UpdatePlacement() {
     if (r != rect_) {
       rect_ = r;
       const RECT frame = NonClientOf(hwnd_);
-      place_.x = ToScreen(r.left);
-      place_.y = ToScreen(r.top);
-      place_.width = std::max<int>(1, ToScreen(r.right - r.left - frame.left - frame.right));
-      place_.height = std::max<int>(1, ToScreen(r.bottom - r.top - frame.top - frame.bottom)) + MenuBarHeight();
+      place_.x = GtkPixels(r.left);
+      place_.y = GtkPixels(r.top);
+      place_.width = std::max<int>(1, GtkPixels(r.right - r.left - frame.left - frame.right));
+      place_.height = std::max<int>(1, GtkPixels(r.bottom - r.top - frame.top - frame.bottom)) + MenuBarHeight();
       gtk_window_move(w, place_.x, place_.y);
       if (shown_) gtk_window_resize(w, place_.width, place_.height);
       else gtk_window_set_default_size(w, place_.width, place_.height);
@@ -189,8 +186,8 @@ void FrameWindow::UpdateChildren() {
     ScreenToClient(hwnd_, &at);
     const int width = std::max<int>(1, r.right - r.left), height = std::max<int>(1, r.bottom - r.top);
     GtkWidget* w = it->second->widget();
-    gtk_layout_move(GTK_LAYOUT(layout_), w, ToScreen(at.x), ToScreen(at.y));
-    gtk_widget_set_size_request(w, std::max(1, ToScreen(width)), std::max(1, ToScreen(height)));
+    gtk_layout_move(GTK_LAYOUT(layout_), w, GtkPixels(at.x), GtkPixels(at.y));
+    gtk_widget_set_size_request(w, std::max(1, GtkPixels(width)), std::max(1, GtkPixels(height)));
     it->second->Update(width, height);
     gtk_widget_show(w);
   }

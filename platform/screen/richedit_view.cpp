@@ -124,6 +124,8 @@ class RichEditView : public ChildView {
   }
 
   // A slice of the rest of the layout between the operator's events.
+  // Guarded here rather than through a trampoline (signal.h): the source's
+  // id is forgotten also when the slice throws, so none is removed twice.
   static gboolean OnIdle(gpointer data) {
     auto* self = static_cast<RichEditView*>(data);
     bool more = false;
@@ -230,9 +232,8 @@ class RichEditView : public ChildView {
 
   // Places `w` at a rectangle of the control's pixels.
   void Place(GtkWidget* w, int x, int y, int width, int height) {
-    const int scale = DeviceScale();
-    gtk_layout_move(GTK_LAYOUT(widget()), w, x / scale, y / scale);
-    gtk_widget_set_size_request(w, std::max(1, width / scale), std::max(1, height / scale));
+    gtk_layout_move(GTK_LAYOUT(widget()), w, GtkPixels(x), GtkPixels(y));
+    gtk_widget_set_size_request(w, std::max(1, GtkPixels(width)), std::max(1, GtkPixels(height)));
     gtk_widget_set_visible(w, width > 0 && height > 0);
   }
 

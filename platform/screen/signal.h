@@ -1,7 +1,8 @@
 #pragma once
 // The one way GTK and GLib call the screen: every signal handler, drawing
 // included, and every idle or timeout callback is reached through a
-// trampoline that runs it inside Guard (pump.h). GTK's frames are C: an
+// trampoline that runs it inside Guard (pump.h); a callback that must tidy
+// up after a throw calls Guard itself. GTK's frames are C: an
 // exception that unwound through them would end the process or leave GTK
 // half-way through its own work. Guard keeps the exception for the pump,
 // which rethrows it in the C++ frame that runs the loop; GTK gets the

@@ -118,10 +118,9 @@ class ToolbarView : public ChildView {
       gtk_box_pack_start(GTK_BOX(box), gtk_label_new(ToUtf8(b.text).c_str()), FALSE, FALSE, 0);
       gtk_widget_set_halign(box, GTK_ALIGN_CENTER);
       gtk_container_add(GTK_CONTAINER(button), box);
-      const int scale = DeviceScale();
-      gtk_widget_set_size_request(button, (r.right - r.left) / scale, (r.bottom - r.top) / scale);
+      gtk_widget_set_size_request(button, GtkPixels(r.right - r.left), GtkPixels(r.bottom - r.top));
       gtk_widget_set_can_focus(button, FALSE);
-      gtk_layout_put(GTK_LAYOUT(widget()), button, r.left / scale, r.top / scale);
+      gtk_layout_put(GTK_LAYOUT(widget()), button, GtkPixels(r.left), GtkPixels(r.top));
       // A click is the script's "button" verb: a press and release on the
       // toolbar, which sends the command when the button is enabled.
       g_object_set_data(G_OBJECT(button), "orn-command", GINT_TO_POINTER(b.info.idCommand));
