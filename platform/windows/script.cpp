@@ -7,6 +7,7 @@
 #include <thread>
 #include <deque>
 #include <map>
+#include <string_view>
 
 #include "platform/win32/environment.h"
 #include "platform/windows/commctrl.h"
@@ -58,6 +59,15 @@ int ParseInt(const uiscript::Step& step, const std::string& word) {
   } catch (const std::exception&) {
   }
   uiscript::Fail(step, "'" + word + "' is not a number");
+}
+
+// N of a printer step's "copies=N" (at most four digits); 0 for any other word.
+int CopiesOf(const std::string& arg) {
+  const std::string_view prefix = "copies=";
+  if (arg.rfind(prefix, 0) != 0 || arg.size() == prefix.size() || arg.size() > prefix.size() + 4 ||
+      arg.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
+    return 0;
+  return std::stoi(arg.substr(prefix.size()));
 }
 
 std::wstring MenuLabel(const std::wstring& text) {
@@ -246,10 +256,8 @@ void Run(const uiscript::Step& step) {
       const std::string& a = step.args[i];
       if (a == "collate") {
         c.collate = true;
-      } else if (a.rfind("copies=", 0) == 0 && a.size() > 7 && a.size() <= 11 &&
-                 a.find_first_not_of("0123456789", 7) == std::string::npos && std::stoi(a.substr(7)) >= 1 &&
-                 std::stoi(a.substr(7)) <= 9999) {
-        c.copies = std::stoi(a.substr(7));
+      } else if (const int copies = CopiesOf(a); copies >= 1 && copies <= 9999) {
+        c.copies = copies;
       } else {
         uiscript::Fail(step, std::string("printer takes ") + usage + ", not '" + a + "'");
       }
@@ -261,25 +269,6 @@ void Run(const uiscript::Step& step) {
   } else {
     uiscript::Fail(step, "unknown verb '" + v + "'");
   }
-}
-
-// The operator's session ends, as at log-off: every top-level window is
-// asked (WM_QUERYENDSESSION); when none refuses, each is told
-// (WM_ENDSESSION) and destroyed, without the close question of its close
-// box. A program then ends with its own exit code. A refusal keeps every
-// window.
-void EndAllWindows() {
-  std::vector<HWND> tops;
-  for (HWND h = FindWindowExW(nullptr, nullptr, nullptr, nullptr); h;
-       h = FindWindowExW(nullptr, h, nullptr, nullptr))
-    tops.push_back(h);
-  bool ending = true;
-  for (HWND h : tops) ending = ending && (!IsWindow(h) || SendMessageW(h, WM_QUERYENDSESSION, 0, 0) != 0);
-  for (HWND h : tops)
-    if (IsWindow(h)) SendMessageW(h, WM_ENDSESSION, ending ? 1 : 0, 0);
-  if (!ending) return;
-  for (HWND h : tops)
-    if (IsWindow(h)) DestroyWindow(h);
 }
 
 void Load() {
@@ -295,7 +284,21 @@ void Load() {
 
 }  // namespace
 
-void EndSession() { EndAllWindows(); }
+// A program then ends with its own exit code, without the close question
+// of its close box.
+void EndSession() {
+  std::vector<HWND> tops;
+  for (HWND h = FindWindowExW(nullptr, nullptr, nullptr, nullptr); h;
+       h = FindWindowExW(nullptr, h, nullptr, nullptr))
+    tops.push_back(h);
+  bool ending = true;
+  for (HWND h : tops) ending = ending && (!IsWindow(h) || SendMessageW(h, WM_QUERYENDSESSION, 0, 0) != 0);
+  for (HWND h : tops)
+    if (IsWindow(h)) SendMessageW(h, WM_ENDSESSION, ending ? 1 : 0, 0);
+  if (!ending) return;
+  for (HWND h : tops)
+    if (IsWindow(h)) DestroyWindow(h);
+}
 
 std::optional<PrinterChoice> TakePrinterChoice() {
   auto& q = D().printers;
@@ -337,7 +340,7 @@ bool RunScriptIdle(bool nested) {
   if (d.endPhase == 0) {
     d.endPhase = 1;
     uiscript::Transcript::Write({"script", "end", "endsession"});
-    EndAllWindows();
+    EndSession();
     return true;
   }
   uiscript::Transcript::Write({"script", "end", "still open"});
