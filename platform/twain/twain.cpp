@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <system_error>
-#include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include <poll.h>
