@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <string>
@@ -23,6 +24,8 @@
 #include "tests/support/screen_session.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 const forms::FormDesign kDesign = {
     .Name = "Typing",
@@ -169,15 +172,10 @@ TEST_F(FormsScreenTest, ThePointersShowAtOnceAndTheImagingViewsAsTheDesktopsCurs
   const std::string before = x_->CursorName();
   // The screen's hourglass, set before synchronous work: shown before the
   // loop runs again.
-  // (The X server takes this process's requests in its own time.)
-  auto shows = [this](const std::string& name) {
-    for (int i = 0; i < 200 && x_->CursorName() != name; ++i) g_usleep(10000);
-    return x_->CursorName();
-  };
   forms::Screen().MousePointer = 11;
-  EXPECT_EQ(shows("wait"), "wait");
+  EXPECT_EQ(x_->WaitForCursor("wait", 2s), "wait");
   forms::Screen().MousePointer = 0;
-  EXPECT_EQ(shows(before), before);
+  EXPECT_EQ(x_->WaitForCursor(before, 2s), before);
   struct Case {
     int16_t pointer;
     const char* cursor;

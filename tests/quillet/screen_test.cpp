@@ -310,15 +310,10 @@ TEST_F(QuilletScreenTest, TheHourglassShowsWhileTheScanRuns) {
   ASSERT_NE(w, 0u) << ReadText(Root() / "screen.log");
   const std::string idle = x_.CursorName();
   ASSERT_TRUE(ClickOn(w, "Page(0)"));  // the pointer stays on the sheet button
-  auto shows = [this](const std::string& name) {
-    const auto end = std::chrono::steady_clock::now() + 20s;
-    while (x_.CursorName() != name && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
-    return x_.CursorName();
-  };
-  EXPECT_EQ(shows("wait"), "wait") << "no hourglass while the scan runs";
+  EXPECT_EQ(x_.WaitForCursor("wait"), "wait") << "no hourglass while the scan runs";
   fs::remove(hold);
   EXPECT_TRUE(WaitForModel(Holds("Quillet1.Thsav(0).Left", "1"))) << "the sheet is not scanned";
-  EXPECT_EQ(shows(idle), idle) << "the hourglass stays after the scan";
+  EXPECT_EQ(x_.WaitForCursor(idle), idle) << "the hourglass stays after the scan";
   quillet.Kill();
 }
 

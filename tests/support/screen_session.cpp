@@ -489,6 +489,16 @@ std::string ScreenSession::CursorName() {
   return name;
 }
 
+std::string ScreenSession::WaitForCursor(const std::string& name, std::chrono::milliseconds timeout) {
+  const auto end = Clock::now() + timeout;
+  std::string shown = CursorName();
+  while (shown != name && Clock::now() < end) {
+    std::this_thread::sleep_for(10ms);
+    shown = CursorName();
+  }
+  return shown;
+}
+
 bool ScreenSession::PointAt(unsigned long window, int x, int y) {
   const WindowBox b = Box(window);
   return PointerTo(b.x + x, b.y + y);

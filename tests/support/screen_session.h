@@ -138,6 +138,9 @@ class ScreenSession {
   // name, "wait", "crosshair" ...; a frame of the theme's "wait" or
   // "progress" animation by that name); empty when it has none.
   std::string CursorName();
+  // CursorName() once it is `name` or `timeout` has passed (the X server
+  // takes a program's requests in its own time).
+  std::string WaitForCursor(const std::string& name, std::chrono::milliseconds timeout = 20s);
   // Moves the real pointer to (x, y) of the window's client area.
   bool PointAt(unsigned long window, int x, int y);
 
