@@ -212,8 +212,7 @@ FormWindow::FormWindow(FormsDisplay& display, forms::Form& form) : display_(disp
 }
 
 FormWindow::~FormWindow() {
-  for (auto& [w, own] : ownCursors_)
-    if (own) g_object_unref(own);
+  ForgetOwnCursors();
   widgets_.clear();
   gtk_widget_destroy(window_);
   g_object_unref(window_);
@@ -320,6 +319,10 @@ void FormWindow::ShowPointer() {
     auto it = ownCursors_.find(w);
     if (it != ownCursors_.end()) gdk_window_set_cursor(w, it->second);
   }
+  ForgetOwnCursors();
+}
+
+void FormWindow::ForgetOwnCursors() {
   for (auto& [w, own] : ownCursors_)
     if (own) g_object_unref(own);
   ownCursors_.clear();

@@ -157,6 +157,8 @@ class FormWindow {
   static gboolean OnDestroyed(GtkWidget* w, GdkEvent* e, FormWindow* self);
   void UpdateWindow();
   void UpdateControls();
+  // Lets go of the pointers kept while the hourglass showed.
+  void ForgetOwnCursors();
   void Place(ControlWidget& cw, const forms::VisibleControl& c);
   std::unique_ptr<ControlWidget> NewWidget(forms::Control& c);
 
