@@ -170,8 +170,6 @@ struct Arg {
   long Or(long fallback) const { return has ? value : fallback; }
 };
 
-constexpr int kMaxDepth = 8;  // tables inside tables, at most this deep
-
 class Reader;
 using Action = void (*)(Reader&, State&, Arg);
 using WordTable = std::unordered_map<std::string_view, Action>;
@@ -551,7 +549,7 @@ class Reader {
   // \nesttableprops the inner table's at the paragraph's depth.
   RowBuild& Row(const State& s) {
     int depth = s.nestProps ? std::max(2, s.pf->Depth()) : 1;
-    return rows_[static_cast<size_t>(std::min(depth, kMaxDepth) - 1)];
+    return rows_[static_cast<size_t>(std::min(depth, rich::kMaxTableDepth) - 1)];
   }
 
   void CellX(State& s, long right) {
@@ -571,7 +569,7 @@ class Reader {
   }
 
   void EndRow(int depth) {
-    RowBuild& b = rows_[static_cast<size_t>(std::min(depth, kMaxDepth) - 1)];
+    RowBuild& b = rows_[static_cast<size_t>(std::min(depth, rich::kMaxTableDepth) - 1)];
     auto row = std::make_shared<rich::RowFormat>(b.row);
     EditPara([&](ParaFormat& p) {
       p.inTable = true;
@@ -815,7 +813,7 @@ class Reader {
         {"tb", [](R& r, State& s, Arg a) { r.AddTab(s, a.value, true); }},
         {"intbl", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.inTable = true; }); }},
         {"itap", [](R& r, State&, Arg a) {
-           auto depth = static_cast<uint8_t>(std::clamp<long>(a.Or(1), 0, kMaxDepth));
+           auto depth = static_cast<uint8_t>(std::clamp<long>(a.Or(1), 0, rich::kMaxTableDepth));
            r.EditPara([&](ParaFormat& p) {
              p.depth = depth;
              p.inTable = depth > 0;
@@ -1021,7 +1019,7 @@ class Reader {
   // paragraphs and tables
   rich::TabKind tabKind_ = rich::TabKind::kLeft;
   rich::TabLeader tabLeader_ = rich::TabLeader::kNone;
-  RowBuild rows_[kMaxDepth];
+  RowBuild rows_[rich::kMaxTableDepth];
   BorderOf border_ = BorderOf::kNone;
   uint8_t borderSides_ = 0;
   // picture
