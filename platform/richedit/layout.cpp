@@ -2,11 +2,10 @@
 
 #include <pango/pangocairo.h>
 
-#include "platform/richedit/layout_parts.h"
-
 #include <algorithm>
 #include <string>
 
+#include "platform/richedit/layout_parts.h"
 #include "platform/richedit/picture.h"
 #include "platform/windows/text.h"
 
@@ -507,7 +506,7 @@ Layout::Laid& Layout::Get(size_t index, int32_t width) {
   } else {
     const RowFormat* below = nullptr;
     if (index + 1 < blocks_.size() && blocks_[index + 1].row) below = doc_->ParaAt(blocks_[index + 1].end - 1).row.get();
-    SetRow(*laid, b, width, below);
+    laid->height = LayRow(*laid, b.start, b.end, 1, 0, width, 0, below);
   }
   kept_.emplace_front(index, std::move(laid));
   if (kept_.size() > kKept) kept_.pop_back();

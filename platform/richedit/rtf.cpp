@@ -628,8 +628,6 @@ class Reader {
     EditPara([&](ParaFormat& p) { p.shading = c; });
   }
 
-  void SetTabKind(rich::TabKind k) { tabKind_ = k; }
-
   void AddTab(State& s, long pos, bool bar) {
     rich::TabStop stop{Clamp(pos, 0), bar ? rich::TabKind::kLeft : tabKind_, bar ? rich::TabLeader::kNone : tabLeader_};
     tabKind_ = rich::TabKind::kLeft;
@@ -800,9 +798,9 @@ class Reader {
         {"slmult", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.lineMultiple = a.value != 0; }); }},
         {"ltrpar", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.rtl = false; }); }},
         {"rtlpar", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.rtl = true; }); }},
-        {"tqc", [](R& r, State&, Arg) { r.SetTabKind(TabKind::kCenter); }},
-        {"tqr", [](R& r, State&, Arg) { r.SetTabKind(TabKind::kRight); }},
-        {"tqdec", [](R& r, State&, Arg) { r.SetTabKind(TabKind::kDecimal); }},
+        {"tqc", [](R& r, State&, Arg) { r.tabKind_ = TabKind::kCenter; }},
+        {"tqr", [](R& r, State&, Arg) { r.tabKind_ = TabKind::kRight; }},
+        {"tqdec", [](R& r, State&, Arg) { r.tabKind_ = TabKind::kDecimal; }},
         {"tldot", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kDots; }},
         {"tlmdot", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kDots; }},
         {"tlhyph", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kHyphens; }},

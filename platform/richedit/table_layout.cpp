@@ -23,10 +23,6 @@ const Cell* CellEndingAt(const RowFormat* row, int32_t right) {
 
 }  // namespace
 
-void Layout::SetRow(Laid& laid, const Block& b, int32_t width, const RowFormat* below) {
-  laid.height = LayRow(laid, b.start, b.end, 1, 0, width, 0, below);
-}
-
 // Lays out the row [start, end) of a table at `depth`, its cell positions
 // counted from originX, within `width`; returns its height.
 int32_t Layout::LayRow(Laid& laid, int32_t start, int32_t end, int depth, int32_t originX, int32_t width, int32_t top,
