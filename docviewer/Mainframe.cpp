@@ -1,4 +1,3 @@
-#include "platform/runtime/step_times.h"
 #include "docviewer/Mainframe.h"
 
 #include <cstdarg>
@@ -11,6 +10,7 @@
 #include "docviewer/tracing.h"
 #include "platform/printing/printdlg.h"
 #include "platform/registry/registry.h"
+#include "platform/runtime/step_times.h"
 #include "platform/windows/cmdline.h"
 #include "platform/windows/commctrl.h"
 #include "platform/windows/dialog.h"

@@ -24,9 +24,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <tuple>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "docviewer/reutil.h"
@@ -127,26 +127,19 @@ double PrintWithControl(HWND edit, const std::string& text, const fs::path& spoo
   return s;
 }
 
-// The raw libraries: one Pango layout a line, drawn into a PDF by cairo.
-double PrintRaw(int pages, const fs::path& file) {
+// The raw libraries' frame: an A4 PDF written by cairo and one Pango
+// layout of `font` for `draw` to set its texts with; the seconds from the
+// start until the PDF is written.
+template <typename Draw>
+double TimeRawPdf(const fs::path& file, const char* font, Draw draw) {
   auto start = std::chrono::steady_clock::now();
   cairo_surface_t* pdf = cairo_pdf_surface_create(file.c_str(), 595.2, 841.92);
   cairo_t* cr = cairo_create(pdf);
   PangoLayout* layout = pango_cairo_create_layout(cr);
-  PangoFontDescription* font = pango_font_description_from_string("Liberation Mono 10");
-  pango_layout_set_font_description(layout, font);
-  pango_layout_set_width(layout, static_cast<int>(439 * PANGO_SCALE));
-  int line = 1;
-  for (int p = 0; p < pages; ++p) {
-    for (int l = 0; l < kLinesPerPage; ++l, ++line) {
-      std::string s = "Zeile " + std::to_string(line) + ": Sehr geehrte Damen und Herren, dies ist eine Zeile.";
-      pango_layout_set_text(layout, s.c_str(), -1);
-      cairo_move_to(cr, 90, 36 + l * 11.33);
-      pango_cairo_show_layout(cr, layout);
-    }
-    cairo_show_page(cr);
-  }
-  pango_font_description_free(font);
+  PangoFontDescription* desc = pango_font_description_from_string(font);
+  pango_layout_set_font_description(layout, desc);
+  draw(cr, layout);
+  pango_font_description_free(desc);
   g_object_unref(layout);
   cairo_destroy(cr);
   cairo_surface_destroy(pdf);
@@ -155,78 +148,84 @@ double PrintRaw(int pages, const fs::path& file) {
   return s;
 }
 
+// The raw libraries: one Pango layout a line, drawn into a PDF by cairo.
+double PrintRaw(int pages, const fs::path& file) {
+  return TimeRawPdf(file, "Liberation Mono 10", [&](cairo_t* cr, PangoLayout* layout) {
+    pango_layout_set_width(layout, static_cast<int>(439 * PANGO_SCALE));
+    int line = 1;
+    for (int p = 0; p < pages; ++p) {
+      for (int l = 0; l < kLinesPerPage; ++l, ++line) {
+        std::string s = "Zeile " + std::to_string(line) + ": Sehr geehrte Damen und Herren, dies ist eine Zeile.";
+        pango_layout_set_text(layout, s.c_str(), -1);
+        cairo_move_to(cr, 90, 36 + l * 11.33);
+        pango_cairo_show_layout(cr, layout);
+      }
+      cairo_show_page(cr);
+    }
+  });
+}
+
 // The raw libraries drawing the form: the same texts set by Pango, the
 // same boxes filled and stroked, the same pictures painted (decoded once).
 double PrintRawForm(int pages, const std::string& jpeg, const fs::path& file) {
-  auto start = std::chrono::steady_clock::now();
-  cairo_surface_t* pdf = cairo_pdf_surface_create(file.c_str(), 595.2, 841.92);
-  cairo_t* cr = cairo_create(pdf);
-  PangoLayout* layout = pango_cairo_create_layout(cr);
-  PangoFontDescription* font = pango_font_description_from_string("Liberation Sans 10");
-  pango_layout_set_font_description(layout, font);
-  cairo_surface_t* png = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 2, 2);
-  cairo_surface_t* photo = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 7, 5);
-  unsigned char* data = static_cast<unsigned char*>(std::malloc(jpeg.size()));
-  std::memcpy(data, jpeg.data(), jpeg.size());
-  cairo_surface_set_mime_data(photo, CAIRO_MIME_TYPE_JPEG, data, jpeg.size(), std::free, data);
-  auto text = [&](const std::string& s, double x, double y, double width) {
-    pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
-    pango_layout_set_text(layout, s.c_str(), -1);
-    cairo_move_to(cr, x, y);
-    pango_cairo_show_layout(cr, layout);
-  };
-  for (int p = 1; p <= pages; ++p) {
-    std::string n = std::to_string(p);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    text("Antrag " + n, 250, 36, 200);
-    cairo_set_source_rgb(cr, 1, 1, 0.78);
-    cairo_rectangle(cr, 90, 54, 439, 12);
-    cairo_fill(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_rectangle(cr, 90, 54, 439, 12);
-    cairo_stroke(cr);
-    text("Bitte vollständig ausfüllen und unterschreiben.", 90, 54, 439);
-    text("Name ........................ Mustermann " + n, 90, 67, 439);
-    text("Kartennummer ................ 1234 5678 " + n, 90, 79, 439);
-    for (int r = 0; r < 6; ++r) {
-      double y = 92 + r * 20;
-      cairo_set_source_rgb(cr, 0.86, 0.86, 0.86);
-      cairo_rectangle(cr, 90, y, 150, 20);
+  return TimeRawPdf(file, "Liberation Sans 10", [&](cairo_t* cr, PangoLayout* layout) {
+    cairo_surface_t* png = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 2, 2);
+    cairo_surface_t* photo = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 7, 5);
+    unsigned char* data = static_cast<unsigned char*>(std::malloc(jpeg.size()));
+    std::memcpy(data, jpeg.data(), jpeg.size());
+    cairo_surface_set_mime_data(photo, CAIRO_MIME_TYPE_JPEG, data, jpeg.size(), std::free, data);
+    auto text = [&](const std::string& s, double x, double y, double width) {
+      pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
+      pango_layout_set_text(layout, s.c_str(), -1);
+      cairo_move_to(cr, x, y);
+      pango_cairo_show_layout(cr, layout);
+    };
+    for (int p = 1; p <= pages; ++p) {
+      std::string n = std::to_string(p);
+      cairo_set_source_rgb(cr, 0, 0, 0);
+      text("Antrag " + n, 250, 36, 200);
+      cairo_set_source_rgb(cr, 1, 1, 0.78);
+      cairo_rectangle(cr, 90, 54, 439, 12);
       cairo_fill(cr);
       cairo_set_source_rgb(cr, 0, 0, 0);
-      for (double x : {90.0, 240.0, 390.0}) {
-        cairo_rectangle(cr, x, y, 150, 20);
-        cairo_stroke(cr);
+      cairo_rectangle(cr, 90, 54, 439, 12);
+      cairo_stroke(cr);
+      text("Bitte vollständig ausfüllen und unterschreiben.", 90, 54, 439);
+      text("Name ........................ Mustermann " + n, 90, 67, 439);
+      text("Kartennummer ................ 1234 5678 " + n, 90, 79, 439);
+      for (int r = 0; r < 6; ++r) {
+        double y = 92 + r * 20;
+        cairo_set_source_rgb(cr, 0.86, 0.86, 0.86);
+        cairo_rectangle(cr, 90, y, 150, 20);
+        cairo_fill(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        for (double x : {90.0, 240.0, 390.0}) {
+          cairo_rectangle(cr, x, y, 150, 20);
+          cairo_stroke(cr);
+        }
+        text("Feld " + std::to_string(r), 95, y + 4, 140);
+        text("Wert " + n + "." + std::to_string(r), 245, y + 4, 140);
+        text("\U0001F5F9 ja \U0001F78E nein", 395, y + 4, 120);
       }
-      text("Feld " + std::to_string(r), 95, y + 4, 140);
-      text("Wert " + n + "." + std::to_string(r), 245, y + 4, 140);
-      text("\U0001F5F9 ja \U0001F78E nein", 395, y + 4, 120);
+      cairo_rectangle(cr, 90, 212, 425, 24);
+      cairo_stroke(cr);
+      text("Datum", 95, 216, 140);
+      text("Unterschrift", 245, 216, 240);
+      text("Mit meiner Unterschrift bestätige ich, dass die Angaben richtig sind. Die PIN wird getrennt von der "
+           "Karte versandt und ist geheim zu halten.", 90, 240, 439);
+      for (auto [image, x, w, h] : {std::tuple{png, 90.0, 72.0, 72.0}, std::tuple{photo, 162.0, 70.0, 50.0}}) {
+        cairo_save(cr);
+        cairo_translate(cr, x, 270);
+        cairo_scale(cr, w / cairo_image_surface_get_width(image), h / cairo_image_surface_get_height(image));
+        cairo_set_source_surface(cr, image, 0, 0);
+        cairo_paint(cr);
+        cairo_restore(cr);
+      }
+      cairo_show_page(cr);
     }
-    cairo_rectangle(cr, 90, 212, 425, 24);
-    cairo_stroke(cr);
-    text("Datum", 95, 216, 140);
-    text("Unterschrift", 245, 216, 240);
-    text("Mit meiner Unterschrift bestätige ich, dass die Angaben richtig sind. Die PIN wird getrennt von der "
-         "Karte versandt und ist geheim zu halten.", 90, 240, 439);
-    for (auto [image, x, w, h] : {std::tuple{png, 90.0, 72.0, 72.0}, std::tuple{photo, 162.0, 70.0, 50.0}}) {
-      cairo_save(cr);
-      cairo_translate(cr, x, 270);
-      cairo_scale(cr, w / cairo_image_surface_get_width(image), h / cairo_image_surface_get_height(image));
-      cairo_set_source_surface(cr, image, 0, 0);
-      cairo_paint(cr);
-      cairo_restore(cr);
-    }
-    cairo_show_page(cr);
-  }
-  cairo_surface_destroy(png);
-  cairo_surface_destroy(photo);
-  pango_font_description_free(font);
-  g_object_unref(layout);
-  cairo_destroy(cr);
-  cairo_surface_destroy(pdf);
-  double s = Seconds(start);
-  fs::remove(file);
-  return s;
+    cairo_surface_destroy(png);
+    cairo_surface_destroy(photo);
+  });
 }
 
 }  // namespace

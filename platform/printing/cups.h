@@ -21,8 +21,8 @@ std::vector<PrinterInfo> Printers();
 // false with the system error code that tells why (ERROR_NOT_READY when the
 // server cannot be reached, ERROR_INVALID_PRINTER_NAME when it does not know
 // the printer, ERROR_READ_FAULT when the file cannot be read to its end, else
-// ERROR_GEN_FAILURE) and the server's own words in `why`; a job begun is
-// cancelled.
+// ERROR_GEN_FAILURE) and in `why` the server's own words (for a file that
+// cannot be read, the file and the read error); a job begun is cancelled.
 bool Submit(const std::wstring& printer, const std::string& pdfPath, const std::string& title, int copies,
             bool collate, int* job, DWORD* error, std::string* why);
 

@@ -151,8 +151,7 @@ std::optional<std::vector<PrinterInfo>>& Printers() {
 // complete (a print killed half-way leaves no PDF under the name a user or
 // a spooler picks up); the first failed write keeps its errno.
 struct SpoolStream {
-  rt::DurableFile file;
-  bool open = false;
+  rt::DurableFile file;  // open while its aside() is not empty
   int error = 0;
 };
 
@@ -284,9 +283,7 @@ bool SpoolDir(fs::path* dir) {
 int OpenSpoolFile(const fs::path& path, SpoolStream* stream) {
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
-  const int e = stream->file.Create(path.string(), 0644);
-  stream->open = e == 0;
-  return e;
+  return stream->file.Create(path.string(), 0644);
 }
 
 std::string FileName(const std::wstring& doc, int job) {
@@ -315,7 +312,7 @@ DWORD CloseSurface(Job& job) {
     if (!error) error = JobError(job);
     cairo_surface_destroy(job.surface);
   }
-  if (job.stream && job.stream->open) {
+  if (job.stream && !job.stream->file.aside().empty()) {
     // Complete: flushed to the disk (what the disk refuses may show only
     // now) and renamed to its name. Failed: no file is left.
     if (error) {
@@ -323,7 +320,6 @@ DWORD CloseSurface(Job& job) {
     } else if (const int e = job.stream->file.Commit()) {
       error = ErrorFromErrno(e, ERROR_WRITE_FAULT);
     }
-    job.stream->open = false;
   }
   job.cr = nullptr;
   job.surface = nullptr;
@@ -335,6 +331,12 @@ DWORD CloseSurface(Job& job) {
 std::vector<std::string> SpoolLine(std::vector<std::string> fields, const DC& dc) {
   if (dc.copies > 1) fields.push_back(std::to_string(dc.copies) + " copies" + (dc.collate ? " collated" : ""));
   return fields;
+}
+
+// Where a page's drawing starts: the context's monospaced face, in black.
+void StartDrawing(cairo_t* cr) {
+  cairo_select_font_face(cr, "Liberation Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_source_rgb(cr, 0, 0, 0);
 }
 
 // Writes a recorded page into the PDF as one page of it.
@@ -532,8 +534,7 @@ int StartDocW(HDC hdc, const DOCINFOW* info) {
     job.pdf = job.cr;
     job.cr = nullptr;
   } else {
-    cairo_select_font_face(job.cr, "Liberation Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_source_rgb(job.cr, 0, 0, 0);
+    StartDrawing(job.cr);
   }
   dc->job = std::move(job);
   SetLastError(ERROR_SUCCESS);
@@ -556,8 +557,7 @@ int StartPage(HDC hdc) {
     cairo_rectangle_t page{0, 0, PtX(*dc, dc->info.width), PtY(*dc, dc->info.height)};
     job.recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &page);
     job.cr = cairo_create(job.recording);
-    cairo_select_font_face(job.cr, "Liberation Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_source_rgb(job.cr, 0, 0, 0);
+    StartDrawing(job.cr);
   }
   ++job.pages;
   job.pageOpen = true;

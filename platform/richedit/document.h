@@ -125,6 +125,8 @@ struct Cell {
   Merge hmerge = Merge::kNone, vmerge = Merge::kNone;
   bool operator==(const Cell&) const = default;
 };
+// Tables inside tables are read and laid out this deep at most.
+inline constexpr int kMaxTableDepth = 8;
 struct RowFormat {
   int32_t left = 0;  // \trleft
   int32_t gap = 0;   // \trgaph: half the space between cells

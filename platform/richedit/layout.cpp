@@ -2,11 +2,10 @@
 
 #include <pango/pangocairo.h>
 
-#include "platform/richedit/layout_parts.h"
-
 #include <algorithm>
 #include <string>
 
+#include "platform/richedit/layout_parts.h"
 #include "platform/richedit/picture.h"
 #include "platform/windows/text.h"
 
@@ -16,7 +15,6 @@ namespace {
 
 constexpr int kKept = 16;              // blocks kept between calls
 constexpr int32_t kPieceSearch = 1024;  // how far back a piece looks for a blank
-constexpr int32_t kIndentIntoMargin = 1440;  // twips
 constexpr int32_t kLeastLine = 720;
 
 // Unhinted metrics at a twip a unit, one context for each paragraph
@@ -192,9 +190,19 @@ std::string ParagraphText(const Chars& t, int32_t start, int32_t end, std::vecto
   return text;
 }
 
+// A picture's size on a line `width` wide: a wider one is scaled down to
+// the line. The room the layout gives it and its drawing both come from here.
+void PictureOnLine(const Picture& pic, int32_t width, double* w, double* h) {
+  *w = pic.width;
+  *h = pic.height;
+  if (*w > width && *w > 0) {
+    *h = *h * width / *w;
+    *w = width;
+  }
+}
+
 // The character formats of [start, end) as Pango attributes; marks take the
-// room of their picture (objects none), a picture wider than the line
-// `width` scaled down to it.
+// room of their picture (objects none) on the line `width` wide.
 PangoAttrList* RunAttributes(const Document& doc, int32_t start, int32_t end, const std::vector<int32_t>& offsets,
                              int32_t width) {
   PangoAttrList* attrs = pango_attr_list_new();
@@ -217,12 +225,11 @@ PangoAttrList* RunAttributes(const Document& doc, int32_t start, int32_t end, co
   }
   for (size_t m = doc.MarksBefore(start); m < doc.marks.size() && doc.marks[m].cp < end; ++m) {
     const Mark& mark = doc.marks[m];
-    int64_t pw = mark.picture ? mark.picture->width : 0, ph = mark.picture ? mark.picture->height : 0;
-    if (pw > width) {
-      ph = ph * width / pw;
-      pw = width;
-    }
-    PangoRectangle rect{0, -ToPango(ph), ToPango(pw), ToPango(ph)};
+    double pw = 0, ph = 0;
+    if (mark.picture) PictureOnLine(*mark.picture, width, &pw, &ph);
+    // Whole twips, as Pango's room for it.
+    const auto w = static_cast<int64_t>(pw), h = static_cast<int64_t>(ph);
+    PangoRectangle rect{0, -ToPango(h), ToPango(w), ToPango(h)};
     Insert(attrs, pango_attr_shape_new(&rect, &rect), at(mark.cp), at(mark.cp + 1));
   }
   return attrs;
@@ -404,8 +411,8 @@ std::unique_ptr<Layout::Para> Layout::SetParagraph(int32_t start, int32_t end, i
   p->x = pf.left + std::min(first, 0);
   // Indents that would put the text off the page are held to it: an inch
   // into the left margin at most, half an inch of line at least.
-  p->x = std::clamp(p->x, -kIndentIntoMargin, std::max(width - kLeastLine, -kIndentIntoMargin));
-  int32_t w = std::max<int32_t>(width - p->x - std::max(pf.right, -kIndentIntoMargin), std::min(kLeastLine, width - p->x));
+  p->x = std::clamp(p->x, -kIntoMargin, std::max(width - kLeastLine, -kIntoMargin));
+  int32_t w = std::max<int32_t>(width - p->x - std::max(pf.right, -kIntoMargin), std::min(kLeastLine, width - p->x));
   w = std::max(w, 1);
   p->boxWidth = w;
 
@@ -499,7 +506,7 @@ Layout::Laid& Layout::Get(size_t index, int32_t width) {
   } else {
     const RowFormat* below = nullptr;
     if (index + 1 < blocks_.size() && blocks_[index + 1].row) below = doc_->ParaAt(blocks_[index + 1].end - 1).row.get();
-    SetRow(*laid, b, width, below);
+    laid->height = LayRow(*laid, b.start, b.end, 1, 0, width, 0, below);
   }
   kept_.emplace_front(index, std::move(laid));
   if (kept_.size() > kKept) kept_.pop_back();
@@ -543,11 +550,8 @@ void Layout::DrawRuns(cairo_t* cr, const Para& p, size_t index, double x, double
     size_t m = doc_->MarksBefore(cp);
     if (m < doc_->marks.size() && doc_->marks[m].cp == cp) {
       if (const auto& pic = doc_->marks[m].picture) {
-        double pw = pic->width, ph = pic->height;
-        if (pw > p.boxWidth && pw > 0) {  // scaled to the line, as SetParagraph set it
-          ph = ph * p.boxWidth / pw;
-          pw = p.boxWidth;
-        }
+        double pw = 0, ph = 0;
+        PictureOnLine(*pic, p.boxWidth, &pw, &ph);
         DrawPicture(cr, *pic, runX, baseline - rise - ph, pw, ph, &pictures_);
       }
       runX += width;

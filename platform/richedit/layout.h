@@ -92,7 +92,6 @@ class Layout {
   void DrawRuns(cairo_t* cr, const Para& p, size_t line, double x, double y);
   // Table rows (table_layout.cpp). `below` is the row that follows, for
   // cells merged with the row below.
-  void SetRow(Laid& laid, const Block& b, int32_t width, const RowFormat* below);
   int32_t LayRow(Laid& laid, int32_t start, int32_t end, int depth, int32_t originX, int32_t width, int32_t top,
                  const RowFormat* below);
   int32_t LayCell(Laid& laid, int32_t start, int32_t end, int depth, int32_t x, int32_t width, int32_t top, int cell);

@@ -19,8 +19,8 @@ inline int32_t FromPango(int v) {
 }
 inline int ToPango(int64_t twips) { return static_cast<int>(std::clamp<int64_t>(twips, -2000000, 2000000) * PANGO_SCALE); }
 inline bool EndsParagraph(char32_t c) { return c == kParagraphEnd || c == kCellEnd || c == kPageBreak; }
-// Tables inside tables are laid out this deep; deeper ones as paragraphs.
-inline constexpr int kMaxTableDepth = 8;
+// How far an indent or a table row may reach into the left margin.
+inline constexpr int32_t kIntoMargin = 1440;  // twips
 
 // Sets the source colour; kAutoColor is black.
 void SetColor(cairo_t* cr, uint32_t color);

@@ -34,13 +34,13 @@ bool CarriesJpeg(cairo_surface_t* surface) {
   return data != nullptr;
 }
 
-// Gives a surface the JPEG file it shows, which a PDF embeds as it is.
-void AttachJpeg(cairo_surface_t* surface, const std::string& data) {
+// Gives a surface a copy of `data` as its data of `mime` type, which the
+// surface owns and frees; nothing when memory or cairo refuses it.
+void AttachMimeData(cairo_surface_t* surface, const char* mime, const std::string& data) {
   auto* copy = static_cast<unsigned char*>(std::malloc(data.size()));
   if (!copy) return;
   std::memcpy(copy, data.data(), data.size());
-  if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_JPEG, copy, data.size(), std::free, copy) !=
-      CAIRO_STATUS_SUCCESS)
+  if (cairo_surface_set_mime_data(surface, mime, copy, data.size(), std::free, copy) != CAIRO_STATUS_SUCCESS)
     std::free(copy);
 }
 
@@ -176,7 +176,7 @@ cairo_surface_t* PictureCache::Surface(const Picture& p, bool vector) {
     // The PDF takes the file itself; the surface only carries it and its
     // size, its pixels are never read (nor touched, so never really made).
     image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-    AttachJpeg(image, p.data);
+    AttachMimeData(image, CAIRO_MIME_TYPE_JPEG, p.data);  // the PDF embeds the file as it is
   } else if (fits && p.kind == Picture::Kind::kPng) {
     PngSource src{&p.data};
     image = cairo_image_surface_create_from_png_stream(ReadPng, &src);
@@ -192,14 +192,7 @@ cairo_surface_t* PictureCache::Surface(const Picture& p, bool vector) {
   }
   if (image) {
     // One picture drawn many times (copies, every page) is one image of the PDF.
-    std::string id = "orn-picture-" + std::to_string(reinterpret_cast<uintptr_t>(&p));
-    auto* copy = static_cast<unsigned char*>(std::malloc(id.size()));
-    if (copy) {
-      std::memcpy(copy, id.data(), id.size());
-      if (cairo_surface_set_mime_data(image, CAIRO_MIME_TYPE_UNIQUE_ID, copy, id.size(), std::free, copy) !=
-          CAIRO_STATUS_SUCCESS)
-        std::free(copy);
-    }
+    AttachMimeData(image, CAIRO_MIME_TYPE_UNIQUE_ID, "orn-picture-" + std::to_string(reinterpret_cast<uintptr_t>(&p)));
   }
   kept_.push_front({&p, vector, image});
   // The last few, and of them no more pixels than a budget (the one just

@@ -170,8 +170,6 @@ struct Arg {
   long Or(long fallback) const { return has ? value : fallback; }
 };
 
-constexpr int kMaxDepth = 8;  // tables inside tables, at most this deep
-
 class Reader;
 using Action = void (*)(Reader&, State&, Arg);
 using WordTable = std::unordered_map<std::string_view, Action>;
@@ -551,7 +549,7 @@ class Reader {
   // \nesttableprops the inner table's at the paragraph's depth.
   RowBuild& Row(const State& s) {
     int depth = s.nestProps ? std::max(2, s.pf->Depth()) : 1;
-    return rows_[static_cast<size_t>(std::min(depth, kMaxDepth) - 1)];
+    return rows_[static_cast<size_t>(std::min(depth, rich::kMaxTableDepth) - 1)];
   }
 
   void CellX(State& s, long right) {
@@ -571,7 +569,7 @@ class Reader {
   }
 
   void EndRow(int depth) {
-    RowBuild& b = rows_[static_cast<size_t>(std::min(depth, kMaxDepth) - 1)];
+    RowBuild& b = rows_[static_cast<size_t>(std::min(depth, rich::kMaxTableDepth) - 1)];
     auto row = std::make_shared<rich::RowFormat>(b.row);
     EditPara([&](ParaFormat& p) {
       p.inTable = true;
@@ -629,8 +627,6 @@ class Reader {
     uint32_t c = ShadeColor(s.paraShade);
     EditPara([&](ParaFormat& p) { p.shading = c; });
   }
-
-  void SetTabKind(rich::TabKind k) { tabKind_ = k; }
 
   void AddTab(State& s, long pos, bool bar) {
     rich::TabStop stop{Clamp(pos, 0), bar ? rich::TabKind::kLeft : tabKind_, bar ? rich::TabLeader::kNone : tabLeader_};
@@ -802,9 +798,9 @@ class Reader {
         {"slmult", [](R& r, State&, Arg a) { r.EditPara([&](ParaFormat& p) { p.lineMultiple = a.value != 0; }); }},
         {"ltrpar", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.rtl = false; }); }},
         {"rtlpar", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.rtl = true; }); }},
-        {"tqc", [](R& r, State&, Arg) { r.SetTabKind(TabKind::kCenter); }},
-        {"tqr", [](R& r, State&, Arg) { r.SetTabKind(TabKind::kRight); }},
-        {"tqdec", [](R& r, State&, Arg) { r.SetTabKind(TabKind::kDecimal); }},
+        {"tqc", [](R& r, State&, Arg) { r.tabKind_ = TabKind::kCenter; }},
+        {"tqr", [](R& r, State&, Arg) { r.tabKind_ = TabKind::kRight; }},
+        {"tqdec", [](R& r, State&, Arg) { r.tabKind_ = TabKind::kDecimal; }},
         {"tldot", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kDots; }},
         {"tlmdot", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kDots; }},
         {"tlhyph", [](R& r, State&, Arg) { r.tabLeader_ = TabLeader::kHyphens; }},
@@ -815,7 +811,7 @@ class Reader {
         {"tb", [](R& r, State& s, Arg a) { r.AddTab(s, a.value, true); }},
         {"intbl", [](R& r, State&, Arg) { r.EditPara([](ParaFormat& p) { p.inTable = true; }); }},
         {"itap", [](R& r, State&, Arg a) {
-           auto depth = static_cast<uint8_t>(std::clamp<long>(a.Or(1), 0, kMaxDepth));
+           auto depth = static_cast<uint8_t>(std::clamp<long>(a.Or(1), 0, rich::kMaxTableDepth));
            r.EditPara([&](ParaFormat& p) {
              p.depth = depth;
              p.inTable = depth > 0;
@@ -1021,7 +1017,7 @@ class Reader {
   // paragraphs and tables
   rich::TabKind tabKind_ = rich::TabKind::kLeft;
   rich::TabLeader tabLeader_ = rich::TabLeader::kNone;
-  RowBuild rows_[kMaxDepth];
+  RowBuild rows_[rich::kMaxTableDepth];
   BorderOf border_ = BorderOf::kNone;
   uint8_t borderSides_ = 0;
   // picture

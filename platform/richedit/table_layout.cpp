@@ -12,8 +12,6 @@ namespace win::rich {
 
 namespace {
 
-constexpr int32_t kRowIntoMargin = 1440;  // twips
-
 // The cell of `row` whose right edge is `right` (within a border's width),
 // else null.
 const Cell* CellEndingAt(const RowFormat* row, int32_t right) {
@@ -24,10 +22,6 @@ const Cell* CellEndingAt(const RowFormat* row, int32_t right) {
 }
 
 }  // namespace
-
-void Layout::SetRow(Laid& laid, const Block& b, int32_t width, const RowFormat* below) {
-  laid.height = LayRow(laid, b.start, b.end, 1, 0, width, 0, below);
-}
 
 // Lays out the row [start, end) of a table at `depth`, its cell positions
 // counted from originX, within `width`; returns its height.
@@ -64,8 +58,8 @@ int32_t Layout::LayRow(Laid& laid, int32_t start, int32_t end, int depth, int32_
   // A row that starts far into the left margin is moved right, one wider
   // than the line narrowed to it, so that no cell falls off the page; its
   // text wraps in the narrower cells.
-  if (def.left < -kRowIntoMargin) {
-    int32_t shift = -kRowIntoMargin - def.left;
+  if (def.left < -kIntoMargin) {
+    int32_t shift = -kIntoMargin - def.left;
     def.left += shift;
     for (Cell& c : def.cells) c.right += shift;
   }

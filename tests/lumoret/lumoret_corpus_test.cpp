@@ -58,9 +58,7 @@ TEST(LumoretCorpus, EveryDocumentPrintsWithAllItsVisibleWords) {
     fs::remove_all(dir / "spool");
     Outcome o = lumoret_test::RunLumoret(dir.path(), {"-f", file.string()}, {"menu 501", "answer yes"});
     EXPECT_EQ(o.exitCode, 1) << o.stderrText;
-    std::vector<fs::path> pdfs;
-    if (fs::exists(dir / "spool"))
-      for (const auto& e : fs::directory_iterator(dir / "spool")) pdfs.push_back(e.path());
+    const std::vector<fs::path> pdfs = lumoret_test::Spooled(dir.path());
     if (o.exitCode != 1 || pdfs.size() != 1) {
       ADD_FAILURE() << "no PDF";
       continue;

@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,11 +24,7 @@ using lumoret_test::Shell;
 constexpr double kColumnLeft = 90, kColumnRight = 529.2;
 double X(int twips) { return kColumnLeft + twips / 20.0; }
 
-struct Word {
-  double xMin, yMin, xMax, yMax;
-  int page;
-  std::string text;
-};
+using Word = lumoret_test::PdfWord;
 
 class LumoretDocumentTest : public ::testing::Test {
  protected:
@@ -42,23 +37,10 @@ class LumoretDocumentTest : public ::testing::Test {
     std::ofstream(dir_ / "doc.rtf", std::ios::binary) << rtf;
     Outcome o = lumoret_test::RunLumoret(dir_.path(), {"-f", (dir_ / "doc.rtf").string()}, {"menu 501", "answer yes"});
     EXPECT_EQ(o.exitCode, 1) << o.stderrText;
-    if (!fs::exists(dir_ / "spool")) return "";
-    for (const auto& e : fs::directory_iterator(dir_ / "spool")) return "'" + e.path().string() + "'";
-    return "";
+    const std::vector<fs::path> pdfs = lumoret_test::Spooled(dir_.path());
+    return pdfs.empty() ? "" : "'" + pdfs.front().string() + "'";
   }
-  static std::vector<Word> Words(const std::string& pdf) {
-    std::vector<Word> out;
-    std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
-    int page = 0;
-    std::istringstream lines(Shell("pdftotext -bbox " + pdf + " -"));
-    for (std::string l; std::getline(lines, l);) {
-      if (l.find("<page ") != std::string::npos) ++page;
-      std::smatch m;
-      if (std::regex_search(l, m, word))
-        out.push_back({std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), page, m[5]});
-    }
-    return out;
-  }
+  static std::vector<Word> Words(const std::string& pdf) { return lumoret_test::PdfWords(pdf); }
   static const Word* Find(const std::vector<Word>& words, const std::string& text) {
     for (const Word& w : words)
       if (w.text == text) return &w;

@@ -9,8 +9,6 @@
 
 #include <cmath>
 #include <fstream>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,15 +42,11 @@ class LumoretFormTest : public ::testing::Test {
     fs::path form = fs::path(std::getenv("ORN_TEST_SRCDIR")) / "tests/lumoret/testdata/formular.rtf";
     Outcome o = lumoret_test::RunLumoret(dir_->path(), {"-f", form.string()}, {"menu 501", "answer yes"});
     exit_ = o.exitCode;
-    if (fs::exists(*dir_ / "spool"))
-      for (const auto& e : fs::directory_iterator(*dir_ / "spool")) pdf_ = "'" + e.path().string() + "'";
-    if (pdf_.empty()) return;
-    std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
-    std::istringstream lines(Shell("pdftotext -bbox -f 1 -l 1 " + pdf_ + " -"));
-    for (std::string l; std::getline(lines, l);) {
-      std::smatch m;
-      if (std::regex_search(l, m, word)) words_->push_back({m[5], {std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4])}});
-    }
+    const std::vector<fs::path> pdfs = lumoret_test::Spooled(dir_->path());
+    if (pdfs.empty()) return;
+    pdf_ = "'" + pdfs.back().string() + "'";
+    for (const lumoret_test::PdfWord& w : lumoret_test::PdfWords(pdf_, "-f 1 -l 1"))
+      words_->push_back({w.text, {w.xMin, w.yMin, w.xMax, w.yMax}});
     Shell("pdftoppm -r 144 -f 1 -l 1 -singlefile " + pdf_ + " '" + (*dir_ / "page").string() + "'");
     std::ifstream ppm(*dir_ / "page.ppm", std::ios::binary);
     std::string magic;

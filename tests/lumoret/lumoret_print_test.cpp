@@ -36,12 +36,7 @@ class LumoretPrintTest : public ::testing::Test {
     return dir_ / name;
   }
   static fs::path Letter() { return fs::path(std::getenv("ORN_TEST_SRCDIR")) / "tests/lumoret/testdata/brief.rtf"; }
-  std::vector<fs::path> Spooled() const {
-    std::vector<fs::path> out;
-    if (fs::exists(dir_ / "spool"))
-      for (const auto& e : fs::directory_iterator(dir_ / "spool")) out.push_back(e.path());
-    return out;
-  }
+  std::vector<fs::path> Spooled() const { return lumoret_test::Spooled(dir_.path()); }
   Outcome Print(const fs::path& doc, const std::map<std::string, std::string>& env = {},
                 const lumoret_test::Limits& limits = {}) {
     return RunLumoret(dir_.path(), {"-f", doc.string()}, {"menu 501", "answer yes"}, env, limits);

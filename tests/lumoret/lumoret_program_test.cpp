@@ -61,12 +61,7 @@ class LumoretTest : public ::testing::Test {
     for (int i = 1; i <= n; ++i) text += "Zeile " + std::to_string(i) + (i < n ? "\r\n" : "");
     return Doc("lines.txt", text);
   }
-  std::vector<fs::path> Spooled() const {
-    std::vector<fs::path> out;
-    if (fs::exists(dir_ / "spool"))
-      for (const auto& e : fs::directory_iterator(dir_ / "spool")) out.push_back(e.path());
-    return out;
-  }
+  std::vector<fs::path> Spooled() const { return lumoret_test::Spooled(dir_); }
 
   Outcome Run(const std::vector<std::string>& args, const std::vector<std::string>& script,
               const std::map<std::string, std::string>& env = {}) {

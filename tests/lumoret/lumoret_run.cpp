@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 extern char** environ;
@@ -28,6 +29,27 @@ std::string Shell(const std::string& cmd) {
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
     ::pclose(p);
+  }
+  return out;
+}
+
+std::vector<fs::path> Spooled(const fs::path& dir) {
+  std::vector<fs::path> out;
+  if (fs::exists(dir / "spool"))
+    for (const auto& e : fs::directory_iterator(dir / "spool")) out.push_back(e.path());
+  return out;
+}
+
+std::vector<PdfWord> PdfWords(const std::string& pdf, const std::string& pages) {
+  std::vector<PdfWord> out;
+  std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
+  int page = 0;
+  std::istringstream lines(Shell("pdftotext -bbox " + (pages.empty() ? "" : pages + " ") + pdf + " -"));
+  for (std::string l; std::getline(lines, l);) {
+    if (l.find("<page ") != std::string::npos) ++page;
+    std::smatch m;
+    if (std::regex_search(l, m, word))
+      out.push_back({std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), page, m[5]});
   }
   return out;
 }

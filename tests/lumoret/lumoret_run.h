@@ -24,6 +24,20 @@ namespace fs = std::filesystem;
 std::string ReadFile(const fs::path& p);
 // What a shell command writes on its standard output.
 std::string Shell(const std::string& cmd);
+// The files a run spooled into dir/spool, in the folder's order; none when
+// the folder is not there.
+std::vector<fs::path> Spooled(const fs::path& dir);
+
+// A printed word as pdftotext -bbox places it: points from the page's top
+// left, its page counted from 1.
+struct PdfWord {
+  double xMin, yMin, xMax, yMax;
+  int page;
+  std::string text;
+};
+// The words of the PDF `pdf` (a path quoted for the shell); `pages` adds
+// pdftotext's page options ("-f 1 -l 1").
+std::vector<PdfWord> PdfWords(const std::string& pdf, const std::string& pages = "");
 
 struct Outcome {
   int exitCode = -1;

@@ -137,8 +137,7 @@ TEST_F(LumoretScreenTest, ShowsTheLetterAndPrintsItOnThePrinterChosenByKeys) {
   };
   EXPECT_TRUE(has("printdlg | Office A4,Archiv | Archiv")) << "the second printer, chosen with Down";
   EXPECT_TRUE(has("spool | Archiv | ")) << "printed on the chosen printer";
-  std::vector<fs::path> pdfs;
-  for (const auto& e : fs::directory_iterator(dir_ / "spool")) pdfs.push_back(e.path());
+  const std::vector<fs::path> pdfs = lumoret_test::Spooled(dir_.path());
   ASSERT_EQ(pdfs.size(), 1u);
   const std::string text = lumoret_test::Shell("pdftotext '" + pdfs[0].string() + "' -");
   EXPECT_NE(text.find("Ihre neue Karte und PUK"), std::string::npos) << text;
@@ -164,8 +163,7 @@ TEST_F(LumoretScreenTest, TheCopiesAndCollationTakenInThePrintDialogAreOnThePape
   ASSERT_TRUE(code.has_value()) << "the printed letter did not end the viewer";
   EXPECT_EQ(*code, 1);
 
-  std::vector<fs::path> pdfs;
-  for (const auto& e : fs::directory_iterator(dir_ / "spool")) pdfs.push_back(e.path());
+  const std::vector<fs::path> pdfs = lumoret_test::Spooled(dir_.path());
   ASSERT_EQ(pdfs.size(), 1u);
   const std::vector<std::string> lines = Transcript();
   EXPECT_NE(std::find(lines.begin(), lines.end(),
