@@ -4,6 +4,7 @@
 #include <sane/saneopts.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cmath>
 #include <condition_variable>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -459,7 +461,33 @@ void DrainReader(SANE_Handle h) {
   }
 }
 
-int16_t ReadFrame(SANE_Handle h, Raster* out, bool* last) {
+// The threads of this process, as the kernel counts them; -1 where the
+// count cannot be read.
+int ThreadCount() {
+  std::ifstream in("/proc/self/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
+  }
+  return -1;
+}
+
+// Before the read that ends a frame, whose data has all arrived: a backend
+// whose reader runs on a thread of this process cancels that thread at the
+// frame's end, and asynchronously; cancelled while it is already ending
+// (freeing its allocator cache), the thread deadlocks on its own allocator
+// lock, and the read waits for it for ever. A reader the frame's start
+// began ends once it has handed over its data, so it is waited for here,
+// for a moment at most (a thread of the backend's that does not end costs
+// that moment).
+void LetReaderEnd(int threadsBeforeStart) {
+  using namespace std::chrono_literals;
+  if (threadsBeforeStart < 0) return;
+  for (int waited = 0; waited < 200 && ThreadCount() > threadsBeforeStart; ++waited) {
+    std::this_thread::sleep_for(1ms);
+  }
+}
+
+int16_t ReadFrame(SANE_Handle h, Raster* out, bool* last, int threadsBeforeStart) {
   SANE_Parameters p;
   if (sane_get_parameters(h, &p) != SANE_STATUS_GOOD) return kFailed;
   *last = p.last_frame;
@@ -486,6 +514,7 @@ int16_t ReadFrame(SANE_Handle h, Raster* out, bool* last) {
     if (len < 0 || len > static_cast<SANE_Int>(buf.size())) return kFailed;
     if (static_cast<int64_t>(bytes.size()) + len > limit) return kFailed;
     bytes.insert(bytes.end(), buf.begin(), buf.begin() + len);
+    if (p.lines >= 0 && static_cast<int64_t>(bytes.size()) == limit) LetReaderEnd(threadsBeforeStart);
   }
   const int64_t lines = p.lines >= 0 ? p.lines : static_cast<int64_t>(bytes.size()) / p.bytes_per_line;
   if (lines <= 0 || static_cast<int64_t>(bytes.size()) < lines * p.bytes_per_line) return kFailed;
@@ -661,8 +690,9 @@ int16_t Acquire(const Request& r, Raster* out) {
 
   int16_t rc = kOk;
   for (bool last = false; !last && rc == kOk;) {
+    const int threads = ThreadCount();
     rc = StatusResult(sane_start(h));
-    if (rc == kOk) rc = ReadFrame(h, out, &last);
+    if (rc == kOk) rc = ReadFrame(h, out, &last, threads);
   }
   sane_cancel(h);
   if (rc != kOk) {
