@@ -19,6 +19,10 @@
 namespace viewer {
 namespace {
 
+// Pages are loaded in true colour; the page read ahead must be read alike
+// to be the page the load takes.
+constexpr int16_t kLoadBits = 24;
+
 // The window as designed: its start size is also its minimum; the view
 // fills it less the frame (8 x 32 pixels at 15 twips per pixel).
 const forms::FormDesign kGlimpra1Design = {
@@ -206,7 +210,7 @@ void Glimpra1::Load_File(const std::string& file, int16_t page) {
 
     e.step = 4;
     PixPut(L1, Pixo::AutoRepaint, false);
-    rt::Variant result = PixCall(L1, Pixo::LoadImageFile, {rt::Variant(host), int16_t{24}, int32_t{page}, int32_t{-1}});
+    rt::Variant result = PixCall(L1, Pixo::LoadImageFile, {rt::Variant(host), kLoadBits, int32_t{page}, int32_t{-1}});
     // The view keeps whatever it held when a page fails to load; only the
     // delete below needs to know.
     bool loaded = rt::CLng(result) == imaging::kPixoOk;
@@ -250,7 +254,7 @@ void Glimpra1::ReadNextPageAhead(const std::string& host) {
   if (!view || s.ShownPage < 1 || s.ShownPage >= s.ShownPageCount) return;
   const double pageBytes = std::max(1.0, static_cast<double>(s.ShownWidth) * s.ShownHeight * (s.ShownBits > 8 ? 3 : 1));
   const auto fit = static_cast<int32_t>(std::clamp(kReadAheadBytes / pageBytes, 1.0, double{imaging::kMostPagesAhead}));
-  view->ReadAhead(host, 24, s.ShownPage + 1, std::min<int32_t>(s.ShownPageCount - s.ShownPage, fit));
+  view->ReadAhead(host, kLoadBits, s.ShownPage + 1, std::min<int32_t>(s.ShownPageCount - s.ShownPage, fit));
 }
 
 void Glimpra1::SizeWindow() {

@@ -1,7 +1,7 @@
 #pragma once
 
-// Work over a large image split in bands run side by side: one core reads
-// a sheet's pixels no faster than memory delivers them.
+// Work over a large image split in bands run side by side: one core alone
+// copies a sheet's pixels slower than memory can deliver them.
 
 #include <algorithm>
 #include <cstddef>
@@ -25,8 +25,12 @@ void InBands(int32_t n, size_t bytes, const Part& part) {
       std::min({bytes < kBandedFrom ? size_t{1} : bytes / kBytesABand, most, static_cast<size_t>(std::max(n, 1))}));
   auto from = [&](int32_t b) { return static_cast<int32_t>(int64_t{n} * b / bands); };
   std::vector<std::exception_ptr> failed(static_cast<size_t>(bands));
+  // Room made before any thread starts: a vector that grew later could
+  // throw past threads still running, which ends the program.
   std::vector<std::thread> threads;
+  threads.reserve(static_cast<size_t>(bands - 1));
   std::vector<int32_t> here{0};
+  here.reserve(static_cast<size_t>(bands));
   for (int32_t b = 1; b < bands; ++b) {
     try {
       threads.emplace_back([&, b] {

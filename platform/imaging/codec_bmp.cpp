@@ -162,6 +162,7 @@ struct Header {
   uint32_t masks[4] = {0, 0, 0, 0};  // R, G, B, alpha of 16 and 32 bits
   bool alpha = false;
 
+  bool rle() const { return compression == kRle8 || compression == kRle4; }
   // 24 and 32 bits with the usual masks: bytes B, G, R (, X).
   bool plainBytes() const {
     return bits == 24 || (bits == 32 && !alpha && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF);
@@ -209,7 +210,7 @@ int16_t ParseHeader(Bytes& f, Header& h) {
   const bool compressionOk = h.compression == kRgb || fields || (h.compression == kRle8 && h.bits == 8) ||
                              (h.compression == kRle4 && h.bits == 4);
   if (!bitsOk || !compressionOk) return kPixoUnknownFormat;
-  if (h.topDown && (h.compression == kRle8 || h.compression == kRle4)) return kPixoDamagedFile;
+  if (h.topDown && h.rle()) return kPixoDamagedFile;
   uint64_t palAt = 14 + static_cast<uint64_t>(size);
   if (h.bits == 16 || h.bits == 32) {
     const uint32_t defaults16[3] = {0x7C00, 0x03E0, 0x001F}, defaults32[3] = {0xFF0000, 0xFF00, 0xFF};
@@ -239,7 +240,7 @@ int16_t ParseHeader(Bytes& f, Header& h) {
 // Before the image is allocated: uncompressed rows must all be in the file.
 // Compressed data is checked as it is decoded.
 bool RowsFit(const Bytes& f, const Header& h) {
-  return h.compression == kRle8 || h.compression == kRle4 || h.stride() * static_cast<uint64_t>(h.height) <= f.size() - h.offBits;
+  return h.rle() || h.stride() * static_cast<uint64_t>(h.height) <= f.size() - h.offBits;
 }
 
 // One stored row into a held row: B, G, R (and X) to R, G, B; masked
@@ -443,7 +444,7 @@ class Bmp final : public ImageCodec {
     if (!RowsFit(f, h)) return kPixoDamagedFile;
     Image img;
     // RLE data may skip pixels, which stay at index 0.
-    const bool rle = h.compression == kRle8 || h.compression == kRle4;
+    const bool rle = h.rle();
     const int32_t held = h.bits > 8 ? 24 : h.bits == 2 ? 4 : h.bits;
     if (!rle) {
       img.CreateForWriting(h.width, h.height, held);

@@ -83,8 +83,7 @@ void MakeUpright(Image& img, int o) {
   if (o == 2 || o == 4) (o == 2 ? Mirror(img) : Flip(img));
   if (o == 3) Rotate(img, 18000, kBlack);
   if (o >= 5) Rotate(img, o == 5 || o == 6 ? 9000 : 27000, kBlack);
-  if (o == 5) Mirror(img);
-  if (o == 7) Mirror(img);
+  if (o == 5 || o == 7) Mirror(img);
 }
 
 // Counts warnings (level -1) as the library's own handler would, silently.

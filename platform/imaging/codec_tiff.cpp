@@ -820,12 +820,9 @@ class Tiff final : public ImageCodec {
     Tif t(sink.path, req.append ? "a" : "w", sink.bytes ? &memory : nullptr);
     if (!t.tif) return kPixoWriteFailed;
     int16_t rc = WritePage(t.tif, img, req);
-    if (rc == kPixoOk) {
-      const bool flushed = TIFFFlush(t.tif) != 0;
-      t.Close();
-      rc = flushed && !t.damaged ? kPixoOk : kPixoWriteFailed;
-    }
-    t.Close();
+    const bool flushed = rc == kPixoOk && TIFFFlush(t.tif) != 0;
+    t.Close();  // before the bytes are cut back: closing may still write
+    if (rc == kPixoOk && (!flushed || t.damaged)) rc = kPixoWriteFailed;
     if (rc != kPixoOk && sink.bytes) sink.bytes->resize(memory.base);
     return rc;
   }

@@ -376,9 +376,9 @@ int16_t Resize(Image& img, double width, double height, int32_t mode) {
       }
     }
   };
-  // Averaging a sheet reads all its pixels, which one core reads no faster
-  // than memory delivers them (4 ms for an A4 page at 300 dpi, the check
-  // sample of every scan and drop): a large one is averaged in bands.
+  // Averaging a sheet reads all its pixels, which one core alone reads
+  // slower than memory can deliver them (4 ms for an A4 page at 300 dpi, the
+  // check sample of every scan and drop): a large one is averaged in bands.
   const size_t bytes = average ? static_cast<size_t>(src.stride()) * h : 0;
   InBands(nh, bytes, rows);
   img = std::move(out);

@@ -117,6 +117,12 @@ std::string RunCommand(const std::string& command) {
   return out;
 }
 
+// The bytes of the file at `path`, none when it cannot be read.
+std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 // Largest difference of any colour channel between two images of one size.
 int MaxDifference(const Image& a, const Image& b) {
   int worst = 0;
@@ -385,8 +391,7 @@ TEST_F(ImageFileTest, MemoryAndFilesHoldTheSameBytes) {
     ASSERT_EQ(WriteImageFile(path, src, c.format, c.bits, 80, false), kPixoOk);
     std::vector<uint8_t> bytes = {'x'};  // the file follows what the vector held
     ASSERT_EQ(WriteImageMemory(bytes, src, c.format, c.bits, 80), kPixoOk);
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> file = FileBytes(path);
     ASSERT_EQ(std::vector<uint8_t>(bytes.begin() + 1, bytes.end()), file);
     bytes.erase(bytes.begin());
 
@@ -518,8 +523,7 @@ TEST_F(ImageFileTest, UncompressedStripsReadAsLibtiffReadsThem) {
       const uint64_t size = DirectoryFirst(path, pixels, kW, kH, c.perStrip);
       if (c.cut) fs::resize_file(path, size - 100);
     }
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = FileBytes(path);
     Image fromFile, fromMemory;
     ASSERT_EQ(ReadImageMemory(bytes, 1, fromMemory), c.rc);
     ASSERT_EQ(ReadImageFile(path, 1, fromFile), c.rc);
@@ -597,12 +601,6 @@ TEST_F(ImageFileTest, BmpReadsOnlyWhatItsHeaderPromisesAndTheFileHolds) {
 }
 #endif
 
-}  // namespace
-}  // namespace imaging
-
-namespace imaging {
-namespace {
-
 // Two pages of every TIFF code, encoded apart and written in page order,
 // are the bytes that the pages written one after the other are.
 TEST(EncodedTiffPage, WritesTheBytesOfTheWriteItself) {
@@ -640,9 +638,7 @@ TEST(EncodedTiffPage, WritesTheBytesOfTheWriteItself) {
       EXPECT_LT(inMemory.fd, 0);
       EXPECT_FALSE(inMemory.bytes.empty());
     }
-    std::ifstream a(direct, std::ios::binary), b(apart, std::ios::binary), c(kept, std::ios::binary);
-    const std::string da((std::istreambuf_iterator<char>(a)), {}), db((std::istreambuf_iterator<char>(b)), {});
-    const std::string dc((std::istreambuf_iterator<char>(c)), {});
+    const std::vector<uint8_t> da = FileBytes(direct), db = FileBytes(apart), dc = FileBytes(kept);
     EXPECT_GT(da.size(), 200u);
     EXPECT_TRUE(da == db) << da.size() << " and " << db.size() << " bytes";
     EXPECT_TRUE(da == dc) << da.size() << " and " << dc.size() << " bytes";
@@ -682,8 +678,7 @@ TEST(EncodedTiffPage, PagesLargerThanTheCopysWindowWriteTheSameBytes) {
     const EncodedPage page = EncodeTiffPage(img, c.code, c.bits, 75, dir.path().string());
     ASSERT_GE(page.fd, 0);
     ASSERT_EQ(WriteEncodedTiffPage(kept, page, false), kPixoOk);
-    std::ifstream a(direct, std::ios::binary), b(kept, std::ios::binary);
-    const std::string da((std::istreambuf_iterator<char>(a)), {}), db((std::istreambuf_iterator<char>(b)), {});
+    const std::vector<uint8_t> da = FileBytes(direct), db = FileBytes(kept);
     EXPECT_GT(da.size(), size_t{1} << 20);
     EXPECT_TRUE(da == db) << da.size() << " and " << db.size() << " bytes";
   }

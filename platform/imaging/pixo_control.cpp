@@ -267,9 +267,8 @@ bool PixoControl::Operate(const forms::OperatorAction& a) {
 }
 
 void PixoControl::ReadAhead(const std::string& path, int16_t bits, int32_t first, int32_t count) {
-  // Only what LoadImageFile takes; it reads 24 bits as stored (see LoadFile).
-  if (bits != 0 && bits != 1 && bits != 4 && bits != 8 && bits != 24) return;
-  const int32_t readBits = bits == 24 ? 0 : bits;
+  if (!LoadableBits(bits)) return;
+  const int32_t readBits = LoadReadBits(bits);
   count = std::clamp(count, 0, kMostPagesAhead);
   auto wanted = [&](int32_t page) { return page >= first && page - first < count; };
   std::vector<int32_t> missing;

@@ -128,8 +128,8 @@ V LoadFile(S& s, Args a) {
   Need(a, 1, 4);
   const std::string path = Str(a, 0);
   const int32_t bits = Lng(a, 1, 0), page = Lng(a, 2, 1);
-  if (bits != 0 && bits != 1 && bits != 4 && bits != 8 && bits != 24) return Result(kPixoBadArgument);
-  const int32_t readBits = bits == 24 ? 0 : bits;
+  if (!LoadableBits(bits)) return Result(kPixoBadArgument);
+  const int32_t readBits = LoadReadBits(bits);
   Image img;
   int16_t rc = kPixoOk;
   // A load of a page not read ahead means the reader went elsewhere: the

@@ -116,6 +116,13 @@ struct PixoControl::State {
   int32_t Number(Pixo id) const;
 };
 
+// The depths LoadImageFile takes (0: as stored), and the depth it reads the
+// file at for one: 24 bits are read as stored and brought to true colour
+// when held (see Picture). Shared by the load and its read-ahead, whose
+// pages must be the ones the load reads.
+inline bool LoadableBits(int32_t bits) { return bits == 0 || bits == 1 || bits == 4 || bits == 8 || bits == 24; }
+inline int32_t LoadReadBits(int32_t bits) { return bits == 24 ? 0 : bits; }
+
 // The dispatch table: runs member `dispid`, raising 438 for an unknown id
 // or kind. `MemberName` is the role name of an id, "" when unknown.
 rt::Variant DispatchMember(PixoControl::State& s, int32_t dispid, com::InvokeKind kind,

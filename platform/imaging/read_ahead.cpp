@@ -76,7 +76,13 @@ struct PageReadAhead::Shared {
       // then differs from it when the page is taken.
       FileStamp before = StampOf(job.path);
       Image img;
-      const int16_t result = ReadImageFile(job.path, job.page, job.bits, img);
+      int16_t result = kPixoDamagedFile;
+      try {
+        result = ReadImageFile(job.path, job.page, job.bits, img);
+      } catch (...) {
+        // Out of memory, most likely. Thrown out of this thread it would end
+        // the program; as a failed read it is met by the in-order read.
+      }
       lock.lock();
       if (mine == generation) {
         rc = result;
@@ -102,7 +108,7 @@ struct PageReadAhead::Shared {
   }
 };
 
-PageReadAhead::PageReadAhead() : shared_(std::make_shared<Shared>()) {}
+PageReadAhead::PageReadAhead() : shared_(std::make_unique<Shared>()) {}
 
 PageReadAhead::~PageReadAhead() {
   {

@@ -46,7 +46,7 @@ class PageReadAhead {
 
  private:
   struct Shared;
-  std::shared_ptr<Shared> shared_;
+  std::unique_ptr<Shared> shared_;
 };
 
 }  // namespace imaging

@@ -3,21 +3,18 @@
 #include "platform/imaging/read_ahead.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 
 #include "platform/imaging/image_file.h"
 #include "platform/imaging/pixo_members.h"
+#include "tests/support/scratch_dir.h"
 
 namespace imaging {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Writes a two-page TIFF: page 1 white, `side` pixels square; page 2 of
 // 30 x 20 pixels filled with `colour` (same size whatever the colour).
@@ -39,15 +36,8 @@ void WaitUntilRead(const PageReadAhead& r) {
 
 class ReadAheadTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/orn-read-ahead-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    path_ = (dir_ / "pages.tif").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
-  std::string path_;
+  orn_test::ScratchDir dir_{"orn-read-ahead"};
+  std::string path_ = (dir_ / "pages.tif").string();
 };
 
 TEST_F(ReadAheadTest, HandsOverOnlyThePageAskedForFromTheFileAsItStillIs) {

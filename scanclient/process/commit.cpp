@@ -333,19 +333,23 @@ void Quillet1::DoOK_Click() {
           }
 
           p.step = k * 10 + 7;
-          Sheet& sh = sheets.emplace_back();
-          sh.name = name;
-          sh.host = win32::HostPath(name);
+          // Made whole before it joins `sheets`: the error tail waits for
+          // every sheet there, so each must be in the queue.
+          Sheet next;
+          next.name = name;
+          next.host = win32::HostPath(name);
           // The file is complete when the next sheet starts another one.
-          sh.last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
-          sh.save.file = file;
-          sh.save.page = file->pages++;
+          next.last = !multiPage || k == App.MaxSheet || rt::CLng(rt::Val(Thumb(k + 1).Tag.Get())) != t;
+          next.save.file = file;
+          next.save.page = file->pages;
           if (!file->aside.empty()) {
             imaging::PixoControl::TakenSave taken = dynamic_cast<imaging::PixoControl&>(*L2.Object())
                 .TakeSave(file->aside, App.SaveFormat, App.SaveBits, App.SaveQuality, 1, workers > 1);
-            sh.save.encode = std::move(taken.encode);
-            sh.save.write = std::move(taken.write);
+            next.save.encode = std::move(taken.encode);
+            next.save.write = std::move(taken.write);
           }
+          Sheet& sh = sheets.emplace_back(std::move(next));
+          ++file->pages;
           queue.Add(&sh.save);
           // One worker: each sheet is written whole and reported before the
           // next is prepared, as the imaging control's own save would.

@@ -68,7 +68,15 @@ void SaveQueue::Work() {
     SheetSave* s = queued_.front();
     queued_.pop_front();
     lock.unlock();
-    if (s->encode) s->encode();
+    if (s->encode) {
+      try {
+        s->encode();
+      } catch (...) {
+        // Out of memory, most likely: thrown out of this thread it would end
+        // the program; without a page to write the save fails (Write).
+        s->write = nullptr;
+      }
+    }
     lock.lock();
     changed_.wait(lock, [s] { return s->file->written == s->page; });
     lock.unlock();
@@ -90,9 +98,17 @@ void SaveQueue::Write(SheetSave& s) {
     s.rc = f.rc;
     return;
   }
-  // A temporary that cannot be made, a page the seam fails, or a page that
-  // does not reach the file fail the save like a failed write.
-  s.rc = !s.write || f.aside.empty() ? int16_t{imaging::kPixoWriteFailed} : s.write();
+  // A temporary that cannot be made, a page not encoded, a page the seam
+  // fails, or a page that does not reach the file fail the save like a
+  // failed write.
+  s.rc = imaging::kPixoWriteFailed;
+  if (s.write && !f.aside.empty()) {
+    try {
+      s.rc = s.write();
+    } catch (...) {
+      s.rc = imaging::kPixoWriteFailed;  // as for the encoding above
+    }
+  }
   if (s.rc == 0 && f.file.Wrote() != 0) s.rc = imaging::kPixoWriteFailed;
   if (s.rc == 0) {
     std::error_code ec;

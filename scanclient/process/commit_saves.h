@@ -47,7 +47,7 @@ struct SheetSave {
   std::shared_ptr<FileSave> file;
   size_t page = 0;                  // its place in the file, from 0
   std::function<void()> encode;     // may be empty: the write does it all
-  std::function<int16_t()> write;   // empty when the temporary could not be made
+  std::function<int16_t()> write;   // empty when the temporary could not be made or the page not encoded
   // The results, valid once done.
   int16_t rc = 0;
   bool skipped = false;      // a page before it failed: not written, rc is that page's

@@ -206,12 +206,6 @@ TEST_F(PrepareTest, BitonalFlagChoosesOneBitTif) {
   EXPECT_EQ(App.SaveMultiPage, 1);
 }
 
-}  // namespace
-}  // namespace quillet
-
-namespace quillet {
-namespace {
-
 // A true-colour buffer written to a palette format keeps its own colours
 // when it has no more than the palette holds: 12 colours, 256 greys.
 TEST_F(PrepareTest, PaletteSaveKeepsThePicturesColours) {

@@ -14,8 +14,10 @@ Prints a table per suite; exits 1 when a file came out wrong or crashed,
 77 when the corpus or Pillow is absent."""
 
 import argparse
+import atexit
 import math
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -192,6 +194,7 @@ def main():
               ("tiff", "tiff"), ("jpeg", "jpeg")]
     failed = False
     tmp = tempfile.mkdtemp(prefix="orn-corpus-")
+    atexit.register(shutil.rmtree, tmp, True)
     rows = []
     for suite, folder in suites:
         root = os.path.join(args.corpus, folder)
@@ -215,7 +218,7 @@ def main():
                 rc, info_rc, w, h, iw, ih = map(int, r.stdout.split())
                 try:
                     ref = None if corrupt else reference(kind, path, tmp)
-                except Exception as e:  # the reference library refuses the file
+                except Exception:  # the reference library refuses the file
                     ref = None
                 if rc != 0:
                     if ref is None:

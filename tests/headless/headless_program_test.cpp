@@ -239,19 +239,35 @@ TEST(Lumoret, DocumentThatIsNotARegularFileIsRefused) {
   }
 }
 
+// A one-page letter, one A4 printer and a script that prints the letter,
+// written into `dir`; the environment Lumoret prints them with, its PDFs
+// going to dir/spool.
+std::vector<std::string> PrintSetUp(const orn_test::ScratchDir& dir) {
+  std::ofstream(dir / "letter.rtf") << "{\\rtf1 Sehr geehrte Damen und Herren,\\par hier ist der Brief.}";
+  std::ofstream(dir / "printers") << "name=Office A4; dpi=300; size=2480x3508; offset=50x50; default\n";
+  std::ofstream(dir / "script.txt") << "menu 501\nanswer yes\n";
+  return {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),      "ORN_EVENTLOG=" + (dir / "events.txt").string(),
+          "ORN_UI_TIMEOUT=30",                                "ORN_UI_SCRIPT=" + (dir / "script.txt").string(),
+          "ORN_PRINTERS=" + (dir / "printers").string(),      "ORN_SPOOL_DIR=" + (dir / "spool").string()};
+}
+
+// The files with a PDF's name in `spool` (none when it is missing).
+std::vector<fs::path> PdfsIn(const fs::path& spool) {
+  std::vector<fs::path> pdfs;
+  if (fs::exists(spool)) {
+    for (const auto& e : fs::directory_iterator(spool)) {
+      if (e.path().extension() == ".pdf") pdfs.push_back(e.path());
+    }
+  }
+  return pdfs;
+}
+
 // A print beyond the file-size limit (ulimit -f) fails as a print on a
 // full disk does, with Lumoret's -1, instead of the signal killing it; the
 // spool folder is left without a PDF.
 TEST(Lumoret, PrintBeyondTheFileSizeLimitFailsWithMinusOne) {
   const orn_test::ScratchDir dir("file-size-limit");
-  std::ofstream(dir / "letter.rtf") << "{\\rtf1 Sehr geehrte Damen und Herren,\\par hier ist der Brief.}";
-  std::ofstream(dir / "printers") << "name=Office A4; dpi=300; size=2480x3508; offset=50x50; default\n";
-  std::ofstream(dir / "script.txt") << "menu 501\nanswer yes\n";
-  const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
-                                        "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
-                                        "ORN_UI_SCRIPT=" + (dir / "script.txt").string(),
-                                        "ORN_PRINTERS=" + (dir / "printers").string(),
-                                        "ORN_SPOOL_DIR=" + (dir / "spool").string()};
+  const std::vector<std::string> env = PrintSetUp(dir);
   // The child inherits the limit; SIGXFSZ keeps its default action here.
   rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);
@@ -261,19 +277,14 @@ TEST(Lumoret, PrintBeyondTheFileSizeLimitFailsWithMinusOne) {
   const int code = RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env);
   setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_EQ(code, 255) << ReadText(dir / "stderr.txt");
-  int pdfs = 0;
-  if (fs::exists(dir / "spool"))
-    for (const auto& e : fs::directory_iterator(dir / "spool")) pdfs += e.path().extension() == ".pdf";
-  EXPECT_EQ(pdfs, 0);
+  EXPECT_EQ(PdfsIn(dir / "spool").size(), 0u);
 }
 
 // Lumoret killed at points of its print: the spool folder holds the whole
 // PDF or none under a PDF's name.
 TEST(Lumoret, PrintKilledAtAnyPointLeavesNoPdfOrTheWholeOne) {
   const orn_test::ScratchDir dir("print-killed");
-  std::ofstream(dir / "letter.rtf") << "{\\rtf1 Sehr geehrte Damen und Herren,\\par hier ist der Brief.}";
-  std::ofstream(dir / "printers") << "name=Office A4; dpi=300; size=2480x3508; offset=50x50; default\n";
-  std::ofstream(dir / "script.txt") << "menu 501\nanswer yes\n";
+  const std::vector<std::string> printing = PrintSetUp(dir);
   const struct {
     const char* point;
     int pdfs;
@@ -281,23 +292,15 @@ TEST(Lumoret, PrintKilledAtAnyPointLeavesNoPdfOrTheWholeOne) {
   for (const auto& p : points) {
     SCOPED_TRACE(p.point);
     fs::remove_all(dir / "spool");
-    const std::vector<std::string> env = {"ORN_REGISTRY_DIR=" + (dir / "reg").string(),
-                                          "ORN_EVENTLOG=" + (dir / "events.txt").string(), "ORN_UI_TIMEOUT=30",
-                                          "ORN_UI_SCRIPT=" + (dir / "script.txt").string(),
-                                          "ORN_PRINTERS=" + (dir / "printers").string(),
-                                          "ORN_SPOOL_DIR=" + (dir / "spool").string(),
-                                          std::string("ORN_DURABLE_KILL=") + p.point};
+    std::vector<std::string> env = printing;
+    env.push_back(std::string("ORN_DURABLE_KILL=") + p.point);
     EXPECT_EQ(RunProgram(dir.path(), LUMORET_EXE, {"-f", "letter.rtf"}, env), -1);  // killed
-    int pdfs = 0;
-    if (fs::exists(dir / "spool")) {
-      for (const auto& e : fs::directory_iterator(dir / "spool")) {
-        if (e.path().extension() != ".pdf") continue;
-        ++pdfs;
-        const std::string info = Shell("pdfinfo " + e.path().string() + " 2>&1");
-        EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
-      }
+    const std::vector<fs::path> pdfs = PdfsIn(dir / "spool");
+    for (const fs::path& pdf : pdfs) {
+      const std::string info = Shell("pdfinfo " + pdf.string() + " 2>&1");
+      EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
     }
-    EXPECT_EQ(pdfs, p.pdfs);
+    EXPECT_EQ(pdfs.size(), static_cast<size_t>(p.pdfs));
   }
 }
 
