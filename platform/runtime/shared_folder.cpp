@@ -56,8 +56,8 @@ int OpenForWriting(const std::string& path, int flags, mode_t mode) {
     errno = EACCES;
     return -1;
   }
-  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
-      ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0)) {
+  if (Blocking(fd) < 0) return -1;
+  if ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0) {
     const int err = errno;
     ::close(fd);
     errno = err;
