@@ -67,8 +67,9 @@ CK_RV Unload() {
 // At process end a module left loaded is finalised and freed - unless a
 // thread is still inside it: HotSpot does not stop threads running native
 // code when the process ends, and freeing the module would pull its code
-// from under them. Either way the module stays closed to later calls (but
-// a cFinalize running on another thread at this moment ends as it would).
+// from under them. Either way the module stays closed to later calls,
+// except that a cFinalize already under way on another thread ends as it
+// would: it unloads the module and opens the bridge again.
 //
 // Exit handlers run in the reverse order of their registration, and the
 // bridge's unload hooks only after all of them. The module registers its
