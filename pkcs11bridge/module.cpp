@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 
 std::atomic<dynload::Library> g_hModule{nullptr};
 std::atomic<CK_FUNCTION_LIST*> g_pFunctionList{nullptr};
@@ -143,8 +144,14 @@ CK_RV LoadModule(const char* path) {
   }
   // Loading the same file again counts one more reference, as the platform
   // does; one cFinalize still ends the session for every caller.
-  g_hModule = library;
-  g_pFunctionList = list;
+  {
+    // Two initialize calls at once (other modules, say) leave the handle
+    // and the list of one of them, never one of each.
+    static std::mutex commit;
+    std::lock_guard<std::mutex> lock(commit);
+    g_hModule = library;
+    g_pFunctionList = list;
+  }
   if (mappedNow) std::atexit(FinalizeAtExit);
   return rc;
 }
