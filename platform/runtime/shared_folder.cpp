@@ -13,10 +13,8 @@ namespace {
 // True when users other than the owner may create names in the folder that
 // holds `path`.
 bool InSharedFolder(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   struct stat st;
-  return ::stat(folder.c_str(), &st) == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return ::stat(FolderOf(path).c_str(), &st) == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
 int OpenRetrying(const std::string& path, int flags, mode_t mode) {
@@ -64,6 +62,12 @@ int OpenForWriting(const std::string& path, int flags, mode_t mode) {
     return -1;
   }
   return fd;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool IsPrivateFolder(const std::string& path) {
