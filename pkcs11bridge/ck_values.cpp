@@ -142,10 +142,8 @@ void WidenParam(const ParamLayout& layout, const uint8_t* java, uint8_t* native)
   size_t at = 0;
   for (uint8_t i = 0; i < layout.count; ++i) {
     if (layout.fields[i] == ParamLayout::kUlong) {
-      int32_t v = 0;
-      std::memcpy(&v, java, sizeof v);
       at = AlignUp(at, alignof(CK_ULONG));
-      CK_ULONG wide = Widen(v);
+      const CK_ULONG wide = ReadJavaUlong(java);
       std::memcpy(native + at, &wide, sizeof wide);
       java += kJavaUlongSize;
       at += sizeof wide;

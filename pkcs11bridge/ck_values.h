@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,18 @@ constexpr int32_t Narrow(CK_ULONG v) {
 // The Java side carries such a value as a 4-byte int in native order.
 bool IsUlongAttribute(CK_ATTRIBUTE_TYPE type);
 inline constexpr CK_ULONG kJavaUlongSize = 4;
+
+// The CK_ULONG of the 4 bytes at `java` (native order, no alignment asked),
+// and back.
+inline CK_ULONG ReadJavaUlong(const void* java) {
+  int32_t v = 0;
+  std::memcpy(&v, java, sizeof v);
+  return Widen(v);
+}
+inline void WriteJavaUlong(void* java, CK_ULONG value) {
+  const int32_t v = Narrow(value);
+  std::memcpy(java, &v, sizeof v);
+}
 
 // Attribute values that PKCS#11 types as an array of CK_ULONG
 // (CKA_ALLOWED_MECHANISMS); the Java side carries 4 bytes per element.

@@ -228,11 +228,7 @@ void AttributeTemplate::takeValue(const JniObjectArray& values, jint i, bool wri
     if (CK_ULONG n = JavaUlongCount(a.type, a.ulValueLen); n > 0) {
       CK_ULONG* cells = useUlongCells(i, n);
       const jbyte* java = bytes.elements(false);
-      for (CK_ULONG k = 0; k < n; ++k) {
-        int32_t v = 0;
-        std::memcpy(&v, java + k * kJavaUlongSize, sizeof v);
-        cells[k] = Widen(v);
-      }
+      for (CK_ULONG k = 0; k < n; ++k) cells[k] = ReadJavaUlong(java + k * kJavaUlongSize);
       return;
     }
   }
@@ -259,8 +255,7 @@ void AttributeTemplate::readBack(CK_RV rc) {
         a.ulValueLen % sizeof(CK_ULONG) == 0 && a.ulValueLen / sizeof(CK_ULONG) <= cells.count) {
       jbyte* java = valueArrays_[i].elements(true);
       for (CK_ULONG k = 0; k < a.ulValueLen / sizeof(CK_ULONG); ++k) {
-        int32_t v = Narrow(cells.data()[k]);
-        std::memcpy(java + k * kJavaUlongSize, &v, sizeof v);
+        WriteJavaUlong(java + k * kJavaUlongSize, cells.data()[k]);
       }
     }
     // Length queries of such values, and what the module wrote: the Java

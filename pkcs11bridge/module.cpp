@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 
 std::atomic<dynload::Library> g_hModule{nullptr};
 std::atomic<CK_FUNCTION_LIST*> g_pFunctionList{nullptr};
@@ -67,8 +68,9 @@ CK_RV Unload() {
 // At process end a module left loaded is finalised and freed - unless a
 // thread is still inside it: HotSpot does not stop threads running native
 // code when the process ends, and freeing the module would pull its code
-// from under them. Either way the module stays closed to later calls (but
-// a cFinalize running on another thread at this moment ends as it would).
+// from under them. Either way the module stays closed to later calls,
+// except that a cFinalize already under way on another thread ends as it
+// would: it unloads the module and opens the bridge again.
 //
 // Exit handlers run in the reverse order of their registration, and the
 // bridge's unload hooks only after all of them. The module registers its
@@ -142,8 +144,14 @@ CK_RV LoadModule(const char* path) {
   }
   // Loading the same file again counts one more reference, as the platform
   // does; one cFinalize still ends the session for every caller.
-  g_hModule = library;
-  g_pFunctionList = list;
+  {
+    // Two initialize calls at once (other modules, say) leave the handle
+    // and the list of one of them, never one of each.
+    static std::mutex commit;
+    std::lock_guard<std::mutex> lock(commit);
+    g_hModule = library;
+    g_pFunctionList = list;
+  }
   if (mappedNow) std::atexit(FinalizeAtExit);
   return rc;
 }

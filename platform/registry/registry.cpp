@@ -18,6 +18,7 @@
 #include "platform/eventlog/eventlog.h"
 #include "platform/registry/hive.h"
 #include "platform/runtime/durable_file.h"
+#include "platform/runtime/files.h"
 #include "platform/runtime/shared_folder.h"
 
 namespace reg {
@@ -108,10 +109,10 @@ struct ParsedHive {
 // Only a regular file is read: a pipe or a device put there must not block
 // the call or feed it without end.
 Load LoadHive(const std::string& file, Node* root, FileId* id) {
-  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = rt::OpenRegularFile(file);
   if (fd < 0) return errno == ENOENT ? Load::Missing : Load::Unreadable;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
     close(fd);
     return Load::Unreadable;
   }

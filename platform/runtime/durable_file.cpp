@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/runtime/shared_folder.h"
 #include "platform/settings/settings.h"
 
 namespace rt {
@@ -75,12 +76,6 @@ int Fault(DurableStep step, const std::string& name) {
 
 // Whether anything asks about `step`: only then is a write cut in two.
 bool Watched(DurableStep step) { return g_faults.load() != nullptr || FromVariable().Watches(step); }
-
-std::string FolderOf(const std::string& name) {
-  const size_t slash = name.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : name.substr(0, slash);
-}
 
 std::string BaseOf(const std::string& name) {
   const size_t slash = name.rfind('/');

@@ -8,14 +8,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -54,18 +57,10 @@ class AtStep : public rt::DurableFaults {
 
 class DurableFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/orn-durable-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    name_ = (dir_ / "sheet.tif").string();
-  }
-  void TearDown() override {
-    rt::SetDurableFaults(nullptr);
-    fs::remove_all(dir_);
-  }
-  fs::path dir_;
-  std::string name_;
+  void TearDown() override { rt::SetDurableFaults(nullptr); }
+  orn_test::ScratchDir scratch_{"orn-durable"};
+  fs::path dir_ = scratch_.path();
+  std::string name_ = (dir_ / "sheet.tif").string();
 };
 
 const std::string kOld(5000, 'o');

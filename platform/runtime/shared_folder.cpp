@@ -13,10 +13,8 @@ namespace {
 // True when users other than the owner may create names in the folder that
 // holds `path`.
 bool InSharedFolder(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   struct stat st;
-  return ::stat(folder.c_str(), &st) == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return ::stat(FolderOf(path).c_str(), &st) == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
 int OpenRetrying(const std::string& path, int flags, mode_t mode) {
@@ -56,14 +54,20 @@ int OpenForWriting(const std::string& path, int flags, mode_t mode) {
     errno = EACCES;
     return -1;
   }
-  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
-      ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0)) {
+  if (Blocking(fd) < 0) return -1;
+  if ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0) {
     const int err = errno;
     ::close(fd);
     errno = err;
     return -1;
   }
   return fd;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool IsPrivateFolder(const std::string& path) {

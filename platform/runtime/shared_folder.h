@@ -24,4 +24,8 @@ bool MakePrivateFolder(const std::string& path);
 // The same test without making it; false when it does not exist.
 bool IsPrivateFolder(const std::string& path);
 
+// The folder that holds `path`: "." for a bare name, "/" for a name in the
+// root folder.
+std::string FolderOf(const std::string& path);
+
 }  // namespace rt

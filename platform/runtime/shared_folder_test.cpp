@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <utility>
 
 #include "platform/runtime/error_testing.h"
 #include "platform/runtime/files.h"
@@ -109,6 +111,13 @@ TEST_F(SharedFolderTest, PrivateFolderIsMadeOrMustAlreadyBeOnlyOurs) {
   EXPECT_FALSE(rt::MakePrivateFolder(link.string()));
   EXPECT_FALSE(rt::MakePrivateFolder((Shared() / "no" / "parent").string()));
   EXPECT_FALSE(rt::IsPrivateFolder((Shared() / "missing").string()));
+}
+
+TEST(FolderOfTest, TheFolderThatHoldsAName) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"sheet.tif", "."}, {"/sheet.tif", "/"}, {"/tmp/sheet.tif", "/tmp"}, {"out/a/sheet.tif", "out/a"},
+  };
+  for (const auto& [path, folder] : cases) EXPECT_EQ(rt::FolderOf(path), folder) << path;
 }
 
 }  // namespace

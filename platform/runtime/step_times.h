@@ -2,8 +2,9 @@
 // Step times for the benchmarks: with ORN_STEP_TIMES naming a file, each
 // MarkStep appends one line "NAME NANOSECONDS" (the monotonic clock), so a
 // benchmark times one step of a program (a commit, a page turn, a first
-// paint) instead of the whole process. Without the variable a mark costs one
-// relaxed load. Safe to call from any thread; lines are written whole.
+// paint) instead of the whole process. Without the variable a mark only
+// tests the descriptor kept from the first mark. Safe to call from any
+// thread; lines are written whole.
 
 #include <string_view>
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -10,13 +9,14 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/scratch_dir.h"
+
 namespace {
 
 // The file is taken on the first mark, so the whole behaviour is one test.
 TEST(StepTimesTest, MarksAppendWholeLinesInClockOrderFromManyThreads) {
-  char dir[] = "/tmp/orn-steptimes-XXXXXX";
-  ASSERT_NE(::mkdtemp(dir), nullptr);
-  const std::string file = std::string(dir) + "/times.txt";
+  orn_test::ScratchDir dir{"orn-steptimes"};
+  const std::string file = (dir / "times.txt").string();
   ::setenv("ORN_STEP_TIMES", file.c_str(), 1);
 
   { rt::StepScope scope("commit"); }
@@ -42,8 +42,6 @@ TEST(StepTimesTest, MarksAppendWholeLinesInClockOrderFromManyThreads) {
   EXPECT_EQ(pages, 400);
   EXPECT_GT(begin, 0);
   EXPECT_GE(end, begin);
-  ::unlink(file.c_str());
-  ::rmdir(dir);
 }
 
 }  // namespace

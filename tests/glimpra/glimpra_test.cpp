@@ -479,7 +479,7 @@ namespace {
 
 // Files of the kinds users bring open, and the caption (the file's
 // information) and the picture shown agree: a photo stored on its side is
-// shown upright, a 16-bit bitmap and a PNG with alpha open.
+// shown upright, a 16-bit bitmap opens.
 TEST_F(GlimpraTest, PhotosOnTheirSideAndOtherKindsOpenUpright) {
   imaging::Image photo;
   photo.Create(64, 32, 24);
