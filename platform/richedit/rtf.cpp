@@ -498,7 +498,6 @@ class Reader {
     // A symbol font's characters are drawn with a face that has them.
     if (f.symbol != rich::SymbolFont::kNone) return rich::InternFace(rich::kSymbolFace);
     std::string name = f.name;
-    while (!name.empty() && (name.back() == ' ' || name.back() == ';')) name.pop_back();
     if (name.empty()) return rich::InternFace(f.generic);
     // Pango reads "," as a list separator; a face name never holds one.
     std::replace(name.begin(), name.end(), ',', ' ');
@@ -507,7 +506,10 @@ class Reader {
 
   void FontDone() {
     if (fontNumber_ >= 0 && fonts_.size() < 4096) {
-      FontEntry f{fontName_, fontGeneric_, fontCodePage_, rich::SymbolFontNamed(fontName_)};
+      // The name as the table ends it, without the blanks and ';' before its end.
+      std::string name = fontName_;
+      while (!name.empty() && (name.back() == ' ' || name.back() == ';')) name.pop_back();
+      FontEntry f{name, fontGeneric_, fontCodePage_, rich::SymbolFontNamed(name)};
       if (f.codePage < 0 && f.symbol == rich::SymbolFont::kNone) f.codePage = 1252;  // a symbol set we do not know
       fonts_[fontNumber_] = f;
     }

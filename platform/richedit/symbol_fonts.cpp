@@ -179,7 +179,6 @@ constexpr char32_t kUnlisted = U'\u25A1';
 SymbolFont SymbolFontNamed(std::string_view face) {
   std::string name;
   for (char c : face) name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  while (!name.empty() && (name.back() == ' ' || name.back() == ';')) name.pop_back();
   struct Named {
     const char* name;
     SymbolFont font;

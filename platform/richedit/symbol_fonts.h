@@ -11,6 +11,7 @@ namespace win::rich {
 enum class SymbolFont : unsigned char { kNone, kSymbol, kWingdings, kWingdings2, kWingdings3, kWebdings };
 
 // The symbol font a face name names (case does not matter), else kNone.
+// The name is the font table's, without the blanks and ';' that end it.
 SymbolFont SymbolFontNamed(std::string_view face);
 
 // The Unicode character the font draws for `c`: a code point 0x20-0xFF, or
