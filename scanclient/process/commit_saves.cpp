@@ -14,7 +14,7 @@ int32_t CommitWorkers() {
   if (const char* v = std::getenv("ORN_WORKERS"); v && *v) {
     char* end = nullptr;
     const long n = std::strtol(v, &end, 10);
-    if (*end != 0 || n < 1 || n > 1024) settings::BadSetting("ORN_WORKERS", "a number of workers from 1", v);
+    if (*end != 0 || n < 1 || n > 1024) settings::BadSetting("ORN_WORKERS", "a number of workers from 1 to 1024", v);
     return static_cast<int32_t>(n);
   }
   return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
